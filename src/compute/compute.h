@@ -1,0 +1,38 @@
+#pragma once
+// Whole-waveform computation (command c) and its print pages.
+
+#include <cstdint>
+
+#include "display/one_based.h"
+
+namespace ba {
+
+class Io;
+struct ProgramState;
+
+inline constexpr int strip_room = 4000;
+inline constexpr int strip_samples = 100;
+inline constexpr int strip_clip = 1800;  // recorder units drawn at most
+
+struct PrintState {
+  std::int32_t image_no = 0;     // current print page, 0 when printing is off
+  std::int16_t print_unit = 0;   // window unit of the current page
+  std::int16_t off_x = 0;        // pixel column of the next strip's left edge
+  std::int16_t off_y = 0;        // pixel row of the next strip's zero line
+  Array1<std::int16_t, strip_room> strip;  // 100 used
+};
+
+// Command c.
+void compute_all(ProgramState& state, Io& io);
+// The measurement alone (no drawing, no log): fills the selection from the
+// aligned beat_positions. Used by compute_all and the benchmarks.
+void measure_accepted_beats(ProgramState& state);
+// area sum / 200 truncated toward zero, as the program's scaling gives it.
+std::int32_t scaled_area(std::int32_t area_sum);
+
+// Print pages.
+void page_setup(ProgramState& state, Io& io);
+void print_beat(ProgramState& state, Io& io, std::int32_t r);
+void final_page(ProgramState& state, Io& io);
+
+}  // namespace ba

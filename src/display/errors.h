@@ -1,0 +1,50 @@
+#pragma once
+// The ways the program can end early. Every one of them unwinds to main,
+// which closes every open file before it reports and exits, so no failure
+// leaves a half-written file or an open log behind.
+
+#include <stdexcept>
+#include <string>
+
+namespace ba {
+
+// Exit status of each way of ending.
+inline constexpr int exit_normal = 0;
+inline constexpr int exit_io_failure = 2;
+inline constexpr int exit_script_problem = 3;
+
+// The platform's error report: a typed answer that is not a number of its
+// field's kind, a failed open, or a read past the end of a file. The message
+// names the unit and the failure; the program ends with exit status 2.
+class IoFailure : public std::runtime_error {
+ public:
+  enum class Kind { conversion, end_of_file, open };
+  IoFailure(Kind kind, int unit, const std::string& detail);
+  Kind kind() const { return kind_; }
+  int unit() const { return unit_; }
+
+ private:
+  Kind kind_;
+  int unit_;
+};
+
+// Headless input that does not fit what the program waits for (a click while
+// a typed line is awaited, the reverse, or the end of the input): exit 3.
+class ScriptProblem : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The person closed the main window: a clean, normal stop.
+class StopRequested : public std::runtime_error {
+ public:
+  StopRequested() : std::runtime_error("stop requested") {}
+};
+
+// The exit sequence has run: the program ends normally.
+class ProgramEnd : public std::runtime_error {
+ public:
+  ProgramEnd() : std::runtime_error("program end") {}
+};
+
+}  // namespace ba

@@ -1,0 +1,46 @@
+#pragma once
+// Waveform selection (command s) and fiducial point marking.
+
+#include <cstdint>
+
+#include "display/one_based.h"
+
+namespace ba {
+
+class Io;
+struct ProgramState;
+
+inline constexpr int beat_wave_room = 1024;
+inline constexpr int beat_window_len = 1000;  // samples of the one-beat display
+inline constexpr int r_peak_index = 200;      // beat-window index of the R peak
+inline constexpr int earliest_selectable_beat = 201;  // ms
+inline constexpr int latest_selectable_beat = 3000;   // ms
+
+struct MarkingState {
+  std::int32_t selected_beat = 0;  // R position of the reference beat
+  std::int32_t window_start = 0;   // selected_beat - 200; index i is sample window_start + i
+  Matrix1<float, beat_wave_room, 3> beat_wave;  // (index 1..1000, trace 1..3)
+  float beat_x_scale = 0.0f;  // window units per sample of the one-beat display
+  // Confirmed fiducial points, beat-window indices (200 = R peak); 0 until set.
+  std::int32_t pq_point = 0;
+  std::int32_t q_start = 0;
+  std::int32_t t_end = 0;
+};
+
+// Command s: pick the beat nearest a click, check its range, log it, draw it
+// enlarged, take the template, then the fiducial menu.
+void select_waveform(ProgramState& state, Io& io);
+// The fiducial menu with its marking passes; returns to the main menu.
+void fiducial_menu(ProgramState& state, Io& io);
+
+// The sample under a click on the preview and the beat-window index under a
+// click on the one-beat display: quotient in double precision, truncated.
+std::int32_t click_sample(float click_x, float plot_x0, float x_scale);
+// The candidate nearest to `sample` (ties to the smaller list index), or
+// `current` when none lies closer than 4,000 samples.
+std::int32_t nearest_beat(const Array1<std::int16_t, 200>& beat_positions, std::int32_t sample,
+                          std::int32_t current);
+// Draws the three traces of beat_wave across the trace area (blue).
+void draw_beat_wave(ProgramState& state, Io& io);
+
+}  // namespace ba

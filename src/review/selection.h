@@ -1,0 +1,38 @@
+#pragma once
+// The selection: the accepted beats of the last v or c command and their
+// QRST areas, saved and emptied by command d.
+
+#include <cstdint>
+
+#include "display/one_based.h"
+#include "recording/recording.h"
+
+namespace ba {
+
+class Io;
+struct ProgramState;
+
+inline constexpr int selection_room = 200;
+
+struct Selection {
+  std::int32_t n_accepted = 0;
+  Array1<std::int32_t, selection_room> accepted_beats;  // R positions, time order
+  Matrix1<std::int32_t, lead_point_count, selection_room> aqrst;  // (lead, beat)
+};
+
+// State of the beat being reviewed by command v.
+struct ReviewState {
+  std::int32_t beat_r = 0;    // R position of the beat shown
+  std::int32_t pq_abs = 0;    // its PQ-segment point
+  std::int32_t baseline = 0;  // baseline of one lead
+};
+
+// Command v: detect over the whole recording, recognise, review each
+// accepted beat with one click.
+void view_all_beats(ProgramState& state, Io& io);
+// Command d: confirm and save the selection to the result file, then empty it.
+void save_selection(ProgramState& state, Io& io);
+// The statements of the result file for a selection.
+std::vector<std::vector<class Item>> result_statements(const Selection& selection);
+
+}  // namespace ba
