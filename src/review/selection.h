@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
+#include <vector>
+
 #include "display/one_based.h"
+#include "display/textform.h"
 #include "recording/recording.h"
 
 namespace ba {
@@ -33,6 +36,6 @@ void view_all_beats(ProgramState& state, Io& io);
 // Command d: confirm and save the selection to the result file, then empty it.
 void save_selection(ProgramState& state, Io& io);
 // The statements of the result file for a selection.
-std::vector<std::vector<class Item>> result_statements(const Selection& selection);
+std::vector<std::vector<Item>> result_statements(const Selection& selection);
 
 }  // namespace ba
