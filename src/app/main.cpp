@@ -1,0 +1,2 @@
+// Placeholder until the platform is written.
+int main() { return 0; }
