@@ -1,11 +1,132 @@
-// Placeholder until the computation is written.
+// Command c: every beat of the recording that matches the reference beat is
+// measured, its QRST area summed for each of the 64 mapping leads.
+
 #include "compute/compute.h"
+
+#include <span>
+
+#include "compute/messages.h"
 #include "dialogue/program_state.h"
+#include "display/io.h"
+
 namespace ba {
-void compute_all(ProgramState&, Io&) {}
-void measure_accepted_beats(ProgramState&) {}
-std::int32_t scaled_area(std::int32_t area_sum) { return area_sum / 200; }
-void page_setup(ProgramState&, Io&) {}
-void print_beat(ProgramState&, Io&, std::int32_t) {}
-void final_page(ProgramState&, Io&) {}
+
+namespace {
+
+// Sample positions of one beat's fiducial points (1 sample = 1 ms).
+struct BeatPoints {
+  std::int32_t pq;  // baseline sample
+  std::int32_t q;   // first sample of the sum
+  std::int32_t t;   // last sample of the sum
+};
+
+// A beat-window index f stands for sample r + f - 200 of the beat with R at r.
+BeatPoints beat_points(const MarkingState& marking, std::int32_t r) {
+  return {r + marking.pq_point - r_peak_index, r + marking.q_start - r_peak_index,
+          r + marking.t_end - r_peak_index};
+}
+
+bool in_recording(std::int32_t position) {
+  return position >= 1 && position <= recorded_samples;
+}
+
+// A beat can be measured only when all three points lie in the recording;
+// this also keeps the sum from reading outside the sample matrix.
+bool measurable(const BeatPoints& points) {
+  return in_recording(points.pq) && in_recording(points.q) && in_recording(points.t);
+}
+
+// Sums every mapping lead from Q to T (both included, none when T < Q)
+// against its sample at the PQ point, and stores the areas as the next
+// accepted beat. The frame loop is outermost so that the 64 leads of one
+// sample position are read together.
+void measure_beat(const SampleMatrix& sample_matrix, const BeatPoints& points, std::int32_t r,
+                  Selection& selection) {
+  selection.n_accepted = selection.n_accepted + 1;
+  selection.accepted_beats(selection.n_accepted) = r;
+  Array1<std::int32_t, lead_point_count> baseline;
+  Array1<std::int32_t, lead_point_count> area_sum;
+  for (long lead = 1; lead <= lead_point_count; ++lead)
+    baseline(lead) = sample_matrix(lead + lead_channel_offset, points.pq);
+  // At most 32,000 terms of at most 65,535 each: the sum stays inside 32 bits.
+  for (std::int32_t t = points.q; t <= points.t; ++t)
+    for (long lead = 1; lead <= lead_point_count; ++lead)
+      area_sum(lead) += sample_matrix(lead + lead_channel_offset, t) - baseline(lead);
+  for (long lead = 1; lead <= lead_point_count; ++lead)
+    selection.aqrst(lead, selection.n_accepted) = scaled_area(area_sum(lead));
+}
+
+void report_left_out(Io& io, std::int32_t r) {
+  io.write_line(console_unit, {compute_text::beat_left_out, r});
+  io.write_line(log_unit, {compute_text::left_out_record, r});
+}
+
+void detect_whole_recording(ProgramState& state, Io& io) {
+  DetectionState& detection = state.detection;
+  detection.span_len = max_span;
+  // The slope minimum comes from the first four seconds only, as in the preview.
+  detect(state.recording.sample_matrix, state.conditions, detection.span_len,
+         preview_reference_end, false, detection);
+  sort_candidates(detection);
+  count_candidates(detection);
+  recognise(io, state.recording.sample_matrix, state.conditions.corr_threshold, detection,
+            state.recognition);
+}
+
+}  // namespace
+
+std::int32_t scaled_area(std::int32_t area_sum) {
+  // The recorder's scaling is (16 x sum) x 0.3125 / 1000 = sum / 200. Taken in
+  // single precision that product equals the exact quotient only while
+  // |sum| < 16,777,399 and 16 x sum overflows 32 bits beyond 134,217,727, so
+  // the quotient is formed exactly, truncated toward zero.
+  return area_sum / 200;
+}
+
+void measure_accepted_beats(ProgramState& state) {
+  clear_selection(state.selection);
+  const DetectionState& detection = state.detection;
+  // beat_positions runs latest first: walking it backwards visits beats in time order.
+  for (long j = detection.n_candidates; j >= 1; --j) {
+    const std::int32_t r = detection.beat_positions(j);
+    if (r <= 0) continue;
+    const BeatPoints points = beat_points(state.marking, r);
+    if (measurable(points))
+      measure_beat(state.recording.sample_matrix, points, r, state.selection);
+  }
+}
+
+void compute_all(ProgramState& state, Io& io) {
+  if (state.recognition.corr_lead == 0) {
+    io.write_line(console_unit, {compute_text::no_template});
+    io.write_line(graphics_unit, {compute_text::no_template});
+    return;
+  }
+  io.write_line(console_unit, {compute_text::calculating});
+  clear_selection(state.selection);
+  detect_whole_recording(state, io);
+
+  const bool printing = state.conditions.print_flag == 1;
+  int printed = 0;
+  const DetectionState& detection = state.detection;
+  for (long j = detection.n_candidates; j >= 1; --j) {
+    const std::int32_t r = detection.beat_positions(j);
+    if (r <= 0) continue;
+    const BeatPoints points = beat_points(state.marking, r);
+    if (!measurable(points)) {
+      report_left_out(io, r);
+      continue;
+    }
+    measure_beat(state.recording.sample_matrix, points, r, state.selection);
+    if (printing) {
+      print_beat(state, io, r);
+      ++printed;
+    }
+  }
+  // Without a printed beat the active window is the graphics window, whose
+  // picture must not replace the page image.
+  if (printing && printed > 0) final_page(state, io);
+  io.write_line(graphics_unit, std::span<const Item>{});
+}
+
 }  // namespace ba

@@ -30,9 +30,17 @@ struct ReviewState {
   std::int32_t baseline = 0;  // baseline of one lead
 };
 
+// Empties the selection: all 200 entries of accepted_beats and aqrst, and
+// n_accepted.
+void clear_selection(Selection& selection);
+
 // Command v: detect over the whole recording, recognise, review each
 // accepted beat with one click.
 void view_all_beats(ProgramState& state, Io& io);
+// The review loop alone: collects the aligned candidates of beat_positions
+// (1..n_candidates, latest first) earliest first into the selection and
+// shows each one until a click.
+void review_accepted_beats(ProgramState& state, Io& io);
 // Command d: confirm and save the selection to the result file, then empty it.
 void save_selection(ProgramState& state, Io& io);
 // The statements of the result file for a selection.

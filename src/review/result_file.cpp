@@ -1,0 +1,70 @@
+// Command d: the selection goes to the result file after a y/n question, and
+// is emptied afterwards so that every selection is saved at most once.
+
+#include <string>
+
+#include "dialogue/menu.h"
+#include "dialogue/program_state.h"
+#include "display/io.h"
+#include "review/messages.h"
+#include "review/selection.h"
+
+namespace ba {
+
+namespace {
+
+// Only the single letter y or Y, blank-padded over all ten characters, saves.
+bool answer_is_yes(const std::string& answer) {
+  return answer == "y         " || answer == "Y         ";
+}
+
+void report_save_failure(Io& io, const std::string& detail) {
+  io.write_line(graphics_unit, {review_text::save_failed});
+  io.write_line(console_unit, {review_text::save_failed});
+  io.write_line(console_unit, {detail});
+}
+
+}  // namespace
+
+void clear_selection(Selection& selection) {
+  selection.accepted_beats.fill(0);
+  selection.aqrst.fill(0);
+  selection.n_accepted = 0;
+}
+
+// Line 1 the number of beats; per beat its R position (samples), then its 64
+// areas as one statement, which the 80-character file lines break into ten
+// lines of six values and one of four.
+std::vector<std::vector<Item>> result_statements(const Selection& selection) {
+  std::vector<std::vector<Item>> statements;
+  statements.push_back({selection.n_accepted});
+  for (long b = 1; b <= selection.n_accepted; ++b) {
+    statements.push_back({selection.accepted_beats(b)});
+    std::vector<Item> areas;
+    for (long lead = 1; lead <= lead_point_count; ++lead)
+      areas.emplace_back(selection.aqrst(lead, b));
+    statements.push_back(std::move(areas));
+  }
+  return statements;
+}
+
+void save_selection(ProgramState& state, Io& io) {
+  Selection& selection = state.selection;
+  io.write_line(graphics_unit,
+                {review_text::selected_beats, selection.n_accepted, review_text::beats_suffix});
+  io.write_line(graphics_unit, {review_text::data_prefix, state.paths.st_txt_path,
+                                review_text::save_question});
+  read_answer(state, io);
+  if (answer_is_yes(state.menu.answer)) {
+    // The file is replaced whole or not at all; on failure the selection
+    // stays so the person can free the file and save again.
+    if (auto failure = io.write_text_file(state.paths.st_txt_path, result_statements(selection))) {
+      report_save_failure(io, *failure);
+      return;
+    }
+    io.write_line(graphics_unit, {review_text::saved});
+  }
+  clear_selection(selection);
+}
+
+}  // namespace ba

@@ -1,0 +1,143 @@
+// Command v: every beat recognised in the whole recording is shown alone,
+// enlarged, with its fiducial markers, one mouse click per beat.
+
+#include <cstdint>
+
+#include "detection/detection.h"
+#include "detection/recognition.h"
+#include "dialogue/program_state.h"
+#include "display/io.h"
+#include "display/mouse.h"
+#include "display/plot.h"
+#include "review/messages.h"
+#include "review/selection.h"
+
+namespace ba {
+
+namespace {
+
+// A sample of the matrix, 0 for positions outside it (before the recording
+// or past its padding), where an early or late beat's baseline may reach.
+std::int32_t sample_or_zero(const SampleMatrix& sample_matrix, long channel, std::int32_t p) {
+  if (p < 1 || p > matrix_positions) return 0;
+  return sample_matrix(channel, p);
+}
+
+// Mean of the five samples around the PQ point, truncated toward zero.
+std::int32_t pq_baseline(const SampleMatrix& sample_matrix, long channel, std::int32_t pq_abs) {
+  std::int32_t sum = 0;
+  for (std::int32_t p = pq_abs - 2; p <= pq_abs + 2; ++p)
+    sum += sample_or_zero(sample_matrix, channel, p);
+  return sum / 5;
+}
+
+// Channel of displayed lead slot k (1, 2, 3).
+long displayed_channel(const AnalysisConditions& conditions, long k) {
+  if (k == 1) return conditions.first_lead;
+  if (k == 2) return conditions.second_lead;
+  return conditions.third_lead;
+}
+
+// beat_wave(i, k) = lead k at sample beat_r - 201 + i minus its baseline, so
+// the R sample is point 201; points before the recording lie on the zero line.
+void fill_beat_wave(ProgramState& state) {
+  const SampleMatrix& sample_matrix = state.recording.sample_matrix;
+  ReviewState& review = state.review;
+  for (long k = 1; k <= displayed_trace_count; ++k) {
+    const long channel = displayed_channel(state.conditions, k);
+    review.baseline = pq_baseline(sample_matrix, channel, review.pq_abs);
+    for (long i = 1; i <= beat_window_len; ++i) {
+      const std::int32_t p = review.beat_r - 201 + static_cast<std::int32_t>(i);
+      float value = 0.0f;
+      if (p >= 1 && p <= matrix_positions)
+        value = static_cast<float>(sample_matrix(channel, p) - review.baseline);
+      state.marking.beat_wave(i, k) = value;
+    }
+  }
+}
+
+// The three leads over one another on the shared zero line, clipped to the
+// window (0.001..0.999 window units).
+void draw_beat_traces(ProgramState& state, Io& io) {
+  DisplayGeometry& geometry = state.geometry;
+  const MarkingState& marking = state.marking;
+  for (long k = 1; k <= displayed_trace_count; ++k) {
+    for (long i = 1; i <= beat_window_len; ++i) {
+      geometry.plot_x(i) = marking.beat_x_scale * state.detection.time_axis(i) + geometry.plot_x0;
+      float y = geometry.y_scale * marking.beat_wave(i, k) + geometry.plot_ymid;
+      if (y <= 0.0f) y = 0.001f;
+      if (y >= 1.0f) y = 0.999f;
+      geometry.plot_y(i) = y;
+    }
+    GPL(io.platform(), geometry.beat_trace_n, geometry.plot_x.data(), geometry.plot_y.data());
+  }
+}
+
+// Red at the PQ point, cyan at Q start and T end; a marker for index m
+// stands at trace point m.
+void draw_fiducial_markers(ProgramState& state, Io& io) {
+  const MarkingState& marking = state.marking;
+  DisplayGeometry& geometry = state.geometry;
+  auto marker_at = [&](std::int32_t index) {
+    return static_cast<float>(index) * marking.beat_x_scale + geometry.plot_x0;
+  };
+  draw_marker(io.platform(), geometry, marker_at(marking.pq_point), true);
+  draw_marker(io.platform(), geometry, marker_at(marking.q_start));
+  draw_marker(io.platform(), geometry, marker_at(marking.t_end));
+}
+
+void show_beat(ProgramState& state, Io& io, std::int32_t beat_r) {
+  ReviewState& review = state.review;
+  review.beat_r = beat_r;
+  review.pq_abs = beat_r + state.marking.pq_point - r_peak_index;
+  fill_beat_wave(state);
+  const DisplayGeometry& geometry = state.geometry;
+  state.marking.beat_x_scale = (geometry.plot_x1 - geometry.plot_x0) / 1000.0f;
+  draw_beat_traces(state, io);
+  draw_fiducial_markers(state, io);
+  const float seconds = static_cast<float>(beat_r) / 1000.0f;
+  io.write_line(graphics_unit, {review_text::displayed_beat, seconds, review_text::click_prompt});
+}
+
+}  // namespace
+
+void review_accepted_beats(ProgramState& state, Io& io) {
+  const DetectionState& detection = state.detection;
+  Selection& selection = state.selection;
+  // beat_positions runs latest first: walking it backwards shows beats in time order.
+  for (long j = detection.n_candidates; j >= 1; --j) {
+    const std::int16_t position = detection.beat_positions(j);
+    if (position <= 0) continue;
+    selection.n_accepted = selection.n_accepted + 1;
+    selection.accepted_beats(selection.n_accepted) = position;
+    io.clear_window();
+    io.write_line(console_unit, {review_text::clear_screen, position,
+                                 selection.accepted_beats(selection.n_accepted),
+                                 selection.n_accepted});
+    show_beat(state, io, selection.accepted_beats(selection.n_accepted));
+    // The click only lets the review go on; every beat has to be clicked through.
+    SELINTVL(io.platform(), state.geometry.marker_pos);
+  }
+}
+
+void view_all_beats(ProgramState& state, Io& io) {
+  if (state.recognition.corr_lead == 0) {
+    io.write_line(console_unit, {review_text::no_template});
+    io.write_line(graphics_unit, {review_text::no_template});
+    return;
+  }
+  // All 200 entries, so a later save never pairs areas of an earlier c run
+  // with the beats of this one.
+  clear_selection(state.selection);
+  DetectionState& detection = state.detection;
+  detection.span_len = max_span;
+  detect(state.recording.sample_matrix, state.conditions, detection.span_len,
+         whole_reference_end, false, detection);
+  sort_candidates(detection);
+  count_candidates(detection);
+  recognise(io, state.recording.sample_matrix, state.conditions.corr_threshold, detection,
+            state.recognition);
+  review_accepted_beats(state, io);
+}
+
+}  // namespace ba
