@@ -1,9 +1,126 @@
-// Placeholder until the main menu is written.
 #include "dialogue/menu.h"
+
+#include "compute/compute.h"
+#include "dialogue/menu_messages.h"
 #include "dialogue/program_state.h"
+#include "display/io.h"
+#include "display/plot.h"
+#include "marking/marking.h"
+#include "review/selection.h"
+
 namespace ba {
-void display_setup(ProgramState&, Io&) {}
-void run_display(ProgramState&, Io&) {}
-void read_answer(ProgramState&, Io&) {}
-bool answer_is(const std::string&, char) { return false; }
+
+namespace {
+
+constexpr float clip_low = 0.001f;   // window units, just below the top edge
+constexpr float clip_high = 0.999f;  // just above the bottom edge
+constexpr std::int16_t first_strip_x = 50;  // pixels
+constexpr std::int16_t first_strip_y = 80;
+
+void start_first_print_page(ProgramState& state, Io& io) {
+  state.print.image_no = 1;
+  state.print.print_unit = first_print_unit;
+  state.print.off_x = first_strip_x;
+  state.print.off_y = first_strip_y;
+  page_setup(state, io);
+}
+
+// Closes the graphics window before the log file; the program then stops.
+void exit_sequence(Io& io) {
+  io.close_window(graphics_unit);
+  io.close_log();
+}
+
+// The preview's three traces over one another, 4,000 samples each, clipped
+// to rows 0..299.
+void draw_preview_traces(ProgramState& state, Io& io) {
+  DisplayGeometry& g = state.geometry;
+  const DetectionState& d = state.detection;
+  for (int trace = 1; trace <= displayed_trace_count; ++trace) {
+    for (int i = 1; i <= preview_span; ++i) {
+      g.plot_x(i) = static_cast<float>(static_cast<double>(g.x_scale) * d.time_axis(i) + g.plot_x0);
+      float y = static_cast<float>(static_cast<double>(g.y_scale) * d.lead_traces(i, trace) +
+                                   g.plot_ymid);
+      if (y <= 0.0f) y = clip_low;
+      if (y >= 1.0f) y = clip_high;
+      g.plot_y(i) = y;
+    }
+    GPL(io.platform(), static_cast<std::int16_t>(preview_span), g.plot_x.data(), g.plot_y.data());
+  }
+}
+
+// One cyan line per candidate at the preview's scale; candidates beyond the
+// first 4 seconds fall right of the trace area.
+void draw_candidate_markers(ProgramState& state, Io& io) {
+  DisplayGeometry& g = state.geometry;
+  const DetectionState& d = state.detection;
+  for (int k = 1; k < candidate_slots && d.beat_positions(k) != 0; ++k) {
+    g.marker_pos =
+        static_cast<float>(static_cast<double>(d.beat_positions(k)) * g.x_scale + g.plot_x0);
+    draw_marker(io.platform(), g, g.marker_pos);
+  }
+}
+
+void loop_top(ProgramState& state, Io& io) {
+  io.clear_window();
+  draw_preview_traces(state, io);
+  sort_candidates(state.detection);
+  draw_candidate_markers(state, io);
+  io.write_line(graphics_unit, {menu_text::main_menu});
+  read_answer(state, io);
+}
+
+// Runs the command the answer names; false when the answer ends the program.
+bool dispatch(ProgramState& state, Io& io) {
+  const std::string& answer = state.menu.answer;
+  if (answer_is(answer, 's'))
+    select_waveform(state, io);
+  else if (answer_is(answer, 'c'))
+    compute_all(state, io);
+  else if (answer_is(answer, 'v'))
+    view_all_beats(state, io);
+  else if (answer_is(answer, 'd'))
+    save_selection(state, io);
+  else if (answer_is(answer, 'x'))
+    return false;
+  return true;
+}
+
+}  // namespace
+
+void display_setup(ProgramState& state, Io& io) {
+  if (state.conditions.print_flag == 1) start_first_print_page(state, io);
+  io.open_log(state.paths.stlog_path);
+  io.open_window(graphics_unit);
+  io.write_line(graphics_unit, {state.paths.recording_path, menu_text::show_ecg_data});
+}
+
+void run_display(ProgramState& state, Io& io) {
+  DetectionState& d = state.detection;
+  detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end,
+         true, d);
+  if (d.amp_max == 0.0f) {
+    io.write_line(graphics_unit, {state.paths.recording_path, menu_text::no_data});
+    io.read_free_real(graphics_unit);  // any number goes on; its value is not used
+    exit_sequence(io);
+    return;
+  }
+  set_display_geometry(d.span_len, d.amp_max, state.geometry);
+  do {
+    loop_top(state, io);
+  } while (dispatch(state, io));
+  exit_sequence(io);
+}
+
+void read_answer(ProgramState& state, Io& io) {
+  state.menu.answer = io.read_free_text(graphics_unit, answer_len);
+}
+
+bool answer_is(const std::string& answer, char lower_case_letter) {
+  const std::string padding(answer_len - 1, ' ');
+  const char upper_case_letter = static_cast<char>(lower_case_letter - 'a' + 'A');
+  return answer == std::string(1, lower_case_letter) + padding ||
+         answer == std::string(1, upper_case_letter) + padding;
+}
+
 }  // namespace ba

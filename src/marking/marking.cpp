@@ -1,10 +1,176 @@
-// Placeholder until the selection and marking are written.
 #include "marking/marking.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
 #include "dialogue/program_state.h"
+#include "display/io.h"
+#include "display/mouse.h"
+#include "display/plot.h"
+#include "marking/messages.h"
+
 namespace ba {
-void select_waveform(ProgramState&, Io&) {}
-void fiducial_menu(ProgramState&, Io&) {}
-std::int32_t click_sample(float, float, float) { return 0; }
-std::int32_t nearest_beat(const Array1<std::int16_t, 200>&, std::int32_t, std::int32_t current) { return current; }
-void draw_beat_wave(ProgramState&, Io&) {}
+
+namespace {
+
+constexpr std::int32_t search_start_distance = 4000;  // samples
+constexpr float clip_low = 0.001f;   // window units, just below the top edge
+constexpr float clip_high = 0.999f;  // just above the bottom edge
+constexpr double beat_window_samples = 1000.0;
+
+// Shows the one-beat display's trace x: beat-window index i at
+// beat_x_scale * i + plot_x0, clipped like the main display.
+void plot_beat_trace(ProgramState& state, int trace) {
+  DisplayGeometry& g = state.geometry;
+  const DetectionState& d = state.detection;
+  for (int i = 1; i <= g.beat_trace_n; ++i) {
+    g.plot_x(i) = static_cast<float>(static_cast<double>(state.marking.beat_x_scale) *
+                                         d.time_axis(i) + g.plot_x0);
+    float y = static_cast<float>(static_cast<double>(g.y_scale) *
+                                     state.marking.beat_wave(i, trace) + g.plot_ymid);
+    if (y <= 0.0f) y = clip_low;
+    if (y >= 1.0f) y = clip_high;
+    g.plot_y(i) = y;
+  }
+}
+
+void fill_beat_wave(ProgramState& state) {
+  const AnalysisConditions& c = state.conditions;
+  const std::int16_t channels[3] = {c.first_lead, c.second_lead, c.third_lead};
+  MarkingState& m = state.marking;
+  for (int trace = 1; trace <= 3; ++trace)
+    for (int i = 1; i <= beat_window_len; ++i)
+      m.beat_wave(i, trace) = static_cast<float>(
+          state.recording.sample_matrix(channels[trace - 1], m.window_start + i));
+}
+
+// The 51 samples of the first displayed lead from 25 before to 25 after the
+// R peak: the reference of every later recognition.
+void take_template(ProgramState& state) {
+  RecognitionState& r = state.recognition;
+  r.corr_lead = state.conditions.first_lead;
+  for (int i = 1; i <= template_len; ++i)
+    r.template_wave(i) =
+        state.recording.sample_matrix(r.corr_lead, state.marking.selected_beat + i - 26);
+}
+
+// Waits for a click, marks it with a cyan line and keeps it in marker_pos.
+void click_and_mark(ProgramState& state, Io& io) {
+  DisplayGeometry& g = state.geometry;
+  SELINTVL(io.platform(), g.marker_pos);
+  draw_marker(io.platform(), g, g.marker_pos);
+}
+
+bool in_selectable_range(std::int32_t beat) {
+  return beat >= earliest_selectable_beat && beat <= latest_selectable_beat;
+}
+
+// One fiducial click: prompt in the window, label and index on the console.
+std::int32_t fiducial_click(ProgramState& state, Io& io, const char* prompt, const char* label) {
+  io.write_line(graphics_unit, {prompt});
+  io.write_line(console_unit, {label});
+  click_and_mark(state, io);
+  const std::int32_t index =
+      click_sample(state.geometry.marker_pos, state.geometry.plot_x0, state.marking.beat_x_scale);
+  io.write_line(console_unit, {index});
+  return index;
+}
+
+// Three clicks, then confirmation; "n" keeps the earlier points and leaves
+// the markers on the screen.
+void marking_pass(ProgramState& state, Io& io) {
+  const std::int32_t pq = fiducial_click(state, io, marking_text::click_pq, marking_text::console_pq);
+  const std::int32_t q = fiducial_click(state, io, marking_text::click_q, marking_text::console_q);
+  const std::int32_t t = fiducial_click(state, io, marking_text::click_t, marking_text::console_t);
+  io.write_line(graphics_unit, {marking_text::confirm});
+  read_answer(state, io);
+  if (answer_is(state.menu.answer, 'n')) return;
+  state.marking.pq_point = pq;
+  state.marking.q_start = q;
+  state.marking.t_end = t;
+  io.clear_window();
+  draw_beat_wave(state, io);
+}
+
+// Steps after the range check: console and log records, the enlarged beat
+// and the template.
+void take_selection(ProgramState& state, Io& io) {
+  MarkingState& m = state.marking;
+  io.write_line(console_unit, {marking_text::selected_point, m.selected_beat});
+  m.window_start = m.selected_beat - r_peak_index;
+  io.clear_window();
+  io.write_line(log_unit, {marking_text::selected_time, m.window_start});
+  fill_beat_wave(state);
+  m.beat_x_scale = static_cast<float>(
+      (static_cast<double>(state.geometry.plot_x1) - state.geometry.plot_x0) / beat_window_samples);
+  draw_beat_wave(state, io);
+  take_template(state);
+}
+
+}  // namespace
+
+std::int32_t click_sample(float click_x, float plot_x0, float x_scale) {
+  const double quotient =
+      (static_cast<double>(click_x) - static_cast<double>(plot_x0)) / static_cast<double>(x_scale);
+  // A click far outside the trace area (or an unset scale) must still give
+  // a defined position, which the callers then range-check.
+  if (std::isnan(quotient)) return 0;
+  constexpr double low = std::numeric_limits<std::int32_t>::min();
+  constexpr double high = std::numeric_limits<std::int32_t>::max();
+  return static_cast<std::int32_t>(std::trunc(std::fmin(std::fmax(quotient, low), high)));
+}
+
+std::int32_t nearest_beat(const Array1<std::int16_t, 200>& beat_positions, std::int32_t sample,
+                          std::int32_t current) {
+  std::int64_t best_distance = search_start_distance;
+  std::int32_t nearest = current;
+  for (int j = 1; j <= beat_positions.size(); ++j) {
+    const std::int64_t distance = std::llabs(std::int64_t{beat_positions(j)} - sample);
+    if (distance < best_distance) {
+      best_distance = distance;
+      nearest = beat_positions(j);
+    }
+  }
+  return nearest;
+}
+
+void draw_beat_wave(ProgramState& state, Io& io) {
+  DisplayGeometry& g = state.geometry;
+  for (int trace = 1; trace <= 3; ++trace) {
+    plot_beat_trace(state, trace);
+    GPL(io.platform(), g.beat_trace_n, g.plot_x.data(), g.plot_y.data());
+  }
+}
+
+void select_waveform(ProgramState& state, Io& io) {
+  io.write_line(graphics_unit, {marking_text::click_near_trace});
+  click_and_mark(state, io);
+  io.write_line(graphics_unit, {marking_text::confirm});
+  read_answer(state, io);
+  if (answer_is(state.menu.answer, 'n')) return;
+
+  const DisplayGeometry& g = state.geometry;
+  const std::int32_t sample = click_sample(g.marker_pos, g.plot_x0, g.x_scale);
+  MarkingState& m = state.marking;
+  m.selected_beat = nearest_beat(state.detection.beat_positions, sample, m.selected_beat);
+  if (!in_selectable_range(m.selected_beat)) {
+    // The loop top clears the window at once, so the console keeps the text.
+    io.write_line(graphics_unit, {marking_text::range_error});
+    io.write_line(console_unit, {marking_text::range_error});
+    return;
+  }
+  take_selection(state, io);
+  fiducial_menu(state, io);
+}
+
+void fiducial_menu(ProgramState& state, Io& io) {
+  for (;;) {
+    io.write_line(graphics_unit, {marking_text::fiducial_menu});
+    read_answer(state, io);
+    if (!answer_is(state.menu.answer, 's')) return;
+    marking_pass(state, io);
+  }
+}
+
 }  // namespace ba
