@@ -96,16 +96,7 @@ void measure_accepted_beats(ProgramState& state) {
   }
 }
 
-void compute_all(ProgramState& state, Io& io) {
-  if (state.recognition.corr_lead == 0) {
-    io.write_line(console_unit, {compute_text::no_template});
-    io.write_line(graphics_unit, {compute_text::no_template});
-    return;
-  }
-  io.write_line(console_unit, {compute_text::calculating});
-  clear_selection(state.selection);
-  detect_whole_recording(state, io);
-
+void measure_and_print_beats(ProgramState& state, Io& io) {
   const bool printing = state.conditions.print_flag == 1;
   int printed = 0;
   const DetectionState& detection = state.detection;
@@ -127,6 +118,18 @@ void compute_all(ProgramState& state, Io& io) {
   // picture must not replace the page image.
   if (printing && printed > 0) final_page(state, io);
   io.write_line(graphics_unit, std::span<const Item>{});
+}
+
+void compute_all(ProgramState& state, Io& io) {
+  if (state.recognition.corr_lead == 0) {
+    io.write_line(console_unit, {compute_text::no_template});
+    io.write_line(graphics_unit, {compute_text::no_template});
+    return;
+  }
+  io.write_line(console_unit, {compute_text::calculating});
+  clear_selection(state.selection);
+  detect_whole_recording(state, io);
+  measure_and_print_beats(state, io);
 }
 
 }  // namespace ba

@@ -24,9 +24,13 @@ struct PrintState {
 
 // Command c.
 void compute_all(ProgramState& state, Io& io);
-// The measurement alone (no drawing, no log): fills the selection from the
-// aligned beat_positions. Used by compute_all and the benchmarks.
+// The measurement alone (no drawing, no log): empties the selection and fills
+// it from the aligned beat_positions. Used by the benchmarks.
 void measure_accepted_beats(ProgramState& state);
+// The measurement as command c runs it after recognition: each accepted beat
+// measured and, when printing, drawn on the print page; beats that cannot be
+// measured reported; the last page saved when a beat was printed.
+void measure_and_print_beats(ProgramState& state, Io& io);
 // area sum / 200 truncated toward zero, as the program's scaling gives it.
 std::int32_t scaled_area(std::int32_t area_sum);
 
