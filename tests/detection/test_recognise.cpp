@@ -1,0 +1,179 @@
+// The correlation coefficient and the recognition of candidates against the
+// template: shifts, threshold, ties and the log record.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <vector>
+
+#include "detection/recognition.h"
+#include "support/fake_platform.h"
+
+namespace ba {
+namespace {
+
+using Series = Array1<std::int32_t, template_room>;
+
+Series series(int n, auto value_of) {
+  Series s;
+  for (int i = 1; i <= n; ++i) s(i) = value_of(i);
+  return s;
+}
+
+float coefficient(const Series& x, const Series& y, int n = template_len) {
+  float r = -2.0f;
+  CR(x, y, r, n);
+  return r;
+}
+
+TEST(Correlation, KnownCoefficients) {
+  const auto wave = [](int i) { return (i * 37) % 23 - 11 + (i > 20 && i < 30 ? 400 : 0); };
+  const Series x = series(template_len, wave);
+  struct Row {
+    const char* what;
+    Series y;
+    float expected;
+  };
+  const Row rows[] = {
+      {"the same series", x, 1.0f},
+      {"scaled and offset", series(template_len, [&](int i) { return 3 * wave(i) + 7; }), 1.0f},
+      {"in other units", series(template_len, [&](int i) { return 1000 * wave(i); }), 1.0f},
+      {"negated", series(template_len, [&](int i) { return -wave(i); }), -1.0f},
+  };
+  for (const Row& row : rows) EXPECT_NEAR(coefficient(x, row.y), row.expected, 1e-6) << row.what;
+
+  const Series rising = series(template_len, [](int i) { return i; });
+  EXPECT_NEAR(coefficient(rising, series(template_len, [](int i) { return 52 - i; })), -1.0f, 1e-6);
+  // A straight line against a parabola symmetric about the middle.
+  EXPECT_NEAR(coefficient(rising, series(template_len, [](int i) { return (i - 26) * (i - 26); })),
+              0.0f, 1e-6);
+}
+
+TEST(Correlation, NoSpreadGivesZero) {
+  const Series flat = series(template_len, [](int) { return 250; });
+  const Series rising = series(template_len, [](int i) { return i; });
+  EXPECT_EQ(coefficient(flat, rising), 0.0f);
+  EXPECT_EQ(coefficient(rising, flat), 0.0f);
+  EXPECT_EQ(coefficient(rising, rising, 1), 0.0f);  // one element has no spread
+}
+
+// A waveform that matches itself only at zero lag, laid into the
+// recognition channel with its middle at chosen positions.
+struct Recognition : ::testing::Test {
+  test::TestBench bench;
+  std::unique_ptr<SampleMatrix> matrix = std::make_unique<SampleMatrix>();
+  std::unique_ptr<DetectionState> detection = std::make_unique<DetectionState>();
+  RecognitionState recognition;
+  std::vector<std::int16_t> shape;  // samples -40..+40 around the middle
+  static constexpr int channel = 21;
+  static constexpr int reference = 2000;
+
+  Recognition() {
+    std::mt19937 random(7);
+    for (int i = -40; i <= 40; ++i)
+      shape.push_back(static_cast<std::int16_t>(std::uniform_int_distribution<int>(-900, 900)(random)));
+    lay(reference, 1);
+    recognition.corr_lead = channel;
+    for (int i = 1; i <= template_len; ++i)
+      recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
+    bench.io.open_log("d:\\data\\map\\teststlog.txt");
+  }
+
+  void lay(int middle, int sign) {
+    for (int i = -40; i <= 40; ++i)
+      (*matrix)(channel, middle + i) = static_cast<std::int16_t>(sign * shape[i + 40]);
+  }
+
+  void candidates(std::initializer_list<std::int16_t> listed) {
+    detection->beat_positions.fill(0);
+    int k = 0;
+    for (std::int16_t p : listed) detection->beat_positions(++k) = p;
+    detection->n_candidates = k;
+  }
+
+  std::vector<std::string> log_lines() {
+    bench.io.close_log();
+    std::vector<std::string> lines;
+    std::istringstream in(bench.read("teststlog.txt"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+};
+
+TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
+  lay(9004, 1);   // listed 4 samples early
+  lay(6000, 1);   // listed in place
+  lay(4993, 1);   // listed 7 samples late
+  lay(3000, -1);  // the inverted shape
+  candidates({9000, 6000, 5000, 3000});
+  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  EXPECT_EQ(detection->beat_positions(1), 9004);
+  EXPECT_EQ(detection->beat_positions(2), 6000);
+  EXPECT_EQ(detection->beat_positions(3), 4993);
+  EXPECT_EQ(detection->beat_positions(4), 0);
+  EXPECT_EQ(detection->beat_positions(5), 0);
+
+  const auto lines = log_lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].substr(0, 18), " k=           1 r=");
+  EXPECT_EQ(lines[0].substr(33), " ;  time_dif           4   9004\r");
+  EXPECT_EQ(lines[2].substr(33), " ;  time_dif          -7   4993\r");
+  // A rejected candidate still shows its best coefficient and shift.
+  EXPECT_EQ(lines[3].substr(0, 18), " k=           4 r=");
+  EXPECT_EQ(lines[3].substr(lines[3].size() - 8), "      0\r");
+}
+
+TEST_F(Recognition, ThresholdIsReachedByEquality) {
+  lay(7003, 1);
+  (*matrix)(channel, 7003) = static_cast<std::int16_t>((*matrix)(channel, 7003) + 300);
+  candidates({7000});
+  recognise(bench.io, *matrix, 0.0f, *detection, recognition);
+  const float best = recognition.best_corr;
+  ASSERT_GT(best, 0.5f);
+  ASSERT_LT(best, 1.0f);
+
+  candidates({7000});
+  recognise(bench.io, *matrix, best, *detection, recognition);
+  EXPECT_EQ(detection->beat_positions(1), 7003);
+  candidates({7000});
+  recognise(bench.io, *matrix, std::nextafter(best, 2.0f), *detection, recognition);
+  EXPECT_EQ(detection->beat_positions(1), 0);
+}
+
+TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
+  // A signal with a period of 10 samples looks the same at shifts -10, 0, +10.
+  for (int t = 1; t <= 4000; ++t)
+    (*matrix)(channel, t) = static_cast<std::int16_t>(shape[static_cast<std::size_t>(t % 10)]);
+  for (int i = 1; i <= template_len; ++i)
+    recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
+  candidates({3000});
+  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  EXPECT_EQ(recognition.best_shift, -10);
+  EXPECT_EQ(detection->beat_positions(1), 2990);
+}
+
+TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
+  candidates({12000});
+  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  EXPECT_EQ(detection->beat_positions(1), 0);
+  candidates({12000});
+  recognise(bench.io, *matrix, 0.0f, *detection, recognition);
+  EXPECT_EQ(detection->beat_positions(1), 12000);
+  EXPECT_EQ(recognition.best_corr, 0.0f);
+  EXPECT_EQ(recognition.best_shift, 0);
+  const auto lines = log_lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], " k=           1 r=  0.0000000E+00 ;  time_dif           0      0\r");
+  EXPECT_EQ(lines[1], " k=           1 r=  0.0000000E+00 ;  time_dif           0  12000\r");
+}
+
+TEST_F(Recognition, NoCandidateWritesNothing) {
+  candidates({});
+  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  EXPECT_TRUE(log_lines().empty());
+}
+
+}  // namespace
+}  // namespace ba
