@@ -1,0 +1,15 @@
+// The benchmark program. The print-page benchmark draws with Qt, which needs
+// an application object; the offscreen platform lets it run without a display.
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

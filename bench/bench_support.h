@@ -1,0 +1,125 @@
+#pragma once
+// What the benchmarks share: the demonstration recording on disk and in
+// memory, a platform and a file layer that swallow everything, and a program
+// state prepared as after command s on the demonstration recording.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#include "../tools/demo_model.h"
+#include "detection/detection.h"
+#include "dialogue/program_state.h"
+#include "display/io.h"
+#include "marking/marking.h"
+
+namespace ba::bench {
+
+// The demonstration recording's bytes, made once.
+inline const std::vector<unsigned char>& demo_bytes() {
+  static const std::vector<unsigned char> bytes = demo::DemoModel().recording_bytes();
+  return bytes;
+}
+
+// A temporary data folder holding demo.dat, removed when the program ends.
+class DemoFolder {
+ public:
+  DemoFolder() {
+    path_ = std::filesystem::temp_directory_path() / ("beat_bench_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path_);
+    std::ofstream out(path_ / "demo.dat", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(demo_bytes().data()),
+              static_cast<std::streamsize>(demo_bytes().size()));
+  }
+  ~DemoFolder() { std::filesystem::remove_all(path_); }
+  DemoFolder(const DemoFolder&) = delete;
+  DemoFolder& operator=(const DemoFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+  static const DemoFolder& get() {
+    static const DemoFolder folder;
+    return folder;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A platform that shows nothing and is never asked for input.
+class NullPlatform : public Platform {
+ public:
+  void open_window(int) override {}
+  void close_window(int) override {}
+  void activate_window(int) override {}
+  void put_line(int, const std::string&) override {}
+  std::string get_line(int) override { return ""; }
+  void clear_window() override {}
+  void set_background_rgb(std::uint32_t) override {}
+  void set_colour_rgb(std::uint32_t) override {}
+  void set_colour_index(int) override {}
+  void init_fonts() override {}
+  void set_font(const std::string&) override {}
+  void move_to(int, int) override {}
+  void line_to(int, int) override {}
+  void draw_text(const std::string&) override {}
+  bool save_image(const std::string&, int, int, int, int) override { return true; }
+  void set_crosshair_cursor() override {}
+  MouseEvent wait_mouse_event(int) override { return {mouse_right_down, 0, 500, 150}; }
+  void show_error(const std::string&) override {}
+};
+
+// A file layer whose log counts its bytes instead of writing them; reads go
+// to the host.
+class CountingFileOps : public HostFileOps {
+ public:
+  std::optional<std::string> open_log(const std::filesystem::path&) override { return {}; }
+  std::optional<std::string> append_log(std::string_view bytes) override {
+    log_bytes += bytes.size();
+    return {};
+  }
+  void close_log() override {}
+  std::size_t log_bytes = 0;
+};
+
+// The demonstration recording loaded, the preview detected, and the second
+// beat chosen as reference with the fiducial points a person would mark
+// (PQ segment 70 ms, Q start 45 ms before the pick, T end 380 ms after it).
+struct DemoSession {
+  explicit DemoSession(Platform& platform)
+      : state(std::make_unique<ProgramState>()),
+        io(platform, DataFolder(DemoFolder::get().path()), files) {
+    unpack_recording(demo_bytes(), state->recording.sample_matrix);
+    io.open_log("d:\\data\\map\\demostlog.txt");
+    detect(state->recording.sample_matrix, state->conditions, preview_span,
+           preview_reference_end, true, state->detection);
+    sort_candidates(state->detection);
+    choose_reference(demo::DemoModel().beats()[1].r);
+  }
+
+  // Command s without its drawing: the candidate nearest to `r` becomes the
+  // reference beat and its 51 samples of the first lead the template.
+  void choose_reference(int r) {
+    MarkingState& marking = state->marking;
+    marking.selected_beat = nearest_beat(state->detection.beat_positions, r, 0);
+    marking.window_start = marking.selected_beat - r_peak_index;
+    RecognitionState& recognition = state->recognition;
+    recognition.corr_lead = state->conditions.first_lead;
+    for (int i = 1; i <= template_len; ++i)
+      recognition.template_wave(i) =
+          state->recording.sample_matrix(recognition.corr_lead, marking.selected_beat + i - 26);
+    marking.pq_point = 130;
+    marking.q_start = 155;
+    marking.t_end = 580;
+  }
+
+  std::unique_ptr<ProgramState> state;
+  CountingFileOps files;
+  Io io;
+};
+
+}  // namespace ba::bench

@@ -1,0 +1,107 @@
+// The program's computations on the demonstration recording, without
+// drawing: loading, the preview detection and command c's detection,
+// recognition and measurement over the whole 32 s.
+
+#include <benchmark/benchmark.h>
+
+#include "bench_support.h"
+#include "compute/compute.h"
+#include "detection/recognition.h"
+#include "recording/recording.h"
+
+namespace ba::bench {
+namespace {
+
+// The 4.6 MB of the file turned into the sample matrix.
+void BM_UnpackRecording(benchmark::State& st) {
+  auto recording = std::make_unique<RecordingState>();
+  for (auto _ : st) {
+    unpack_recording(demo_bytes(), recording->sample_matrix);
+    benchmark::DoNotOptimize(recording->sample_matrix.data());
+  }
+  st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) *
+                       static_cast<std::int64_t>(recording_bytes));
+}
+BENCHMARK(BM_UnpackRecording)->Unit(benchmark::kMillisecond);
+
+// The same from the file in the data folder, as the program reads it.
+void BM_LoadRecording(benchmark::State& st) {
+  NullPlatform platform;
+  HostFileOps files;
+  Io io(platform, DataFolder(DemoFolder::get().path()), files);
+  auto recording = std::make_unique<RecordingState>();
+  for (auto _ : st) {
+    load_recording(io, "d:\\data\\map\\demo.dat          ", *recording);
+    benchmark::DoNotOptimize(recording->sample_matrix.data());
+  }
+  st.SetBytesProcessed(static_cast<std::int64_t>(st.iterations()) *
+                       static_cast<std::int64_t>(recording_bytes));
+}
+BENCHMARK(BM_LoadRecording)->Unit(benchmark::kMillisecond);
+
+void BM_PreviewDetection(benchmark::State& st) {
+  NullPlatform platform;
+  DemoSession session(platform);
+  ProgramState& state = *session.state;
+  for (auto _ : st) {
+    detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end,
+           true, state.detection);
+    benchmark::DoNotOptimize(state.detection.r_positions.data());
+  }
+}
+BENCHMARK(BM_PreviewDetection)->Unit(benchmark::kMicrosecond);
+
+// Command c's computation: detection over 32,000 samples, sort, count,
+// recognition of every candidate (with its log records) and the AQRST of
+// 64 leads for every accepted beat.
+void BM_ComputeCommand(benchmark::State& st) {
+  NullPlatform platform;
+  DemoSession session(platform);
+  ProgramState& state = *session.state;
+  for (auto _ : st) {
+    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end,
+           false, state.detection);
+    sort_candidates(state.detection);
+    count_candidates(state.detection);
+    recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
+              state.detection, state.recognition);
+    measure_accepted_beats(state);
+    benchmark::DoNotOptimize(state.selection.aqrst.data());
+  }
+  st.counters["candidates"] = state.detection.n_candidates;
+  st.counters["accepted"] = state.selection.n_accepted;
+}
+BENCHMARK(BM_ComputeCommand)->Unit(benchmark::kMillisecond);
+
+// The parts of command c on their own.
+void BM_WholeDetection(benchmark::State& st) {
+  NullPlatform platform;
+  DemoSession session(platform);
+  ProgramState& state = *session.state;
+  for (auto _ : st) {
+    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end,
+           false, state.detection);
+    benchmark::DoNotOptimize(state.detection.r_positions.data());
+  }
+}
+BENCHMARK(BM_WholeDetection)->Unit(benchmark::kMillisecond);
+
+void BM_RecognitionAndMeasurement(benchmark::State& st) {
+  NullPlatform platform;
+  DemoSession session(platform);
+  ProgramState& state = *session.state;
+  detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end, false,
+         state.detection);
+  for (auto _ : st) {
+    sort_candidates(state.detection);
+    count_candidates(state.detection);
+    recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
+              state.detection, state.recognition);
+    measure_accepted_beats(state);
+    benchmark::DoNotOptimize(state.selection.aqrst.data());
+  }
+}
+BENCHMARK(BM_RecognitionAndMeasurement)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace ba::bench
