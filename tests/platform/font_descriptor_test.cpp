@@ -1,0 +1,72 @@
+#include "platform/font_descriptor.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <gtest/gtest.h>
+
+#include "platform/fonts.h"
+
+namespace ba {
+namespace {
+
+struct DescriptorCase {
+  const char* descriptor;
+  bool valid;
+  const char* face;
+  int height;
+  int width;
+};
+
+TEST(FontDescriptor, ReadsFaceHeightAndWidth) {
+  const DescriptorCase cases[] = {
+      {"t'Times New Roman'h24w10", true, "Times New Roman", 24, 10},
+      {"t'Times New Roman'h12w5", true, "Times New Roman", 12, 5},
+      {"t'Arial'w7h30", true, "Arial", 30, 7},          // any order
+      {"t'Courier'", true, "Courier", 0, 0},            // sizes left to the typeface
+      {"t'Times New Roman'h24bw10", true, "Times New Roman", 24, 10},  // b for bold is skipped
+      {"t'Times'H20W8", true, "Times", 20, 8},
+      {"Times New Roman", false, "", 0, 0},             // no t'...'
+      {"t'Times", false, "", 0, 0},                     // unclosed face
+      {"t''h24", false, "", 0, 0},                      // empty face
+      {"t'Times'h", false, "", 0, 0},                   // height without digits
+      {"t'Times'h24w", false, "", 0, 0},
+      {"t'Times'h99999", false, "", 0, 0},              // absurd size
+      {"t'Times'h24 w10", false, "", 0, 0},             // stray blank
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.descriptor);
+    std::optional<FontSpec> spec = parse_font_descriptor(c.descriptor);
+    ASSERT_EQ(spec.has_value(), c.valid);
+    if (!spec) continue;
+    EXPECT_EQ(spec->face, c.face);
+    EXPECT_EQ(spec->height, c.height);
+    EXPECT_EQ(spec->width, c.width);
+  }
+}
+
+TEST(Fonts, TimesNewRomanResolvesToAMetricCompatibleSerif) {
+  QFont font = make_font({"Times New Roman", 24, 10});
+  EXPECT_EQ(QFontInfo(font).family(), "Liberation Serif");
+  EXPECT_EQ(font.pixelSize(), 24);
+}
+
+TEST(Fonts, WidthStretchesToTheAskedAverage) {
+  for (int width : {5, 10, 16}) {
+    SCOPED_TRACE(width);
+    QFont font = make_font({"Times New Roman", 24, width});
+    EXPECT_NEAR(average_char_width(font), width, 0.6);
+  }
+}
+
+TEST(Fonts, TextLineFontShowsJapaneseAtFixedPitch) {
+  QFont font = text_line_font();
+  EXPECT_EQ(QFontInfo(font).family(), "IPAGothic");
+  QFontMetrics metrics(font);
+  EXPECT_EQ(metrics.horizontalAdvance("A"), 8);
+  EXPECT_EQ(metrics.horizontalAdvance("i"), 8);
+  EXPECT_EQ(metrics.horizontalAdvance(QString::fromUtf8("表")), 16);
+  EXPECT_TRUE(metrics.inFont(QString::fromUtf8("表").front()));
+}
+
+}  // namespace
+}  // namespace ba
