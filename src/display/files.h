@@ -4,6 +4,7 @@
 // and refuses every other path, so nothing outside it can be opened.
 
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -1,0 +1,173 @@
+// Where written lines go, how typed answers come back, and the files behind
+// the units.
+
+#include "display/io.h"
+
+#include <gtest/gtest.h>
+
+#include "display/errors.h"
+#include "support/fake_platform.h"
+
+namespace ba {
+namespace {
+
+using test::TestBench;
+
+TEST(IoLines, ConsoleLinesLeaveTheActiveWindowAlone) {
+  TestBench bench;
+  bench.io.open_window(graphics_unit);
+  bench.io.write_line(console_unit, {"abc", 5});
+  EXPECT_EQ(bench.platform.active, graphics_unit);
+  EXPECT_EQ(bench.platform.lines_of(console_unit),
+            std::vector<std::string>{" abc           5"});
+}
+
+TEST(IoLines, AWindowLineActivatesItsWindowEvenWithNoItems) {
+  TestBench bench;
+  bench.io.open_window(14);
+  bench.io.open_window(graphics_unit);
+  bench.io.write_line(14, {});
+  EXPECT_EQ(bench.platform.active, 14);
+  EXPECT_EQ(bench.platform.lines_of(14), std::vector<std::string>{" "});
+}
+
+TEST(IoLines, LogLinesAreShiftJisWithCrLf) {
+  TestBench bench;
+  bench.io.open_window(graphics_unit);
+  bench.io.open_log("d:\\data\\map\\abcstlog.txt     ");
+  bench.io.write_line(log_unit, {"selected time", 1300});
+  bench.io.write_line(log_unit, {"print on time", std::int16_t{1523}, 1});
+  bench.io.write_line(log_unit, {"係数 :", 0.95f});
+  EXPECT_EQ(bench.platform.active, graphics_unit);
+  EXPECT_TRUE(bench.platform.lines.empty());
+  EXPECT_EQ(bench.read("abcstlog.txt"),
+            " selected time        1300\r\n"
+            " print on time   1523           1\r\n"
+            " \x8C\x57\x90\x94 :  0.9500000    \r\n");
+  bench.io.close_all_files();
+  EXPECT_FALSE(bench.io.log_open());
+  EXPECT_THROW(bench.io.write_line(log_unit, {"late"}), std::logic_error);
+}
+
+TEST(IoLines, LogThatCannotBeOpenedIsAnOpenFailure) {
+  TestBench bench;
+  std::filesystem::create_directory(bench.folder / "xstlog.txt");
+  try {
+    bench.io.open_log("d:\\data\\map\\xstlog.txt");
+    FAIL();
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.kind(), IoFailure::Kind::open);
+    EXPECT_EQ(failure.unit(), log_unit);
+  }
+}
+
+TEST(IoReads, FieldsAndWords) {
+  TestBench bench;
+  bench.platform.typed_lines = {"  1", "95", "abcdefgh", "  s  x", "", "", " 2.5e1 "};
+  EXPECT_EQ(bench.io.read_field_whole(console_unit, 3), 1);
+  EXPECT_EQ(bench.io.read_field_real(console_unit, 4, 2), 0.95f);
+  EXPECT_EQ(bench.io.read_field_text(console_unit, 6), "abcdef");
+  bench.io.open_window(graphics_unit);
+  bench.io.open_window(14);
+  EXPECT_EQ(bench.io.read_free_text(graphics_unit, 10), "s         ");
+  EXPECT_EQ(bench.platform.active, graphics_unit);  // reading from a window activates it
+  EXPECT_EQ(bench.io.read_free_text(graphics_unit, 10), "          ");
+  EXPECT_EQ(bench.io.read_free_real(graphics_unit), 25.0f);  // the empty line is passed over
+}
+
+TEST(IoReads, ALetterForANumberIsAConversionFailureNamingTheUnit) {
+  TestBench bench;
+  bench.platform.typed_lines = {"y", "q"};
+  try {
+    bench.io.read_field_whole(console_unit, 3);
+    FAIL();
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
+    EXPECT_EQ(failure.unit(), console_unit);
+    EXPECT_EQ(std::string(failure.what()), "console: input conversion error: \"y  \" is not a whole number");
+  }
+  bench.io.open_window(graphics_unit);
+  try {
+    bench.io.read_free_real(graphics_unit);
+    FAIL();
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
+    EXPECT_EQ(failure.unit(), graphics_unit);
+  }
+}
+
+TEST(IoFiles, ReadFileFailures) {
+  TestBench bench;
+  bench.write("short.dat", "abc");
+  bench.write("long.dat", "abcdefgh");
+  std::filesystem::create_directory(bench.folder / "dir.dat");
+  struct Case {
+    const char* path;
+    IoFailure::Kind kind;
+  };
+  const Case cases[] = {
+      {"d:\\data\\map\\missing.dat", IoFailure::Kind::open},
+      {"d:\\data\\map\\dir.dat", IoFailure::Kind::open},
+      {"d:\\data\\map\\..\\x.dat", IoFailure::Kind::open},
+      {"d:\\data\\map\\short.dat", IoFailure::Kind::end_of_file},
+  };
+  for (const Case& c : cases) {
+    try {
+      bench.io.read_file(recording_unit, c.path, 5);
+      ADD_FAILURE() << c.path;
+    } catch (const IoFailure& failure) {
+      EXPECT_EQ(failure.kind(), c.kind) << c.path;
+      EXPECT_EQ(failure.unit(), recording_unit) << c.path;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(bench.folder / "missing.dat"));
+  const auto bytes = bench.io.read_file(recording_unit, "d:\\data\\map\\long.dat  ", 5);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcde");
+}
+
+TEST(IoFiles, TextFileIsWrittenWholeInShiftJisWithCrLf) {
+  TestBench bench;
+  std::vector<Item> areas;
+  for (std::int32_t lead = 1; lead <= 64; ++lead) areas.emplace_back(-lead);
+  const auto error = bench.io.write_text_file("d:\\data\\map\\abcst.txt",
+                                              {{std::int32_t{1}}, {std::int32_t{1523}}, areas, {"データ"}});
+  EXPECT_FALSE(error);
+  const std::string file = bench.read("abcst.txt");
+  const std::string six = "          -1          -2          -3          -4          -5          -6\r\n";
+  EXPECT_EQ(file.substr(0, 28), "           1\r\n        1523\r\n");
+  EXPECT_EQ(file.substr(28, six.size()), six);
+  EXPECT_EQ(file.substr(file.size() - 59),
+            "         -61         -62         -63         -64\r\n \x83\x66\x81\x5B\x83\x5E\r\n");
+}
+
+// Replaces the file system's write with a failure, as a full disk would.
+class FailingWrites : public HostFileOps {
+ public:
+  std::optional<std::string> replace_file(const std::filesystem::path&, std::string_view) override {
+    return "No space left on device";
+  }
+};
+
+TEST(IoFiles, FailedTextFileNamesThePathAndKeepsTheOldFile) {
+  TestBench bench;
+  bench.write("abcst.txt", "old");
+  FailingWrites failing;
+  Io io(bench.platform, DataFolder(bench.folder), failing);
+  const auto error = io.write_text_file("d:\\data\\map\\abcst.txt   ", {{std::int32_t{0}}});
+  ASSERT_TRUE(error);
+  EXPECT_EQ(*error, "d:\\data\\map\\abcst.txt   : No space left on device");
+  EXPECT_EQ(bench.read("abcst.txt"), "old");
+  EXPECT_TRUE(bench.io.write_text_file("c:\\abcst.txt", {{std::int32_t{0}}}));
+}
+
+TEST(IoFiles, ImagesAreSavedOnlyInsideTheDataFolder) {
+  TestBench bench;
+  EXPECT_TRUE(bench.io.save_image("d:\\data\\map\\abcst1.bmp        ", 1, 1, 1000, 750));
+  ASSERT_EQ(bench.platform.saved_images.size(), 1u);
+  EXPECT_EQ(bench.platform.saved_images[0], (bench.folder / "abcst1.bmp").string());
+  EXPECT_FALSE(bench.io.save_image("d:\\data\\map\\a/b.bmp", 1, 1, 1000, 750));
+  EXPECT_EQ(bench.platform.saved_images.size(), 1u);
+}
+
+}  // namespace
+}  // namespace ba
