@@ -1,0 +1,71 @@
+#include "platform/script.h"
+
+#include <charconv>
+#include <sstream>
+
+#include "display/errors.h"
+
+namespace ba {
+
+namespace {
+
+bool starts_with_word(const std::string& line, const std::string& word) {
+  return line.compare(0, word.size(), word) == 0 &&
+         (line.size() == word.size() || line[word.size()] == ' ');
+}
+
+bool read_int(const std::string& word, int& value) {
+  const char* end = word.data() + word.size();
+  auto [ptr, error] = std::from_chars(word.data(), end, value);
+  return error == std::errc() && ptr == end;
+}
+
+ScriptEvent parse_click(const std::string& line, ScriptEvent::Kind kind) {
+  std::istringstream words(line);
+  std::string name, x, y, extra;
+  words >> name >> x >> y;
+  ScriptEvent event;
+  event.kind = kind;
+  if (!read_int(x, event.x) || !read_int(y, event.y) || (words >> extra))
+    throw ScriptProblem("a click needs two whole numbers, column and row: " + line);
+  return event;
+}
+
+}  // namespace
+
+ScriptEvent parse_script_line(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  ScriptEvent event;
+  if (line.starts_with("!!")) {
+    event.text = line.substr(1);
+  } else if (starts_with_word(line, "!click")) {
+    event = parse_click(line, ScriptEvent::Kind::left_click);
+  } else if (starts_with_word(line, "!rclick")) {
+    event = parse_click(line, ScriptEvent::Kind::right_click);
+  } else if (starts_with_word(line, "!snapshot")) {
+    event.kind = ScriptEvent::Kind::snapshot;
+    std::size_t start = line.find_first_not_of(' ', sizeof("!snapshot") - 1);
+    if (start == std::string::npos) throw ScriptProblem("a snapshot needs a file path: " + line);
+    event.text = line.substr(start);
+  } else {
+    event.text = line;
+  }
+  return event;
+}
+
+std::string describe(const ScriptEvent& event) {
+  auto at = [&] { return " at (" + std::to_string(event.x) + ", " + std::to_string(event.y) + ")"; };
+  switch (event.kind) {
+    case ScriptEvent::Kind::typed_line:
+      return "the typed line \"" + event.text + "\"";
+    case ScriptEvent::Kind::left_click:
+      return "a left click" + at();
+    case ScriptEvent::Kind::right_click:
+      return "a right click" + at();
+    case ScriptEvent::Kind::snapshot:
+      return "a snapshot";
+  }
+  return "an event";
+}
+
+}  // namespace ba

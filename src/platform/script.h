@@ -1,0 +1,29 @@
+#pragma once
+// The input of a headless run: one event per line.
+//   !click X Y     left button down at pixel column X, row Y of the active window
+//   !rclick X Y    right button down
+//   !snapshot PATH save the active window's whole surface as PNG
+//   !!text         the typed line "!text"
+//   anything else  one typed line
+// Programs that drive the analyser rely on exactly this form.
+
+#include <string>
+
+namespace ba {
+
+struct ScriptEvent {
+  enum class Kind { typed_line, left_click, right_click, snapshot };
+  Kind kind = Kind::typed_line;
+  std::string text;  // the typed line, or the snapshot path
+  int x = 0;         // pixel column of a click
+  int y = 0;         // pixel row of a click
+};
+
+// One input line (without its newline; a trailing CR is dropped). A click or
+// snapshot line with missing or unreadable arguments throws ScriptProblem.
+ScriptEvent parse_script_line(std::string line);
+
+// How an event is named in a report: "a click at (10, 20)".
+std::string describe(const ScriptEvent& event);
+
+}  // namespace ba

@@ -1,0 +1,60 @@
+#include "platform/session.h"
+
+#include <exception>
+#include <string>
+
+#include "display/errors.h"
+#include "display/io.h"
+#include "platform/surface_platform.h"
+
+namespace ba {
+
+namespace {
+
+// Closes every file, then reports. The report must never be the reason a
+// file is left open, so the closing comes first.
+int report(SurfacePlatform& platform, Io& io, std::ostream& err, const std::string& message,
+           int status, bool show) {
+  io.close_all_files();
+  err << program_name << ": " << message << std::endl;
+  if (show) platform.show_error(message);
+  return status;
+}
+
+int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
+                std::ostream& err) {
+  try {
+    program();
+    io.close_all_files();
+    return exit_normal;
+  } catch (const StopRequested&) {
+    io.close_all_files();
+    return exit_normal;
+  } catch (const ProgramEnd&) {
+    io.close_all_files();
+    return exit_normal;
+  } catch (const IoFailure& failure) {
+    return report(platform, io, err, failure.what(), exit_io_failure, true);
+  } catch (const ScriptProblem& problem) {
+    return report(platform, io, err, problem.what(), exit_script_problem, false);
+  } catch (const std::exception& error) {
+    return report(platform, io, err, std::string("internal error: ") + error.what(),
+                  exit_io_failure, true);
+  }
+}
+
+}  // namespace
+
+int run_session(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
+                std::ostream& err, const std::optional<std::filesystem::path>& snapshot_folder) {
+  int status = run_guarded(platform, io, program, err);
+  if (snapshot_folder) {
+    if (auto failed = platform.save_snapshots(*snapshot_folder)) {
+      err << program_name << ": snapshots: " << *failed << std::endl;
+      if (status == exit_normal) status = exit_script_problem;
+    }
+  }
+  return status;
+}
+
+}  // namespace ba

@@ -1,0 +1,29 @@
+#pragma once
+// One run of the program on a platform: every way the program can end is
+// turned into its exit status, with every open file closed before anything
+// is reported.
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <ostream>
+
+namespace ba {
+
+class Io;
+class SurfacePlatform;
+
+inline constexpr const char* program_name = "beat_analyser";
+
+// Runs `program` and returns the exit status: 0 for a normal end or a stop
+// asked for by closing the main window, 2 for the error report (and for an
+// internal error), 3 for a script that does not fit the program's waits.
+// Reports go to `err` (and to the platform's error report, which the window
+// mode shows as a message box). With `snapshot_folder` every surface is then
+// saved there as PNG; a failure to do so is reported and gives status 3
+// when the run itself ended normally.
+int run_session(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
+                std::ostream& err,
+                const std::optional<std::filesystem::path>& snapshot_folder = std::nullopt);
+
+}  // namespace ba

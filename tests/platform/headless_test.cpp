@@ -1,0 +1,184 @@
+#include "platform/headless_platform.h"
+
+#include <QImage>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "display/errors.h"
+#include "platform/script.h"
+#include "support/fake_platform.h"
+
+namespace ba {
+namespace {
+
+using Kind = ScriptEvent::Kind;
+
+TEST(Script, EveryLineIsOneEvent) {
+  struct Case {
+    const char* line;
+    Kind kind;
+    const char* text;
+    int x, y;
+  };
+  const Case cases[] = {
+      {"!click 120 150", Kind::left_click, "", 120, 150},
+      {"!rclick 0 0", Kind::right_click, "", 0, 0},
+      {"!click  7   9", Kind::left_click, "", 7, 9},
+      {"!click 120 150\r", Kind::left_click, "", 120, 150},  // written on another system
+      {"!snapshot out/preview.png", Kind::snapshot, "out/preview.png", 0, 0},
+      {"!snapshot dir with blanks/a.png\r", Kind::snapshot, "dir with blanks/a.png", 0, 0},
+      {"!!click 1 2", Kind::typed_line, "!click 1 2", 0, 0},  // typed, not clicked
+      {"!!", Kind::typed_line, "!", 0, 0},
+      {"s", Kind::typed_line, "s", 0, 0},
+      {"s\r", Kind::typed_line, "s", 0, 0},
+      {"", Kind::typed_line, "", 0, 0},
+      {"\r", Kind::typed_line, "", 0, 0},
+      {"  21  31  45", Kind::typed_line, "  21  31  45", 0, 0},
+      {"abc\r\r", Kind::typed_line, "abc\r", 0, 0},  // only one CR is a line end
+      {"!clicks", Kind::typed_line, "!clicks", 0, 0},
+      {"!other", Kind::typed_line, "!other", 0, 0},
+      {"表示", Kind::typed_line, "表示", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    ScriptEvent event = parse_script_line(c.line);
+    EXPECT_EQ(event.kind, c.kind);
+    EXPECT_EQ(event.text, c.text);
+    EXPECT_EQ(event.x, c.x);
+    EXPECT_EQ(event.y, c.y);
+  }
+}
+
+TEST(Script, MalformedEventsAreScriptProblems) {
+  for (const char* line : {"!click", "!click 1", "!click 1 2 3", "!click a b", "!click 1.5 2",
+                           "!rclick 1 x", "!snapshot", "!snapshot   "}) {
+    SCOPED_TRACE(line);
+    EXPECT_THROW(parse_script_line(line), ScriptProblem);
+  }
+}
+
+// A headless platform fed with a script.
+struct Scripted {
+  explicit Scripted(const std::string& script) : in(script), platform(in, out) {}
+  std::istringstream in;
+  std::ostringstream out;
+  HeadlessPlatform platform;
+};
+
+std::string problem(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ScriptProblem& problem) {
+    return problem.what();
+  }
+  return "no problem";
+}
+
+TEST(Headless, TypedLinesAndClicksAnswerTheirWaits) {
+  Scripted run("1\r\n!!bang\n!click 120 150\n!rclick 700 10\n");
+  EXPECT_EQ(run.platform.get_line(console_unit), "1");
+  run.platform.open_window(12);
+  EXPECT_EQ(run.platform.get_line(12), "!bang");
+  MouseEvent left = run.platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(left.event, mouse_left_down);
+  EXPECT_EQ(left.x, 120);
+  EXPECT_EQ(left.y, 150);
+  MouseEvent right = run.platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(right.event, mouse_right_down);
+  EXPECT_EQ(right.x, 700);
+  EXPECT_EQ(run.out.str(), "");  // typed lines are not printed
+}
+
+TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
+  EXPECT_EQ(problem([] { Scripted("!click 1 2\n").platform.get_line(console_unit); }),
+            "input line 1: a left click at (1, 2) came while a typed line is awaited on the console");
+  EXPECT_EQ(problem([] {
+              Scripted run("s\n");
+              run.platform.open_window(12);
+              run.platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+            }),
+            "input line 1: the typed line \"s\" came while a click is awaited in unit 12");
+  EXPECT_EQ(problem([] { Scripted("!rclick 5 5\n").platform.wait_mouse_event(mouse_left_down); }),
+            "input line 1: a right click at (5, 5) came while a click is awaited in the console");
+  EXPECT_EQ(problem([] { Scripted("").platform.get_line(console_unit); }),
+            "end of input while a typed line is awaited on the console");
+  EXPECT_EQ(problem([] { Scripted("a\n").platform.wait_mouse_event(mouse_left_down); }),
+            "input line 1: the typed line \"a\" came while a click is awaited in the console");
+  EXPECT_EQ(problem([] {
+              Scripted run("x\n");
+              run.platform.get_line(console_unit);
+              run.platform.wait_mouse_event(mouse_left_down);
+            }),
+            "end of input while a click is awaited in the console");
+  EXPECT_EQ(problem([] { Scripted("!click 1024 0\n").platform.wait_mouse_event(mouse_left_down); }),
+            "input line 1: a left click at (1024, 0) lies outside the window (columns 0 to "
+            "1023, rows 0 to 767)");
+  EXPECT_NE(problem([] { Scripted("!click -1 0\n").platform.wait_mouse_event(mouse_left_down); })
+                .find("lies outside the window"),
+            std::string::npos);
+}
+
+TEST(Headless, WindowLinesAreMarkedWithTheirUnit) {
+  Scripted run("");
+  run.platform.put_line(console_unit, "計算中");
+  run.platform.open_window(12);
+  run.platform.put_line(12, "d:\\data\\map\\abc.dat           ecg dataを表示");
+  run.platform.clear_window();
+  run.platform.activate_window(12);
+  run.platform.put_line(12, " ");
+  run.platform.put_line(console_unit, "CLEARSCREE");
+  EXPECT_EQ(run.out.str(),
+            "計算中\n"
+            "[Unit 12] d:\\data\\map\\abc.dat           ecg dataを表示\n"
+            "[Unit 12]  \n"
+            "CLEARSCREE\n");
+}
+
+TEST(Headless, ClearingTheConsolePrintsNothing) {
+  Scripted run("");
+  run.platform.put_line(console_unit, "a");
+  run.platform.clear_window();
+  EXPECT_EQ(run.out.str(), "a\n");
+}
+
+TEST(Headless, SnapshotsSaveTheActiveWindowAndTheWaitGoesOn) {
+  auto folder = test::make_temp_folder("headless_snapshot");
+  std::string preview = (folder / "preview.png").string();
+  std::string console = (folder / "console.png").string();
+  Scripted run("!snapshot " + console + "\n!snapshot " + preview + "\n!click 3 4\n");
+  run.platform.open_window(14);
+  run.platform.set_background_rgb(0xFFFFFF);
+  run.platform.clear_window();
+  run.platform.open_window(12);
+  run.platform.set_colour_rgb(0x00FFFF);  // yellow
+  run.platform.move_to(10, 30);
+  run.platform.line_to(10, 269);
+  // Before any window the snapshot would show the console; here unit 12 is active.
+  MouseEvent click = run.platform.wait_mouse_event(mouse_left_down);
+  EXPECT_EQ(click.x, 3);
+  QImage shot(QString::fromStdString(preview));
+  ASSERT_EQ(shot.size(), QSize(Surface::width, Surface::height));
+  EXPECT_EQ(shot.pixel(10, 150), qRgb(255, 255, 0));
+  EXPECT_EQ(shot.pixel(11, 150), qRgb(0, 0, 0));
+  std::filesystem::remove_all(folder);
+}
+
+TEST(Headless, UnwritableSnapshotIsAScriptProblem) {
+  EXPECT_EQ(problem([] {
+              Scripted("!snapshot /nonexistent/folder/a.png\n").platform.get_line(console_unit);
+            }),
+            "input line 1: cannot write the snapshot /nonexistent/folder/a.png");
+}
+
+TEST(Headless, TypedLinesAreEchoedOnTheReadingSurface) {
+  Scripted run("WWW\n");
+  run.platform.open_window(12);
+  run.platform.get_line(12);
+  Surface& graphics = run.platform.surface(12);
+  EXPECT_EQ(graphics.text_position(), QPoint(0, graphics.line_height()));
+  EXPECT_EQ(run.platform.surface(console_unit).text_position(), QPoint(0, 0));
+}
+
+}  // namespace
+}  // namespace ba

@@ -1,0 +1,122 @@
+#include "platform/surface_platform.h"
+
+#include <QImage>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+#include "support/fake_platform.h"
+
+namespace ba {
+namespace {
+
+// The surface platform without input, for the rules it shares between modes.
+class SilentPlatform : public SurfacePlatform {
+ public:
+  std::string get_line(int) override { return ""; }
+  MouseEvent wait_mouse_event(int) override { return {}; }
+  void show_error(const std::string&) override {}
+};
+
+QRgb at(SurfacePlatform& platform, int unit, int x, int y) {
+  return platform.surface(unit).image().pixel(x, y);
+}
+
+TEST(ActiveWindow, ConsoleIsActiveUntilAWindowOpens) {
+  SilentPlatform platform;
+  EXPECT_EQ(platform.active_unit(), console_unit);
+  // The start-up dialogue clears the console.
+  platform.put_line(console_unit, "banner");
+  platform.clear_window();
+  EXPECT_EQ(platform.surface(console_unit).text_position(), QPoint(0, 0));
+  platform.open_window(14);
+  EXPECT_EQ(platform.active_unit(), 14);
+  platform.open_window(12);
+  EXPECT_EQ(platform.active_unit(), 12);
+  EXPECT_EQ(platform.window_units(), (std::vector<int>{14, 12}));
+}
+
+TEST(ActiveWindow, WindowLinesMoveItConsoleLinesDoNot) {
+  SilentPlatform platform;
+  platform.open_window(14);
+  platform.open_window(12);
+  platform.activate_window(14);  // a line written to the print page
+  EXPECT_EQ(platform.active_unit(), 14);
+  platform.activate_window(console_unit);
+  platform.put_line(console_unit, "console line");
+  EXPECT_EQ(platform.active_unit(), 14);
+  platform.activate_window(12);
+  EXPECT_EQ(platform.active_unit(), 12);
+}
+
+TEST(ActiveWindow, DrawingGoesToTheActiveWindowOnly) {
+  SilentPlatform platform;
+  platform.open_window(14);
+  platform.set_background_rgb(0xFFFFFF);
+  platform.clear_window();
+  platform.open_window(12);
+  platform.set_colour_rgb(0x0000FF);
+  platform.move_to(5, 5);
+  platform.line_to(5, 5);
+  EXPECT_EQ(at(platform, 12, 5, 5), qRgb(255, 0, 0));
+  EXPECT_EQ(at(platform, 14, 5, 5), qRgb(255, 255, 255));
+  EXPECT_EQ(at(platform, console_unit, 5, 5), qRgb(0, 0, 0));
+  // Each window keeps its own drawing colour and position.
+  platform.activate_window(14);
+  platform.line_to(7, 5);
+  EXPECT_EQ(at(platform, 14, 7, 5), qRgb(0, 0, 0));
+}
+
+TEST(ActiveWindow, ClosingTheActiveWindowFallsBackToTheLastActiveOne) {
+  SilentPlatform platform;
+  platform.open_window(14);
+  platform.open_window(12);
+  platform.close_window(12);
+  EXPECT_EQ(platform.active_unit(), 14);
+  EXPECT_FALSE(platform.is_open(12));
+  platform.close_window(14);
+  EXPECT_EQ(platform.active_unit(), console_unit);
+}
+
+TEST(ActiveWindow, UnitsThatAreNotOpenWindowsAreRefused) {
+  SilentPlatform platform;
+  EXPECT_THROW(platform.activate_window(12), std::logic_error);
+  EXPECT_THROW(platform.put_line(12, "x"), std::logic_error);
+  EXPECT_THROW(platform.open_window(console_unit), std::logic_error);
+  platform.open_window(12);
+  platform.close_window(12);
+  EXPECT_THROW(platform.put_line(12, "x"), std::logic_error);
+  EXPECT_THROW(platform.close_window(12), std::logic_error);
+}
+
+TEST(Snapshots, EveryWindowEverOpenedAndTheConsoleAreSaved) {
+  SilentPlatform platform;
+  platform.open_window(14);
+  platform.set_background_rgb(0xFFFFFF);
+  platform.clear_window();
+  platform.open_window(12);
+  platform.close_window(12);  // the exit sequence closes the graphics window
+  auto folder = test::make_temp_folder("snapshots") / "made";
+  ASSERT_EQ(platform.save_snapshots(folder), std::nullopt);
+  for (const char* name : {"console.png", "unit12.png", "unit14.png"})
+    EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
+  QImage page(QString::fromStdString((folder / "unit14.png").string()));
+  EXPECT_EQ(page.size(), QSize(Surface::width, Surface::height));
+  EXPECT_EQ(page.pixel(500, 500), qRgb(255, 255, 255));
+  std::filesystem::remove_all(folder.parent_path());
+}
+
+TEST(Snapshots, AnUnwritableFolderIsReported) {
+  SilentPlatform platform;
+  auto folder = test::make_temp_folder("snapshots_bad");
+  std::filesystem::path file = folder / "file";
+  { std::ofstream(file) << "x"; }
+  auto failed = platform.save_snapshots(file / "inside");
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_NE(failed->find("inside"), std::string::npos);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace ba
