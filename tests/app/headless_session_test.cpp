@@ -1,0 +1,354 @@
+// Whole headless sessions of the built program on the demonstration
+// recording, driven by the scripts under tests/runs/. What the program
+// writes (result file, log, page images, console) is checked against values
+// computed here from the recording's signal model: every normal beat
+// accepted, every ectopic beat rejected, each QRST area as the samples give.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/fake_platform.h"
+#include "tools/demo_model.h"
+
+namespace ba::demo {
+namespace {
+
+namespace fs = std::filesystem;
+
+const DemoModel& model() {
+  static const DemoModel m;
+  return m;
+}
+
+std::string slurp(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> split_lines(const std::string& text, const std::string& end) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find(end, from)) != std::string::npos; from = at + end.size())
+    lines.push_back(text.substr(from, at - from));
+  if (from < text.size()) lines.push_back(text.substr(from));
+  return lines;
+}
+
+std::vector<int> numbers_in(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<int> values;
+  for (int v; in >> v;) values.push_back(v);
+  return values;
+}
+
+// One run of beat_analyser --headless in a fresh data folder holding demo.dat;
+// the folder goes when the session does.
+struct Session {
+  Session() = default;
+  Session(Session&& other) noexcept
+      : status(other.status), out(std::move(other.out)), err(std::move(other.err)),
+        folder(std::move(other.folder)) {
+    other.folder.clear();
+  }
+  Session& operator=(Session&&) = delete;
+  ~Session() {
+    std::error_code ignored;
+    if (!folder.empty()) fs::remove_all(folder, ignored);
+  }
+
+  int status = -1;
+  std::string out;  // standard output: console lines and "[Unit N] " window lines
+  std::string err;
+  fs::path folder;
+
+  std::string file(const std::string& name) const { return slurp(folder / name); }
+  std::vector<std::string> out_lines() const { return split_lines(out, "\n"); }
+};
+
+fs::path run_case_folder(const std::string& run_case) {
+  return fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / run_case;
+}
+
+Session run_session(const std::string& run_case) {
+  Session s;
+  s.folder = test::make_temp_folder("session");
+  const auto bytes = model().recording_bytes();
+  std::ofstream(s.folder / "demo.dat", std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  const auto program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
+  const std::string command = "QT_QPA_PLATFORM=offscreen " + program.string() +
+                              " --headless --data-dir " + s.folder.string() + " --snapshot-dir " +
+                              (s.folder / "snapshots").string() + " < " +
+                              (run_case_folder(run_case) / "input.txt").string() + " > " +
+                              (s.folder / "stdout.txt").string() + " 2> " +
+                              (s.folder / "stderr.txt").string();
+  const int raw = std::system(command.c_str());
+  s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  s.out = slurp(s.folder / "stdout.txt");
+  s.err = slurp(s.folder / "stderr.txt");
+  return s;
+}
+
+// The fiducial beat-window indices the marking pass printed after its labels.
+struct Fiducials {
+  int pq = 0, q = 0, t = 0;
+};
+
+Fiducials fiducials_shown(const Session& s) {
+  const auto lines = s.out_lines();
+  auto after = [&](const std::string& label) {
+    const auto at = std::find(lines.begin(), lines.end(), label);
+    return at != lines.end() && at + 1 != lines.end() ? std::stoi(*(at + 1)) : -1;
+  };
+  return {after(" artifact point! "), after(" Q 開始点 "), after(" T 終点! ")};
+}
+
+// AQRST of one lead as the recording's samples give it: the sum from Q
+// start to T end against the sample at the PQ point, divided by 200 toward
+// zero.
+int expected_area(int r, const Fiducials& f, int lead) {
+  const int channel = lead + 8;
+  const int baseline = model().sample(channel, r + f.pq - 200);
+  int sum = 0;
+  for (int t = r + f.q - 200; t <= r + f.t - 200; ++t) sum += model().sample(channel, t) - baseline;
+  return sum / 200;
+}
+
+struct SavedBeat {
+  int r = 0;
+  std::vector<int> areas;  // leads 1..64
+};
+
+// Reads the result file, checking its line structure on the way: the count,
+// then per beat its R position and 11 lines of areas (6 per line, 4 on the
+// last), every value in a 12-character field, CRLF line ends.
+std::vector<SavedBeat> read_result_file(const std::string& bytes) {
+  EXPECT_TRUE(bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n");
+  const auto lines = split_lines(bytes, "\r\n");
+  EXPECT_FALSE(lines.empty());
+  if (lines.empty()) return {};
+  const int count = std::stoi(lines[0]);
+  EXPECT_EQ(lines.size(), 1u + 12u * count);
+  if (lines.size() != 1u + 12u * count) return {};
+  std::vector<SavedBeat> beats;
+  for (int b = 0; b < count; ++b) {
+    const std::size_t first = 1 + 12 * b;
+    EXPECT_EQ(lines[first].size(), 12u);
+    SavedBeat beat{std::stoi(lines[first]), {}};
+    for (std::size_t k = 1; k <= 11; ++k) {
+      EXPECT_EQ(lines[first + k].size(), k < 11 ? 72u : 48u) << "beat " << b + 1 << " line " << k;
+      for (int v : numbers_in(lines[first + k])) beat.areas.push_back(v);
+    }
+    EXPECT_EQ(beat.areas.size(), 64u);
+    beats.push_back(beat);
+  }
+  return beats;
+}
+
+// Every normal beat is found once, a few samples after its R peak (where
+// the power falls steepest), and no ectopic beat is among them.
+void expect_normal_beats_only(const std::vector<int>& positions) {
+  std::vector<int> normals;
+  for (const Beat& b : model().beats()) {
+    if (b.kind == BeatKind::normal) normals.push_back(b.r);
+    if (b.kind != BeatKind::ectopic) continue;
+    for (int p : positions) EXPECT_GT(std::abs(p - b.r), 100) << "ectopic beat at " << b.r;
+  }
+  ASSERT_EQ(positions.size(), normals.size());
+  for (std::size_t i = 0; i < normals.size(); ++i) {
+    EXPECT_GE(positions[i] - normals[i], 0) << "beat " << i + 1;
+    EXPECT_LE(positions[i] - normals[i], 10) << "beat " << i + 1;
+  }
+}
+
+struct Bmp {
+  int width = 0, height = 0, bits = 0;
+  std::string bytes;
+  std::size_t offset = 0;
+
+  explicit Bmp(std::string data) : bytes(std::move(data)) {
+    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0) return;
+    offset = u32(10);
+    width = static_cast<int>(u32(18));
+    height = static_cast<int>(u32(22));
+    bits = static_cast<int>(static_cast<unsigned char>(bytes[28]) |
+                            static_cast<unsigned char>(bytes[29]) << 8);
+  }
+  std::uint32_t u32(std::size_t at) const {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+  }
+  // Colour (red in the lowest byte) of image pixel (x, y), origin top left;
+  // rows are stored bottom-up, 24 bits each, padded to 4 bytes.
+  std::uint32_t pixel(int x, int y) const {
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+    const std::size_t at = offset + stride * (height - 1 - y) + 3 * x;
+    return static_cast<unsigned char>(bytes[at + 2]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+           static_cast<unsigned char>(bytes[at]) << 16;
+  }
+};
+
+constexpr std::uint32_t strip_blue = 208u << 16;  // (0, 0, 208)
+constexpr std::uint32_t white = 0xFFFFFF;
+
+// The strip of a beat at R drawn with its zero line at page pixel (x0, y0):
+// 100 samples of lead 13 from R - 50, clipped to +-1800, one pixel per 32
+// units, positive upward. The page image starts at page pixel (1, 1).
+void expect_strip(const Bmp& page, int r, int x0, int y0) {
+  for (int i = 1; i <= 100; ++i) {
+    const int s = std::clamp<int>(model().sample(21, r + i - 51), -1800, 1800);
+    const int row = y0 + static_cast<int>(-s / 32.0);
+    EXPECT_EQ(page.pixel(x0 + i - 1, row - 1), strip_blue) << "strip of " << r << " point " << i;
+  }
+}
+
+void expect_page_image(const std::string& bytes) {
+  const Bmp page(bytes);
+  EXPECT_EQ(page.width, 1000);
+  EXPECT_EQ(page.height, 750);
+  EXPECT_EQ(page.bits, 24);
+  EXPECT_EQ(page.bytes.size(), page.offset + 1000u * 750u * 3u);
+}
+
+TEST(HeadlessSession, ComputeSaveAndEnd) {
+  const Session s = run_session("demo_compute");
+  ASSERT_EQ(s.status, 0) << s.err;
+  EXPECT_EQ(s.out, slurp(run_case_folder("demo_compute") / "expected_stdout.txt"));
+
+  const Fiducials f = fiducials_shown(s);
+  // Clicks at pixels 78, 93 and 348 of the enlarged beat: indices near 5/3 of each.
+  EXPECT_NEAR(f.pq, 130, 1);
+  EXPECT_NEAR(f.q, 155, 1);
+  EXPECT_NEAR(f.t, 580, 1);
+
+  const auto saved = read_result_file(s.file("demost.txt"));
+  std::vector<int> positions;
+  for (const SavedBeat& b : saved) positions.push_back(b.r);
+  expect_normal_beats_only(positions);
+  for (const SavedBeat& b : saved)
+    for (int lead = 1; lead <= 64 && lead <= static_cast<int>(b.areas.size()); ++lead)
+      ASSERT_EQ(b.areas[lead - 1], expected_area(b.r, f, lead)) << "beat " << b.r << " lead " << lead;
+}
+
+TEST(HeadlessSession, ComputeWritesTheLogRecords) {
+  const Session s = run_session("demo_compute");
+  ASSERT_EQ(s.status, 0) << s.err;
+  const auto log = split_lines(s.file("demostlog.txt"), "\r\n");
+  ASSERT_FALSE(log.empty());
+  // The reference beat chosen on the preview: 200 before the candidate.
+  EXPECT_EQ(log[0], " selected time        1187");
+
+  const std::regex recognition(
+      R"( k=\s+(\d+) r=\s+(\S+)\s+;  time_dif\s+(-?\d+)\s+(\d+))");
+  std::vector<int> accepted;
+  int candidates = 0;
+  std::size_t i = 1;
+  for (std::smatch m; i < log.size() && std::regex_match(log[i], m, recognition); ++i) {
+    EXPECT_EQ(std::stoi(m[1]), ++candidates);
+    const float corr = std::stof(m[2]);
+    const int position = std::stoi(m[4]);
+    EXPECT_EQ(position != 0, corr >= 0.95f) << log[i];
+    if (position != 0) accepted.insert(accepted.begin(), position);  // latest first in the log
+  }
+  // Every beat of the recording and one last pick that failed the ratio test.
+  EXPECT_EQ(candidates, static_cast<int>(model().beats().size()) + 1);
+  expect_normal_beats_only(accepted);
+
+  // Then per printed beat its position and the strip's place on the page,
+  // filled column by column: 4 rows 110 pixels apart, columns 105 apart.
+  ASSERT_EQ(log.size(), i + 2 * accepted.size());
+  int off_x = 50, off_y = 80;
+  for (std::size_t b = 0; b < accepted.size(); ++b) {
+    const auto& printed = log[i + 2 * b];
+    EXPECT_EQ(printed.substr(0, 14), " print on time");
+    EXPECT_EQ(numbers_in(printed.substr(14)), (std::vector<int>{accepted[b], static_cast<int>(b) + 1}));
+    char place[40];
+    std::snprintf(place, sizeof place, " off_x%7d off_y%7d", off_x, off_y);
+    EXPECT_EQ(log[i + 2 * b + 1], place);
+    if (off_y >= 500) off_x += 105, off_y = 80;
+    off_y += 110;
+  }
+}
+
+TEST(HeadlessSession, ComputeSavesThePrintPage) {
+  const Session s = run_session("demo_compute");
+  ASSERT_EQ(s.status, 0) << s.err;
+  const std::string bytes = s.file("demost1.bmp");
+  expect_page_image(bytes);
+  EXPECT_FALSE(fs::exists(s.folder / "demost2.bmp"));  // 32 beats fill exactly one page
+  const Bmp page(bytes);
+  const auto saved = read_result_file(s.file("demost.txt"));
+  ASSERT_EQ(saved.size(), 32u);
+  expect_strip(page, saved[0].r, 50, 80);    // first column, first row
+  expect_strip(page, saved[5].r, 155, 190);  // sixth beat: second column, second row
+  expect_strip(page, saved[31].r, 785, 410); // last place of the page
+  EXPECT_EQ(page.pixel(500, 700), white);
+  // The first beat's label, its R position in small text, lies above its strip.
+  int label_pixels = 0;
+  for (int y = 29; y < 45; ++y)
+    for (int x = 19; x < 70; ++x) label_pixels += page.pixel(x, y) != white;
+  EXPECT_GT(label_pixels, 10);
+}
+
+TEST(HeadlessSession, SecondComputeContinuesOnTheNextPage) {
+  const Session s = run_session("demo_compute_twice");
+  ASSERT_EQ(s.status, 0) << s.err;
+  // The 33rd printed beat turned the page: page 1 saved then, page 2 at the end.
+  expect_page_image(s.file("demost1.bmp"));
+  expect_page_image(s.file("demost2.bmp"));
+  const Bmp first(s.file("demost1.bmp")), second(s.file("demost2.bmp"));
+  const auto log = s.file("demostlog.txt");
+  const int first_r = model().beats().front().r;
+  int printed_first = -1;
+  std::smatch m;
+  if (std::regex_search(log, m, std::regex(R"( print on time\s+(\d+)\s+1\r\n)")))
+    printed_first = std::stoi(m[1]);
+  ASSERT_NEAR(printed_first, first_r, 10);
+  expect_strip(first, printed_first, 50, 80);
+  expect_strip(second, printed_first, 50, 80);
+  // The place record of the 33rd beat shows the grid before the page turn.
+  EXPECT_NE(log.find(" off_x    785 off_y    520\r\n"), std::string::npos);
+}
+
+TEST(HeadlessSession, ViewAllBeatsThenSave) {
+  const Session s = run_session("demo_view");
+  ASSERT_EQ(s.status, 0) << s.err;
+  std::vector<int> shown;
+  int captions = 0;
+  for (const std::string& line : s.out_lines()) {
+    if (line.starts_with(" CLEARSCREE")) {
+      const auto v = numbers_in(line.substr(11));
+      ASSERT_EQ(v.size(), 3u) << line;
+      EXPECT_EQ(v[0], v[1]);
+      EXPECT_EQ(v[2], static_cast<int>(shown.size()) + 1);
+      shown.push_back(v[1]);
+    }
+    if (line.starts_with("[Unit 12]  Displyed beat") && line.ends_with(":  Click !  ")) ++captions;
+  }
+  expect_normal_beats_only(shown);
+  EXPECT_EQ(captions, static_cast<int>(shown.size()));
+  // v measures nothing: the saved selection holds the beats with zero areas.
+  const auto saved = read_result_file(s.file("demost.txt"));
+  ASSERT_EQ(saved.size(), shown.size());
+  for (std::size_t b = 0; b < saved.size(); ++b) {
+    EXPECT_EQ(saved[b].r, shown[b]);
+    EXPECT_EQ(saved[b].areas, std::vector<int>(64, 0));
+  }
+  EXPECT_FALSE(fs::exists(s.folder / "demost1.bmp"));  // v prints nothing
+}
+
+}  // namespace
+}  // namespace ba::demo
