@@ -173,6 +173,24 @@ void expect_normal_beats_only(const std::vector<int>& positions) {
   }
 }
 
+// The result file of a compute session: every normal beat, each of its 64
+// areas as the recording's samples give it for the fiducial points shown.
+void expect_measured_result(const Session& s) {
+  const Fiducials f = fiducials_shown(s);
+  // Clicks at pixels 78, 93 and 348 of the enlarged beat: indices near 5/3 of each.
+  EXPECT_NEAR(f.pq, 130, 1);
+  EXPECT_NEAR(f.q, 155, 1);
+  EXPECT_NEAR(f.t, 580, 1);
+
+  const auto saved = read_result_file(s.file("demost.txt"));
+  std::vector<int> positions;
+  for (const SavedBeat& b : saved) positions.push_back(b.r);
+  expect_normal_beats_only(positions);
+  for (const SavedBeat& b : saved)
+    for (int lead = 1; lead <= 64 && lead <= static_cast<int>(b.areas.size()); ++lead)
+      ASSERT_EQ(b.areas[lead - 1], expected_area(b.r, f, lead)) << "beat " << b.r << " lead " << lead;
+}
+
 struct Bmp {
   int width = 0, height = 0, bits = 0;
   std::string bytes;
@@ -228,19 +246,18 @@ TEST(HeadlessSession, ComputeSaveAndEnd) {
   ASSERT_EQ(s.status, 0) << s.err;
   EXPECT_EQ(s.out, slurp(run_case_folder("demo_compute") / "expected_stdout.txt"));
 
-  const Fiducials f = fiducials_shown(s);
-  // Clicks at pixels 78, 93 and 348 of the enlarged beat: indices near 5/3 of each.
-  EXPECT_NEAR(f.pq, 130, 1);
-  EXPECT_NEAR(f.q, 155, 1);
-  EXPECT_NEAR(f.t, 580, 1);
+  expect_measured_result(s);
+}
 
-  const auto saved = read_result_file(s.file("demost.txt"));
-  std::vector<int> positions;
-  for (const SavedBeat& b : saved) positions.push_back(b.r);
-  expect_normal_beats_only(positions);
-  for (const SavedBeat& b : saved)
-    for (int lead = 1; lead <= 64 && lead <= static_cast<int>(b.areas.size()); ++lead)
-      ASSERT_EQ(b.areas[lead - 1], expected_area(b.r, f, lead)) << "beat " << b.r << " lead " << lead;
+TEST(HeadlessSession, ComputeWithoutPrinting) {
+  const Session s = run_session("demo_compute_no_print");
+  ASSERT_EQ(s.status, 0) << s.err;
+  expect_measured_result(s);
+  EXPECT_FALSE(fs::exists(s.folder / "demost1.bmp"));
+  // The log holds the selection and one record per candidate, nothing printed.
+  const auto log = split_lines(s.file("demostlog.txt"), "\r\n");
+  EXPECT_EQ(log.size(), 1 + model().beats().size() + 1);
+  for (const std::string& line : log) EXPECT_EQ(line.find("print on time"), std::string::npos);
 }
 
 TEST(HeadlessSession, ComputeWritesTheLogRecords) {
