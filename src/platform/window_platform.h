@@ -1,0 +1,71 @@
+#pragma once
+// The platform of the interactive mode: a main window with the console and
+// one child window per window unit, each showing its surface. The program
+// stays single-threaded: a read or a mouse wait runs a nested event loop
+// until the person has answered, and only then returns.
+
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/main_window.h"
+#include "platform/surface_platform.h"
+#include "platform/surface_view.h"
+
+class QEventLoop;
+
+namespace ba {
+
+class WindowPlatform : public SurfacePlatform {
+ public:
+  // Needs a QApplication. Shows the main window with the console child.
+  WindowPlatform();
+  ~WindowPlatform() override;
+
+  // Both waits throw StopRequested when the main window is closed.
+  std::string get_line(int unit) override;
+  MouseEvent wait_mouse_event(int event_set) override;
+  void set_crosshair_cursor() override;
+  void show_error(const std::string& message) override;
+
+  MainWindow& main_window() { return *main_window_; }
+  // The console's child (unit 0) or a window's; nothing once it is closed.
+  ChildWindow* child(int unit);
+  // Repaints every view whose surface has changed.
+  void refresh();
+
+  // Called each time a wait begins, once the reading window is ready; tests
+  // use it to type and click.
+  void set_wait_observer(std::function<void()> observer) { wait_observer_ = std::move(observer); }
+  // Replaces the message box of the error report.
+  void set_error_presenter(std::function<void(const std::string&)> presenter) {
+    error_presenter_ = std::move(presenter);
+  }
+
+ protected:
+  void window_opened(int unit) override;
+  void window_closed(int unit) override;
+  void window_activated(int unit) override;
+  void line_shown(int unit, const std::string& utf8_line) override;
+
+ private:
+  ChildWindow& add_child(int unit, const QString& caption);
+  void place_child(ChildWindow& child, int slot);
+  void bring_forward(int unit);
+  ChildWindow& open_child(int unit);
+  // Runs the event loop until `answered_` or a stop request.
+  void wait();
+
+  std::unique_ptr<MainWindow> main_window_;
+  std::map<int, QPointer<ChildWindow>> children_;
+  int children_opened_ = 0;
+  QEventLoop* loop_ = nullptr;
+  bool answered_ = false;
+  bool stop_requested_ = false;
+  std::function<void()> wait_observer_;
+  std::function<void(const std::string&)> error_presenter_;
+};
+
+}  // namespace ba

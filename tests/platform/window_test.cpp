@@ -1,0 +1,231 @@
+#include "platform/window_platform.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QMdiArea>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+#include "display/errors.h"
+
+namespace ba {
+namespace {
+
+// Plays the person at the keyboard and the mouse: one action for every wait
+// the program starts, in order.
+class FakeUser {
+ public:
+  explicit FakeUser(WindowPlatform& platform) : platform_(platform) {
+    platform.set_wait_observer([this] {
+      ASSERT_FALSE(actions_.empty()) << "the program waits for more than the test gives";
+      auto action = std::move(actions_.front());
+      actions_.pop_front();
+      QTimer::singleShot(0, [action] { action(); });
+    });
+  }
+  ~FakeUser() { platform_.set_wait_observer(nullptr); }
+
+  void then(std::function<void()> action) { actions_.push_back(std::move(action)); }
+  void types(int unit, const QString& text) {
+    then([this, unit, text] {
+      SurfaceView& view = platform_.child(unit)->view();
+      QTest::keyClicks(&view, text);
+      QTest::keyClick(&view, Qt::Key_Return);
+    });
+  }
+
+ private:
+  WindowPlatform& platform_;
+  std::deque<std::function<void()>> actions_;
+};
+
+// Presses a button where the person sees `at` in the child's visible area,
+// routed by the window system like a real press.
+void press_in_viewport(WindowPlatform& platform, int unit, QPoint at,
+                       Qt::MouseButton button = Qt::LeftButton) {
+  QWidget* viewport = platform.child(unit)->scroll_area().viewport();
+  QWidget& main = platform.main_window();
+  QTest::mousePress(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
+  QTest::mouseRelease(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
+}
+
+QStringList captions(WindowPlatform& platform) {
+  QStringList shown;
+  for (QMdiSubWindow* child :
+       platform.main_window().mdi_area().subWindowList(QMdiArea::CreationOrder))
+    shown << child->windowTitle();
+  return shown;
+}
+
+TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
+  WindowPlatform platform;
+  EXPECT_EQ(platform.main_window().windowTitle(), "beat analyser");
+  platform.open_window(14);
+  platform.open_window(12);
+  EXPECT_EQ(captions(platform), (QStringList{"Console", "Unit 14", "Unit 12"}));
+  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
+  platform.activate_window(14);
+  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(14));
+  platform.close_window(14);
+  EXPECT_EQ(platform.child(14), nullptr);
+  EXPECT_EQ(platform.active_unit(), 12);
+}
+
+TEST(WindowMode, TypedLineWithEchoAndBackspace) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  user.then([&] {
+    SurfaceView& console = platform.child(console_unit)->view();
+    QTest::keyClicks(&console, "21x");
+    QTest::keyClick(&console, Qt::Key_Backspace);
+    QTest::keyClick(&console, Qt::Key_Return);
+  });
+  platform.put_line(console_unit, "prompt");
+  EXPECT_EQ(platform.get_line(console_unit), "21");
+  Surface& console = platform.surface(console_unit);
+  EXPECT_EQ(console.text_position().y(), 2 * console.line_height());  // prompt, echo
+  QImage echo = console.image().copy(0, console.line_height(), 32, console.line_height());
+  Surface reference;
+  reference.put_line("21");
+  EXPECT_EQ(echo, reference.image().copy(0, 0, 32, reference.line_height()));
+}
+
+TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  user.then([&] {
+    SurfaceView& view = platform.child(console_unit)->view();
+    EXPECT_TRUE(view.inputMethodQuery(Qt::ImEnabled).toBool());
+    QInputMethodEvent composing(QString::fromUtf8("ひょうじ"), {});
+    QApplication::sendEvent(&view, &composing);
+    EXPECT_EQ(view.typed(), "");  // still being composed
+    QInputMethodEvent committed;
+    committed.setCommitString(QString::fromUtf8("表示"));
+    QApplication::sendEvent(&view, &committed);
+    QTest::keyClick(&view, Qt::Key_Return);
+  });
+  EXPECT_EQ(platform.get_line(console_unit), "表示");
+}
+
+TEST(WindowMode, InputGoesToTheWindowReadFromAndConsoleReadsKeepTheActiveWindow) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  platform.open_window(12);
+  user.then([&] {
+    EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(console_unit));
+    EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(console_unit)->view());
+    // Keys typed into the graphics window meanwhile are not the console's answer.
+    QTest::keyClicks(&platform.child(12)->view(), "zz");
+    QTest::keyClicks(&platform.child(console_unit)->view(), "abc");
+    QTest::keyClick(&platform.child(console_unit)->view(), Qt::Key_Return);
+  });
+  user.types(12, "s");
+  EXPECT_EQ(platform.get_line(console_unit), "abc");
+  EXPECT_EQ(platform.active_unit(), 12);
+  platform.activate_window(12);  // the program reads its answer from the graphics window
+  EXPECT_EQ(platform.get_line(12), "s");
+  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
+  EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(12)->view());
+}
+
+TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  platform.open_window(12);
+  platform.set_crosshair_cursor();
+  EXPECT_EQ(platform.child(12)->view().cursor().shape(), Qt::CrossCursor);
+  user.then([&] {
+    SurfaceView& view = platform.child(12)->view();
+    QTest::mouseMove(&view, QPoint(40, 40));
+    QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(41, 40));
+    QTest::mousePress(&view, Qt::MiddleButton, {}, QPoint(42, 40));
+    QTest::keyClick(&view, Qt::Key_Return);
+    QTest::mousePress(&platform.child(console_unit)->view(), Qt::LeftButton, {}, QPoint(43, 40));
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(120, 150));
+  });
+  MouseEvent left = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(left.event, mouse_left_down);
+  EXPECT_EQ(left.x, 120);
+  EXPECT_EQ(left.y, 150);
+  user.then([&] { QTest::mousePress(&platform.child(12)->view(), Qt::RightButton, {}, QPoint(7, 8)); });
+  MouseEvent right = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(right.event, mouse_right_down);
+  EXPECT_EQ(right.x, 7);
+}
+
+TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  platform.main_window().resize(500, 400);  // smaller than a surface: the child scrolls
+  platform.open_window(12);
+  ChildWindow& graphics = *platform.child(12);
+  QApplication::processEvents();
+  graphics.scroll_area().horizontalScrollBar()->setValue(200);
+  graphics.scroll_area().verticalScrollBar()->setValue(100);
+  ASSERT_EQ(graphics.scroll_area().horizontalScrollBar()->value(), 200);
+  ASSERT_EQ(graphics.scroll_area().verticalScrollBar()->value(), 100);
+  user.then([&] { press_in_viewport(platform, 12, QPoint(50, 60)); });
+  MouseEvent click = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(click.x, 250);
+  EXPECT_EQ(click.y, 160);
+}
+
+TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  platform.open_window(12);
+  platform.set_colour_rgb(0xFFFF00);  // cyan marker
+  platform.move_to(90, 30);
+  platform.line_to(90, 269);
+  std::uint64_t drawn = platform.surface(12).generation();
+  user.then([&] {
+    platform.main_window().resize(700, 500);
+    platform.child(12)->view().repaint();
+    QImage shown = platform.child(12)->view().grab().toImage();
+    EXPECT_EQ(shown.pixel(90, 150), qRgb(0, 255, 255));
+    EXPECT_EQ(shown.pixel(91, 150), qRgb(0, 0, 0));
+    QTest::mousePress(&platform.child(12)->view(), Qt::LeftButton, {}, QPoint(90, 150));
+  });
+  platform.wait_mouse_event(mouse_left_down);
+  EXPECT_EQ(platform.surface(12).generation(), drawn);
+}
+
+TEST(WindowMode, ClosingTheMainWindowStopsAnyWait) {
+  WindowPlatform platform;
+  FakeUser user(platform);
+  user.then([&] { platform.main_window().close(); });
+  EXPECT_THROW(platform.get_line(console_unit), StopRequested);
+  // Once asked to stop, no later wait blocks.
+  EXPECT_THROW(platform.wait_mouse_event(mouse_left_down), StopRequested);
+}
+
+TEST(WindowMode, ChildrenCannotBeClosedByThePerson) {
+  WindowPlatform platform;
+  platform.open_window(12);
+  platform.child(12)->close();
+  EXPECT_NE(platform.child(12), nullptr);
+  EXPECT_TRUE(platform.child(12)->isVisible());
+}
+
+TEST(WindowMode, ErrorReportGoesToThePresenter) {
+  WindowPlatform platform;
+  std::string shown;
+  platform.set_error_presenter([&](const std::string& message) { shown = message; });
+  platform.show_error("unit 10: file open failure");
+  EXPECT_EQ(shown, "unit 10: file open failure");
+}
+
+TEST(WindowMode, OpensNoLargerThanTheScreen) {
+  WindowPlatform platform;
+  QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
+  EXPECT_LE(platform.main_window().width(), available.width());
+  EXPECT_LE(platform.main_window().height(), available.height());
+}
+
+}  // namespace
+}  // namespace ba
