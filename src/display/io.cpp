@@ -19,6 +19,11 @@ bool is_window_unit(int unit) { return unit == graphics_unit || unit >= first_pr
 
 std::string in_quotes(const std::string& typed) { return "\"" + typed + "\""; }
 
+// A path as the error report shows it: without its padding blanks.
+std::string shown(const std::string& program_path) {
+  return program_path.substr(0, program_path.find_last_not_of(' ') + 1);
+}
+
 }  // namespace
 
 Io::Io(Platform& platform, DataFolder folder, FileOps& files)
@@ -100,9 +105,9 @@ void Io::open_log(const std::string& program_path) {
   const auto host = folder_.host_path(program_path);
   if (!host)
     throw IoFailure(IoFailure::Kind::open, log_unit,
-                    program_path + ": " + std::string(display_text::outside_data_folder));
+                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
   if (auto error = files_.open_log(*host))
-    throw IoFailure(IoFailure::Kind::open, log_unit, program_path + ": " + *error);
+    throw IoFailure(IoFailure::Kind::open, log_unit, shown(program_path) + ": " + *error);
   log_open_ = true;
 }
 
@@ -116,13 +121,13 @@ std::vector<unsigned char> Io::read_file(int unit, const std::string& program_pa
   const auto host = folder_.host_path(program_path);
   if (!host)
     throw IoFailure(IoFailure::Kind::open, unit,
-                    program_path + ": " + std::string(display_text::outside_data_folder));
+                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
   std::vector<unsigned char> bytes;
   if (auto error = files_.read_prefix(*host, count, bytes))
-    throw IoFailure(IoFailure::Kind::open, unit, program_path + ": " + *error);
+    throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error);
   if (bytes.size() < count)
     throw IoFailure(IoFailure::Kind::end_of_file, unit,
-                    program_path + ": " + std::string(display_text::short_file) +
+                    shown(program_path) + ": " + std::string(display_text::short_file) +
                         std::to_string(bytes.size()) + std::string(display_text::short_file_of) +
                         std::to_string(count) + std::string(display_text::short_file_bytes));
   return bytes;
@@ -131,10 +136,10 @@ std::vector<unsigned char> Io::read_file(int unit, const std::string& program_pa
 std::optional<std::string> Io::write_text_file(const std::string& program_path,
                                                const std::vector<std::vector<Item>>& statements) {
   const auto host = folder_.host_path(program_path);
-  if (!host) return program_path + ": " + std::string(display_text::outside_data_folder);
+  if (!host) return shown(program_path) + ": " + std::string(display_text::outside_data_folder);
   std::string image;
   for (const auto& statement : statements) image += file_bytes(statement);
-  if (auto error = files_.replace_file(*host, image)) return program_path + ": " + *error;
+  if (auto error = files_.replace_file(*host, image)) return shown(program_path) + ": " + *error;
   return std::nullopt;
 }
 

@@ -155,7 +155,7 @@ TEST(IoFiles, FailedTextFileNamesThePathAndKeepsTheOldFile) {
   Io io(bench.platform, DataFolder(bench.folder), failing);
   const auto error = io.write_text_file("d:\\data\\map\\abcst.txt   ", {{std::int32_t{0}}});
   ASSERT_TRUE(error);
-  EXPECT_EQ(*error, "d:\\data\\map\\abcst.txt   : No space left on device");
+  EXPECT_EQ(*error, "d:\\data\\map\\abcst.txt: No space left on device");
   EXPECT_EQ(bench.read("abcst.txt"), "old");
   EXPECT_TRUE(bench.io.write_text_file("c:\\abcst.txt", {{std::int32_t{0}}}));
 }
