@@ -8,18 +8,29 @@
 
 namespace ba {
 
-// Each sample is two bytes, most significant first, two's complement. The
-// matrix keeps the 72 channels of a position together, exactly as a file
+namespace {
+
+constexpr std::size_t word_count = recording_bytes / 2;
+
+// Each sample is two bytes, most significant first, two's complement.
+// Separate buffers and a fixed count let the compiler unpack many words per
+// instruction.
+void unpack_words(const unsigned char* __restrict file, std::int16_t* __restrict words) {
+  for (std::size_t j = 0; j < word_count; ++j)
+    words[j] = static_cast<std::int16_t>(
+        static_cast<std::uint16_t>((file[2 * j] << 8) | file[2 * j + 1]));
+}
+
+}  // namespace
+
+// The matrix keeps the 72 channels of a position together, exactly as a file
 // frame does, so word j of the file is element j of the matrix storage and
 // one pass unpacks the whole recording.
 void unpack_recording(std::span<const unsigned char> bytes, SampleMatrix& sample_matrix) {
   if (bytes.size() < recording_bytes)
     throw std::invalid_argument("a recording needs " + std::to_string(recording_bytes) + " bytes");
-  constexpr std::size_t word_count = recording_bytes / 2;
   std::int16_t* words = sample_matrix.data();
-  const unsigned char* pair = bytes.data();
-  for (std::size_t j = 0; j < word_count; ++j, pair += 2)
-    words[j] = static_cast<std::int16_t>(static_cast<std::uint16_t>((pair[0] << 8) | pair[1]));
+  unpack_words(bytes.data(), words);
   // Positions 32,001..32,800 read as silence.
   std::fill(words + word_count, words + std::size_t{channel_count} * matrix_positions,
             std::int16_t{0});
