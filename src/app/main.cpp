@@ -1,2 +1,141 @@
-// Placeholder until the platform is written.
-int main() { return 0; }
+// beat_analyser: measures the QRST area of the mapping leads over every beat
+// of a body-surface ECG recording that has the shape of a chosen reference
+// beat. Runs in a desktop window, or headless from a script of typed lines
+// and clicks.
+
+#include <getopt.h>
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "dialogue/program_state.h"
+#include "display/files.h"
+#include "display/io.h"
+#include "platform/headless_platform.h"
+#include "platform/session.h"
+#include "platform/window_platform.h"
+
+namespace {
+
+// Wrong command-line use, as GNU tools report it.
+constexpr int exit_usage = 1;
+
+struct Options {
+  bool headless = false;
+  std::filesystem::path data_dir = "data/map";
+  std::optional<std::filesystem::path> snapshot_dir;
+};
+
+void print_help() {
+  std::cout << "Usage: beat_analyser [OPTION]...\n"
+               "Measure the QRST area of the 64 mapping leads over every beat of a\n"
+               "body-surface ECG recording that has the shape of a chosen reference beat.\n"
+               "\n"
+               "  --headless          run without a display: typed lines and clicks come\n"
+               "                        from standard input, one per line (!click X Y,\n"
+               "                        !rclick X Y, !snapshot PATH, !!text for a line\n"
+               "                        starting with !, any other line is typed);\n"
+               "                        the lines the program shows go to standard output\n"
+               "  --data-dir DIR      host folder that stands for the data folder\n"
+               "                        d:\\data\\map\\ (default: data/map)\n"
+               "  --snapshot-dir DIR  at exit, save every window as DIR/unitN.png and the\n"
+               "                        console as DIR/console.png\n"
+               "      --help          display this help and exit\n"
+               "      --version       output version information and exit\n"
+               "\n"
+               "Exit status:\n"
+               " 0  if the program ended normally,\n"
+               " 1  if the command line was wrong,\n"
+               " 2  if a typed answer, a file open or a file read failed,\n"
+               " 3  if headless input did not fit what the program waited for.\n";
+}
+
+void print_version() {
+  std::cout << "beat_analyser " << BEAT_VERSION << "\n";
+}
+
+[[noreturn]] void usage_error() {
+  std::cerr << "Try 'beat_analyser --help' for more information.\n";
+  std::exit(exit_usage);
+}
+
+Options parse_options(int argc, char** argv) {
+  enum { headless = 1000, data_dir, snapshot_dir, help, version };
+  const option long_options[] = {{"headless", no_argument, nullptr, headless},
+                                 {"data-dir", required_argument, nullptr, data_dir},
+                                 {"snapshot-dir", required_argument, nullptr, snapshot_dir},
+                                 {"help", no_argument, nullptr, help},
+                                 {"version", no_argument, nullptr, version},
+                                 {nullptr, 0, nullptr, 0}};
+  Options options;
+  int chosen;
+  while ((chosen = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
+    switch (chosen) {
+      case headless: options.headless = true; break;
+      case data_dir: options.data_dir = optarg; break;
+      case snapshot_dir: options.snapshot_dir = optarg; break;
+      case help: print_help(); std::exit(EXIT_SUCCESS);
+      case version: print_version(); std::exit(EXIT_SUCCESS);
+      default: usage_error();  // getopt_long has named the fault
+    }
+  }
+  if (optind < argc) {
+    std::cerr << "beat_analyser: unexpected argument '" << argv[optind] << "'\n";
+    usage_error();
+  }
+  return options;
+}
+
+// The window mode needs a display; without one Qt would abort.
+bool display_available() {
+  auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value;
+  };
+  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+// A headless run's standard error carries only the program's own reports;
+// Qt's notes about its environment would be noise for a driving program.
+void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
+                                   const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
+}
+
+int run(ba::SurfacePlatform& platform, const Options& options) {
+  ba::HostFileOps files;
+  ba::Io io(platform, ba::DataFolder(options.data_dir), files);
+  // The program state holds the whole recording: too large for the stack.
+  auto state = std::make_unique<ba::ProgramState>();
+  return ba::run_session(platform, io, [&] { ba::run_program(*state, io); }, std::cerr,
+                         options.snapshot_dir);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options = parse_options(argc, argv);
+  // Qt sees no command-line options of its own.
+  int qt_argc = 1;
+  if (options.headless) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(keep_only_serious_qt_messages);
+    QGuiApplication application(qt_argc, argv);
+    ba::HeadlessPlatform platform(std::cin, std::cout);
+    return run(platform, options);
+  }
+  if (!display_available()) {
+    std::cerr << "beat_analyser: no display to open the window on; use --headless\n";
+    return exit_usage;
+  }
+  QApplication application(qt_argc, argv);
+  ba::WindowPlatform platform;
+  return run(platform, options);
+}
