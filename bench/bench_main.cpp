@@ -1,8 +1,9 @@
 // The benchmark program. The print-page benchmark draws with Qt, which needs
 // an application object; the offscreen platform lets it run without a display.
 
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

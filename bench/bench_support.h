@@ -3,13 +3,14 @@
 // memory, a platform and a file layer that swallow everything, and a program
 // state prepared as after command s on the demonstration recording.
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include "../tools/demo_model.h"
@@ -95,8 +96,8 @@ struct DemoSession {
         io(platform, DataFolder(DemoFolder::get().path()), files) {
     unpack_recording(demo_bytes(), state->recording.sample_matrix);
     io.open_log("d:\\data\\map\\demostlog.txt");
-    detect(state->recording.sample_matrix, state->conditions, preview_span,
-           preview_reference_end, true, state->detection);
+    detect(state->recording.sample_matrix, state->conditions, preview_span, preview_reference_end,
+           true, state->detection);
     sort_candidates(state->detection);
     choose_reference(demo::DemoModel().beats()[1].r);
   }

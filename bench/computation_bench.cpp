@@ -59,8 +59,8 @@ void BM_ComputeCommand(benchmark::State& st) {
   DemoSession session(platform);
   ProgramState& state = *session.state;
   for (auto _ : st) {
-    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end,
-           false, state.detection);
+    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end, false,
+           state.detection);
     sort_candidates(state.detection);
     count_candidates(state.detection);
     recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
@@ -79,8 +79,8 @@ void BM_WholeDetection(benchmark::State& st) {
   DemoSession session(platform);
   ProgramState& state = *session.state;
   for (auto _ : st) {
-    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end,
-           false, state.detection);
+    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end, false,
+           state.detection);
     benchmark::DoNotOptimize(state.detection.r_positions.data());
   }
 }

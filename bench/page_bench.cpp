@@ -38,7 +38,8 @@ void BM_PrintPage(benchmark::State& st) {
     platform.clear_window();
     state.print.off_x = 50;
     state.print.off_y = 80;
-    for (int b = 1; b <= strips; ++b) print_beat(state, session.io, state.selection.accepted_beats(b));
+    for (int b = 1; b <= strips; ++b)
+      print_beat(state, session.io, state.selection.accepted_beats(b));
     final_page(state, session.io);
   }
   st.counters["strips"] = strips;

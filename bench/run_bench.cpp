@@ -15,24 +15,25 @@ namespace ba::bench {
 namespace {
 
 constexpr const char* session_script =
-    "1\n"           // keep the analysis conditions (printing on)
-    "demo\n"        // recording name
-    "s\n"           // select the beat under column 208 (sample about 1,387)
+    "1\n"     // keep the analysis conditions (printing on)
+    "demo\n"  // recording name
+    "s\n"     // select the beat under column 208 (sample about 1,387)
     "!click 208 150\n"
     "y\n"
-    "s\n"           // mark PQ point, Q start and T end
+    "s\n"  // mark PQ point, Q start and T end
     "!click 78 150\n"
     "!click 93 150\n"
     "!click 348 150\n"
     "y\n"
     "x\n"
-    "c\n"           // compute every beat, print the strips
-    "d\n"           // save the result file
+    "c\n"  // compute every beat, print the strips
+    "d\n"  // save the result file
     "y\n"
     "x\n";
 
 void BM_HeadlessRun(benchmark::State& st) {
-  const auto program = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "beat_analyser";
+  const auto program =
+      std::filesystem::read_symlink("/proc/self/exe").parent_path() / "beat_analyser";
   if (!std::filesystem::exists(program)) {
     st.SkipWithError("beat_analyser is not built");
     return;

@@ -25,17 +25,17 @@
 
 namespace ba::demo {
 
-inline constexpr int channels = channel_count;      // 72
-inline constexpr int samples = recorded_samples;    // 32,000 positions, 1 ms each
+inline constexpr int channels = channel_count;    // 72
+inline constexpr int samples = recorded_samples;  // 32,000 positions, 1 ms each
 inline constexpr std::uint64_t random_start = 0x5EC0'4D1A'B7E3'2024ULL;
 
 enum class BeatKind { normal, ectopic };
 
 struct Beat {
-  int r = 0;                // R peak: sample position (1-based, 1 ms each)
+  int r = 0;  // R peak: sample position (1-based, 1 ms each)
   BeatKind kind = BeatKind::normal;
-  double qrs_scale = 1.0;   // amplitude factor of P and QRS (respiration)
-  double t_scale = 1.0;     // amplitude factor of the T wave
+  double qrs_scale = 1.0;  // amplitude factor of P and QRS (respiration)
+  double t_scale = 1.0;    // amplitude factor of the T wave
 };
 
 inline const char* kind_name(BeatKind kind) {
@@ -69,25 +69,25 @@ inline double gaussian(std::uint64_t key) {
 enum Wave { wave_p, wave_q, wave_r, wave_s, wave_t, wave_e1, wave_e2, wave_et, wave_count };
 
 struct WaveShape {
-  double centre;       // ms from R
-  double rise_sigma;   // ms, before the centre
-  double fall_sigma;   // ms, after the centre
-  double azimuth;      // radians around the torso
-  double elevation;    // radians, positive upward
-  double size;         // recorder units
+  double centre;      // ms from R
+  double rise_sigma;  // ms, before the centre
+  double fall_sigma;  // ms, after the centre
+  double azimuth;     // radians around the torso
+  double elevation;   // radians, positive upward
+  double size;        // recorder units
 };
 
 inline constexpr double heart_azimuth = std::numbers::pi / 3.0;
 
 inline constexpr std::array<WaveShape, wave_count> wave_shapes{{
-    {-165.0, 22.0, 18.0, heart_azimuth + 0.3, 0.2, 110.0},             // P
-    {-20.0, 5.0, 5.0, heart_azimuth + std::numbers::pi - 0.6, 0.0, 170.0},  // Q (septal)
-    {0.0, 8.0, 7.0, heart_azimuth, -0.1, 900.0},                       // R
-    {22.0, 6.0, 9.0, heart_azimuth + std::numbers::pi + 0.5, 0.1, 300.0},   // S
-    {260.0, 55.0, 35.0, heart_azimuth + 0.15, 0.1, 260.0},             // T
+    {-165.0, 22.0, 18.0, heart_azimuth + 0.3, 0.2, 110.0},                    // P
+    {-20.0, 5.0, 5.0, heart_azimuth + std::numbers::pi - 0.6, 0.0, 170.0},    // Q (septal)
+    {0.0, 8.0, 7.0, heart_azimuth, -0.1, 900.0},                              // R
+    {22.0, 6.0, 9.0, heart_azimuth + std::numbers::pi + 0.5, 0.1, 300.0},     // S
+    {260.0, 55.0, 35.0, heart_azimuth + 0.15, 0.1, 260.0},                    // T
     {0.0, 20.0, 12.0, heart_azimuth + std::numbers::pi + 0.3, -0.2, 1350.0},  // ectopic phase 1
-    {45.0, 18.0, 24.0, heart_azimuth + 0.9, 0.3, 450.0},              // ectopic phase 2
-    {310.0, 60.0, 45.0, heart_azimuth + 0.1, 0.0, 380.0},             // ectopic T (discordant)
+    {45.0, 18.0, 24.0, heart_azimuth + 0.9, 0.3, 450.0},                      // ectopic phase 2
+    {310.0, 60.0, 45.0, heart_azimuth + 0.1, 0.0, 380.0},  // ectopic T (discordant)
 }};
 
 inline constexpr bool wave_of_normal(int w) { return w <= wave_t; }
@@ -181,7 +181,7 @@ class DemoModel {
   static constexpr std::size_t recording_bytes_total = ba::recording_bytes;
 
  private:
-  static constexpr int first_beat = 430;      // ms: within the display scale range 100..1,000
+  static constexpr int first_beat = 430;         // ms: within the display scale range 100..1,000
   static constexpr int last_beat_limit = 31400;  // ms: the last T wave ends inside the file
   // Normal beats after which an ectopic beat comes (none in the first 4 s, so
   // the reference slope of detection comes from normal beats).
@@ -244,8 +244,7 @@ class DemoModel {
     for (int w = 0; w < wave_count; ++w) {
       const WaveShape& s = wave_shapes[w];
       const double dipole[3] = {std::cos(s.elevation) * std::cos(s.azimuth),
-                                std::cos(s.elevation) * std::sin(s.azimuth),
-                                std::sin(s.elevation)};
+                                std::cos(s.elevation) * std::sin(s.azimuth), std::sin(s.elevation)};
       double projection = 0.0;
       for (int i = 0; i < 3; ++i) projection += view.direction[i] * dipole[i];
       weights[w] = view.gain * projection * s.size;
@@ -270,7 +269,8 @@ class DemoModel {
     const Wander& d = wander_[channel - 1];
     const double seconds = t / 1000.0;
     const double two_pi = 2.0 * std::numbers::pi;
-    return heart_value(channel, waves) + d.breath_size * std::sin(two_pi * 0.23 * seconds + d.breath_phase) +
+    return heart_value(channel, waves) +
+           d.breath_size * std::sin(two_pi * 0.23 * seconds + d.breath_phase) +
            d.drift_size * std::sin(two_pi * 0.06 * seconds + d.drift_phase) +
            hum_size * std::sin(two_pi * 50.0 * seconds + d.hum_phase);
   }

@@ -5,7 +5,6 @@
 // accepted, every ectopic beat rejected, each QRST area as the samples give.
 
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -58,7 +57,9 @@ std::vector<int> numbers_in(const std::string& line) {
 struct Session {
   Session() = default;
   Session(Session&& other) noexcept
-      : status(other.status), out(std::move(other.out)), err(std::move(other.err)),
+      : status(other.status),
+        out(std::move(other.out)),
+        err(std::move(other.err)),
         folder(std::move(other.folder)) {
     other.folder.clear();
   }
@@ -86,14 +87,14 @@ Session run_session(const std::string& run_case) {
   s.folder = test::make_temp_folder("session");
   const auto bytes = model().recording_bytes();
   std::ofstream(s.folder / "demo.dat", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   const auto program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
-  const std::string command = "QT_QPA_PLATFORM=offscreen " + program.string() +
-                              " --headless --data-dir " + s.folder.string() + " --snapshot-dir " +
-                              (s.folder / "snapshots").string() + " < " +
-                              (run_case_folder(run_case) / "input.txt").string() + " > " +
-                              (s.folder / "stdout.txt").string() + " 2> " +
-                              (s.folder / "stderr.txt").string();
+  const std::string command =
+      "QT_QPA_PLATFORM=offscreen " + program.string() + " --headless --data-dir " +
+      s.folder.string() + " --snapshot-dir " + (s.folder / "snapshots").string() + " < " +
+      (run_case_folder(run_case) / "input.txt").string() + " > " +
+      (s.folder / "stdout.txt").string() + " 2> " + (s.folder / "stderr.txt").string();
   const int raw = std::system(command.c_str());
   s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   s.out = slurp(s.folder / "stdout.txt");
@@ -188,7 +189,8 @@ void expect_measured_result(const Session& s) {
   expect_normal_beats_only(positions);
   for (const SavedBeat& b : saved)
     for (int lead = 1; lead <= 64 && lead <= static_cast<int>(b.areas.size()); ++lead)
-      ASSERT_EQ(b.areas[lead - 1], expected_area(b.r, f, lead)) << "beat " << b.r << " lead " << lead;
+      ASSERT_EQ(b.areas[lead - 1], expected_area(b.r, f, lead))
+          << "beat " << b.r << " lead " << lead;
 }
 
 struct Bmp {
@@ -214,7 +216,8 @@ struct Bmp {
   std::uint32_t pixel(int x, int y) const {
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
     const std::size_t at = offset + stride * (height - 1 - y) + 3 * x;
-    return static_cast<unsigned char>(bytes[at + 2]) | static_cast<unsigned char>(bytes[at + 1]) << 8 |
+    return static_cast<unsigned char>(bytes[at + 2]) |
+           static_cast<unsigned char>(bytes[at + 1]) << 8 |
            static_cast<unsigned char>(bytes[at]) << 16;
   }
 };
@@ -268,8 +271,7 @@ TEST(HeadlessSession, ComputeWritesTheLogRecords) {
   // The reference beat chosen on the preview: 200 before the candidate.
   EXPECT_EQ(log[0], " selected time        1187");
 
-  const std::regex recognition(
-      R"( k=\s+(\d+) r=\s+(\S+)\s+;  time_dif\s+(-?\d+)\s+(\d+))");
+  const std::regex recognition(R"( k=\s+(\d+) r=\s+(\S+)\s+;  time_dif\s+(-?\d+)\s+(\d+))");
   std::vector<int> accepted;
   int candidates = 0;
   std::size_t i = 1;
@@ -291,7 +293,8 @@ TEST(HeadlessSession, ComputeWritesTheLogRecords) {
   for (std::size_t b = 0; b < accepted.size(); ++b) {
     const auto& printed = log[i + 2 * b];
     EXPECT_EQ(printed.substr(0, 14), " print on time");
-    EXPECT_EQ(numbers_in(printed.substr(14)), (std::vector<int>{accepted[b], static_cast<int>(b) + 1}));
+    EXPECT_EQ(numbers_in(printed.substr(14)),
+              (std::vector<int>{accepted[b], static_cast<int>(b) + 1}));
     char place[40];
     std::snprintf(place, sizeof place, " off_x%7d off_y%7d", off_x, off_y);
     EXPECT_EQ(log[i + 2 * b + 1], place);
@@ -309,9 +312,9 @@ TEST(HeadlessSession, ComputeSavesThePrintPage) {
   const Bmp page(bytes);
   const auto saved = read_result_file(s.file("demost.txt"));
   ASSERT_EQ(saved.size(), 32u);
-  expect_strip(page, saved[0].r, 50, 80);    // first column, first row
-  expect_strip(page, saved[5].r, 155, 190);  // sixth beat: second column, second row
-  expect_strip(page, saved[31].r, 785, 410); // last place of the page
+  expect_strip(page, saved[0].r, 50, 80);     // first column, first row
+  expect_strip(page, saved[5].r, 155, 190);   // sixth beat: second column, second row
+  expect_strip(page, saved[31].r, 785, 410);  // last place of the page
   EXPECT_EQ(page.pixel(500, 700), white);
   // The first beat's label, its R position in small text, lies above its strip.
   int label_pixels = 0;

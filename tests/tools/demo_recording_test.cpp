@@ -74,7 +74,9 @@ double deepest_fall(int from, int to) {
 TEST(DemoRecording, FileIsBigEndianFramesOfTheModelSamples) {
   const auto bytes = model().recording_bytes();
   ASSERT_EQ(bytes.size(), 4608000u);
-  struct Case { int c, t; };
+  struct Case {
+    int c, t;
+  };
   const int r = model().beats().front().r;
   for (const Case& k : {Case{1, 1}, Case{72, 1}, Case{1, 2}, Case{21, r}, Case{31, r + 20},
                         Case{45, 16000}, Case{9, 32000}, Case{72, 32000}}) {
@@ -122,7 +124,8 @@ TEST(DemoRecording, BeatsSuitASession) {
   EXPECT_LE(ectopics.size(), 5u);
   // Selectable reference beats: R within 201..3000 ms with room for the pick.
   EXPECT_GE(std::count_if(normals.begin(), normals.end(),
-                          [](const Beat& b) { return b.r > 200 && b.r < 2990; }), 3);
+                          [](const Beat& b) { return b.r > 200 && b.r < 2990; }),
+            3);
   // The display scale comes from samples 100..1,000 of lead 13: a beat lies there.
   EXPECT_GT(beats.front().r, 200);
   EXPECT_LT(beats.front().r, 950);
@@ -130,8 +133,8 @@ TEST(DemoRecording, BeatsSuitASession) {
   EXPECT_LT(beats.back().r, 31500) << "the last T wave must end inside the recording";
   for (std::size_t i = 1; i < beats.size(); ++i) {
     const int interval = beats[i].r - beats[i - 1].r;
-    const bool around_ectopic = beats[i].kind == BeatKind::ectopic ||
-                                beats[i - 1].kind == BeatKind::ectopic;
+    const bool around_ectopic =
+        beats[i].kind == BeatKind::ectopic || beats[i - 1].kind == BeatKind::ectopic;
     if (around_ectopic) {
       EXPECT_GT(interval, 420) << "at " << beats[i].r;
     } else {
