@@ -5,6 +5,7 @@
 #include <QMdiArea>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStyle>
 #include <stdexcept>
 
 #include "display/errors.h"
@@ -18,7 +19,8 @@ namespace {
 constexpr int cascade_step = 24;
 constexpr int cascade_slots = 8;
 
-// Room the desktop's own window frame takes, pixels (its title bar included).
+// Room the desktop's own frame around the main window takes, pixels (its
+// title bar included).
 const QSize desktop_frame_allowance(16, 48);
 
 }  // namespace
@@ -30,16 +32,21 @@ WindowPlatform::WindowPlatform()
       })) {
   // The program, not the last closed window, decides when the run ends.
   QApplication::setQuitOnLastWindowClosed(false);
+  main_window_->show();
   ChildWindow& console = add_child(console_unit, QStringLiteral("Console"));
-  // Large enough to show a whole surface of the window cascaded after the
-  // console, as far as the screen allows; below that the children scroll.
+  // Large enough to show the whole surface of a window in the usual places
+  // (after the console and the first print page), as far as the screen
+  // allows; below that the children scroll.
   QSize child_frame = console.size() - console.widget()->size();
-  QSize wanted = QSize(Surface::width, Surface::height) + child_frame +
-                 QSize(cascade_step, cascade_step) + QSize(4, 4);
-  if (QScreen* screen = QGuiApplication::primaryScreen())
+  QSize central_frame = main_window_->size() - main_window_->mdi_area().viewport()->size();
+  // Room for a vertical scroll bar too: on a screen too low for the whole
+  // surface the child scrolls up and down only, never sideways.
+  int scroll_bar = main_window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  QSize wanted = QSize(Surface::width + scroll_bar, Surface::height) + child_frame +
+                 central_frame + 2 * QSize(cascade_step, cascade_step);
+  if (QScreen* screen = main_window_->screen())
     wanted = wanted.boundedTo(screen->availableGeometry().size() - desktop_frame_allowance);
   main_window_->resize(wanted);
-  main_window_->show();
   main_window_->activateWindow();
   place_child(console, 0);
   bring_forward(console_unit);
@@ -71,6 +78,9 @@ void WindowPlatform::place_child(ChildWindow& child, int slot) {
   QSize frame = child.size() - child.widget()->size();
   QSize whole = QSize(Surface::width, Surface::height) + frame;
   QSize room = main_window_->mdi_area().viewport()->size() - QSize(corner.x(), corner.y());
+  // Too low for the whole surface: leave room for the vertical scroll bar.
+  if (room.height() < whole.height())
+    whole.rwidth() += child.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   child.setGeometry(QRect(corner, whole.boundedTo(room.expandedTo(QSize(200, 150)))));
 }
 
