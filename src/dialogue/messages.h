@@ -7,10 +7,14 @@
 namespace ba::dialogue_text {
 
 // A rule of 55 plus signs above and below the banner.
-inline constexpr std::string_view banner_rule = "+++++++++++++++++++++++++++++++++++++++++++++++++++++++";
-inline constexpr std::string_view banner_purpose_1 = "このプログラムは32秒間連続的に波形認識を行い、";
-inline constexpr std::string_view banner_purpose_2 = "60誘導点のAQRSTを多心拍同時に測定するものです。";
-inline constexpr std::string_view banner_check_1 = "動かす前に32秒データ＊.datがドライブd:のフォルダ\\data\\map";
+inline constexpr std::string_view banner_rule =
+    "+++++++++++++++++++++++++++++++++++++++++++++++++++++++";
+inline constexpr std::string_view banner_purpose_1 =
+    "このプログラムは32秒間連続的に波形認識を行い、";
+inline constexpr std::string_view banner_purpose_2 =
+    "60誘導点のAQRSTを多心拍同時に測定するものです。";
+inline constexpr std::string_view banner_check_1 =
+    "動かす前に32秒データ＊.datがドライブd:のフォルダ\\data\\map";
 inline constexpr std::string_view banner_check_2 = "にあることを確認してください。";
 // The default conditions; ten, seven and nine ideographic spaces align the values.
 inline constexpr std::string_view default_leads = "表示する誘導：　　　　　　　　　　13, 23, 37";
@@ -23,7 +27,8 @@ inline constexpr std::string_view leads_ok = "表示する誘導はこれでい�
 inline constexpr std::string_view enter_first_lead = "enter first_lead  :";
 inline constexpr std::string_view enter_second_lead = "enter second_lead  :";
 inline constexpr std::string_view enter_third_lead = "enter third_lead  :";
-inline constexpr std::string_view threshold_ok = "波形認識の相関係数0.95でいいですか? y or n  (1/0)";
+inline constexpr std::string_view threshold_ok =
+    "波形認識の相関係数0.95でいいですか? y or n  (1/0)";
 inline constexpr std::string_view enter_threshold = "係数を入れてください(0.0 - 1.0)  :";
 inline constexpr std::string_view threshold_echo = "係数 :";
 inline constexpr std::string_view ratio_ok = "微分R波の振幅比0.5でいいですか? y or n  (1/0)";
@@ -32,7 +37,8 @@ inline constexpr std::string_view ratio_echo = "R ratio :";
 inline constexpr std::string_view print_question = "心拍を印刷しますか? y or n (1/0)";
 inline constexpr std::string_view print_on = "印刷する";
 inline constexpr std::string_view print_off = "印刷しない";
-inline constexpr std::string_view enter_recording_name = "解析するfile名をいれてください (xxx.dat) :";
+inline constexpr std::string_view enter_recording_name =
+    "解析するfile名をいれてください (xxx.dat) :";
 
 // Refusals of answers that would make the program read or write where it
 // must not: a lead outside the recording, a name that leaves the data folder.

@@ -27,7 +27,8 @@ std::string file_stem(const RecordingPaths& paths) {
   const std::string& name = paths.recording_name;
   const std::size_t blank = name.find(' ');
   if (blank != std::string::npos) return name.substr(0, blank);
-  if (name.ends_with(recording_suffix)) return name.substr(0, name.size() - recording_suffix.size());
+  if (name.ends_with(recording_suffix))
+    return name.substr(0, name.size() - recording_suffix.size());
   return name;
 }
 
@@ -58,8 +59,8 @@ void build_paths(const std::string& recording_name, RecordingPaths& paths) {
     paths.name_length = recording_name_width;
   } else {
     paths.name_length = static_cast<int>(sjis_width(name.substr(0, blank)));
-    paths.recording_path =
-        padded(folder + name.substr(0, blank) + std::string(recording_suffix), recording_path_width);
+    paths.recording_path = padded(folder + name.substr(0, blank) + std::string(recording_suffix),
+                                  recording_path_width);
   }
   const std::string stem = file_stem(paths);
   paths.st_txt_path = padded(folder + stem + "st.txt", file_path_width);
@@ -70,7 +71,8 @@ void build_paths(const std::string& recording_name, RecordingPaths& paths) {
 
 std::string image_path(const RecordingPaths& paths, int image_no) {
   if (image_no < 1) throw std::out_of_range("print page " + std::to_string(image_no));
-  if (image_no <= named_image_count) return paths.image_paths[static_cast<std::size_t>(image_no - 1)];
+  if (image_no <= named_image_count)
+    return paths.image_paths[static_cast<std::size_t>(image_no - 1)];
   return image_path_of(file_stem(paths), image_no);
 }
 

@@ -28,9 +28,9 @@ bool ask_yes(Io& io, std::string_view question) {
 }
 
 void write_banner(Io& io) {
-  for (std::string_view line :
-       {dialogue_text::banner_rule, dialogue_text::banner_purpose_1, dialogue_text::banner_purpose_2,
-        dialogue_text::banner_check_1, dialogue_text::banner_check_2, dialogue_text::banner_rule})
+  for (std::string_view line : {dialogue_text::banner_rule, dialogue_text::banner_purpose_1,
+                                dialogue_text::banner_purpose_2, dialogue_text::banner_check_1,
+                                dialogue_text::banner_check_2, dialogue_text::banner_rule})
     say(io, line);
 }
 

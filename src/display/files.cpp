@@ -80,7 +80,8 @@ std::optional<std::string> fill_temporary(Descriptor& file, std::string_view byt
 
 // Makes a rename durable; a folder that cannot be synced changes nothing.
 void sync_folder(const std::filesystem::path& folder) {
-  Descriptor handle(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor handle(
+      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (handle.get() >= 0) ::fsync(handle.get());
 }
 
@@ -90,7 +91,8 @@ DataFolder::DataFolder(std::filesystem::path host_folder) : host_folder_(std::mo
 
 std::optional<std::filesystem::path> DataFolder::host_path(std::string_view program_path) const {
   const std::size_t last = program_path.find_last_not_of(' ');
-  program_path = last == std::string_view::npos ? std::string_view() : program_path.substr(0, last + 1);
+  program_path =
+      last == std::string_view::npos ? std::string_view() : program_path.substr(0, last + 1);
   if (!program_path.starts_with(data_folder)) return std::nullopt;
   const std::string_view name = program_path.substr(data_folder.size());
   if (!is_plain_file_name(name)) return std::nullopt;

@@ -61,8 +61,9 @@ std::int32_t Io::read_field_whole(int unit, int width) {
   const std::string typed = read_typed_line(unit);
   std::int32_t value = 0;
   if (!parse_whole_field(typed, width, value))
-    throw IoFailure(IoFailure::Kind::conversion, unit,
-                    in_quotes(text_field(typed, width)) + std::string(display_text::not_whole_number));
+    throw IoFailure(
+        IoFailure::Kind::conversion, unit,
+        in_quotes(text_field(typed, width)) + std::string(display_text::not_whole_number));
   return value;
 }
 
@@ -70,12 +71,15 @@ float Io::read_field_real(int unit, int width, int implied_decimals) {
   const std::string typed = read_typed_line(unit);
   float value = 0.0f;
   if (!parse_real_field(typed, width, implied_decimals, value))
-    throw IoFailure(IoFailure::Kind::conversion, unit,
-                    in_quotes(text_field(typed, width)) + std::string(display_text::not_real_number));
+    throw IoFailure(
+        IoFailure::Kind::conversion, unit,
+        in_quotes(text_field(typed, width)) + std::string(display_text::not_real_number));
   return value;
 }
 
-std::string Io::read_field_text(int unit, int width) { return text_field(read_typed_line(unit), width); }
+std::string Io::read_field_text(int unit, int width) {
+  return text_field(read_typed_line(unit), width);
+}
 
 std::string Io::read_free_text(int unit, int length) {
   return first_word(read_typed_line(unit), length);

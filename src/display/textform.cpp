@@ -88,7 +88,9 @@ class GlyphWalker {
 
 // Shift-JIS width of one character: a character without a Shift-JIS form
 // counts as two bytes.
-int glyph_width(const std::string& sjis) { return sjis.empty() ? 2 : static_cast<int>(sjis.size()); }
+int glyph_width(const std::string& sjis) {
+  return sjis.empty() ? 2 : static_cast<int>(sjis.size());
+}
 
 // The longest prefix of whole characters that fits in `width` Shift-JIS
 // bytes, padded with blanks to exactly that width. A double-byte character
@@ -148,8 +150,8 @@ bool decimal_to_float(const std::string& decimal, float& value) {
 // Decimal exponent of |value| once it is rounded to 7 significant digits.
 int decimal_exponent(float value) {
   char buffer[32];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 6);
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                    std::chars_format::scientific, 6);
   const std::string text(buffer, result.ptr);
   return std::stoi(text.substr(text.find('e') + 1));
 }
@@ -353,7 +355,8 @@ bool parse_real_field(std::string_view typed, int width, int implied_decimals, f
     value = 0.0f;
     return true;
   }
-  if (has_point) return decimal_to_float(sign + (whole.empty() ? "0" : whole) + "." + fraction + "0", value);
+  if (has_point)
+    return decimal_to_float(sign + (whole.empty() ? "0" : whole) + "." + fraction + "0", value);
   return decimal_to_float(sign + whole + "e-" + std::to_string(implied_decimals), value);
 }
 
@@ -377,7 +380,8 @@ bool parse_free_real(std::string_view typed, float& value) {
   }
   if (whole.empty() && fraction.empty()) return false;
   std::string exponent;
-  if (position < token.size() && std::string_view("EeDd").find(token[position]) != std::string_view::npos) {
+  if (position < token.size() &&
+      std::string_view("EeDd").find(token[position]) != std::string_view::npos) {
     ++position;
     const std::string exponent_sign = take_sign(token, position);
     const std::string exponent_digits = take_digits(token, position);

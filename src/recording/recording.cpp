@@ -17,8 +17,8 @@ constexpr std::size_t word_count = recording_bytes / 2;
 // instruction.
 void unpack_words(const unsigned char* __restrict file, std::int16_t* __restrict words) {
   for (std::size_t j = 0; j < word_count; ++j)
-    words[j] = static_cast<std::int16_t>(
-        static_cast<std::uint16_t>((file[2 * j] << 8) | file[2 * j + 1]));
+    words[j] =
+        static_cast<std::int16_t>(static_cast<std::uint16_t>((file[2 * j] << 8) | file[2 * j + 1]));
 }
 
 }  // namespace

@@ -55,8 +55,8 @@ TEST(RecordingPaths, SixCharactersWithoutBlank) {
     const char* typed;
     const char* stem;
   };
-  const Case cases[] = {{"abcdefgh", "abcdef"}, {"ab.dat", "ab"}, {"abc.dat", "abc.da"},
-                        {".dat.d", ".dat.d"}};
+  const Case cases[] = {
+      {"abcdefgh", "abcdef"}, {"ab.dat", "ab"}, {"abc.dat", "abc.da"}, {".dat.d", ".dat.d"}};
   for (const Case& c : cases) {
     const RecordingPaths paths = built(text_field(c.typed, 6));
     EXPECT_EQ(paths.name_length, 6) << c.typed;

@@ -91,7 +91,8 @@ TEST(StartupDialogue, NoThenYesEverywhereEchoesTheKeptValues) {
                           std::string(" 係数 :  0.9500000    "), clear,
                           std::string(" 微分R波の振幅比0.5でいいですか? y or n  (1/0)"),
                           " R ratio :  0.5000000    ", clear,
-                          std::string(" 心拍を印刷しますか? y or n (1/0)"), std::string(" 印刷する"), clear}));
+                          std::string(" 心拍を印刷しますか? y or n (1/0)"),
+                          std::string(" 印刷する"), clear}));
   EXPECT_TRUE(same_as_start(run.conditions));
 }
 
@@ -107,7 +108,8 @@ TEST(StartupDialogue, EveryConditionTyped) {
                           std::string(" 微分R波の振幅比0.5でいいですか? y or n  (1/0)"),
                           std::string(" 微分R波の振幅比を入れてください (0.0 - 1.0)  :"),
                           " R ratio :  0.5500000    ", clear,
-                          std::string(" 心拍を印刷しますか? y or n (1/0)"), std::string(" 印刷しない"), clear}));
+                          std::string(" 心拍を印刷しますか? y or n (1/0)"),
+                          std::string(" 印刷しない"), clear}));
   EXPECT_EQ(run.conditions.first_lead, 9);
   EXPECT_EQ(run.conditions.second_lead, 10);
   EXPECT_EQ(run.conditions.third_lead, 11);
@@ -121,9 +123,9 @@ TEST(StartupDialogue, OnlyAOneWithinThreeCharactersIsYes) {
     const char* typed;
     bool yes;
   };
-  const Case cases[] = {{"1", true},    {"01", true},  {"001", true}, {"  1", true},
-                        {"1  9", true}, {"", false},   {"0", false},  {"10", false},
-                        {"100", false}, {"   1", false}, {"2", false}, {"-1", false}};
+  const Case cases[] = {{"1", true},    {"01", true},    {"001", true}, {"  1", true},
+                        {"1  9", true}, {"", false},     {"0", false},  {"10", false},
+                        {"100", false}, {"   1", false}, {"2", false},  {"-1", false}};
   for (const Case& c : cases) {
     const DialogueRun run = run_dialogue({c.typed, "1", "1", "1", "1"});
     EXPECT_EQ(run.answers_left, c.yes ? 4u : 0u) << '"' << c.typed << '"';
@@ -142,12 +144,19 @@ TEST(StartupDialogue, LeadsBecomeChannels) {
 }
 
 TEST(StartupDialogue, LeadsOutsideTheRecordingAreNamedAndAllThreeAskedAgain) {
-  const DialogueRun run = run_dialogue({"0", "0", "13", "65", "-8", "14", "24", "38", "1", "1", "1"});
+  const DialogueRun run =
+      run_dialogue({"0", "0", "13", "65", "-8", "14", "24", "38", "1", "1", "1"});
   const std::vector<std::string> expected_leads = {
-      " enter first_lead  :", " enter second_lead  :", " enter third_lead  :",
-      std::string(" 誘導65は範囲外です（-7から64まで）。"), std::string(" 誘導-8は範囲外です（-7から64まで）。"),
+      " enter first_lead  :",
+      " enter second_lead  :",
+      " enter third_lead  :",
+      std::string(" 誘導65は範囲外です（-7から64まで）。"),
+      std::string(" 誘導-8は範囲外です（-7から64まで）。"),
       std::string(" ３つの誘導をもう一度入れてください。"),
-      " enter first_lead  :", " enter second_lead  :", " enter third_lead  :", clear};
+      " enter first_lead  :",
+      " enter second_lead  :",
+      " enter third_lead  :",
+      clear};
   const auto start = run.lines.begin() + static_cast<long>(opening.size()) + 3;
   EXPECT_EQ(std::vector<std::string>(start, start + static_cast<long>(expected_leads.size())),
             expected_leads);
@@ -176,9 +185,8 @@ TEST(StartupDialogue, OnlyPrintAnswerOneSwitchesPrintingOn) {
     std::int32_t flag;
     const char* shown;
   };
-  const Case cases[] = {{"1", 1, " 印刷する"}, {"0", 0, " 印刷しない"},
-                        {"2", 2, " 印刷しない"}, {"", 0, " 印刷しない"},
-                        {" 1", 1, " 印刷する"}, {"11", 11, " 印刷しない"}};
+  const Case cases[] = {{"1", 1, " 印刷する"},  {"0", 0, " 印刷しない"}, {"2", 2, " 印刷しない"},
+                        {"", 0, " 印刷しない"}, {" 1", 1, " 印刷する"},  {"11", 11, " 印刷しない"}};
   for (const Case& c : cases) {
     const DialogueRun run = run_dialogue({"0", "1", "1", "1", c.typed});
     EXPECT_EQ(run.conditions.print_flag, c.flag) << c.typed;

@@ -42,19 +42,19 @@ TEST(DataFolder, MapsPlainNamesInsideTheFolder) {
 TEST(DataFolder, RefusesEveryPathThatCouldLeaveIt) {
   const DataFolder folder("/host/map");
   for (const char* path : {
-           "d:\\data\\map\\",             // no name
-           "d:\\data\\map\\    ",         // only blanks
-           "d:\\data\\map",               // the folder without its backslash
-           "c:\\data\\map\\abc.dat",      // another drive
-           "D:\\DATA\\MAP\\abc.dat",      // not exactly the folder
-           "abc.dat",                     // no folder at all
-           "d:\\data\\map\\..",           // up
-           "d:\\data\\map\\.",            // the folder itself
-           "d:\\data\\map\\a..b",         // ".." anywhere
-           "d:\\data\\map\\sub\\abc.dat", // a sub-folder
-           "d:\\data\\map\\../etc/x",     // a host separator
-           "d:\\data\\map\\c:abc",        // a drive inside the name
-           "d:\\data\\map\\a\tb",         // control characters
+           "d:\\data\\map\\",              // no name
+           "d:\\data\\map\\    ",          // only blanks
+           "d:\\data\\map",                // the folder without its backslash
+           "c:\\data\\map\\abc.dat",       // another drive
+           "D:\\DATA\\MAP\\abc.dat",       // not exactly the folder
+           "abc.dat",                      // no folder at all
+           "d:\\data\\map\\..",            // up
+           "d:\\data\\map\\.",             // the folder itself
+           "d:\\data\\map\\a..b",          // ".." anywhere
+           "d:\\data\\map\\sub\\abc.dat",  // a sub-folder
+           "d:\\data\\map\\../etc/x",      // a host separator
+           "d:\\data\\map\\c:abc",         // a drive inside the name
+           "d:\\data\\map\\a\tb",          // control characters
            "d:\\data\\map\\a\x7f",
        })
     EXPECT_FALSE(folder.host_path(path)) << path;

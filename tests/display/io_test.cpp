@@ -18,8 +18,7 @@ TEST(IoLines, ConsoleLinesLeaveTheActiveWindowAlone) {
   bench.io.open_window(graphics_unit);
   bench.io.write_line(console_unit, {"abc", 5});
   EXPECT_EQ(bench.platform.active, graphics_unit);
-  EXPECT_EQ(bench.platform.lines_of(console_unit),
-            std::vector<std::string>{" abc           5"});
+  EXPECT_EQ(bench.platform.lines_of(console_unit), std::vector<std::string>{" abc           5"});
 }
 
 TEST(IoLines, AWindowLineActivatesItsWindowEvenWithNoItems) {
@@ -84,7 +83,8 @@ TEST(IoReads, ALetterForANumberIsAConversionFailureNamingTheUnit) {
   } catch (const IoFailure& failure) {
     EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
     EXPECT_EQ(failure.unit(), console_unit);
-    EXPECT_EQ(std::string(failure.what()), "console: input conversion error: \"y  \" is not a whole number");
+    EXPECT_EQ(std::string(failure.what()),
+              "console: input conversion error: \"y  \" is not a whole number");
   }
   bench.io.open_window(graphics_unit);
   try {
@@ -129,11 +129,12 @@ TEST(IoFiles, TextFileIsWrittenWholeInShiftJisWithCrLf) {
   TestBench bench;
   std::vector<Item> areas;
   for (std::int32_t lead = 1; lead <= 64; ++lead) areas.emplace_back(-lead);
-  const auto error = bench.io.write_text_file("d:\\data\\map\\abcst.txt",
-                                              {{std::int32_t{1}}, {std::int32_t{1523}}, areas, {"データ"}});
+  const auto error = bench.io.write_text_file(
+      "d:\\data\\map\\abcst.txt", {{std::int32_t{1}}, {std::int32_t{1523}}, areas, {"データ"}});
   EXPECT_FALSE(error);
   const std::string file = bench.read("abcst.txt");
-  const std::string six = "          -1          -2          -3          -4          -5          -6\r\n";
+  const std::string six =
+      "          -1          -2          -3          -4          -5          -6\r\n";
   EXPECT_EQ(file.substr(0, 28), "           1\r\n        1523\r\n");
   EXPECT_EQ(file.substr(28, six.size()), six);
   EXPECT_EQ(file.substr(file.size() - 59),

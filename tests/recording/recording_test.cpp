@@ -15,7 +15,8 @@ namespace {
 
 // Byte offset (from 0) of sample (c, t) in the file.
 std::size_t offset_of(int channel, int position) {
-  return frame_bytes * static_cast<std::size_t>(position - 1) + 2 * static_cast<std::size_t>(channel - 1);
+  return frame_bytes * static_cast<std::size_t>(position - 1) +
+         2 * static_cast<std::size_t>(channel - 1);
 }
 
 void put_word(std::vector<unsigned char>& bytes, int channel, int position, unsigned char high,
@@ -48,10 +49,10 @@ TEST(UnpackRecording, BigEndianTwosComplement) {
 
 TEST(UnpackRecording, FramesHoldTheChannelsInOrder) {
   std::vector<unsigned char> bytes(recording_bytes, 0);
-  bytes[0] = 0x01;                         // bytes 1, 2: channel 1 at position 1
-  bytes[143] = 0x48;                       // bytes 143, 144: channel 72 at position 1
-  bytes[145] = 0x02;                       // bytes 145, 146: channel 1 at position 2
-  bytes[4607856] = 0x12;                   // the last frame: position 32,000
+  bytes[0] = 0x01;        // bytes 1, 2: channel 1 at position 1
+  bytes[143] = 0x48;      // bytes 143, 144: channel 72 at position 1
+  bytes[145] = 0x02;      // bytes 145, 146: channel 1 at position 2
+  bytes[4607856] = 0x12;  // the last frame: position 32,000
   bytes[4607999] = 0x34;
   auto state = filled_with(7);
   unpack_recording(bytes, state->sample_matrix);
