@@ -6,8 +6,8 @@ namespace ba {
 
 // Each working value is stored in single precision after every step; the
 // arithmetic of one step runs in double and is rounded once when stored.
-void CR(const Array1<std::int32_t, template_room>& x,
-        const Array1<std::int32_t, template_room>& y, float& r, std::int32_t n) {
+void CR(const Array1<std::int32_t, template_room>& x, const Array1<std::int32_t, template_room>& y,
+        float& r, std::int32_t n) {
   r = 0.0f;
   if (n < 1 || n > template_room) return;
 

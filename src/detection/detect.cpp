@@ -1,8 +1,7 @@
-#include "detection/detection.h"
-
 #include <algorithm>
 #include <cmath>
 
+#include "detection/detection.h"
 #include "dialogue/conditions.h"
 
 namespace ba {
@@ -129,7 +128,7 @@ void pick_candidates(float r_ratio, DetectionState& d) {
   d.r_positions.fill(0);
   d.peak_value = d.slope_min;
   FallSearch search(d);
-  for (int k = 1; k < candidate_slots && static_cast<double>(r_ratio) * d.slope_min > d.peak_value;
+  for (int k = 1; k<candidate_slots&& static_cast<double>(r_ratio) * d.slope_min> d.peak_value;
        ++k) {
     search.pick();
     d.r_positions(k) = d.peak_pos;

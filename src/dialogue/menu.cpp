@@ -12,8 +12,8 @@ namespace ba {
 
 namespace {
 
-constexpr float clip_low = 0.001f;   // window units, just below the top edge
-constexpr float clip_high = 0.999f;  // just above the bottom edge
+constexpr float clip_low = 0.001f;          // window units, just below the top edge
+constexpr float clip_high = 0.999f;         // just above the bottom edge
 constexpr std::int16_t first_strip_x = 50;  // pixels
 constexpr std::int16_t first_strip_y = 80;
 
@@ -97,8 +97,8 @@ void display_setup(ProgramState& state, Io& io) {
 
 void run_display(ProgramState& state, Io& io) {
   DetectionState& d = state.detection;
-  detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end,
-         true, d);
+  detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end, true,
+         d);
   if (d.amp_max == 0.0f) {
     io.write_line(graphics_unit, {state.paths.recording_path, menu_text::no_data});
     io.read_free_real(graphics_unit);  // any number goes on; its value is not used

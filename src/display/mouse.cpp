@@ -7,7 +7,7 @@ namespace ba {
 namespace {
 
 constexpr int pick_events = mouse_left_down | mouse_right_down;  // the set 9
-constexpr float right_click_x = 0.5f;  // stands for column 500
+constexpr float right_click_x = 0.5f;                            // stands for column 500
 constexpr double columns_per_unit = 1000.0;
 
 }  // namespace

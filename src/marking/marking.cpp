@@ -15,8 +15,8 @@ namespace ba {
 namespace {
 
 constexpr std::int32_t search_start_distance = 4000;  // samples
-constexpr float clip_low = 0.001f;   // window units, just below the top edge
-constexpr float clip_high = 0.999f;  // just above the bottom edge
+constexpr float clip_low = 0.001f;                    // window units, just below the top edge
+constexpr float clip_high = 0.999f;                   // just above the bottom edge
 constexpr double beat_window_samples = 1000.0;
 
 // Shows the one-beat display's trace x: beat-window index i at
@@ -25,10 +25,10 @@ void plot_beat_trace(ProgramState& state, int trace) {
   DisplayGeometry& g = state.geometry;
   const DetectionState& d = state.detection;
   for (int i = 1; i <= g.beat_trace_n; ++i) {
-    g.plot_x(i) = static_cast<float>(static_cast<double>(state.marking.beat_x_scale) *
-                                         d.time_axis(i) + g.plot_x0);
-    float y = static_cast<float>(static_cast<double>(g.y_scale) *
-                                     state.marking.beat_wave(i, trace) + g.plot_ymid);
+    g.plot_x(i) = static_cast<float>(
+        static_cast<double>(state.marking.beat_x_scale) * d.time_axis(i) + g.plot_x0);
+    float y = static_cast<float>(
+        static_cast<double>(g.y_scale) * state.marking.beat_wave(i, trace) + g.plot_ymid);
     if (y <= 0.0f) y = clip_low;
     if (y >= 1.0f) y = clip_high;
     g.plot_y(i) = y;
@@ -80,7 +80,8 @@ std::int32_t fiducial_click(ProgramState& state, Io& io, const char* prompt, con
 // Three clicks, then confirmation; "n" keeps the earlier points and leaves
 // the markers on the screen.
 void marking_pass(ProgramState& state, Io& io) {
-  const std::int32_t pq = fiducial_click(state, io, marking_text::click_pq, marking_text::console_pq);
+  const std::int32_t pq =
+      fiducial_click(state, io, marking_text::click_pq, marking_text::console_pq);
   const std::int32_t q = fiducial_click(state, io, marking_text::click_q, marking_text::console_q);
   const std::int32_t t = fiducial_click(state, io, marking_text::click_t, marking_text::console_t);
   io.write_line(graphics_unit, {marking_text::confirm});

@@ -20,7 +20,9 @@ struct Detection : ::testing::Test {
   AnalysisConditions conditions;
 
   // A one-sample spike of `value` on the first displayed lead.
-  void spike(int position, std::int16_t value) { (*matrix)(conditions.first_lead, position) = value; }
+  void spike(int position, std::int16_t value) {
+    (*matrix)(conditions.first_lead, position) = value;
+  }
 
   void preview() { detect(*matrix, conditions, preview_span, preview_reference_end, true, *d); }
   void whole(std::int32_t reference_end) {
@@ -166,8 +168,7 @@ std::vector<int> literal_picks(std::vector<float> slope, float slope_min, float 
   std::vector<int> found;
   float peak_value = slope_min;
   int peak_pos = 0;
-  for (int k = 1; k < candidate_slots && static_cast<double>(r_ratio) * slope_min > peak_value;
-       ++k) {
+  for (int k = 1; k<candidate_slots&& static_cast<double>(r_ratio) * slope_min> peak_value; ++k) {
     peak_value = 9999.0f;
     for (int i = 100; i <= span_len - 100; ++i)
       if (slope[i] < peak_value) peak_value = slope[i], peak_pos = i;
@@ -187,7 +188,8 @@ TEST_F(Detection, PicksAsOneFullScanPerPassWould) {
     const int falls = 20 + round * 10;
     for (int n = 0; n < falls; ++n) {
       const int position = std::uniform_int_distribution<int>(1, max_span)(random);
-      const auto value = static_cast<std::int16_t>(50 * std::uniform_int_distribution<int>(-3, 3)(random));
+      const auto value =
+          static_cast<std::int16_t>(50 * std::uniform_int_distribution<int>(-3, 3)(random));
       const int lead = std::uniform_int_distribution<int>(0, 2)(random);
       const std::int16_t channels[] = {conditions.first_lead, conditions.second_lead,
                                        conditions.third_lead};

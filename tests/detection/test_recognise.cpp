@@ -73,7 +73,8 @@ struct Recognition : ::testing::Test {
   Recognition() {
     std::mt19937 random(7);
     for (int i = -40; i <= 40; ++i)
-      shape.push_back(static_cast<std::int16_t>(std::uniform_int_distribution<int>(-900, 900)(random)));
+      shape.push_back(
+          static_cast<std::int16_t>(std::uniform_int_distribution<int>(-900, 900)(random)));
     lay(reference, 1);
     recognition.corr_lead = channel;
     for (int i = 1; i <= template_len; ++i)

@@ -75,8 +75,8 @@ TEST_F(Menu, SetUpWithoutPrintingOpensNoPage) {
 TEST_F(Menu, NoDataEndsAfterOneTypedNumber) {
   bench.type({"5"});
   run();
-  EXPECT_EQ(window(), (std::vector<std::string>{
-                          title, " d:\\data\\map\\abc.dat           No data!  Hit"}));
+  EXPECT_EQ(window(),
+            (std::vector<std::string>{title, " d:\\data\\map\\abc.dat           No data!  Hit"}));
   EXPECT_TRUE(bench.platform.typed_lines.empty());
   EXPECT_EQ(bench.platform.clears[graphics_unit], 0);
   expect_exit_sequence();

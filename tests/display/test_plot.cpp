@@ -36,7 +36,7 @@ TEST(Pixels, OfWindowUnits) {
 
 TEST(Pixels, FarOutsideTheWindowStayDefined) {
   EXPECT_EQ(pixel_column(32.7675f), 32767);
-  EXPECT_EQ(pixel_column(32.768f), -32768);  // wraps like a 16-bit store
+  EXPECT_EQ(pixel_column(32.768f), -32768);                         // wraps like a 16-bit store
   EXPECT_EQ(pixel_column(1.0e12f), static_cast<std::int16_t>(-1));  // saturated, then 16 bits
 }
 
@@ -108,8 +108,8 @@ TEST(Wavewrite, StripOf100StepsRisingForPositiveSamples) {
   std::vector<std::int16_t> w(100, 0);
   w[0] = -1800;
   w[1] = 1800;
-  w[2] = 31;    // less than one pixel
-  w[3] = -33;   // truncated toward zero: one pixel down
+  w[2] = 31;   // less than one pixel
+  w[3] = -33;  // truncated toward zero: one pixel down
   w[99] = 64;
   WAVEWRITE(platform, 50, 80, w.data(), 1);
   ASSERT_EQ(platform.segments.size(), 100u);

@@ -31,11 +31,15 @@ TEST(ClickSample, IndicesUnderClicks) {
     std::int32_t index;
   };
   const Row rows[] = {
-      {click_x(118), beat_scale, 196}, {click_x(119), beat_scale, 198},
+      {click_x(118), beat_scale, 196},
+      {click_x(119), beat_scale, 198},
       // Index 200 is drawn at pixel 120, yet the quotient falls just below 200.
-      {click_x(120), beat_scale, 199}, {click_x(121), beat_scale, 201},
-      {0.5f, beat_scale, 833},         {0.5f, preview_scale, 3333},
-      {0.0f, preview_scale, 0},        {click_x(999), preview_scale, 6659},
+      {click_x(120), beat_scale, 199},
+      {click_x(121), beat_scale, 201},
+      {0.5f, beat_scale, 833},
+      {0.5f, preview_scale, 3333},
+      {0.0f, preview_scale, 0},
+      {click_x(999), preview_scale, 6659},
   };
   for (const Row& r : rows) EXPECT_EQ(click_sample(r.x, 0.0f, r.scale), r.index) << r.x;
 }
@@ -65,7 +69,8 @@ TEST(NearestBeat, TiesEmptyEntriesAndTheSearchLimit) {
   };
   for (const Row& r : rows) {
     Array1<std::int16_t, 200> positions;
-    for (std::size_t j = 0; j < r.listed.size(); ++j) positions(static_cast<long>(j + 1)) = r.listed[j];
+    for (std::size_t j = 0; j < r.listed.size(); ++j)
+      positions(static_cast<long>(j + 1)) = r.listed[j];
     EXPECT_EQ(nearest_beat(positions, r.sample, 777), r.expected) << r.what;
   }
 }
@@ -110,9 +115,9 @@ TEST_F(Selection, NearestBeatIsLoggedDrawnEnlargedAndBecomesTheTemplate) {
   EXPECT_EQ(state.marking.window_start, 801);
   EXPECT_EQ(console(), (std::vector<std::string>{" 選択した点（msec）        1001"}));
   EXPECT_EQ(log(), " selected time         801\r\n");
-  EXPECT_EQ(window(), (std::vector<std::string>{" 選択する波形の線の近くをClick",
-                                                " これでいいですか? <y/n>",
-                                                " 区分点認識(s),　exit (x)："}));
+  EXPECT_EQ(window(),
+            (std::vector<std::string>{" 選択する波形の線の近くをClick", " これでいいですか? <y/n>",
+                                      " 区分点認識(s),　exit (x)："}));
   EXPECT_EQ(bench.platform.clears[graphics_unit], 1);
 
   // The click's cyan marker on the preview, then three blue traces of 1,000 points.
@@ -128,8 +133,8 @@ TEST_F(Selection, NearestBeatIsLoggedDrawnEnlargedAndBecomesTheTemplate) {
   // +amp_max on the lower limit line; the trace spans columns 0..600.
   EXPECT_EQ(state.marking.beat_wave(199, 1), 100.0f);
   EXPECT_EQ(state.marking.beat_x_scale, beat_scale);
-  const auto peak = std::find_if(drawn.begin() + 2, drawn.end(),
-                                 [](const Segment& s) { return s.y2 == 269; });
+  const auto peak =
+      std::find_if(drawn.begin() + 2, drawn.end(), [](const Segment& s) { return s.y2 == 269; });
   ASSERT_NE(peak, drawn.end());
   EXPECT_EQ(peak->x2, 119);
   EXPECT_EQ(drawn[1001].x2, 600);

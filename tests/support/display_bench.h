@@ -38,8 +38,10 @@ class RecordingFileOps : public HostFileOps {
 class DisplayBench {
  public:
   explicit DisplayBench(const std::string& recording_name = "abc")
-      : folder(make_temp_folder("display")), files(platform.calls),
-        io(platform, DataFolder(folder), files), state(std::make_unique<ProgramState>()) {
+      : folder(make_temp_folder("display")),
+        files(platform.calls),
+        io(platform, DataFolder(folder), files),
+        state(std::make_unique<ProgramState>()) {
     build_paths(recording_name, state->paths);
   }
   ~DisplayBench() {
