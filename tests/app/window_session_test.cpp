@@ -31,16 +31,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One QApplication for the test program; on Qt's offscreen platform unless
-// the environment names another.
-QApplication& application() {
-  static int argc = 1;
-  static char name[] = "test_app";
-  static char* argv[] = {name, nullptr};
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
+// One QApplication for the test program, made before the first test and
+// gone after the last; on Qt's offscreen platform unless the environment
+// names another.
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    application_ = std::make_unique<QApplication>(argc_, argv_);
+  }
+  void TearDown() override { application_.reset(); }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "test_app";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] ::testing::Environment* const environment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
 // The person: one action for every wait the program starts, in order.
 class Person {
@@ -106,7 +116,6 @@ void take_screenshot(const QString& path) {
 }
 
 TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
-  application();
   fs::path folder = test::make_temp_folder("window_session");
   {
     const auto bytes = demo::DemoModel().recording_bytes();
@@ -168,7 +177,9 @@ TEST(WindowSession, RealWindowUnderXvfb) {
   fs::path folder = test::make_temp_folder("xvfb");
   fs::path shot = folder / "screen.png";
   std::string command =
-      "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb BEAT_SCREENSHOT='" +
+      "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb LSAN_OPTIONS=suppressions='" +
+      (fs::path(BEAT_SOURCE_DIR) / "tests" / "app" / "lsan_suppressions.txt").string() +
+      "' BEAT_SCREENSHOT='" +
       shot.string() + "' '" + fs::read_symlink("/proc/self/exe").string() +
       "' --gtest_filter=WindowSession.DialogueThenPreviewThenAClickedBeat > '" +
       (folder / "log.txt").string() + "' 2>&1";
@@ -176,7 +187,6 @@ TEST(WindowSession, RealWindowUnderXvfb) {
   std::ifstream log_file(folder / "log.txt");
   std::string log((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
   ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << log;
-  application();
   QImage screen(QString::fromStdString(shot.string()));
   ASSERT_EQ(screen.size(), QSize(1366, 768)) << log;
   // The graphics window's markers and blue traces are on the screen.
