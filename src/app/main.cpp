@@ -56,9 +56,7 @@ void print_help() {
                " 3  if headless input did not fit what the program waited for.\n";
 }
 
-void print_version() {
-  std::cout << "beat_analyser " << BEAT_VERSION << "\n";
-}
+void print_version() { std::cout << "beat_analyser " << BEAT_VERSION << "\n"; }
 
 [[noreturn]] void usage_error() {
   std::cerr << "Try 'beat_analyser --help' for more information.\n";
@@ -77,12 +75,23 @@ Options parse_options(int argc, char** argv) {
   int chosen;
   while ((chosen = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
     switch (chosen) {
-      case headless: options.headless = true; break;
-      case data_dir: options.data_dir = optarg; break;
-      case snapshot_dir: options.snapshot_dir = optarg; break;
-      case help: print_help(); std::exit(EXIT_SUCCESS);
-      case version: print_version(); std::exit(EXIT_SUCCESS);
-      default: usage_error();  // getopt_long has named the fault
+      case headless:
+        options.headless = true;
+        break;
+      case data_dir:
+        options.data_dir = optarg;
+        break;
+      case snapshot_dir:
+        options.snapshot_dir = optarg;
+        break;
+      case help:
+        print_help();
+        std::exit(EXIT_SUCCESS);
+      case version:
+        print_version();
+        std::exit(EXIT_SUCCESS);
+      default:
+        usage_error();  // getopt_long has named the fault
     }
   }
   if (optind < argc) {
@@ -114,8 +123,8 @@ int run(ba::SurfacePlatform& platform, const Options& options) {
   ba::Io io(platform, ba::DataFolder(options.data_dir), files);
   // The program state holds the whole recording: too large for the stack.
   auto state = std::make_unique<ba::ProgramState>();
-  return ba::run_session(platform, io, [&] { ba::run_program(*state, io); }, std::cerr,
-                         options.snapshot_dir);
+  return ba::run_session(
+      platform, io, [&] { ba::run_program(*state, io); }, std::cerr, options.snapshot_dir);
 }
 
 }  // namespace

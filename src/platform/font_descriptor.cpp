@@ -16,7 +16,8 @@ bool read_size(const std::string& text, std::size_t& pos, int& value) {
     value = value * 10 + (text[pos] - '0');
     ++pos;
   }
-  return pos > start && (pos == text.size() || !std::isdigit(static_cast<unsigned char>(text[pos])));
+  return pos > start &&
+         (pos == text.size() || !std::isdigit(static_cast<unsigned char>(text[pos])));
 }
 
 }  // namespace
@@ -31,7 +32,8 @@ std::optional<FontSpec> parse_font_descriptor(const std::string& descriptor) {
   while (pos < descriptor.size()) {
     char option = static_cast<char>(std::tolower(static_cast<unsigned char>(descriptor[pos++])));
     if (option == 'h' || option == 'w') {
-      if (!read_size(descriptor, pos, option == 'h' ? spec.height : spec.width)) return std::nullopt;
+      if (!read_size(descriptor, pos, option == 'h' ? spec.height : spec.width))
+        return std::nullopt;
     } else if (!std::isalpha(static_cast<unsigned char>(option))) {
       return std::nullopt;
     }

@@ -54,7 +54,9 @@ ScriptEvent parse_script_line(std::string line) {
 }
 
 std::string describe(const ScriptEvent& event) {
-  auto at = [&] { return " at (" + std::to_string(event.x) + ", " + std::to_string(event.y) + ")"; };
+  auto at = [&] {
+    return " at (" + std::to_string(event.x) + ", " + std::to_string(event.y) + ")";
+  };
   switch (event.kind) {
     case ScriptEvent::Kind::typed_line:
       return "the typed line \"" + event.text + "\"";

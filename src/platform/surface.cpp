@@ -127,7 +127,8 @@ QRect Surface::input_caret(const QString& text) const {
 bool Surface::save_bmp(const QString& path, int x1, int y1, int x2, int y2) {
   if (x2 < x1 || y2 < y1) return false;
   // Pixels outside the surface come out black.
-  QImage part = image().copy(x1, y1, x2 - x1 + 1, y2 - y1 + 1).convertToFormat(QImage::Format_RGB888);
+  QImage part =
+      image().copy(x1, y1, x2 - x1 + 1, y2 - y1 + 1).convertToFormat(QImage::Format_RGB888);
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
   if (!part.save(&file, "BMP")) {

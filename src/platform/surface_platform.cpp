@@ -76,13 +76,17 @@ void SurfacePlatform::set_background_rgb(std::uint32_t colour) {
   surface(active_).set_background_rgb(colour);
 }
 
-void SurfacePlatform::set_colour_rgb(std::uint32_t colour) { surface(active_).set_colour_rgb(colour); }
+void SurfacePlatform::set_colour_rgb(std::uint32_t colour) {
+  surface(active_).set_colour_rgb(colour);
+}
 
 void SurfacePlatform::set_colour_index(int palette_index) {
   surface(active_).set_colour_index(palette_index);
 }
 
-void SurfacePlatform::set_font(const std::string& descriptor) { surface(active_).set_font(descriptor); }
+void SurfacePlatform::set_font(const std::string& descriptor) {
+  surface(active_).set_font(descriptor);
+}
 
 void SurfacePlatform::move_to(int x, int y) { surface(active_).move_to(x, y); }
 

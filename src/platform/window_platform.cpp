@@ -42,8 +42,8 @@ WindowPlatform::WindowPlatform()
   // Room for a vertical scroll bar too: on a screen too low for the whole
   // surface the child scrolls up and down only, never sideways.
   int scroll_bar = main_window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  QSize wanted = QSize(Surface::width + scroll_bar, Surface::height) + child_frame +
-                 central_frame + 2 * QSize(cascade_step, cascade_step);
+  QSize wanted = QSize(Surface::width + scroll_bar, Surface::height) + child_frame + central_frame +
+                 2 * QSize(cascade_step, cascade_step);
   if (QScreen* screen = main_window_->screen())
     wanted = wanted.boundedTo(screen->availableGeometry().size() - desktop_frame_allowance);
   main_window_->resize(wanted);

@@ -34,9 +34,8 @@ Outcome run(const fs::path& folder, const std::string& arguments, const std::str
             const std::string& environment = "") {
   { std::ofstream(folder / "stdin.txt", std::ios::binary) << input; }
   const fs::path program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
-  std::string command = "cd '" + folder.string() + "' && " + environment + " '" +
-                        program.string() + "' " + arguments +
-                        " < stdin.txt > stdout.txt 2> stderr.txt";
+  std::string command = "cd '" + folder.string() + "' && " + environment + " '" + program.string() +
+                        "' " + arguments + " < stdin.txt > stdout.txt 2> stderr.txt";
   int raw = std::system(command.c_str());
   Outcome outcome;
   outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -88,7 +87,8 @@ TEST_F(CommandLine, HeadlessEndOfInputIsAScriptProblem) {
   Outcome ended = run(folder, "--headless");
   EXPECT_EQ(ended.status, 3);
   // Only the program's own report: nothing from the toolkit about its environment.
-  EXPECT_EQ(ended.err, "beat_analyser: end of input while a typed line is awaited on the console\n");
+  EXPECT_EQ(ended.err,
+            "beat_analyser: end of input while a typed line is awaited on the console\n");
   EXPECT_NE(ended.out.find("+++++"), std::string::npos);  // the banner came first
 }
 

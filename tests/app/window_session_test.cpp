@@ -120,7 +120,8 @@ TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
   {
     const auto bytes = demo::DemoModel().recording_bytes();
     std::ofstream(folder / "demo.dat", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
   WindowPlatform platform;
   HostFileOps files;
@@ -161,7 +162,8 @@ TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
   });
 
   std::ostringstream err;
-  int status = run_session(platform, io, [&] { run_program(*state, io); }, err);
+  int status = run_session(
+      platform, io, [&] { run_program(*state, io); }, err);
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_TRUE(person.done());
   EXPECT_FALSE(io.log_open());
@@ -179,8 +181,7 @@ TEST(WindowSession, RealWindowUnderXvfb) {
   std::string command =
       "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb LSAN_OPTIONS=suppressions='" +
       (fs::path(BEAT_SOURCE_DIR) / "tests" / "app" / "lsan_suppressions.txt").string() +
-      "' BEAT_SCREENSHOT='" +
-      shot.string() + "' '" + fs::read_symlink("/proc/self/exe").string() +
+      "' BEAT_SCREENSHOT='" + shot.string() + "' '" + fs::read_symlink("/proc/self/exe").string() +
       "' --gtest_filter=WindowSession.DialogueThenPreviewThenAClickedBeat > '" +
       (folder / "log.txt").string() + "' 2>&1";
   int raw = std::system(command.c_str());

@@ -1,8 +1,9 @@
 #include "platform/font_descriptor.h"
 
+#include <gtest/gtest.h>
+
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <gtest/gtest.h>
 
 #include "platform/fonts.h"
 
@@ -21,17 +22,17 @@ TEST(FontDescriptor, ReadsFaceHeightAndWidth) {
   const DescriptorCase cases[] = {
       {"t'Times New Roman'h24w10", true, "Times New Roman", 24, 10},
       {"t'Times New Roman'h12w5", true, "Times New Roman", 12, 5},
-      {"t'Arial'w7h30", true, "Arial", 30, 7},          // any order
-      {"t'Courier'", true, "Courier", 0, 0},            // sizes left to the typeface
+      {"t'Arial'w7h30", true, "Arial", 30, 7},                         // any order
+      {"t'Courier'", true, "Courier", 0, 0},                           // sizes left to the typeface
       {"t'Times New Roman'h24bw10", true, "Times New Roman", 24, 10},  // b for bold is skipped
       {"t'Times'H20W8", true, "Times", 20, 8},
-      {"Times New Roman", false, "", 0, 0},             // no t'...'
-      {"t'Times", false, "", 0, 0},                     // unclosed face
-      {"t''h24", false, "", 0, 0},                      // empty face
-      {"t'Times'h", false, "", 0, 0},                   // height without digits
+      {"Times New Roman", false, "", 0, 0},  // no t'...'
+      {"t'Times", false, "", 0, 0},          // unclosed face
+      {"t''h24", false, "", 0, 0},           // empty face
+      {"t'Times'h", false, "", 0, 0},        // height without digits
       {"t'Times'h24w", false, "", 0, 0},
-      {"t'Times'h99999", false, "", 0, 0},              // absurd size
-      {"t'Times'h24 w10", false, "", 0, 0},             // stray blank
+      {"t'Times'h99999", false, "", 0, 0},   // absurd size
+      {"t'Times'h24 w10", false, "", 0, 0},  // stray blank
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.descriptor);

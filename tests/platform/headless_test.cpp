@@ -1,11 +1,11 @@
-#include "platform/headless_platform.h"
+#include <gtest/gtest.h>
 
 #include <QImage>
 #include <filesystem>
-#include <gtest/gtest.h>
 #include <sstream>
 
 #include "display/errors.h"
+#include "platform/headless_platform.h"
 #include "platform/script.h"
 #include "support/fake_platform.h"
 
@@ -91,8 +91,9 @@ TEST(Headless, TypedLinesAndClicksAnswerTheirWaits) {
 }
 
 TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
-  EXPECT_EQ(problem([] { Scripted("!click 1 2\n").platform.get_line(console_unit); }),
-            "input line 1: a left click at (1, 2) came while a typed line is awaited on the console");
+  EXPECT_EQ(
+      problem([] { Scripted("!click 1 2\n").platform.get_line(console_unit); }),
+      "input line 1: a left click at (1, 2) came while a typed line is awaited on the console");
   EXPECT_EQ(problem([] {
               Scripted run("s\n");
               run.platform.open_window(12);
@@ -114,8 +115,9 @@ TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
   EXPECT_EQ(problem([] { Scripted("!click 1024 0\n").platform.wait_mouse_event(mouse_left_down); }),
             "input line 1: a left click at (1024, 0) lies outside the window (columns 0 to "
             "1023, rows 0 to 767)");
-  EXPECT_NE(problem([] { Scripted("!click -1 0\n").platform.wait_mouse_event(mouse_left_down); })
-                .find("lies outside the window"),
+  EXPECT_NE(problem([] {
+              Scripted("!click -1 0\n").platform.wait_mouse_event(mouse_left_down);
+            }).find("lies outside the window"),
             std::string::npos);
 }
 

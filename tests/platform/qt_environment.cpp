@@ -1,7 +1,8 @@
 // One QApplication for every test of the platform, on Qt's offscreen
 // platform unless the environment asks for another.
-#include <QApplication>
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 namespace {
 

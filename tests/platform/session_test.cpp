@@ -1,8 +1,9 @@
 #include "platform/session.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <sstream>
 #include <stdexcept>
 
@@ -58,13 +59,12 @@ TEST(Session, EveryWayOfEndingHasItsStatusAndClosesTheLog) {
       {"normal end", [] {}, 0, "", false},
       {"exit sequence", [] { throw ProgramEnd(); }, 0, "", false},
       {"main window closed", [] { throw StopRequested(); }, 0, "", false},
-      {"error report",
-       [] { throw IoFailure(IoFailure::Kind::open, 10, "d:\\data\\map\\abc.dat"); }, 2,
-       "unit 10: file open failure: d:\\data\\map\\abc.dat", true},
+      {"error report", [] { throw IoFailure(IoFailure::Kind::open, 10, "d:\\data\\map\\abc.dat"); },
+       2, "unit 10: file open failure: d:\\data\\map\\abc.dat", true},
       {"script problem", [] { throw ScriptProblem("end of input while a click is awaited"); }, 3,
        "end of input while a click is awaited", false},
-      {"internal error", [] { throw std::out_of_range("index 0"); }, 2,
-       "internal error: index 0", true},
+      {"internal error", [] { throw std::out_of_range("index 0"); }, 2, "internal error: index 0",
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

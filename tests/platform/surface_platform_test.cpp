@@ -1,9 +1,10 @@
 #include "platform/surface_platform.h"
 
+#include <gtest/gtest.h>
+
 #include <QImage>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <stdexcept>
 
 #include "support/fake_platform.h"

