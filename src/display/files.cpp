@@ -102,11 +102,13 @@ std::optional<std::filesystem::path> DataFolder::host_path(std::string_view prog
 HostFileOps::~HostFileOps() { close_log(); }
 
 // Opens without creating: reading a missing recording must not leave an
-// empty file behind.
+// empty file behind. Opening does not wait, so a named pipe in the data
+// folder is refused like any other file that is not plain instead of
+// blocking the run; reads of a plain file never wait anyway.
 std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path& path,
                                                     std::size_t count,
                                                     std::vector<unsigned char>& bytes) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return errno_text(errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) return errno_text(errno);

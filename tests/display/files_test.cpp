@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -73,12 +74,17 @@ TEST_F(HostFiles, ReadPrefixNeverCreatesAMissingFile) {
   EXPECT_FALSE(fs::exists(folder / "missing.dat"));
 }
 
-TEST_F(HostFiles, ReadPrefixRefusesAFolder) {
+TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFile) {
   fs::create_directory(folder / "sub.dat");
   std::vector<unsigned char> bytes;
   const auto error = files.read_prefix(folder / "sub.dat", 10, bytes);
   ASSERT_TRUE(error);
   EXPECT_EQ(*error, "is a folder, not a file");
+  // a named pipe with no writer: refused at once, not waited on
+  ASSERT_EQ(::mkfifo((folder / "pipe.dat").c_str(), 0600), 0);
+  const auto pipe_error = files.read_prefix(folder / "pipe.dat", 10, bytes);
+  ASSERT_TRUE(pipe_error);
+  EXPECT_EQ(*pipe_error, "is not a plain file");
 }
 
 TEST_F(HostFiles, ReadPrefixStopsAtTheCountOrTheEnd) {
