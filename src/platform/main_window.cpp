@@ -1,7 +1,10 @@
 #include "platform/main_window.h"
 
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 
 #include "platform/surface_view.h"
@@ -14,6 +17,29 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   mdi_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_area_);
+  add_window_menu();
+}
+
+// The children overlap (each needs the whole 1000 x 750 surface), so the
+// person needs a way to look at a covered one, the console above all.
+// Looking at a window does not change the window the program reads from.
+void MainWindow::add_window_menu() {
+  QMenu* menu = menuBar()->addMenu(QStringLiteral("&Window"));
+  connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+    menu->clear();
+    menu->addAction(QStringLiteral("&Cascade"), mdi_area_, &QMdiArea::cascadeSubWindows);
+    menu->addAction(QStringLiteral("&Tile"), mdi_area_, &QMdiArea::tileSubWindows);
+    menu->addSeparator();
+    auto* shown = new QActionGroup(menu);
+    for (QMdiSubWindow* child : mdi_area_->subWindowList(QMdiArea::CreationOrder)) {
+      QAction* item = menu->addAction(child->windowTitle(), this, [this, child] {
+        mdi_area_->setActiveSubWindow(child);
+      });
+      item->setCheckable(true);
+      item->setChecked(child == mdi_area_->activeSubWindow());
+      shown->addAction(item);
+    }
+  });
 }
 
 void MainWindow::close_at_end() {

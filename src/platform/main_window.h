@@ -25,6 +25,8 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void add_window_menu();
+
   QMdiArea* mdi_area_;
   std::function<void()> close_requested_;
   bool ending_ = false;

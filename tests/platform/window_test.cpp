@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
@@ -73,6 +75,23 @@ TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
   EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(14));
   platform.close_window(14);
   EXPECT_EQ(platform.child(14), nullptr);
+  EXPECT_EQ(platform.active_unit(), 12);
+}
+
+// The Window menu brings a covered child into view without moving the
+// program's active window.
+TEST(WindowMode, WindowMenuShowsACoveredChild) {
+  WindowPlatform platform;
+  platform.open_window(12);
+  QMenu* menu = platform.main_window().menuBar()->findChild<QMenu*>();
+  ASSERT_NE(menu, nullptr);
+  emit menu->aboutToShow();
+  QStringList items;
+  for (QAction* action : menu->actions())
+    if (!action->isSeparator()) items << action->text();
+  EXPECT_EQ(items, (QStringList{"&Cascade", "&Tile", "Console", "Unit 12"}));
+  menu->actions().at(3)->trigger();  // Console
+  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(console_unit));
   EXPECT_EQ(platform.active_unit(), 12);
 }
 
