@@ -16,6 +16,8 @@ std::string failure_text(IoFailure::Kind kind) {
       return "end of file during read";
     case IoFailure::Kind::open:
       return "file open failure";
+    case IoFailure::Kind::write:
+      return "file write failure";
   }
   return "input/output error";
 }

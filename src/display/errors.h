@@ -14,11 +14,12 @@ inline constexpr int exit_io_failure = 2;
 inline constexpr int exit_script_problem = 3;
 
 // The platform's error report: a typed answer that is not a number of its
-// field's kind, a failed open, or a read past the end of a file. The message
-// names the unit and the failure; the program ends with exit status 2.
+// field's kind, a failed open, a read past the end of a file, or a line that
+// could not be written to the log. The message names the unit and the
+// failure; the program ends with exit status 2.
 class IoFailure : public std::runtime_error {
  public:
-  enum class Kind { conversion, end_of_file, open };
+  enum class Kind { conversion, end_of_file, open, write };
   IoFailure(Kind kind, int unit, const std::string& detail);
   Kind kind() const { return kind_; }
   int unit() const { return unit_; }

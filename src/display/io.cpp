@@ -42,7 +42,7 @@ void Io::write_line(int unit, std::span<const Item> items) {
     // program's order of steps; it is never silently dropped.
     if (!log_open_) throw std::logic_error(std::string(display_text::log_not_open));
     if (auto error = files_.append_log(file_bytes(items)))
-      throw IoFailure(IoFailure::Kind::open, log_unit,
+      throw IoFailure(IoFailure::Kind::write, log_unit,
                       std::string(display_text::cannot_write_log) + *error);
     return;
   }

@@ -60,6 +60,29 @@ TEST(IoLines, LogThatCannotBeOpenedIsAnOpenFailure) {
   }
 }
 
+// A log line the file system refuses, as on a full disk.
+class FailingLogLines : public HostFileOps {
+ public:
+  std::optional<std::string> append_log(std::string_view) override {
+    return "No space left on device";
+  }
+};
+
+TEST(IoLines, LogLineThatCannotBeWrittenIsAWriteFailure) {
+  TestBench bench;
+  FailingLogLines failing;
+  Io io(bench.platform, DataFolder(bench.folder), failing);
+  io.open_log("d:\\data\\map\\abcstlog.txt");
+  try {
+    io.write_line(log_unit, {"selected time", 1300});
+    FAIL();
+  } catch (const IoFailure& failure) {
+    EXPECT_EQ(failure.kind(), IoFailure::Kind::write);
+    EXPECT_EQ(std::string(failure.what()),
+              "unit 6: file write failure: cannot write the log file: No space left on device");
+  }
+}
+
 TEST(IoReads, FieldsAndWords) {
   TestBench bench;
   bench.platform.typed_lines = {"  1", "95", "abcdefgh", "  s  x", "", "", " 2.5e1 "};
