@@ -76,10 +76,18 @@ void detect_whole_recording(ProgramState& state, Io& io) {
 }  // namespace
 
 std::int32_t scaled_area(std::int32_t area_sum) {
-  // The recorder's scaling is (16 x sum) x 0.3125 / 1000 = sum / 200. Taken in
-  // single precision that product equals the exact quotient only while
-  // |sum| < 16,777,399 and 16 x sum overflows 32 bits beyond 134,217,727, so
-  // the quotient is formed exactly, truncated toward zero.
+  // The area scaling, (16 x sum taken as a real) x 0.3125 / 1000, is
+  // sum x 5 / 1000 = sum / 200 because 16 x 0.3125 = 5 exactly. Evaluated
+  // step by step in single precision it gives the same truncated quotient
+  // for every |sum| up to 16,777,398 (checked one by one), which covers any
+  // beat of physiological size: a whole second from Q to T at 16,000 units
+  // off the baseline stays below. The sums that can occur reach further,
+  // though: Q and T lie in the recording (else the beat is left out), so a
+  // sum has at most 32,000 terms of at most 65,535 each. Beyond 16,777,398
+  // single precision rounds some quotients up by one (16,777,399 would give
+  // 83,887, not 83,886), and beyond 134,217,727 the 32-bit product 16 x sum
+  // overflows. The integer quotient is the one form that holds for all of
+  // them; like the real conversion it truncates toward zero.
   return area_sum / 200;
 }
 
