@@ -245,19 +245,6 @@ std::string to_sjis(std::string_view utf8) {
   return converted;
 }
 
-std::string from_sjis(std::string_view sjis) {
-  Converter converter("UTF-8", "CP932");
-  std::string converted;
-  while (!sjis.empty()) {
-    sjis.remove_prefix(converter.convert(sjis, converted));
-    if (!sjis.empty()) {
-      converted += "\xEF\xBF\xBD";  // U+FFFD for the byte that has no meaning
-      sjis.remove_prefix(1);
-    }
-  }
-  return converted;
-}
-
 std::string format_integer(std::int32_t value, int width) {
   const std::string digits = std::to_string(value);
   const auto field = static_cast<std::size_t>(width);

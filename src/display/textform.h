@@ -44,8 +44,6 @@ inline constexpr int real_field_width = 15;
 std::size_t sjis_width(std::string_view utf8);
 // UTF-8 -> Shift-JIS bytes; a character with no Shift-JIS form becomes '?'.
 std::string to_sjis(std::string_view utf8);
-// Shift-JIS bytes -> UTF-8; an invalid byte becomes U+FFFD.
-std::string from_sjis(std::string_view sjis);
 
 std::string format_integer(std::int32_t value, int width);
 std::string format_real(float value);  // the 15-character field
