@@ -24,6 +24,17 @@ std::string shown(const std::string& program_path) {
   return program_path.substr(0, program_path.find_last_not_of(' ') + 1);
 }
 
+// The host file behind a path that `unit` opens; a path outside the data
+// folder ends the program with the open report.
+std::filesystem::path host_file(const DataFolder& folder, int unit,
+                                const std::string& program_path) {
+  const auto host = folder.host_path(program_path);
+  if (!host)
+    throw IoFailure(IoFailure::Kind::open, unit,
+                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
+  return *host;
+}
+
 }  // namespace
 
 Io::Io(Platform& platform, DataFolder folder, FileOps& files)
@@ -106,11 +117,7 @@ void Io::close_window(int unit) { platform_.close_window(unit); }
 void Io::clear_window() { platform_.clear_window(); }
 
 void Io::open_log(const std::string& program_path) {
-  const auto host = folder_.host_path(program_path);
-  if (!host)
-    throw IoFailure(IoFailure::Kind::open, log_unit,
-                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
-  if (auto error = files_.open_log(*host))
+  if (auto error = files_.open_log(host_file(folder_, log_unit, program_path)))
     throw IoFailure(IoFailure::Kind::open, log_unit, shown(program_path) + ": " + *error);
   log_open_ = true;
 }
@@ -122,12 +129,8 @@ void Io::close_log() {
 
 std::vector<unsigned char> Io::read_file(int unit, const std::string& program_path,
                                          std::size_t count) {
-  const auto host = folder_.host_path(program_path);
-  if (!host)
-    throw IoFailure(IoFailure::Kind::open, unit,
-                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
   std::vector<unsigned char> bytes;
-  if (auto error = files_.read_prefix(*host, count, bytes))
+  if (auto error = files_.read_prefix(host_file(folder_, unit, program_path), count, bytes))
     throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error);
   if (bytes.size() < count)
     throw IoFailure(IoFailure::Kind::end_of_file, unit,
