@@ -61,19 +61,18 @@ void report_left_out(Io& io, std::int32_t r) {
   io.write_line(log_unit, {compute_text::left_out_record, r});
 }
 
-void detect_whole_recording(ProgramState& state, Io& io) {
+}  // namespace
+
+void detect_whole_recording(ProgramState& state, Io& io, std::int32_t reference_end) {
   DetectionState& detection = state.detection;
   detection.span_len = max_span;
-  // The slope minimum comes from the first four seconds only, as in the preview.
-  detect(state.recording.sample_matrix, state.conditions, detection.span_len,
-         preview_reference_end, false, detection);
+  detect(state.recording.sample_matrix, state.conditions, detection.span_len, reference_end, false,
+         detection);
   sort_candidates(detection);
   count_candidates(detection);
   recognise(io, state.recording.sample_matrix, state.conditions.corr_threshold, detection,
             state.recognition);
 }
-
-}  // namespace
 
 std::int32_t scaled_area(std::int32_t area_sum) {
   // The area scaling, (16 x sum taken as a real) x 0.3125 / 1000, is
@@ -136,7 +135,8 @@ void compute_all(ProgramState& state, Io& io) {
   }
   io.write_line(console_unit, {compute_text::calculating});
   clear_selection(state.selection);
-  detect_whole_recording(state, io);
+  // The slope minimum comes from the first four seconds only, as in the preview.
+  detect_whole_recording(state, io, preview_reference_end);
   measure_and_print_beats(state, io);
 }
 

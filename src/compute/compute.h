@@ -24,6 +24,10 @@ struct PrintState {
 
 // Command c.
 void compute_all(ProgramState& state, Io& io);
+// The first steps of commands c and v: detection over the whole recording
+// (the slope minimum taken over samples 2..reference_end), the candidates
+// sorted and counted, and each one recognised against the reference beat.
+void detect_whole_recording(ProgramState& state, Io& io, std::int32_t reference_end);
 // The measurement alone (no drawing, no log): empties the selection and fills
 // it from the aligned beat_positions. Used by the benchmarks.
 void measure_accepted_beats(ProgramState& state);

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "compute/compute.h"
 #include "detection/detection.h"
-#include "detection/recognition.h"
 #include "dialogue/program_state.h"
 #include "display/io.h"
 #include "display/mouse.h"
@@ -129,14 +129,7 @@ void view_all_beats(ProgramState& state, Io& io) {
   // All 200 entries, so a later save never pairs areas of an earlier c run
   // with the beats of this one.
   clear_selection(state.selection);
-  DetectionState& detection = state.detection;
-  detection.span_len = max_span;
-  detect(state.recording.sample_matrix, state.conditions, detection.span_len,
-         whole_reference_end, false, detection);
-  sort_candidates(detection);
-  count_candidates(detection);
-  recognise(io, state.recording.sample_matrix, state.conditions.corr_threshold, detection,
-            state.recognition);
+  detect_whole_recording(state, io, whole_reference_end);
   review_accepted_beats(state, io);
 }
 
