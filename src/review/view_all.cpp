@@ -9,6 +9,7 @@
 #include "display/io.h"
 #include "display/mouse.h"
 #include "display/plot.h"
+#include "marking/marking.h"
 #include "review/messages.h"
 #include "review/selection.h"
 
@@ -56,23 +57,6 @@ void fill_beat_wave(ProgramState& state) {
   }
 }
 
-// The three leads over one another on the shared zero line, clipped to the
-// window (0.001..0.999 window units).
-void draw_beat_traces(ProgramState& state, Io& io) {
-  DisplayGeometry& geometry = state.geometry;
-  const MarkingState& marking = state.marking;
-  for (long k = 1; k <= displayed_trace_count; ++k) {
-    for (long i = 1; i <= beat_window_len; ++i) {
-      geometry.plot_x(i) = marking.beat_x_scale * state.detection.time_axis(i) + geometry.plot_x0;
-      float y = geometry.y_scale * marking.beat_wave(i, k) + geometry.plot_ymid;
-      if (y <= 0.0f) y = 0.001f;
-      if (y >= 1.0f) y = 0.999f;
-      geometry.plot_y(i) = y;
-    }
-    GPL(io.platform(), geometry.beat_trace_n, geometry.plot_x.data(), geometry.plot_y.data());
-  }
-}
-
 // Red at the PQ point, cyan at Q start and T end; a marker for index m
 // stands at trace point m.
 void draw_fiducial_markers(ProgramState& state, Io& io) {
@@ -93,7 +77,8 @@ void show_beat(ProgramState& state, Io& io, std::int32_t beat_r) {
   fill_beat_wave(state);
   const DisplayGeometry& geometry = state.geometry;
   state.marking.beat_x_scale = (geometry.plot_x1 - geometry.plot_x0) / 1000.0f;
-  draw_beat_traces(state, io);
+  // The three leads over one another, drawn and clipped as command s draws them.
+  draw_beat_wave(state, io);
   draw_fiducial_markers(state, io);
   const float seconds = static_cast<float>(beat_r) / 1000.0f;
   io.write_line(graphics_unit, {review_text::displayed_beat, seconds, review_text::click_prompt});
