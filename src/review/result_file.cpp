@@ -13,11 +13,6 @@ namespace ba {
 
 namespace {
 
-// Only the single letter y or Y, blank-padded over all ten characters, saves.
-bool answer_is_yes(const std::string& answer) {
-  return answer == "y         " || answer == "Y         ";
-}
-
 void report_save_failure(Io& io, const std::string& detail) {
   io.write_line(graphics_unit, {review_text::save_failed});
   io.write_line(console_unit, {review_text::save_failed});
@@ -55,7 +50,8 @@ void save_selection(ProgramState& state, Io& io) {
   io.write_line(graphics_unit, {review_text::data_prefix, state.paths.st_txt_path,
                                 review_text::save_question});
   read_answer(state, io);
-  if (answer_is_yes(state.menu.answer)) {
+  // Only the single letter y or Y, blank-padded over all ten characters, saves.
+  if (answer_is(state.menu.answer, 'y')) {
     // The file is replaced whole or not at all; on failure the selection
     // stays so the person can free the file and save again.
     if (auto failure = io.write_text_file(state.paths.st_txt_path, result_statements(selection))) {
