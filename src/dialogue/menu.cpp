@@ -12,8 +12,6 @@ namespace ba {
 
 namespace {
 
-constexpr float clip_low = 0.001f;          // window units, just below the top edge
-constexpr float clip_high = 0.999f;         // just above the bottom edge
 constexpr std::int16_t first_strip_x = 50;  // pixels
 constexpr std::int16_t first_strip_y = 80;
 
@@ -39,11 +37,7 @@ void draw_preview_traces(ProgramState& state, Io& io) {
   for (int trace = 1; trace <= displayed_trace_count; ++trace) {
     for (int i = 1; i <= preview_span; ++i) {
       g.plot_x(i) = static_cast<float>(static_cast<double>(g.x_scale) * d.time_axis(i) + g.plot_x0);
-      float y = static_cast<float>(static_cast<double>(g.y_scale) * d.lead_traces(i, trace) +
-                                   g.plot_ymid);
-      if (y <= 0.0f) y = clip_low;
-      if (y >= 1.0f) y = clip_high;
-      g.plot_y(i) = y;
+      g.plot_y(i) = trace_y(g, d.lead_traces(i, trace));
     }
     GPL(io.platform(), static_cast<std::int16_t>(preview_span), g.plot_x.data(), g.plot_y.data());
   }

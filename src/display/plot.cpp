@@ -13,6 +13,8 @@ constexpr double columns_per_unit = 1000.0;  // pixels per window unit across
 constexpr double rows_per_unit = 300.0;      // pixels per window unit down
 constexpr double wave_units_per_row = 32.0;  // recorder units per strip pixel
 constexpr int wave_segments = 100;
+constexpr float clip_low = 0.001f;   // window units, just below the top edge
+constexpr float clip_high = 0.999f;  // just above the bottom edge
 
 constexpr std::uint32_t gpl_colour = rgb(0, 0, 240);        // blue
 constexpr std::uint32_t gpl2_colour = rgb(0, 255, 255);     // cyan
@@ -54,6 +56,13 @@ void set_display_geometry(std::int32_t span_len, float amp_max, DisplayGeometry&
                                  (static_cast<double>(amp_max) * 2.0));
   g.marker_n = 2;
   g.beat_trace_n = beat_trace_points;
+}
+
+float trace_y(const DisplayGeometry& g, float value) {
+  float y = static_cast<float>(static_cast<double>(g.y_scale) * value + g.plot_ymid);
+  if (y <= 0.0f) y = clip_low;
+  if (y >= 1.0f) y = clip_high;
+  return y;
 }
 
 // The product is formed in double: in single precision 300 x 0.9 would round

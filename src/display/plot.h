@@ -16,14 +16,14 @@ inline constexpr int plot_point_room = 4000;
 inline constexpr int beat_trace_points = 1000;
 
 struct DisplayGeometry {
-  float plot_x0 = 0.0f;   // left edge of the trace area (column 0)
-  float plot_y0 = 0.1f;   // upper limit line (row 30)
-  float plot_x1 = 0.6f;   // right edge of the trace area (column 600)
-  float plot_y1 = 0.9f;   // lower limit line (row 269)
-  float plot_ymid = 0.5f; // zero line of every trace (row 150)
-  Array1<float, 2> marker_y;   // (plot_y0, plot_y1)
-  float x_scale = 0.0f;   // window units per preview sample
-  float y_scale = 0.0f;   // window units per recorder unit
+  float plot_x0 = 0.0f;       // left edge of the trace area (column 0)
+  float plot_y0 = 0.1f;       // upper limit line (row 30)
+  float plot_x1 = 0.6f;       // right edge of the trace area (column 600)
+  float plot_y1 = 0.9f;       // lower limit line (row 269)
+  float plot_ymid = 0.5f;     // zero line of every trace (row 150)
+  Array1<float, 2> marker_y;  // (plot_y0, plot_y1)
+  float x_scale = 0.0f;       // window units per preview sample
+  float y_scale = 0.0f;       // window units per recorder unit
   std::int16_t marker_n = 2;
   std::int16_t beat_trace_n = beat_trace_points;
   Array1<float, plot_point_room> plot_x;  // window units
@@ -35,6 +35,11 @@ struct DisplayGeometry {
 // Sets the geometry after the preview: x_scale from span_len (4,000), y_scale
 // from amp_max.
 void set_display_geometry(std::int32_t span_len, float amp_max, DisplayGeometry& geometry);
+
+// Window-unit y of a sample value: y_scale per unit below the zero line
+// plot_ymid, kept inside the window (at or below 0.0 it becomes 0.001, then at
+// or above 1.0 it becomes 0.999), so a large deflection runs flat along an edge.
+float trace_y(const DisplayGeometry& geometry, float value);
 
 // Pixel of a window-unit coordinate.
 std::int16_t pixel_column(float x);

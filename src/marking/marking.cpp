@@ -15,8 +15,6 @@ namespace ba {
 namespace {
 
 constexpr std::int32_t search_start_distance = 4000;  // samples
-constexpr float clip_low = 0.001f;                    // window units, just below the top edge
-constexpr float clip_high = 0.999f;                   // just above the bottom edge
 constexpr double beat_window_samples = 1000.0;
 
 // Shows the one-beat display's trace x: beat-window index i at
@@ -27,11 +25,7 @@ void plot_beat_trace(ProgramState& state, int trace) {
   for (int i = 1; i <= g.beat_trace_n; ++i) {
     g.plot_x(i) = static_cast<float>(
         static_cast<double>(state.marking.beat_x_scale) * d.time_axis(i) + g.plot_x0);
-    float y = static_cast<float>(
-        static_cast<double>(g.y_scale) * state.marking.beat_wave(i, trace) + g.plot_ymid);
-    if (y <= 0.0f) y = clip_low;
-    if (y >= 1.0f) y = clip_high;
-    g.plot_y(i) = y;
+    g.plot_y(i) = trace_y(g, state.marking.beat_wave(i, trace));
   }
 }
 
