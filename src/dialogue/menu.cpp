@@ -1,7 +1,7 @@
 #include "dialogue/menu.h"
 
 #include "compute/compute.h"
-#include "dialogue/menu_messages.h"
+#include "dialogue/messages.h"
 #include "dialogue/program_state.h"
 #include "display/io.h"
 #include "display/plot.h"
@@ -60,7 +60,7 @@ void loop_top(ProgramState& state, Io& io) {
   draw_preview_traces(state, io);
   sort_candidates(state.detection);
   draw_candidate_markers(state, io);
-  io.write_line(graphics_unit, {menu_text::main_menu});
+  io.write_line(graphics_unit, {dialogue_text::main_menu});
   read_answer(state, io);
 }
 
@@ -86,7 +86,7 @@ void display_setup(ProgramState& state, Io& io) {
   if (state.conditions.print_flag == 1) start_first_print_page(state, io);
   io.open_log(state.paths.stlog_path);
   io.open_window(graphics_unit);
-  io.write_line(graphics_unit, {state.paths.recording_path, menu_text::show_ecg_data});
+  io.write_line(graphics_unit, {state.paths.recording_path, dialogue_text::show_ecg_data});
 }
 
 void run_display(ProgramState& state, Io& io) {
@@ -94,7 +94,7 @@ void run_display(ProgramState& state, Io& io) {
   detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end, true,
          d);
   if (d.amp_max == 0.0f) {
-    io.write_line(graphics_unit, {state.paths.recording_path, menu_text::no_data});
+    io.write_line(graphics_unit, {state.paths.recording_path, dialogue_text::no_data});
     io.read_free_real(graphics_unit);  // any number goes on; its value is not used
     exit_sequence(io);
     return;

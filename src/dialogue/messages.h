@@ -1,6 +1,7 @@
 #pragma once
-// Every text of the start-up dialogue and the recording-name prompt, exactly
-// as the console shows them (UTF-8 here; Shift-JIS when measured or filed).
+// Every text of the start-up dialogue, the recording-name prompt and the
+// main menu, exactly as the console and the graphics window show them
+// (UTF-8 here; Shift-JIS when measured or filed).
 
 #include <string_view>
 
@@ -47,5 +48,13 @@ inline constexpr std::string_view bad_lead_after = "は範囲外です（-7か�
 inline constexpr std::string_view leads_again = "３つの誘導をもう一度入れてください。";
 inline constexpr std::string_view bad_recording_name =
     "このfile名は使えません（/ \\ : .. と制御文字は不可）。";
+
+// The display set-up and the main menu (graphics window).
+// Follows the 30-character recording path on the title line.
+inline constexpr const char* show_ecg_data = "ecg dataを表示";
+// Follows the recording path when the first second holds no signal.
+inline constexpr const char* no_data = "No data!  Hit";
+inline constexpr const char* main_menu =
+    "波形選択 (s), 全心拍閲覧 (v),全波形計算 (c),保存 (d), 戻る (o), 終了 (x)";
 
 }  // namespace ba::dialogue_text

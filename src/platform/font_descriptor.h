@@ -8,7 +8,7 @@
 
 namespace ba {
 
-struct FontSpec {
+struct FontRequest {
   std::string face;
   int height = 0;  // pixels; 0 = the typeface's own default
   int width = 0;   // average character width in pixels; 0 = the typeface's own
@@ -17,6 +17,6 @@ struct FontSpec {
 // The typeface and sizes of a descriptor, or nothing when it is not of the
 // form t'face' followed by any of hN and wN (other one-letter options, such
 // as b for bold, are accepted and ignored).
-std::optional<FontSpec> parse_font_descriptor(const std::string& descriptor);
+std::optional<FontRequest> parse_font_descriptor(const std::string& descriptor);
 
 }  // namespace ba

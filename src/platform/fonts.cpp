@@ -39,15 +39,15 @@ double average_char_width(const QFont& font) {
   return total / 1000.0;
 }
 
-QFont make_font(const FontSpec& spec) {
-  QFont font(QString::fromStdString(spec.face));
-  if (spec.height > 0) font.setPixelSize(spec.height);
+QFont make_font(const FontRequest& request) {
+  QFont font(QString::fromStdString(request.face));
+  if (request.height > 0) font.setPixelSize(request.height);
   make_crisp(font);
-  if (spec.width > 0) {
+  if (request.width > 0) {
     double natural = average_char_width(font);
     if (natural > 0.0) {
       // QFont takes the stretch as a percentage between 1 and 4000.
-      int stretch = static_cast<int>(std::lround(100.0 * spec.width / natural));
+      int stretch = static_cast<int>(std::lround(100.0 * request.width / natural));
       font.setStretch(std::clamp(stretch, 1, 4000));
     }
   }

@@ -15,7 +15,7 @@ QFont text_line_font();
 
 // The font of a descriptor: its typeface at `height` pixels, stretched
 // horizontally so that its average character width is `width` pixels.
-QFont make_font(const FontSpec& spec);
+QFont make_font(const FontRequest& request);
 
 // Average width of a font's characters in pixels, weighted by how often each
 // lower-case letter and the blank occur in English text: the measure that

@@ -45,9 +45,9 @@ void Surface::set_colour_index(int palette_index) {
 
 void Surface::set_font(const std::string& descriptor) {
   if (descriptor == font_descriptor_) return;  // the labels select the same font again and again
-  std::optional<FontSpec> spec = parse_font_descriptor(descriptor);
-  if (!spec) return;
-  font_ = make_font(*spec);
+  std::optional<FontRequest> request = parse_font_descriptor(descriptor);
+  if (!request) return;
+  font_ = make_font(*request);
   font_descriptor_ = descriptor;
 }
 

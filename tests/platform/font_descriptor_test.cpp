@@ -36,12 +36,12 @@ TEST(FontDescriptor, ReadsFaceHeightAndWidth) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.descriptor);
-    std::optional<FontSpec> spec = parse_font_descriptor(c.descriptor);
-    ASSERT_EQ(spec.has_value(), c.valid);
-    if (!spec) continue;
-    EXPECT_EQ(spec->face, c.face);
-    EXPECT_EQ(spec->height, c.height);
-    EXPECT_EQ(spec->width, c.width);
+    std::optional<FontRequest> request = parse_font_descriptor(c.descriptor);
+    ASSERT_EQ(request.has_value(), c.valid);
+    if (!request) continue;
+    EXPECT_EQ(request->face, c.face);
+    EXPECT_EQ(request->height, c.height);
+    EXPECT_EQ(request->width, c.width);
   }
 }
 
