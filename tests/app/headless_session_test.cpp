@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <QImage>
+
 #include "support/fake_platform.h"
 #include "tools/demo_model.h"
 
@@ -89,11 +91,16 @@ Session run_session(const std::string& run_case) {
   std::ofstream(s.folder / "demo.dat", std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
+  // A script names its own snapshots under {dir}, the session's folder.
+  std::string script = slurp(run_case_folder(run_case) / "input.txt");
+  for (std::size_t at; (at = script.find("{dir}")) != std::string::npos;)
+    script.replace(at, 5, s.folder.string());
+  std::ofstream(s.folder / "input.txt", std::ios::binary) << script;
   const auto program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
   const std::string command =
       "QT_QPA_PLATFORM=offscreen " + program.string() + " --headless --data-dir " +
       s.folder.string() + " --snapshot-dir " + (s.folder / "snapshots").string() + " < " +
-      (run_case_folder(run_case) / "input.txt").string() + " > " +
+      (s.folder / "input.txt").string() + " > " +
       (s.folder / "stdout.txt").string() + " 2> " + (s.folder / "stderr.txt").string();
   const int raw = std::system(command.c_str());
   s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -368,6 +375,79 @@ TEST(HeadlessSession, ViewAllBeatsThenSave) {
     EXPECT_EQ(saved[b].areas, std::vector<int>(64, 0));
   }
   EXPECT_FALSE(fs::exists(s.folder / "demost1.bmp"));  // v prints nothing
+}
+
+// Columns of the window image where a vertical line of `colour` spans the
+// trace area (rows 30 to 269); prompt lines written later may cross it.
+std::vector<int> marker_columns(const QImage& image, QRgb colour) {
+  std::vector<int> columns;
+  for (int x = 0; x < image.width(); ++x) {
+    int covered = 0;
+    for (int y = 30; y <= 269; ++y) covered += image.pixel(x, y) == colour;
+    if (covered >= 200 && image.pixel(x, 269) == colour && image.pixel(x, 270) != colour)
+      columns.push_back(x);
+  }
+  return columns;
+}
+
+int blue_pixels(const QImage& image) {
+  int count = 0;
+  for (int x = 0; x < image.width(); ++x)
+    for (int y = 0; y < 300; ++y) count += image.pixel(x, y) == qRgb(0, 0, 240);
+  return count;
+}
+
+// Selecting the beat nearest a click on the preview and marking its fiducial
+// points, seen as the person sees it.
+TEST(HeadlessSession, SelectAndMarkABeat) {
+  const Session s = run_session("demo_mark");
+  ASSERT_EQ(s.status, 0) << s.err;
+  const QRgb cyan = qRgb(0, 255, 255);
+
+  // The preview marks every candidate of the first 4 s at 0.15 column per
+  // sample; the normal beats are among them, a few samples after their R.
+  const QImage preview(QString::fromStdString((s.folder / "preview.png").string()));
+  ASSERT_FALSE(preview.isNull());
+  const auto candidates = marker_columns(preview, cyan);
+  for (const Beat& b : model().beats()) {
+    if (b.r > 3900) break;
+    const bool marked = std::any_of(candidates.begin(), candidates.end(), [&](int column) {
+      return column >= static_cast<int>(b.r * 0.15) && column <= static_cast<int>((b.r + 10) * 0.15);
+    });
+    EXPECT_TRUE(marked) << "beat at " << b.r;
+  }
+  EXPECT_GT(blue_pixels(preview), 3000);
+
+  // The chosen beat is the candidate nearest column 208 (sample 1386).
+  const auto lines = s.out_lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), " 選択した点（msec）        1387"), lines.end());
+  EXPECT_EQ(split_lines(s.file("demostlog.txt"), "\r\n").at(0), " selected time        1187");
+
+  // Enlarged: the preview and its markers are gone; the R peak (index 200)
+  // stands at column 120, where lead 13 reaches its largest deflection.
+  const QImage enlarged(QString::fromStdString((s.folder / "enlarged.png").string()));
+  ASSERT_FALSE(enlarged.isNull());
+  EXPECT_TRUE(marker_columns(enlarged, cyan).empty());
+  EXPECT_GT(blue_pixels(enlarged), 1000);
+  int peak_column = -1, peak_reach = 300;
+  for (int x = 0; x < 600; ++x)
+    for (int y = 0; y < 300; ++y)
+      if (enlarged.pixel(x, y) == qRgb(0, 0, 240) && y < peak_reach) peak_reach = y, peak_column = x;
+  EXPECT_NEAR(peak_column, 120, 6);
+
+  // Each fiducial click leaves its marker at the clicked column (or the one
+  // before, where column / 1000 is just below the exact fraction) and
+  // prints its beat-window index, about 5/3 of the column.
+  const QImage marked(QString::fromStdString((s.folder / "marked.png").string()));
+  ASSERT_FALSE(marked.isNull());
+  const auto markers = marker_columns(marked, cyan);
+  ASSERT_EQ(markers.size(), 3u);
+  const int clicked[] = {78, 93, 348};
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(markers[i] == clicked[i] || markers[i] == clicked[i] - 1);
+  const Fiducials f = fiducials_shown(s);
+  EXPECT_EQ(f.pq, 129);
+  EXPECT_EQ(f.q, 154);
+  EXPECT_EQ(f.t, 579);
 }
 
 }  // namespace
