@@ -59,12 +59,7 @@ void BM_ComputeCommand(benchmark::State& st) {
   DemoSession session(platform);
   ProgramState& state = *session.state;
   for (auto _ : st) {
-    detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end, false,
-           state.detection);
-    sort_candidates(state.detection);
-    count_candidates(state.detection);
-    recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
-              state.detection, state.recognition);
+    detect_whole_recording(state, session.io, preview_reference_end);
     measure_accepted_beats(state);
     benchmark::DoNotOptimize(state.selection.aqrst.data());
   }
