@@ -7,27 +7,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace ba {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string contents(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void put(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
 
 std::size_t entries(const fs::path& folder) {
   return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
@@ -36,59 +21,78 @@ std::size_t entries(const fs::path& folder) {
 TEST(DataFolder, MapsPlainNamesInsideTheFolder) {
   const DataFolder folder("/host/map");
   EXPECT_EQ(folder.host_path("d:\\data\\map\\abc.dat           "), fs::path("/host/map/abc.dat"));
-  EXPECT_EQ(folder.host_path("d:\\data\\map\\.dat"), fs::path("/host/map/.dat"));
+  EXPECT_EQ(folder.host_path("d:\\data\\map\\.dat"), fs::path("/host/map/.dat"));  // empty name
   EXPECT_EQ(folder.host_path("d:\\data\\map\\あいうst.txt"), fs::path("/host/map/あいうst.txt"));
 }
 
 TEST(DataFolder, RefusesEveryPathThatCouldLeaveIt) {
   const DataFolder folder("/host/map");
-  for (const char* path : {
-           "d:\\data\\map\\",              // no name
-           "d:\\data\\map\\    ",          // only blanks
-           "d:\\data\\map",                // the folder without its backslash
-           "c:\\data\\map\\abc.dat",       // another drive
-           "D:\\DATA\\MAP\\abc.dat",       // not exactly the folder
-           "abc.dat",                      // no folder at all
-           "d:\\data\\map\\..",            // up
-           "d:\\data\\map\\.",             // the folder itself
-           "d:\\data\\map\\a..b",          // ".." anywhere
-           "d:\\data\\map\\sub\\abc.dat",  // a sub-folder
-           "d:\\data\\map\\../etc/x",      // a host separator
-           "d:\\data\\map\\c:abc",         // a drive inside the name
-           "d:\\data\\map\\a\tb",          // control characters
-           "d:\\data\\map\\a\x7f",
-       })
-    EXPECT_FALSE(folder.host_path(path)) << path;
+  struct Row {
+    const char* label;
+    const char* program_path;
+  };
+  const Row rows[] = {
+      {"no name", "d:\\data\\map\\"},
+      {"only blanks", "d:\\data\\map\\    "},
+      {"the folder without its backslash", "d:\\data\\map"},
+      {"another drive", "c:\\data\\map\\abc.dat"},
+      {"not exactly the folder", "D:\\DATA\\MAP\\abc.dat"},
+      {"no folder at all", "abc.dat"},
+      {"up", "d:\\data\\map\\.."},
+      {"the folder itself", "d:\\data\\map\\."},
+      {"\"..\" anywhere", "d:\\data\\map\\a..b"},
+      {"a sub-folder", "d:\\data\\map\\sub\\abc.dat"},
+      {"a host separator", "d:\\data\\map\\../etc/x"},
+      {"a drive inside the name", "d:\\data\\map\\c:abc"},
+      {"a tab", "d:\\data\\map\\a\tb"},
+      {"a delete", "d:\\data\\map\\a\x7f"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_FALSE(folder.host_path(row.program_path));
+  }
 }
 
 class HostFiles : public ::testing::Test {
  protected:
-  fs::path folder = test::make_temp_folder("files");
+  std::string read(const char* name) const { return test::read_host_file(folder / name); }
+  void write(const char* name, std::string_view bytes) const {
+    test::write_host_file(folder / name, bytes);
+  }
+
+  test::TempFolder temp{"files"};
+  const fs::path& folder = temp.path();
   HostFileOps files;
-  ~HostFiles() override { fs::remove_all(folder); }
 };
 
-TEST_F(HostFiles, ReadPrefixNeverCreatesAMissingFile) {
-  std::vector<unsigned char> bytes;
-  EXPECT_TRUE(files.read_prefix(folder / "missing.dat", 10, bytes));
+TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
+  fs::create_directory(folder / "sub.dat");
+  ASSERT_EQ(::mkfifo((folder / "pipe.dat").c_str(), 0600), 0);
+  struct Row {
+    const char* label;
+    const char* name;
+    const char* error;  // nullptr: the system's own text
+  };
+  const Row rows[] = {
+      {"missing", "missing.dat", nullptr},
+      {"a folder", "sub.dat", "is a folder, not a file"},
+      {"a named pipe with no writer: refused at once, not waited on", "pipe.dat",
+       "is not a plain file"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    std::vector<unsigned char> bytes;
+    const auto error = files.read_prefix(folder / row.name, 10, bytes);
+    ASSERT_TRUE(error);
+    if (row.error) {
+      EXPECT_EQ(*error, row.error);
+    }
+  }
   EXPECT_FALSE(fs::exists(folder / "missing.dat"));
 }
 
-TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFile) {
-  fs::create_directory(folder / "sub.dat");
-  std::vector<unsigned char> bytes;
-  const auto error = files.read_prefix(folder / "sub.dat", 10, bytes);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(*error, "is a folder, not a file");
-  // a named pipe with no writer: refused at once, not waited on
-  ASSERT_EQ(::mkfifo((folder / "pipe.dat").c_str(), 0600), 0);
-  const auto pipe_error = files.read_prefix(folder / "pipe.dat", 10, bytes);
-  ASSERT_TRUE(pipe_error);
-  EXPECT_EQ(*pipe_error, "is not a plain file");
-}
-
 TEST_F(HostFiles, ReadPrefixStopsAtTheCountOrTheEnd) {
-  put(folder / "f", "abcdef");
+  write("f", "abcdef");
   std::vector<unsigned char> bytes;
   EXPECT_FALSE(files.read_prefix(folder / "f", 4, bytes));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcd");
@@ -97,12 +101,12 @@ TEST_F(HostFiles, ReadPrefixStopsAtTheCountOrTheEnd) {
 }
 
 TEST_F(HostFiles, ReplaceFileLeavesOnlyTheNewFile) {
-  put(folder / "r.txt", "old contents");
+  write("r.txt", "old contents");
   EXPECT_FALSE(files.replace_file(folder / "r.txt", "new"));
-  EXPECT_EQ(contents(folder / "r.txt"), "new");
+  EXPECT_EQ(read("r.txt"), "new");
   EXPECT_EQ(entries(folder), 1u);
   EXPECT_FALSE(files.replace_file(folder / "fresh.txt", "made"));
-  EXPECT_EQ(contents(folder / "fresh.txt"), "made");
+  EXPECT_EQ(read("fresh.txt"), "made");
 }
 
 TEST_F(HostFiles, FailedRenameKeepsTheOldEntryAndNoTemporary) {
@@ -115,7 +119,7 @@ TEST_F(HostFiles, FailedRenameKeepsTheOldEntryAndNoTemporary) {
 // A write that fails part way (the file size limit stands in for a full
 // disk) leaves the old file exactly as it was.
 TEST_F(HostFiles, FailedWriteKeepsTheOldFile) {
-  put(folder / "r.txt", "old contents");
+  write("r.txt", "old contents");
   rlimit saved{};
   getrlimit(RLIMIT_FSIZE, &saved);
   auto old_handler = signal(SIGXFSZ, SIG_IGN);
@@ -126,19 +130,19 @@ TEST_F(HostFiles, FailedWriteKeepsTheOldFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, old_handler);
   EXPECT_TRUE(error);
-  EXPECT_EQ(contents(folder / "r.txt"), "old contents");
+  EXPECT_EQ(read("r.txt"), "old contents");
   EXPECT_EQ(entries(folder), 1u);
 }
 
 TEST_F(HostFiles, LogIsEmptiedAtOpenAndHoldsEveryLineAtOnce) {
-  put(folder / "log.txt", "previous run");
+  write("log.txt", "previous run");
   EXPECT_FALSE(files.open_log(folder / "log.txt"));
-  EXPECT_EQ(contents(folder / "log.txt"), "");
+  EXPECT_EQ(read("log.txt"), "");
   EXPECT_FALSE(files.append_log("one\r\n"));
-  EXPECT_EQ(contents(folder / "log.txt"), "one\r\n");  // flushed before close
+  EXPECT_EQ(read("log.txt"), "one\r\n");  // flushed before close
   EXPECT_FALSE(files.append_log("two\r\n"));
   files.close_log();
-  EXPECT_EQ(contents(folder / "log.txt"), "one\r\ntwo\r\n");
+  EXPECT_EQ(read("log.txt"), "one\r\ntwo\r\n");
   EXPECT_TRUE(files.append_log("three\r\n"));
 }
 

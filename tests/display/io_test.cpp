@@ -6,12 +6,24 @@
 #include <gtest/gtest.h>
 
 #include "display/errors.h"
+#include "support/failures.h"
 #include "support/fake_platform.h"
 
 namespace ba {
 namespace {
 
 using test::TestBench;
+
+// A file system that refuses every write, as a full disk would.
+class FullDisk : public HostFileOps {
+ public:
+  std::optional<std::string> replace_file(const std::filesystem::path&, std::string_view) override {
+    return "No space left on device";
+  }
+  std::optional<std::string> append_log(std::string_view) override {
+    return "No space left on device";
+  }
+};
 
 TEST(IoLines, ConsoleLinesLeaveTheActiveWindowAlone) {
   TestBench bench;
@@ -51,36 +63,24 @@ TEST(IoLines, LogLinesAreShiftJisWithCrLf) {
 TEST(IoLines, LogThatCannotBeOpenedIsAnOpenFailure) {
   TestBench bench;
   std::filesystem::create_directory(bench.folder / "xstlog.txt");
-  try {
-    bench.io.open_log("d:\\data\\map\\xstlog.txt");
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::open);
-    EXPECT_EQ(failure.unit(), log_unit);
-  }
+  const auto failure = test::io_failure_of([&] { bench.io.open_log("d:\\data\\map\\xstlog.txt"); });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->kind(), IoFailure::Kind::open);
+  EXPECT_EQ(failure->unit(), log_unit);
 }
-
-// A log line the file system refuses, as on a full disk.
-class FailingLogLines : public HostFileOps {
- public:
-  std::optional<std::string> append_log(std::string_view) override {
-    return "No space left on device";
-  }
-};
 
 TEST(IoLines, LogLineThatCannotBeWrittenIsAWriteFailure) {
   TestBench bench;
-  FailingLogLines failing;
-  Io io(bench.platform, DataFolder(bench.folder), failing);
+  FullDisk full;
+  Io io(bench.platform, DataFolder(bench.folder), full);
   io.open_log("d:\\data\\map\\abcstlog.txt");
-  try {
+  const auto failure = test::io_failure_of([&] {
     io.write_line(log_unit, {"selected time", 1300});
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::write);
-    EXPECT_EQ(std::string(failure.what()),
-              "unit 6: file write failure: cannot write the log file: No space left on device");
-  }
+  });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->kind(), IoFailure::Kind::write);
+  EXPECT_STREQ(failure->what(),
+               "unit 6: file write failure: cannot write the log file: No space left on device");
 }
 
 TEST(IoReads, FieldsAndWords) {
@@ -100,23 +100,17 @@ TEST(IoReads, FieldsAndWords) {
 TEST(IoReads, ALetterForANumberIsAConversionFailureNamingTheUnit) {
   TestBench bench;
   bench.platform.typed_lines = {"y", "q"};
-  try {
-    bench.io.read_field_whole(console_unit, 3);
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
-    EXPECT_EQ(failure.unit(), console_unit);
-    EXPECT_EQ(std::string(failure.what()),
-              "console: input conversion error: \"y  \" is not a whole number");
-  }
+  const auto on_console = test::io_failure_of([&] { bench.io.read_field_whole(console_unit, 3); });
+  ASSERT_TRUE(on_console);
+  EXPECT_EQ(on_console->kind(), IoFailure::Kind::conversion);
+  EXPECT_EQ(on_console->unit(), console_unit);
+  EXPECT_STREQ(on_console->what(),
+               "console: input conversion error: \"y  \" is not a whole number");
   bench.io.open_window(graphics_unit);
-  try {
-    bench.io.read_free_real(graphics_unit);
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
-    EXPECT_EQ(failure.unit(), graphics_unit);
-  }
+  const auto in_window = test::io_failure_of([&] { bench.io.read_free_real(graphics_unit); });
+  ASSERT_TRUE(in_window);
+  EXPECT_EQ(in_window->kind(), IoFailure::Kind::conversion);
+  EXPECT_EQ(in_window->unit(), graphics_unit);
 }
 
 TEST(IoFiles, ReadFileFailures) {
@@ -124,24 +118,24 @@ TEST(IoFiles, ReadFileFailures) {
   bench.write("short.dat", "abc");
   bench.write("long.dat", "abcdefgh");
   std::filesystem::create_directory(bench.folder / "dir.dat");
-  struct Case {
+  struct Row {
+    const char* label;
     const char* path;
     IoFailure::Kind kind;
   };
-  const Case cases[] = {
-      {"d:\\data\\map\\missing.dat", IoFailure::Kind::open},
-      {"d:\\data\\map\\dir.dat", IoFailure::Kind::open},
-      {"d:\\data\\map\\..\\x.dat", IoFailure::Kind::open},
-      {"d:\\data\\map\\short.dat", IoFailure::Kind::end_of_file},
+  const Row rows[] = {
+      {"missing", "d:\\data\\map\\missing.dat", IoFailure::Kind::open},
+      {"a folder", "d:\\data\\map\\dir.dat", IoFailure::Kind::open},
+      {"outside the data folder", "d:\\data\\map\\..\\x.dat", IoFailure::Kind::open},
+      {"shorter than asked", "d:\\data\\map\\short.dat", IoFailure::Kind::end_of_file},
   };
-  for (const Case& c : cases) {
-    try {
-      bench.io.read_file(recording_unit, c.path, 5);
-      ADD_FAILURE() << c.path;
-    } catch (const IoFailure& failure) {
-      EXPECT_EQ(failure.kind(), c.kind) << c.path;
-      EXPECT_EQ(failure.unit(), recording_unit) << c.path;
-    }
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto failure =
+        test::io_failure_of([&] { bench.io.read_file(recording_unit, row.path, 5); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), row.kind);
+    EXPECT_EQ(failure->unit(), recording_unit);
   }
   EXPECT_FALSE(std::filesystem::exists(bench.folder / "missing.dat"));
   const auto bytes = bench.io.read_file(recording_unit, "d:\\data\\map\\long.dat  ", 5);
@@ -164,19 +158,11 @@ TEST(IoFiles, TextFileIsWrittenWholeInShiftJisWithCrLf) {
             "         -61         -62         -63         -64\r\n \x83\x66\x81\x5B\x83\x5E\r\n");
 }
 
-// Replaces the file system's write with a failure, as a full disk would.
-class FailingWrites : public HostFileOps {
- public:
-  std::optional<std::string> replace_file(const std::filesystem::path&, std::string_view) override {
-    return "No space left on device";
-  }
-};
-
 TEST(IoFiles, FailedTextFileNamesThePathAndKeepsTheOldFile) {
   TestBench bench;
   bench.write("abcst.txt", "old");
-  FailingWrites failing;
-  Io io(bench.platform, DataFolder(bench.folder), failing);
+  FullDisk full;
+  Io io(bench.platform, DataFolder(bench.folder), full);
   const auto error = io.write_text_file("d:\\data\\map\\abcst.txt   ", {{std::int32_t{0}}});
   ASSERT_TRUE(error);
   EXPECT_EQ(*error, "d:\\data\\map\\abcst.txt: No space left on device");

@@ -1,10 +1,12 @@
 // Trace plotting: pixels of window units, colours of the plotters, the
 // strip drawer and the marker lines.
+#include "display/plot.h"
+
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
-#include "display/plot.h"
 #include "support/fake_platform.h"
 
 namespace ba {
@@ -18,26 +20,37 @@ constexpr std::uint32_t cyan = rgb(0, 255, 255);
 constexpr std::uint32_t red = rgb(255, 0, 0);
 constexpr std::uint32_t dark_blue = rgb(0, 0, 208);
 
+// The ends of a segment: x1, y1, x2, y2 in pixels.
+std::array<int, 4> ends(const Segment& s) { return {s.x1, s.y1, s.x2, s.y2}; }
+
 TEST(Pixels, OfWindowUnits) {
   struct Row {
-    float y;
-    int row;
+    const char* label;
+    std::int16_t (*pixel)(float);
+    float units;
+    int pixel_value;
   };
-  // 0.9 is just below its decimal value in single precision: row 269.
-  const Row rows[] = {{0.9f, 269}, {0.1f, 30}, {0.5f, 150}, {0.001f, 0}, {0.999f, 299}, {0.0f, 0}};
-  for (const Row& r : rows) EXPECT_EQ(pixel_row(r.y), r.row) << r.y;
-  EXPECT_EQ(pixel_column(0.6f), 600);
-  EXPECT_EQ(pixel_column(0.0f), 0);
-  EXPECT_EQ(pixel_column(0.3f), 300);
-  // 0.12 lies just below its decimal value in single precision, like 0.9.
-  EXPECT_EQ(pixel_column(0.12f), 119);
-  EXPECT_EQ(pixel_column(-0.0015f), -1);  // truncated toward zero
-}
-
-TEST(Pixels, FarOutsideTheWindowStayDefined) {
-  EXPECT_EQ(pixel_column(32.7675f), 32767);
-  EXPECT_EQ(pixel_column(32.768f), -32768);                         // wraps like a 16-bit store
-  EXPECT_EQ(pixel_column(1.0e12f), static_cast<std::int16_t>(-1));  // saturated, then 16 bits
+  const Row rows[] = {
+      {"row: 0.9 lies just below its decimal value in single precision", pixel_row, 0.9f, 269},
+      {"row of the upper limit line", pixel_row, 0.1f, 30},
+      {"row of the zero line", pixel_row, 0.5f, 150},
+      {"row of the upper clip", pixel_row, 0.001f, 0},
+      {"row of the lower clip", pixel_row, 0.999f, 299},
+      {"row 0", pixel_row, 0.0f, 0},
+      {"column of the trace area's right edge", pixel_column, 0.6f, 600},
+      {"column 0", pixel_column, 0.0f, 0},
+      {"column 300", pixel_column, 0.3f, 300},
+      {"column: 0.12 lies just below its decimal value, like 0.9", pixel_column, 0.12f, 119},
+      {"column truncated toward zero", pixel_column, -0.0015f, -1},
+      // Far outside the window the pixel stays defined.
+      {"largest 16-bit column", pixel_column, 32.7675f, 32767},
+      {"wraps like a 16-bit store", pixel_column, 32.768f, -32768},
+      {"saturated, then taken as 16 bits", pixel_column, 1.0e12f, -1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(row.pixel(row.units), row.pixel_value);
+  }
 }
 
 TEST(Geometry, PreviewScaleAndMarkerColumns) {
@@ -59,37 +72,35 @@ TEST(Geometry, PreviewScaleAndMarkerColumns) {
 }
 
 TEST(Plotters, EachDrawsItsPolylineInItsColour) {
-  const std::vector<float> x = {0.1f, 0.2f, 0.3f};
-  const std::vector<float> y = {0.5f, 0.9f, 0.1f};
+  const float x[] = {0.1f, 0.2f, 0.3f};
+  const float y[] = {0.5f, 0.9f, 0.1f};
   struct Row {
+    const char* label;
     void (*plot)(Platform&, std::int16_t, const float*, const float*);
     std::uint32_t colour;
+    std::int16_t n;
+    std::vector<std::array<int, 4>> segments;
   };
-  for (const Row& row : {Row{GPL, blue}, Row{GPL2, cyan}, Row{GPL3, red}}) {
+  // The first segment has zero length: move to point 1, then line to it.
+  const std::vector<std::array<int, 4>> three = {
+      {100, 150, 100, 150}, {100, 150, 200, 269}, {200, 269, 300, 30}};
+  const Row rows[] = {
+      {"GPL blue", GPL, blue, 3, three},
+      {"GPL2 cyan", GPL2, cyan, 3, three},
+      {"GPL3 red", GPL3, red, 3, three},
+      {"one point is one zero-length line", GPL, blue, 1, {{100, 150, 100, 150}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
     FakePlatform platform;
-    row.plot(platform, 3, x.data(), y.data());
-    // The first segment has zero length: move to point 1, then line to it.
-    const std::vector<Segment> expected = {{0, row.colour, 100, 150, 100, 150},
-                                           {0, row.colour, 100, 150, 200, 269},
-                                           {0, row.colour, 200, 269, 300, 30}};
-    ASSERT_EQ(platform.segments.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      const Segment& s = platform.segments[i];
-      EXPECT_EQ(s.colour, expected[i].colour);
-      EXPECT_EQ((std::vector<int>{s.x1, s.y1, s.x2, s.y2}),
-                (std::vector<int>{expected[i].x1, expected[i].y1, expected[i].x2, expected[i].y2}));
+    row.plot(platform, row.n, x, y);
+    std::vector<std::array<int, 4>> drawn;
+    for (const Segment& s : platform.segments) {
+      EXPECT_EQ(s.colour, row.colour);
+      drawn.push_back(ends(s));
     }
+    EXPECT_EQ(drawn, row.segments);
   }
-}
-
-TEST(Plotters, OnePointIsOneZeroLengthLine) {
-  FakePlatform platform;
-  const float x = 0.25f, y = 0.5f;
-  GPL(platform, 1, &x, &y);
-  ASSERT_EQ(platform.segments.size(), 1u);
-  EXPECT_EQ(platform.segments[0].x1, 250);
-  EXPECT_EQ(platform.segments[0].x2, 250);
-  EXPECT_EQ(platform.segments[0].y2, 150);
 }
 
 TEST(Plotters, ColourStaysAfterwards) {
@@ -98,9 +109,8 @@ TEST(Plotters, ColourStaysAfterwards) {
   GPL3(platform, 2, x, y);
   PABS(platform, 5, 6);
   PABSD(platform, 7, 8);
-  const Segment& s = platform.segments.back();
-  EXPECT_EQ(s.colour, red);
-  EXPECT_EQ((std::vector<int>{s.x1, s.y1, s.x2, s.y2}), (std::vector<int>{5, 6, 7, 8}));
+  EXPECT_EQ(platform.segments.back().colour, red);
+  EXPECT_EQ(ends(platform.segments.back()), (std::array<int, 4>{5, 6, 7, 8}));
 }
 
 TEST(Wavewrite, StripOf100StepsRisingForPositiveSamples) {
@@ -113,9 +123,7 @@ TEST(Wavewrite, StripOf100StepsRisingForPositiveSamples) {
   w[99] = 64;
   WAVEWRITE(platform, 50, 80, w.data(), 1);
   ASSERT_EQ(platform.segments.size(), 100u);
-  const Segment& first = platform.segments[0];
-  EXPECT_EQ((std::vector<int>{first.x1, first.y1, first.x2, first.y2}),
-            (std::vector<int>{50, 80, 51, 136}));
+  EXPECT_EQ(ends(platform.segments[0]), (std::array<int, 4>{50, 80, 51, 136}));
   EXPECT_EQ(platform.segments[1].y2, 80 - 56);
   EXPECT_EQ(platform.segments[2].y2, 80);
   EXPECT_EQ(platform.segments[3].y2, 81);
@@ -133,8 +141,7 @@ TEST(Markers, VerticalLineAcrossTheTraceArea) {
   ASSERT_EQ(platform.segments.size(), 4u);
   const Segment& cyan_line = platform.segments[1];
   EXPECT_EQ(cyan_line.colour, cyan);
-  EXPECT_EQ((std::vector<int>{cyan_line.x1, cyan_line.y1, cyan_line.x2, cyan_line.y2}),
-            (std::vector<int>{125, 30, 125, 269}));
+  EXPECT_EQ(ends(cyan_line), (std::array<int, 4>{125, 30, 125, 269}));
   EXPECT_EQ(platform.segments[3].colour, red);
   EXPECT_EQ(platform.segments[3].x2, 300);
   EXPECT_EQ(g.marker_x(1), 0.3f);

@@ -17,17 +17,35 @@ std::vector<std::string> lines(std::initializer_list<Item> items) {
 
 std::string blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
-TEST(WriteLine, SixWholeNumbersShareOneLineOf72) {
-  const auto shown = lines({-5, 0, 12, 345, -6789, 100000});
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0], blanks(10) + "-5" + blanks(11) + "0" + blanks(10) + "12" + blanks(9) + "345" +
-                          blanks(7) + "-6789" + blanks(6) + "100000");
-}
+std::string quoted(const char* typed) { return '"' + std::string(typed) + '"'; }
 
-TEST(WriteLine, NumbersTakeTheirFieldWithNothingBefore) {
-  EXPECT_EQ(lines({std::int32_t{7}}), std::vector<std::string>{blanks(11) + "7"});
-  EXPECT_EQ(lines({std::int16_t{-32768}}), std::vector<std::string>{" -32768"});
-  EXPECT_EQ(lines({std::int32_t{-2147483647 - 1}}), std::vector<std::string>{" -2147483648"});
+TEST(WriteLine, FieldsAndTheBlankBeforeEachText) {
+  struct Row {
+    const char* label;
+    std::vector<Item> items;
+    std::string line;
+  };
+  const Row rows[] = {
+      {"six whole numbers share one line of 72",
+       {-5, 0, 12, 345, -6789, 100000},
+       blanks(10) + "-5" + blanks(11) + "0" + blanks(10) + "12" + blanks(9) + "345" + blanks(7) +
+           "-6789" + blanks(6) + "100000"},
+      {"a number takes its field with nothing before", {std::int32_t{7}}, blanks(11) + "7"},
+      {"smallest 16-bit number in 7", {std::int16_t{-32768}}, " -32768"},
+      {"smallest 32-bit number in 12", {std::int32_t{-2147483647 - 1}}, " -2147483648"},
+      {"a text first on a line", {"k=", 3}, " k=" + blanks(11) + "3"},
+      {"a text after a number", {5, "ab"}, blanks(11) + "5 ab"},
+      {"a text straight after another text", {"ab", "cd"}, " abcd"},
+      {"texts and 16-bit numbers",
+       {"off_x", std::int16_t{50}, "off_y", std::int16_t{80}},
+       " off_x     50 off_y     80"},
+      {"Japanese text and a real", {"係数 :", 0.95f}, " 係数 :  0.9500000    "},
+      {"an empty statement is one blank", {}, " "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(format_statement(row.items), std::vector<std::string>{row.line});
+  }
 }
 
 TEST(WriteLine, RealFields) {
@@ -58,18 +76,6 @@ TEST(WriteLine, RealFields) {
   };
   for (const Case& c : cases) EXPECT_EQ(format_real(c.value), c.field) << c.value;
 }
-
-TEST(WriteLine, TextsAndTheirLeadingBlank) {
-  // first on a line, after a number, and straight after another text
-  EXPECT_EQ(lines({"k=", 3}), std::vector<std::string>{" k=" + blanks(11) + "3"});
-  EXPECT_EQ(lines({5, "ab"}), std::vector<std::string>{blanks(11) + "5 ab"});
-  EXPECT_EQ(lines({"ab", "cd"}), std::vector<std::string>{" abcd"});
-  EXPECT_EQ(lines({"off_x", std::int16_t{50}, "off_y", std::int16_t{80}}),
-            std::vector<std::string>{" off_x     50 off_y     80"});
-  EXPECT_EQ(lines({"係数 :", 0.95f}), std::vector<std::string>{" 係数 :  0.9500000    "});
-}
-
-TEST(WriteLine, EmptyStatementIsOneBlank) { EXPECT_EQ(lines({}), std::vector<std::string>{" "}); }
 
 TEST(WriteLine, SixtyFourValuesBreakIntoTenLinesOfSixAndOneOfFour) {
   std::vector<Item> items;
@@ -147,10 +153,11 @@ TEST(ReadField, WholeNumbers) {
       {"1-", 3, false, 0},   {"99999999999", 11, false, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(quoted(c.typed));
     std::int32_t value = -999;
-    EXPECT_EQ(parse_whole_field(c.typed, c.width, value), c.ok) << '"' << c.typed << '"';
+    EXPECT_EQ(parse_whole_field(c.typed, c.width, value), c.ok);
     if (c.ok) {
-      EXPECT_EQ(value, c.value) << '"' << c.typed << '"';
+      EXPECT_EQ(value, c.value);
     }
   }
 }
@@ -168,10 +175,11 @@ TEST(ReadField, RealsWithImpliedDecimals) {
       {"abc", false, 0},    {"1.2.", false, 0},   {"1e2", false, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(quoted(c.typed));
     float value = -999.0f;
-    EXPECT_EQ(parse_real_field(c.typed, 4, 2, value), c.ok) << '"' << c.typed << '"';
+    EXPECT_EQ(parse_real_field(c.typed, 4, 2, value), c.ok);
     if (c.ok) {
-      EXPECT_EQ(value, c.value) << '"' << c.typed << '"';
+      EXPECT_EQ(value, c.value);
     }
   }
 }
@@ -209,10 +217,11 @@ TEST(ReadFree, FirstNumberInAnyNotation) {
       {".", false, 0},         {"12ab", false, 0},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(quoted(c.typed));
     float value = -999.0f;
-    EXPECT_EQ(parse_free_real(c.typed, value), c.ok) << '"' << c.typed << '"';
+    EXPECT_EQ(parse_free_real(c.typed, value), c.ok);
     if (c.ok) {
-      EXPECT_EQ(value, c.value) << '"' << c.typed << '"';
+      EXPECT_EQ(value, c.value);
     }
   }
 }
