@@ -1,10 +1,11 @@
 // The display set-up, the main display loop with its menu, and the exit.
+#include "dialogue/menu.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 
-#include "dialogue/menu.h"
 #include "support/display_bench.h"
 
 namespace ba {
@@ -19,16 +20,20 @@ const std::string title = " d:\\data\\map\\abc.dat           ecg dataを表示";
 const std::string menu_line =
     " 波形選択 (s), 全心拍閲覧 (v),全波形計算 (c),保存 (d), 戻る (o), 終了 (x)";
 
+// Printing off, as most menu tests want it; the display set-up, then the loop.
+void quiet(DisplayBench& bench) { bench.state->conditions.print_flag = 0; }
+void run_menu(DisplayBench& bench) {
+  display_setup(*bench.state, bench.io);
+  run_display(*bench.state, bench.io);
+}
+
 struct Menu : ::testing::Test {
   DisplayBench bench;
   ProgramState& state = *bench.state;
 
-  Menu() { state.conditions.print_flag = 0; }
+  Menu() { quiet(bench); }
 
-  void run() {
-    display_setup(state, bench.io);
-    run_display(state, bench.io);
-  }
+  void run() { run_menu(bench); }
   std::vector<std::string> window() const { return bench.platform.lines_of(graphics_unit); }
   // The graphics window is closed before the log, and both are the last acts.
   void expect_exit_sequence() const {
@@ -154,21 +159,33 @@ void take_spike_as_template(ProgramState& state) {
         state.recording.sample_matrix(state.conditions.first_lead, 1001 + i - 26);
 }
 
-TEST_F(Menu, ComputeAndViewInEitherCase) {
+TEST(MenuCommands, ComputeAndSaveInEitherCase) {
+  for (const char* answer : {"c", "C"}) {
+    SCOPED_TRACE(answer);
+    DisplayBench bench;
+    quiet(bench);
+    bench.spike(1000, 100);
+    take_spike_as_template(*bench.state);
+    bench.type({answer, "x"});
+    run_menu(bench);
+    EXPECT_EQ(bench.state->detection.span_len, max_span);
+    EXPECT_EQ(bench.state->selection.n_accepted, 1);
+    EXPECT_EQ(bench.state->selection.accepted_beats(1), 1001);
+  }
+  for (const char* answer : {"d", "D"}) {
+    SCOPED_TRACE(answer);
+    DisplayBench bench;
+    quiet(bench);
+    bench.spike(1000, 100);
+    bench.type({answer, "y", "x"});
+    run_menu(bench);
+    EXPECT_TRUE(std::filesystem::exists(bench.folder / "abcst.txt"));
+  }
+}
+
+TEST_F(Menu, ViewInEitherCase) {
   bench.spike(1000, 100);
   take_spike_as_template(state);
-  for (const char* answer : {"c", "C"}) {
-    DisplayBench fresh;
-    fresh.state->conditions.print_flag = 0;
-    fresh.spike(1000, 100);
-    take_spike_as_template(*fresh.state);
-    fresh.type({answer, "x"});
-    display_setup(*fresh.state, fresh.io);
-    run_display(*fresh.state, fresh.io);
-    EXPECT_EQ(fresh.state->detection.span_len, max_span) << answer;
-    EXPECT_EQ(fresh.state->selection.n_accepted, 1) << answer;
-    EXPECT_EQ(fresh.state->selection.accepted_beats(1), 1001) << answer;
-  }
   // The review waits for one click per accepted beat.
   bench.click(10);
   bench.click(10);
@@ -178,22 +195,6 @@ TEST_F(Menu, ComputeAndViewInEitherCase) {
   EXPECT_EQ(state.selection.n_accepted, 1);
   EXPECT_TRUE(bench.platform.clicks.empty());
   expect_exit_sequence();
-}
-
-TEST_F(Menu, SaveInEitherCase) {
-  bench.spike(1000, 100);
-  bench.type({"D", "y", "x"});
-  run();
-  EXPECT_TRUE(std::filesystem::exists(bench.folder / "abcst.txt"));
-  std::filesystem::remove(bench.folder / "abcst.txt");
-
-  DisplayBench fresh;
-  fresh.state->conditions.print_flag = 0;
-  fresh.spike(1000, 100);
-  fresh.type({"d", "y", "x"});
-  display_setup(*fresh.state, fresh.io);
-  run_display(*fresh.state, fresh.io);
-  EXPECT_TRUE(std::filesystem::exists(fresh.folder / "abcst.txt"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "dialogue/program_state.h"
 #include "display/errors.h"
+#include "support/failures.h"
 #include "support/fake_platform.h"
 
 namespace ba {
@@ -15,13 +16,10 @@ TEST(RunProgram, ReadsTheNamedRecordingRightAfterTheDialogue) {
   test::TestBench bench;
   bench.platform.typed_lines = {"1", "nofile"};
   auto state = std::make_unique<ProgramState>();
-  try {
-    run_program(*state, bench.io);
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::open);
-    EXPECT_EQ(failure.unit(), recording_unit);
-  }
+  const auto failure = test::io_failure_of([&] { run_program(*state, bench.io); });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->kind(), IoFailure::Kind::open);
+  EXPECT_EQ(failure->unit(), recording_unit);
   const auto console = bench.platform.lines_of(console_unit);
   ASSERT_GE(console.size(), 2u);
   EXPECT_EQ(console.back(), " d:\\data\\map\\nofile            を読み込み中です。");

@@ -8,6 +8,7 @@
 
 #include "dialogue/conditions.h"
 #include "display/errors.h"
+#include "support/failures.h"
 #include "support/fake_platform.h"
 
 namespace ba {
@@ -35,7 +36,7 @@ struct DialogueRun {
   std::size_t answers_left = 0;
 };
 
-DialogueRun run_dialogue(std::initializer_list<std::string> typed) {
+DialogueRun run_dialogue(const std::vector<std::string>& typed) {
   TestBench bench;
   bench.platform.typed_lines.assign(typed.begin(), typed.end());
   DialogueRun run;
@@ -48,17 +49,17 @@ DialogueRun run_dialogue(std::initializer_list<std::string> typed) {
 
 const std::vector<std::string> opening = {
     " +++++++++++++++++++++++++++++++++++++++++++++++++++++++",
-    " " + std::string("このプログラムは32秒間連続的に波形認識を行い、"),
-    " " + std::string("60誘導点のAQRSTを多心拍同時に測定するものです。"),
-    " " + std::string("動かす前に32秒データ＊.datがドライブd:のフォルダ\\data\\map"),
-    " " + std::string("にあることを確認してください。"),
+    " このプログラムは32秒間連続的に波形認識を行い、",
+    " 60誘導点のAQRSTを多心拍同時に測定するものです。",
+    " 動かす前に32秒データ＊.datがドライブd:のフォルダ\\data\\map",
+    " にあることを確認してください。",
     " +++++++++++++++++++++++++++++++++++++++++++++++++++++++",
-    " " + std::string("表示する誘導：　　　　　　　　　　13, 23, 37"),
-    " " + std::string("波形認識の相関係数：　　　　　　　0.95以上"),
-    " " + std::string("微分R波の振幅（最大を１とした比）：0.5以上"),
-    " " + std::string("選択心拍の印刷： 　　　　　　　　　印刷する"),
+    " 表示する誘導：　　　　　　　　　　13, 23, 37",
+    " 波形認識の相関係数：　　　　　　　0.95以上",
+    " 微分R波の振幅（最大を１とした比）：0.5以上",
+    " 選択心拍の印刷： 　　　　　　　　　印刷する",
     " ",
-    " " + std::string("条件は以上でいいですか？ y or n  (1/0)"),
+    " 条件は以上でいいですか？ y or n  (1/0)",
 };
 
 std::vector<std::string> opening_then(std::initializer_list<std::string> rest) {
@@ -84,32 +85,28 @@ TEST(StartupDialogue, YesAtTheFirstQuestionKeepsEverythingAndAsksNothingMore) {
 
 TEST(StartupDialogue, NoThenYesEverywhereEchoesTheKeptValues) {
   const DialogueRun run = run_dialogue({"0", "1", "1", "1", "1"});
-  EXPECT_EQ(run.lines,
-            opening_then({clear, std::string(" 表示する誘導は13, 23, 37です。"),
-                          std::string(" 表示する誘導はこれでいいですか？ y or n  (1/0)"), clear,
-                          std::string(" 波形認識の相関係数0.95でいいですか? y or n  (1/0)"),
-                          std::string(" 係数 :  0.9500000    "), clear,
-                          std::string(" 微分R波の振幅比0.5でいいですか? y or n  (1/0)"),
-                          " R ratio :  0.5000000    ", clear,
-                          std::string(" 心拍を印刷しますか? y or n (1/0)"),
-                          std::string(" 印刷する"), clear}));
+  EXPECT_EQ(run.lines, opening_then({clear, " 表示する誘導は13, 23, 37です。",
+                                     " 表示する誘導はこれでいいですか？ y or n  (1/0)", clear,
+                                     " 波形認識の相関係数0.95でいいですか? y or n  (1/0)",
+                                     " 係数 :  0.9500000    ", clear,
+                                     " 微分R波の振幅比0.5でいいですか? y or n  (1/0)",
+                                     " R ratio :  0.5000000    ", clear,
+                                     " 心拍を印刷しますか? y or n (1/0)", " 印刷する", clear}));
   EXPECT_TRUE(same_as_start(run.conditions));
 }
 
 TEST(StartupDialogue, EveryConditionTyped) {
   const DialogueRun run = run_dialogue({"0", "", "1", "2", "3", "0", "9", "", "55", "2"});
-  EXPECT_EQ(run.lines,
-            opening_then({clear, std::string(" 表示する誘導は13, 23, 37です。"),
-                          std::string(" 表示する誘導はこれでいいですか？ y or n  (1/0)"),
-                          " enter first_lead  :", " enter second_lead  :", " enter third_lead  :",
-                          clear, std::string(" 波形認識の相関係数0.95でいいですか? y or n  (1/0)"),
-                          std::string(" 係数を入れてください(0.0 - 1.0)  :"),
-                          std::string(" 係数 :  9.0000000E-02"), clear,
-                          std::string(" 微分R波の振幅比0.5でいいですか? y or n  (1/0)"),
-                          std::string(" 微分R波の振幅比を入れてください (0.0 - 1.0)  :"),
-                          " R ratio :  0.5500000    ", clear,
-                          std::string(" 心拍を印刷しますか? y or n (1/0)"),
-                          std::string(" 印刷しない"), clear}));
+  EXPECT_EQ(
+      run.lines,
+      opening_then({clear, " 表示する誘導は13, 23, 37です。",
+                    " 表示する誘導はこれでいいですか？ y or n  (1/0)",
+                    " enter first_lead  :", " enter second_lead  :", " enter third_lead  :", clear,
+                    " 波形認識の相関係数0.95でいいですか? y or n  (1/0)",
+                    " 係数を入れてください(0.0 - 1.0)  :", " 係数 :  9.0000000E-02", clear,
+                    " 微分R波の振幅比0.5でいいですか? y or n  (1/0)",
+                    " 微分R波の振幅比を入れてください (0.0 - 1.0)  :", " R ratio :  0.5500000    ",
+                    clear, " 心拍を印刷しますか? y or n (1/0)", " 印刷しない", clear}));
   EXPECT_EQ(run.conditions.first_lead, 9);
   EXPECT_EQ(run.conditions.second_lead, 10);
   EXPECT_EQ(run.conditions.third_lead, 11);
@@ -146,17 +143,16 @@ TEST(StartupDialogue, LeadsBecomeChannels) {
 TEST(StartupDialogue, LeadsOutsideTheRecordingAreNamedAndAllThreeAskedAgain) {
   const DialogueRun run =
       run_dialogue({"0", "0", "13", "65", "-8", "14", "24", "38", "1", "1", "1"});
-  const std::vector<std::string> expected_leads = {
-      " enter first_lead  :",
-      " enter second_lead  :",
-      " enter third_lead  :",
-      std::string(" 誘導65は範囲外です（-7から64まで）。"),
-      std::string(" 誘導-8は範囲外です（-7から64まで）。"),
-      std::string(" ３つの誘導をもう一度入れてください。"),
-      " enter first_lead  :",
-      " enter second_lead  :",
-      " enter third_lead  :",
-      clear};
+  const std::vector<std::string> expected_leads = {" enter first_lead  :",
+                                                   " enter second_lead  :",
+                                                   " enter third_lead  :",
+                                                   " 誘導65は範囲外です（-7から64まで）。",
+                                                   " 誘導-8は範囲外です（-7から64まで）。",
+                                                   " ３つの誘導をもう一度入れてください。",
+                                                   " enter first_lead  :",
+                                                   " enter second_lead  :",
+                                                   " enter third_lead  :",
+                                                   clear};
   const auto start = run.lines.begin() + static_cast<long>(opening.size()) + 3;
   EXPECT_EQ(std::vector<std::string>(start, start + static_cast<long>(expected_leads.size())),
             expected_leads);
@@ -198,13 +194,10 @@ TEST(StartupDialogue, ALetterAtAOneOrZeroQuestionEndsWithTheConsoleConversionRep
   TestBench bench;
   bench.platform.typed_lines = {"y"};
   AnalysisConditions conditions;
-  try {
-    run_startup_dialogue(bench.io, conditions);
-    FAIL();
-  } catch (const IoFailure& failure) {
-    EXPECT_EQ(failure.kind(), IoFailure::Kind::conversion);
-    EXPECT_EQ(failure.unit(), console_unit);
-  }
+  const auto failure = test::io_failure_of([&] { run_startup_dialogue(bench.io, conditions); });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->kind(), IoFailure::Kind::conversion);
+  EXPECT_EQ(failure->unit(), console_unit);
 }
 
 }  // namespace
