@@ -9,6 +9,7 @@
 
 #include "detection/detection.h"
 #include "dialogue/conditions.h"
+#include "support/state_setup.h"
 #include "tools/demo_model.h"
 
 namespace ba {
@@ -24,9 +25,16 @@ struct Detection : ::testing::Test {
     (*matrix)(conditions.first_lead, position) = value;
   }
 
-  void preview() { detect(*matrix, conditions, preview_span, preview_reference_end, true, *d); }
-  void whole(std::int32_t reference_end) {
-    detect(*matrix, conditions, max_span, reference_end, false, *d);
+  // The preview is the 4 s run; every other run covers the whole recording.
+  void run(std::int32_t span_len, std::int32_t reference_end) {
+    detect(*matrix, conditions, span_len, reference_end, span_len == preview_span, *d);
+  }
+  void preview() { run(preview_span, preview_reference_end); }
+  void whole(std::int32_t reference_end) { run(max_span, reference_end); }
+
+  void sort_and_count() {
+    sort_candidates(*d);
+    count_candidates(*d);
   }
 
   std::vector<int> picks() const {
@@ -45,15 +53,11 @@ TEST_F(Detection, WorkedExampleOfOneSpike) {
   EXPECT_EQ(d->slope_min, -20000.0f);
   // The second pass finds only zeros and picks the earliest; the next test fails.
   EXPECT_EQ(picks(), (std::vector<int>{1001, 100}));
-  EXPECT_EQ(d->r_positions(3), 0);
-  // Blanked 901..1,201 after the first pick; the rest of the difference stays.
+  // Blanked 901..1,201 after the first pick.
   EXPECT_EQ(d->power_slope(998), 0.0f);
   EXPECT_EQ(d->power_slope(1001), 0.0f);
-  sort_candidates(*d);
-  EXPECT_EQ(d->beat_positions(1), 1001);
-  EXPECT_EQ(d->beat_positions(2), 100);
-  EXPECT_EQ(d->beat_positions(3), 0);
-  count_candidates(*d);
+  sort_and_count();
+  EXPECT_EQ(test::first_entries(d->beat_positions, 3), (std::vector<int>{1001, 100, 0}));
   EXPECT_EQ(d->n_candidates, 2);
 }
 
@@ -79,27 +83,47 @@ TEST_F(Detection, PowerSumsTheThreeDisplayedLeads) {
   EXPECT_EQ(d->time_axis(500), 500.0f);
 }
 
-TEST_F(Detection, RatioOneGivesNoCandidateAndRatioZeroGoesOnWhileNegative) {
-  spike(1000, 100);
-  spike(2000, 50);
-  conditions.r_ratio = 1.0f;
-  preview();
-  EXPECT_TRUE(picks().empty());
-
-  conditions.r_ratio = 0.0f;
-  preview();
-  EXPECT_EQ(picks(), (std::vector<int>{1001, 2001, 100}));
-}
-
-TEST_F(Detection, EqualFallsArePickedEarliestFirst) {
-  spike(3000, 80);
-  spike(1500, 80);
-  preview();
-  EXPECT_EQ(picks(), (std::vector<int>{1501, 3001, 100}));
-  sort_candidates(*d);
-  EXPECT_EQ(d->beat_positions(1), 3001);
-  EXPECT_EQ(d->beat_positions(2), 1501);
-  EXPECT_EQ(d->beat_positions(3), 100);
+// Which falls set the threshold, which are picked in which order, and where
+// the picking stops.
+TEST_F(Detection, ThresholdPickingOrderAndStop) {
+  struct Spike {
+    int position;
+    std::int16_t value;
+  };
+  struct Row {
+    const char* what;
+    std::vector<Spike> spikes;
+    float r_ratio;
+    std::int32_t span_len, reference_end;
+    float slope_min;
+    std::vector<int> picks;
+  };
+  const Row rows[] = {
+      {"ratio 1: even the deepest fall fails the test", {{1000, 100}, {2000, 50}}, 1.0f,
+       preview_span, preview_reference_end, -20000.0f, {}},
+      {"ratio 0: goes on while the previous pick is negative", {{1000, 100}, {2000, 50}}, 0.0f,
+       preview_span, preview_reference_end, -20000.0f, {1001, 2001, 100}},
+      {"equal falls: the earliest first", {{3000, 80}, {1500, 80}}, 0.5f, preview_span,
+       preview_reference_end, -12800.0f, {1501, 3001, 100}},
+      {"falls before sample 100 and in the last 100 set the threshold, are never picked",
+       {{50, 300}, {3950, 200}}, 0.5f, preview_span, preview_reference_end, -180000.0f, {100}},
+      // Command c takes the threshold from the first 4 s only, command v from all of it.
+      {"c: a fall at sample 3,998 sets the threshold", {{1000, 100}, {3997, 300}}, 0.5f,
+       max_span, preview_reference_end, -180000.0f, {3998, 1001}},
+      {"c: a fall at sample 3,999 does not", {{1000, 100}, {3998, 300}}, 0.5f, max_span,
+       preview_reference_end, -20000.0f, {3999, 1001, 100}},
+      {"v: a fall anywhere sets the threshold", {{1000, 100}, {10000, 300}}, 0.5f, max_span,
+       whole_reference_end, -180000.0f, {10001, 1001}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    matrix->fill(0);
+    for (const Spike& s : row.spikes) spike(s.position, s.value);
+    conditions.r_ratio = row.r_ratio;
+    run(row.span_len, row.reference_end);
+    EXPECT_EQ(d->slope_min, row.slope_min);
+    EXPECT_EQ(picks(), row.picks);
+  }
 }
 
 TEST_F(Detection, StopsAfter199PicksLeavingTheLastEntryEmpty) {
@@ -112,17 +136,8 @@ TEST_F(Detection, StopsAfter199PicksLeavingTheLastEntryEmpty) {
   EXPECT_EQ(d->r_positions(200), 0);
   EXPECT_EQ(d->r_positions(1), 200 + 101 * 299 + 1);
   for (int k = 1; k < 199; ++k) EXPECT_EQ(d->r_positions(k) - d->r_positions(k + 1), 101);
-  sort_candidates(*d);
-  count_candidates(*d);
+  sort_and_count();
   EXPECT_EQ(d->n_candidates, 199);
-}
-
-TEST_F(Detection, FallsOutsideTheSearchRangeAreNeverPicked) {
-  spike(50, 300);    // sets slope_min but lies before sample 100
-  spike(3950, 300);  // within the last 100 samples of the preview
-  preview();
-  EXPECT_EQ(d->slope_min, -180000.0f);
-  EXPECT_EQ(picks(), (std::vector<int>{100}));
 }
 
 TEST_F(Detection, FlatRecordingHasNoCandidates) {
@@ -134,31 +149,19 @@ TEST_F(Detection, FlatRecordingHasNoCandidates) {
   EXPECT_EQ(d->slope_min, 0.0f);
   EXPECT_EQ(d->amp_max, 40.0f);
   EXPECT_TRUE(picks().empty());
-  sort_candidates(*d);
-  count_candidates(*d);
+  sort_and_count();
   EXPECT_EQ(d->n_candidates, 0);
 
-  *matrix = SampleMatrix{};
+  matrix->fill(0);
   preview();
   EXPECT_EQ(d->amp_max, 0.0f);  // the no-data case of the preview
-}
-
-TEST_F(Detection, ComputeTakesItsThresholdFromTheFirstFourSecondsOnly) {
-  spike(1000, 100);   // falls to -20,000
-  spike(10000, 300);  // falls to -180,000, beyond sample 3,998
-  whole(preview_reference_end);
-  EXPECT_EQ(picks(), (std::vector<int>{10001, 1001, 100}));
-  whole(whole_reference_end);
-  EXPECT_EQ(picks(), (std::vector<int>{10001, 1001}));
 }
 
 TEST_F(Detection, SortTakesTheLastOfEqualValuesAndKeepsDuplicates) {
   const std::int16_t listed[] = {5, 900, 5, 0, 31, 900};
   for (int i = 0; i < 6; ++i) d->r_positions(i + 1) = listed[i];
-  sort_candidates(*d);
-  const std::int16_t sorted[] = {900, 900, 31, 5, 5, 0, 0};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(d->beat_positions(i + 1), sorted[i]) << i + 1;
-  count_candidates(*d);
+  sort_and_count();
+  EXPECT_EQ(test::first_entries(d->beat_positions, 7), (std::vector<int>{900, 900, 31, 5, 5, 0, 0}));
   EXPECT_EQ(d->n_candidates, 5);
 }
 
@@ -184,7 +187,7 @@ std::vector<int> literal_picks(std::vector<float> slope, float slope_min, float 
 TEST_F(Detection, PicksAsOneFullScanPerPassWould) {
   std::mt19937 random(20240611);
   for (int round = 0; round < 20; ++round) {
-    *matrix = SampleMatrix{};
+    matrix->fill(0);
     const int falls = 20 + round * 10;
     for (int n = 0; n < falls; ++n) {
       const int position = std::uniform_int_distribution<int>(1, max_span)(random);
@@ -222,8 +225,7 @@ TEST_F(Detection, FindsEveryBeatOfTheDemonstrationRecording) {
     for (std::int16_t c : channels) (*matrix)(c, t) = model.sample(c, t, waves);
   }
   whole(whole_reference_end);
-  sort_candidates(*d);
-  count_candidates(*d);
+  sort_and_count();
   std::vector<int> found(d->beat_positions.data(), d->beat_positions.data() + d->n_candidates);
   for (const demo::Beat& beat : model.beats()) {
     int nearest = 1 << 20;

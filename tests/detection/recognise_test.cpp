@@ -10,6 +10,7 @@
 
 #include "detection/recognition.h"
 #include "support/fake_platform.h"
+#include "support/state_setup.h"
 
 namespace ba {
 namespace {
@@ -31,32 +32,34 @@ float coefficient(const Series& x, const Series& y, int n = template_len) {
 TEST(Correlation, KnownCoefficients) {
   const auto wave = [](int i) { return (i * 37) % 23 - 11 + (i > 20 && i < 30 ? 400 : 0); };
   const Series x = series(template_len, wave);
+  const Series rising = series(template_len, [](int i) { return i; });
+  const Series flat = series(template_len, [](int) { return 250; });
   struct Row {
     const char* what;
-    Series y;
+    Series x, y;
     float expected;
+    float tolerance;
+    int n = template_len;
   };
   const Row rows[] = {
-      {"the same series", x, 1.0f},
-      {"scaled and offset", series(template_len, [&](int i) { return 3 * wave(i) + 7; }), 1.0f},
-      {"in other units", series(template_len, [&](int i) { return 1000 * wave(i); }), 1.0f},
-      {"negated", series(template_len, [&](int i) { return -wave(i); }), -1.0f},
+      {"the same series", x, x, 1.0f, 1e-6f},
+      {"scaled and offset", x, series(template_len, [&](int i) { return 3 * wave(i) + 7; }), 1.0f,
+       1e-6f},
+      {"in other units", x, series(template_len, [&](int i) { return 1000 * wave(i); }), 1.0f,
+       1e-6f},
+      {"negated", x, series(template_len, [&](int i) { return -wave(i); }), -1.0f, 1e-6f},
+      {"a falling line", rising, series(template_len, [](int i) { return 52 - i; }), -1.0f, 1e-6f},
+      {"a line against a parabola symmetric about the middle", rising,
+       series(template_len, [](int i) { return (i - 26) * (i - 26); }), 0.0f, 1e-6f},
+      // No spread leaves the coefficient undefined: exactly 0, never a match.
+      {"a flat first series", flat, rising, 0.0f, 0.0f},
+      {"a flat second series", rising, flat, 0.0f, 0.0f},
+      {"one element", rising, rising, 0.0f, 0.0f, 1},
   };
-  for (const Row& row : rows) EXPECT_NEAR(coefficient(x, row.y), row.expected, 1e-6) << row.what;
-
-  const Series rising = series(template_len, [](int i) { return i; });
-  EXPECT_NEAR(coefficient(rising, series(template_len, [](int i) { return 52 - i; })), -1.0f, 1e-6);
-  // A straight line against a parabola symmetric about the middle.
-  EXPECT_NEAR(coefficient(rising, series(template_len, [](int i) { return (i - 26) * (i - 26); })),
-              0.0f, 1e-6);
-}
-
-TEST(Correlation, NoSpreadGivesZero) {
-  const Series flat = series(template_len, [](int) { return 250; });
-  const Series rising = series(template_len, [](int i) { return i; });
-  EXPECT_EQ(coefficient(flat, rising), 0.0f);
-  EXPECT_EQ(coefficient(rising, flat), 0.0f);
-  EXPECT_EQ(coefficient(rising, rising, 1), 0.0f);  // one element has no spread
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_NEAR(coefficient(row.x, row.y, row.n), row.expected, row.tolerance);
+  }
 }
 
 // A waveform that matches itself only at zero lag, laid into the
@@ -77,8 +80,7 @@ struct Recognition : ::testing::Test {
           static_cast<std::int16_t>(std::uniform_int_distribution<int>(-900, 900)(random)));
     lay(reference, 1);
     recognition.corr_lead = channel;
-    for (int i = 1; i <= template_len; ++i)
-      recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
+    take_template();
     bench.io.open_log("d:\\data\\map\\teststlog.txt");
   }
 
@@ -87,11 +89,14 @@ struct Recognition : ::testing::Test {
       (*matrix)(channel, middle + i) = static_cast<std::int16_t>(sign * shape[i + 40]);
   }
 
-  void candidates(std::initializer_list<std::int16_t> listed) {
-    detection->beat_positions.fill(0);
-    int k = 0;
-    for (std::int16_t p : listed) detection->beat_positions(++k) = p;
-    detection->n_candidates = k;
+  // The template is the 51 samples around the reference beat, as command s takes it.
+  void take_template() {
+    for (int i = 1; i <= template_len; ++i)
+      recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
+  }
+
+  void candidates(const std::vector<std::int16_t>& latest_first) {
+    test::set_candidates(*detection, latest_first);
   }
 
   std::vector<std::string> log_lines() {
@@ -110,11 +115,8 @@ TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
   lay(3000, -1);  // the inverted shape
   candidates({9000, 6000, 5000, 3000});
   recognise(bench.io, *matrix, 0.95f, *detection, recognition);
-  EXPECT_EQ(detection->beat_positions(1), 9004);
-  EXPECT_EQ(detection->beat_positions(2), 6000);
-  EXPECT_EQ(detection->beat_positions(3), 4993);
-  EXPECT_EQ(detection->beat_positions(4), 0);
-  EXPECT_EQ(detection->beat_positions(5), 0);
+  EXPECT_EQ(test::first_entries(detection->beat_positions, 5),
+            (std::vector<int>{9004, 6000, 4993, 0, 0}));
 
   const auto lines = log_lines();
   ASSERT_EQ(lines.size(), 4u);
@@ -147,8 +149,7 @@ TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
   // A signal with a period of 10 samples looks the same at shifts -10, 0, +10.
   for (int t = 1; t <= 4000; ++t)
     (*matrix)(channel, t) = static_cast<std::int16_t>(shape[static_cast<std::size_t>(t % 10)]);
-  for (int i = 1; i <= template_len; ++i)
-    recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
+  take_template();
   candidates({3000});
   recognise(bench.io, *matrix, 0.95f, *detection, recognition);
   EXPECT_EQ(recognition.best_shift, -10);
