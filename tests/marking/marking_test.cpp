@@ -8,6 +8,7 @@
 
 #include "marking/marking.h"
 #include "support/display_bench.h"
+#include "support/state_setup.h"
 
 namespace ba {
 namespace {
@@ -25,31 +26,34 @@ const float preview_scale = static_cast<float>(static_cast<double>(0.6f) / 4000)
 float click_x(int column) { return static_cast<float>(column / 1000.0); }
 
 TEST(ClickSample, IndicesUnderClicks) {
+  constexpr auto largest = std::numeric_limits<std::int32_t>::max();
+  constexpr auto smallest = std::numeric_limits<std::int32_t>::min();
   struct Row {
+    const char* what;
     float x;
     float scale;
     std::int32_t index;
   };
   const Row rows[] = {
-      {click_x(118), beat_scale, 196},
-      {click_x(119), beat_scale, 198},
+      {"beat window, column 118", click_x(118), beat_scale, 196},
+      {"beat window, column 119", click_x(119), beat_scale, 198},
       // Index 200 is drawn at pixel 120, yet the quotient falls just below 200.
-      {click_x(120), beat_scale, 199},
-      {click_x(121), beat_scale, 201},
-      {0.5f, beat_scale, 833},
-      {0.5f, preview_scale, 3333},
-      {0.0f, preview_scale, 0},
-      {click_x(999), preview_scale, 6659},
+      {"beat window, column 120: truncated below the R peak", click_x(120), beat_scale, 199},
+      {"beat window, column 121", click_x(121), beat_scale, 201},
+      {"beat window, middle", 0.5f, beat_scale, 833},
+      {"preview, middle", 0.5f, preview_scale, 3333},
+      {"preview, left edge", 0.0f, preview_scale, 0},
+      {"preview, far right beyond the trace", click_x(999), preview_scale, 6659},
+      // Defined for any quotient: saturated, and 0 for no number at all.
+      {"a quotient beyond the integers", 1.0e30f, 1.0e-30f, largest},
+      {"a zero scale", 0.5f, 0.0f, largest},
+      {"a quotient below the integers", -1.0e30f, 1.0e-30f, smallest},
+      {"not a number", std::nanf(""), beat_scale, 0},
   };
-  for (const Row& r : rows) EXPECT_EQ(click_sample(r.x, 0.0f, r.scale), r.index) << r.x;
-}
-
-TEST(ClickSample, DefinedForAnyQuotient) {
-  constexpr auto largest = std::numeric_limits<std::int32_t>::max();
-  EXPECT_EQ(click_sample(1.0e30f, 0.0f, 1.0e-30f), largest);
-  EXPECT_EQ(click_sample(0.5f, 0.0f, 0.0f), largest);
-  EXPECT_EQ(click_sample(-1.0e30f, 0.0f, 1.0e-30f), std::numeric_limits<std::int32_t>::min());
-  EXPECT_EQ(click_sample(std::nanf(""), 0.0f, beat_scale), 0);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    EXPECT_EQ(click_sample(row.x, 0.0f, row.scale), row.index);
+  }
 }
 
 TEST(NearestBeat, TiesEmptyEntriesAndTheSearchLimit) {
@@ -76,11 +80,11 @@ TEST(NearestBeat, TiesEmptyEntriesAndTheSearchLimit) {
 }
 
 // A preview with candidates as the loop top leaves them, the log open.
-struct Selection : ::testing::Test {
+struct Preview {
   DisplayBench bench;
   ProgramState& state = *bench.state;
 
-  Selection() {
+  Preview() {
     bench.spike(1000, 100);
     bench.spike(2500, 100);
     detect(bench.matrix(), state.conditions, preview_span, preview_reference_end, true,
@@ -91,10 +95,8 @@ struct Selection : ::testing::Test {
     bench.io.open_window(graphics_unit);
   }
 
-  void list(std::initializer_list<std::int16_t> positions) {
-    state.detection.beat_positions.fill(0);
-    long j = 0;
-    for (std::int16_t p : positions) state.detection.beat_positions(++j) = p;
+  void list(const std::vector<std::int16_t>& positions) {
+    test::set_candidates(state.detection, positions);
   }
 
   std::string log() {
@@ -105,6 +107,8 @@ struct Selection : ::testing::Test {
   std::vector<std::string> window() const { return bench.platform.lines_of(graphics_unit); }
   std::vector<Segment> segments() const { return bench.platform.segments_of(graphics_unit); }
 };
+
+struct Selection : ::testing::Test, Preview {};
 
 TEST_F(Selection, NearestBeatIsLoggedDrawnEnlargedAndBecomesTheTemplate) {
   bench.click(160);  // sample 1,066
@@ -144,56 +148,58 @@ TEST_F(Selection, NearestBeatIsLoggedDrawnEnlargedAndBecomesTheTemplate) {
   EXPECT_EQ(state.recognition.template_wave(26), 0);
 }
 
-TEST_F(Selection, AcceptedRangeIs201To3000) {
+TEST(SelectionRange, AcceptedRangeIs201To3000) {
   struct Row {
+    const char* what;
     std::int16_t beat;
     bool accepted;
   };
-  for (const Row row : {Row{200, false}, Row{201, true}, Row{3000, true}, Row{3001, false}}) {
-    DisplayBench fresh;
-    ProgramState& s = *fresh.state;
-    detect(fresh.matrix(), s.conditions, preview_span, preview_reference_end, true, s.detection);
-    set_display_geometry(preview_span, 100.0f, s.geometry);
-    s.detection.beat_positions(1) = row.beat;
-    fresh.io.open_log(s.paths.stlog_path);
-    fresh.click(row.beat * 15 / 100);
-    fresh.type({"y", "x"});
-    select_waveform(s, fresh.io);
-    EXPECT_EQ(s.marking.selected_beat, row.beat);
-    const auto console = fresh.platform.lines_of(console_unit);
+  const Row rows[] = {{"one below the range", 200, false},
+                      {"the earliest selectable beat", 201, true},
+                      {"the latest selectable beat", 3000, true},
+                      {"one beyond the range", 3001, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Preview run;
+    run.list({row.beat});
+    run.bench.click(row.beat * 15 / 100);
+    run.bench.type({"y", "x"});
+    select_waveform(run.state, run.bench.io);
+    EXPECT_EQ(run.state.marking.selected_beat, row.beat);
     if (row.accepted) {
-      EXPECT_EQ(console.size(), 1u) << row.beat;
-      EXPECT_EQ(s.recognition.corr_lead, s.conditions.first_lead) << row.beat;
-      EXPECT_EQ(s.marking.window_start, row.beat - 200);
+      EXPECT_EQ(run.console().size(), 1u);
+      EXPECT_EQ(run.state.recognition.corr_lead, run.state.conditions.first_lead);
+      EXPECT_EQ(run.state.marking.window_start, row.beat - 200);
     } else {
       // Shown in the window, which the loop top clears at once, and kept on the console.
       const std::string error = " エラー、200から3000msecの範囲にしてください。";
-      EXPECT_EQ(console, std::vector<std::string>{error}) << row.beat;
-      EXPECT_EQ(fresh.platform.lines_of(graphics_unit).back(), error);
-      EXPECT_EQ(s.recognition.corr_lead, 0) << row.beat;
-      EXPECT_EQ(s.marking.window_start, 0);
-      EXPECT_EQ(fresh.platform.typed_lines.size(), 1u);  // the fiducial menu never asked
-      fresh.io.close_log();
-      EXPECT_EQ(fresh.read("abcstlog.txt"), "");
+      EXPECT_EQ(run.console(), std::vector<std::string>{error});
+      EXPECT_EQ(run.window().back(), error);
+      EXPECT_EQ(run.state.recognition.corr_lead, 0);
+      EXPECT_EQ(run.state.marking.window_start, 0);
+      EXPECT_EQ(run.bench.platform.typed_lines.size(), 1u);  // the fiducial menu never asked
+      EXPECT_EQ(run.log(), "");
     }
   }
 }
 
-TEST_F(Selection, OnlyNDeclines) {
-  for (const char* answer : {"n", "N"}) {
-    bench.click(160);
-    bench.type({answer});
-    select_waveform(state, bench.io);
-    EXPECT_EQ(state.marking.selected_beat, 0) << answer;
-    EXPECT_TRUE(console().empty());
-  }
-  EXPECT_EQ(state.geometry.marker_pos, 0.16f);
-  for (const char* answer : {"no", "Y", "ok"}) {
-    state.marking.selected_beat = 0;
-    bench.click(160);
-    bench.type({answer, "x"});
-    select_waveform(state, bench.io);
-    EXPECT_EQ(state.marking.selected_beat, 1001) << answer;
+// The click's marker stays either way; only the single letter n or N declines.
+TEST(SelectionAnswer, OnlyNDeclines) {
+  struct Row {
+    const char* answer;
+    bool declines;
+  };
+  for (const Row& row : {Row{"n", true}, Row{"N", true}, Row{"no", false}, Row{"Y", false},
+                         Row{"ok", false}}) {
+    SCOPED_TRACE(row.answer);
+    Preview run;
+    run.bench.click(160);
+    run.bench.type({row.answer, "x"});
+    select_waveform(run.state, run.bench.io);
+    EXPECT_EQ(run.state.geometry.marker_pos, 0.16f);
+    EXPECT_EQ(run.state.marking.selected_beat, row.declines ? 0 : 1001);
+    EXPECT_EQ(run.console().size(), row.declines ? 0u : 1u);
+    EXPECT_EQ(run.bench.platform.typed_lines.size(), row.declines ? 1u : 0u);
   }
 }
 
@@ -254,9 +260,7 @@ TEST_F(Selection, MarkingPassesStoreConfirmedIndicesOnly) {
 }
 
 TEST_F(Selection, DeclinedPassLeavesItsMarkersAndTheOldPoints) {
-  state.marking.pq_point = 150;
-  state.marking.q_start = 180;
-  state.marking.t_end = 500;
+  test::set_fiducials(state.marking, 150, 180, 500);
   bench.click(160);
   bench.type({"y", "s"});
   for (int column : {300, 400, 500}) bench.click(column);
