@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-#include <filesystem>
+#include <functional>
 #include <sstream>
 
 #include "display/errors.h"
 #include "platform/headless_platform.h"
 #include "platform/script.h"
-#include "support/fake_platform.h"
+#include "support/failures.h"
+#include "support/temp_folder.h"
 
 namespace ba {
 namespace {
@@ -66,14 +67,7 @@ struct Scripted {
   HeadlessPlatform platform;
 };
 
-std::string problem(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ScriptProblem& problem) {
-    return problem.what();
-  }
-  return "no problem";
-}
+using test::script_problem_of;
 
 TEST(Headless, TypedLinesAndClicksAnswerTheirWaits) {
   Scripted run("1\r\n!!bang\n!click 120 150\n!rclick 700 10\n");
@@ -91,34 +85,51 @@ TEST(Headless, TypedLinesAndClicksAnswerTheirWaits) {
 }
 
 TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
-  EXPECT_EQ(
-      problem([] { Scripted("!click 1 2\n").platform.get_line(console_unit); }),
-      "input line 1: a left click at (1, 2) came while a typed line is awaited on the console");
-  EXPECT_EQ(problem([] {
-              Scripted run("s\n");
-              run.platform.open_window(12);
-              run.platform.wait_mouse_event(mouse_left_down | mouse_right_down);
-            }),
-            "input line 1: the typed line \"s\" came while a click is awaited in unit 12");
-  EXPECT_EQ(problem([] { Scripted("!rclick 5 5\n").platform.wait_mouse_event(mouse_left_down); }),
-            "input line 1: a right click at (5, 5) came while a click is awaited in the console");
-  EXPECT_EQ(problem([] { Scripted("").platform.get_line(console_unit); }),
-            "end of input while a typed line is awaited on the console");
-  EXPECT_EQ(problem([] { Scripted("a\n").platform.wait_mouse_event(mouse_left_down); }),
-            "input line 1: the typed line \"a\" came while a click is awaited in the console");
-  EXPECT_EQ(problem([] {
-              Scripted run("x\n");
-              run.platform.get_line(console_unit);
-              run.platform.wait_mouse_event(mouse_left_down);
-            }),
-            "end of input while a click is awaited in the console");
-  EXPECT_EQ(problem([] { Scripted("!click 1024 0\n").platform.wait_mouse_event(mouse_left_down); }),
-            "input line 1: a left click at (1024, 0) lies outside the window (columns 0 to "
-            "1023, rows 0 to 767)");
-  EXPECT_NE(problem([] {
-              Scripted("!click -1 0\n").platform.wait_mouse_event(mouse_left_down);
-            }).find("lies outside the window"),
-            std::string::npos);
+  const int left_or_right = mouse_left_down | mouse_right_down;
+  struct Row {
+    const char* label;
+    const char* script;
+    std::function<void(HeadlessPlatform&)> waits;
+    const char* problem;
+  };
+  const Row rows[] = {
+      {"a click at a typed prompt", "!click 1 2\n",
+       [](HeadlessPlatform& p) { p.get_line(console_unit); },
+       "input line 1: a left click at (1, 2) came while a typed line is awaited on the console"},
+      {"a typed line at a click in a window", "s\n",
+       [&](HeadlessPlatform& p) {
+         p.open_window(12);
+         p.wait_mouse_event(left_or_right);
+       },
+       "input line 1: the typed line \"s\" came while a click is awaited in unit 12"},
+      {"a right click where only a left one counts", "!rclick 5 5\n",
+       [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
+       "input line 1: a right click at (5, 5) came while a click is awaited in the console"},
+      {"a typed line at a click on the console", "a\n",
+       [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
+       "input line 1: the typed line \"a\" came while a click is awaited in the console"},
+      {"end of input at a typed prompt", "", [](HeadlessPlatform& p) { p.get_line(console_unit); },
+       "end of input while a typed line is awaited on the console"},
+      {"end of input at a click", "x\n",
+       [](HeadlessPlatform& p) {
+         p.get_line(console_unit);
+         p.wait_mouse_event(mouse_left_down);
+       },
+       "end of input while a click is awaited in the console"},
+      {"a click right of the window", "!click 1024 0\n",
+       [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
+       "input line 1: a left click at (1024, 0) lies outside the window (columns 0 to 1023, rows 0 "
+       "to 767)"},
+      {"a click left of the window", "!click -1 0\n",
+       [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
+       "input line 1: a left click at (-1, 0) lies outside the window (columns 0 to 1023, rows 0 "
+       "to 767)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    Scripted run(row.script);
+    EXPECT_EQ(script_problem_of([&] { row.waits(run.platform); }), row.problem);
+  }
 }
 
 TEST(Headless, WindowLinesAreMarkedWithTheirUnit) {
@@ -145,9 +156,9 @@ TEST(Headless, ClearingTheConsolePrintsNothing) {
 }
 
 TEST(Headless, SnapshotsSaveTheActiveWindowAndTheWaitGoesOn) {
-  auto folder = test::make_temp_folder("headless_snapshot");
-  std::string preview = (folder / "preview.png").string();
-  std::string console = (folder / "console.png").string();
+  const test::TempFolder folder("headless_snapshot");
+  const std::string preview = (folder / "preview.png").string();
+  const std::string console = (folder / "console.png").string();
   Scripted run("!snapshot " + console + "\n!snapshot " + preview + "\n!click 3 4\n");
   run.platform.open_window(14);
   run.platform.set_background_rgb(0xFFFFFF);
@@ -163,11 +174,10 @@ TEST(Headless, SnapshotsSaveTheActiveWindowAndTheWaitGoesOn) {
   ASSERT_EQ(shot.size(), QSize(Surface::width, Surface::height));
   EXPECT_EQ(shot.pixel(10, 150), qRgb(255, 255, 0));
   EXPECT_EQ(shot.pixel(11, 150), qRgb(0, 0, 0));
-  std::filesystem::remove_all(folder);
 }
 
 TEST(Headless, UnwritableSnapshotIsAScriptProblem) {
-  EXPECT_EQ(problem([] {
+  EXPECT_EQ(script_problem_of([] {
               Scripted("!snapshot /nonexistent/folder/a.png\n").platform.get_line(console_unit);
             }),
             "input line 1: cannot write the snapshot /nonexistent/folder/a.png");

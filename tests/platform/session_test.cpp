@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "display/errors.h"
 #include "display/io.h"
 #include "platform/surface_platform.h"
-#include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace ba {
 namespace {
@@ -24,8 +23,7 @@ class ReportingPlatform : public SurfacePlatform {
 };
 
 struct Session {
-  Session() : folder(test::make_temp_folder("session")), io(platform, DataFolder(folder), files) {}
-  ~Session() { std::filesystem::remove_all(folder); }
+  Session() : io(platform, DataFolder(folder.path()), files) {}
 
   // Runs `body` with the log open, as the program has it from the display set-up on.
   int run(const std::function<void()>& body,
@@ -40,7 +38,7 @@ struct Session {
         err, snapshots);
   }
 
-  std::filesystem::path folder;
+  test::TempFolder folder{"session"};
   ReportingPlatform platform;
   HostFileOps files;
   Io io;
@@ -75,9 +73,7 @@ TEST(Session, EveryWayOfEndingHasItsStatusAndClosesTheLog) {
     EXPECT_EQ(session.err.str(), expected_err);
     EXPECT_EQ(session.platform.shown.size(), c.shown ? 1u : 0u);
     // The log line written before the end is on disk, complete.
-    std::ifstream log(session.folder / "abcstlog.txt", std::ios::binary);
-    std::string contents((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(contents, " before the end\r\n");
+    EXPECT_EQ(test::read_host_file(session.folder / "abcstlog.txt"), " before the end\r\n");
   }
 }
 
@@ -92,7 +88,7 @@ TEST(Session, SnapshotsAreSavedAfterAnyEnd) {
 
 TEST(Session, FailedSnapshotsTurnANormalEndIntoAScriptProblem) {
   Session session;
-  { std::ofstream(session.folder / "plain") << "x"; }
+  test::write_host_file(session.folder / "plain", "x");
   EXPECT_EQ(session.run([] {}, session.folder / "plain" / "shots"), 3);
   EXPECT_NE(session.err.str().find("snapshots: "), std::string::npos);
 }

@@ -4,10 +4,9 @@
 
 #include <QImage>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
-#include "support/fake_platform.h"
+#include "support/temp_folder.h"
 
 namespace ba {
 namespace {
@@ -98,25 +97,23 @@ TEST(Snapshots, EveryWindowEverOpenedAndTheConsoleAreSaved) {
   platform.clear_window();
   platform.open_window(12);
   platform.close_window(12);  // the exit sequence closes the graphics window
-  auto folder = test::make_temp_folder("snapshots") / "made";
+  const test::TempFolder temp("snapshots");
+  const auto folder = temp / "made";
   ASSERT_EQ(platform.save_snapshots(folder), std::nullopt);
   for (const char* name : {"console.png", "unit12.png", "unit14.png"})
     EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
   QImage page(QString::fromStdString((folder / "unit14.png").string()));
   EXPECT_EQ(page.size(), QSize(Surface::width, Surface::height));
   EXPECT_EQ(page.pixel(500, 500), qRgb(255, 255, 255));
-  std::filesystem::remove_all(folder.parent_path());
 }
 
 TEST(Snapshots, AnUnwritableFolderIsReported) {
   SilentPlatform platform;
-  auto folder = test::make_temp_folder("snapshots_bad");
-  std::filesystem::path file = folder / "file";
-  { std::ofstream(file) << "x"; }
-  auto failed = platform.save_snapshots(file / "inside");
+  const test::TempFolder folder("snapshots_bad");
+  test::write_host_file(folder / "file", "x");
+  auto failed = platform.save_snapshots(folder / "file" / "inside");
   ASSERT_TRUE(failed.has_value());
   EXPECT_NE(failed->find("inside"), std::string::npos);
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

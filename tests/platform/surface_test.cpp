@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QImage>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <vector>
 
 #include "display/palette.h"
 #include "display/platform.h"
-#include "support/fake_platform.h"
+#include "support/bmp_file.h"
+#include "support/temp_folder.h"
 
 namespace ba {
 namespace {
@@ -27,18 +25,6 @@ int count(Surface& surface, const QRect& area, std::uint32_t colour) {
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x) found += pixel(surface, x, y) == colour;
   return found;
-}
-
-std::uint32_t little_endian(const std::vector<char>& bytes, std::size_t at, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i)
-    value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-  return value;
-}
-
-std::vector<char> read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 const std::uint32_t black = rgb(0, 0, 0);
@@ -114,7 +100,7 @@ TEST(Surface, PaletteIndexOutsideTheSixteenEntriesIsIgnored) {
 }
 
 TEST(Surface, SavesTheExactRectangleAsA24BitBmp) {
-  auto folder = test::make_temp_folder("bmp");
+  const test::TempFolder folder("bmp");
   Surface surface;
   surface.set_background_rgb(white);
   surface.clear();
@@ -123,57 +109,49 @@ TEST(Surface, SavesTheExactRectangleAsA24BitBmp) {
   surface.line_to(1, 1);
   surface.move_to(1000, 750);  // and its bottom right
   surface.line_to(1000, 750);
-  auto path = folder / "page.bmp";
+  const auto path = folder / "page.bmp";
   ASSERT_TRUE(surface.save_bmp(QString::fromStdString(path.string()), 1, 1, 1000, 750));
 
-  std::vector<char> bytes = read_bytes(path);
-  ASSERT_GE(bytes.size(), 54u);
-  EXPECT_EQ(bytes[0], 'B');
-  EXPECT_EQ(bytes[1], 'M');
-  EXPECT_EQ(little_endian(bytes, 18, 4), 1000u);  // width
-  EXPECT_EQ(little_endian(bytes, 22, 4), 750u);   // height, rows bottom-up
-  EXPECT_EQ(little_endian(bytes, 28, 2), 24u);    // bits per pixel
-  EXPECT_EQ(little_endian(bytes, 30, 4), 0u);     // no compression
-  std::uint32_t pixels_at = little_endian(bytes, 10, 4);
-  EXPECT_EQ(bytes.size(), pixels_at + 1000u * 3u * 750u);
+  const test::BmpFile file(test::read_host_file(path));
+  ASSERT_GE(file.bytes.size(), 54u);
+  EXPECT_EQ(file.bytes.substr(0, 2), "BM");
+  EXPECT_EQ(file.width, 1000);
+  EXPECT_EQ(file.height, 750);  // rows bottom-up
+  EXPECT_EQ(file.bits, 24);
+  EXPECT_EQ(file.compression, 0u);
+  EXPECT_EQ(file.bytes.size(), file.pixels_at + 1000u * 3u * 750u);
 
   QImage saved(QString::fromStdString(path.string()));
   ASSERT_EQ(saved.size(), QSize(1000, 750));
   EXPECT_EQ(saved.pixel(0, 0), qRgb(128, 0, 128));
   EXPECT_EQ(saved.pixel(999, 749), qRgb(128, 0, 128));
   EXPECT_EQ(saved.pixel(1, 0), qRgb(255, 255, 255));
-  std::filesystem::remove_all(folder);
 }
 
 TEST(Surface, BmpRowsOfOddWidthArePadded) {
-  auto folder = test::make_temp_folder("bmp_odd");
+  const test::TempFolder folder("bmp_odd");
   Surface surface;
   surface.set_colour_rgb(rgb(10, 20, 30));
   surface.move_to(5, 6);
   surface.line_to(5, 6);
-  auto path = folder / "small.bmp";
+  const auto path = folder / "small.bmp";
   ASSERT_TRUE(surface.save_bmp(QString::fromStdString(path.string()), 5, 5, 7, 6));
-  std::vector<char> bytes = read_bytes(path);
-  EXPECT_EQ(little_endian(bytes, 18, 4), 3u);
-  EXPECT_EQ(little_endian(bytes, 22, 4), 2u);
-  std::uint32_t pixels_at = little_endian(bytes, 10, 4);
-  ASSERT_EQ(bytes.size(), pixels_at + 2u * 12u);  // 9 bytes a row, padded to 12
+  const test::BmpFile file(test::read_host_file(path));
+  EXPECT_EQ(file.width, 3);
+  EXPECT_EQ(file.height, 2);
+  ASSERT_EQ(file.bytes.size(), file.pixels_at + 2u * 12u);  // 9 bytes a row, padded to 12
   // The bottom row comes first; its first pixel is (5, 6), blue green red.
-  EXPECT_EQ(static_cast<unsigned char>(bytes[pixels_at]), 30);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[pixels_at + 1]), 20);
-  EXPECT_EQ(static_cast<unsigned char>(bytes[pixels_at + 2]), 10);
-  std::filesystem::remove_all(folder);
+  EXPECT_EQ(file.bytes.substr(file.pixels_at, 3), "\x1e\x14\x0a");
 }
 
 TEST(Surface, FailedBmpSaveLeavesTheOldFileAndNoTemporary) {
-  auto folder = test::make_temp_folder("bmp_fail");
+  const test::TempFolder folder("bmp_fail");
   Surface surface;
   EXPECT_FALSE(surface.save_bmp(QString::fromStdString((folder / "missing" / "a.bmp").string()), 1,
                                 1, 10, 10));
   EXPECT_FALSE(
       surface.save_bmp(QString::fromStdString((folder / "b.bmp").string()), 10, 10, 9, 10));
-  EXPECT_TRUE(std::filesystem::is_empty(folder));
-  std::filesystem::remove_all(folder);
+  EXPECT_TRUE(std::filesystem::is_empty(folder.path()));
 }
 
 TEST(Surface, TextLinesGoDownAndScrollAtTheBottom) {

@@ -8,43 +8,16 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
-#include <QTimer>
-#include <deque>
-#include <functional>
 
 #include "display/errors.h"
 #include "platform/window_platform.h"
+#include "support/window_person.h"
 
 namespace ba {
 namespace {
 
-// Plays the person at the keyboard and the mouse: one action for every wait
-// the program starts, in order.
-class FakeUser {
- public:
-  explicit FakeUser(WindowPlatform& platform) : platform_(platform) {
-    platform.set_wait_observer([this] {
-      ASSERT_FALSE(actions_.empty()) << "the program waits for more than the test gives";
-      auto action = std::move(actions_.front());
-      actions_.pop_front();
-      QTimer::singleShot(0, [action] { action(); });
-    });
-  }
-  ~FakeUser() { platform_.set_wait_observer(nullptr); }
-
-  void then(std::function<void()> action) { actions_.push_back(std::move(action)); }
-  void types(int unit, const QString& text) {
-    then([this, unit, text] {
-      SurfaceView& view = platform_.child(unit)->view();
-      QTest::keyClicks(&view, text);
-      QTest::keyClick(&view, Qt::Key_Return);
-    });
-  }
-
- private:
-  WindowPlatform& platform_;
-  std::deque<std::function<void()>> actions_;
-};
+using test::captions;
+using test::Person;
 
 // Presses a button where the person sees `at` in the child's visible area,
 // routed by the window system like a real press.
@@ -54,14 +27,6 @@ void press_in_viewport(WindowPlatform& platform, int unit, QPoint at,
   QWidget& main = platform.main_window();
   QTest::mousePress(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
   QTest::mouseRelease(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
-}
-
-QStringList captions(WindowPlatform& platform) {
-  QStringList shown;
-  for (QMdiSubWindow* child :
-       platform.main_window().mdi_area().subWindowList(QMdiArea::CreationOrder))
-    shown << child->windowTitle();
-  return shown;
 }
 
 TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
@@ -97,8 +62,8 @@ TEST(WindowMode, WindowMenuShowsACoveredChild) {
 
 TEST(WindowMode, TypedLineWithEchoAndBackspace) {
   WindowPlatform platform;
-  FakeUser user(platform);
-  user.then([&] {
+  Person person(platform);
+  person.then([&] {
     SurfaceView& console = platform.child(console_unit)->view();
     QTest::keyClicks(&console, "21x");
     QTest::keyClick(&console, Qt::Key_Backspace);
@@ -116,8 +81,8 @@ TEST(WindowMode, TypedLineWithEchoAndBackspace) {
 
 TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
   WindowPlatform platform;
-  FakeUser user(platform);
-  user.then([&] {
+  Person person(platform);
+  person.then([&] {
     SurfaceView& view = platform.child(console_unit)->view();
     EXPECT_TRUE(view.inputMethodQuery(Qt::ImEnabled).toBool());
     QInputMethodEvent composing(QString::fromUtf8("ひょうじ"), {});
@@ -133,9 +98,9 @@ TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
 
 TEST(WindowMode, InputGoesToTheWindowReadFromAndConsoleReadsKeepTheActiveWindow) {
   WindowPlatform platform;
-  FakeUser user(platform);
+  Person person(platform);
   platform.open_window(12);
-  user.then([&] {
+  person.then([&] {
     EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(console_unit));
     EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(console_unit)->view());
     // Keys typed into the graphics window meanwhile are not the console's answer.
@@ -143,7 +108,7 @@ TEST(WindowMode, InputGoesToTheWindowReadFromAndConsoleReadsKeepTheActiveWindow)
     QTest::keyClicks(&platform.child(console_unit)->view(), "abc");
     QTest::keyClick(&platform.child(console_unit)->view(), Qt::Key_Return);
   });
-  user.types(12, "s");
+  person.types(12, "s");
   EXPECT_EQ(platform.get_line(console_unit), "abc");
   EXPECT_EQ(platform.active_unit(), 12);
   platform.activate_window(12);  // the program reads its answer from the graphics window
@@ -154,11 +119,11 @@ TEST(WindowMode, InputGoesToTheWindowReadFromAndConsoleReadsKeepTheActiveWindow)
 
 TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
   WindowPlatform platform;
-  FakeUser user(platform);
+  Person person(platform);
   platform.open_window(12);
   platform.set_crosshair_cursor();
   EXPECT_EQ(platform.child(12)->view().cursor().shape(), Qt::CrossCursor);
-  user.then([&] {
+  person.then([&] {
     SurfaceView& view = platform.child(12)->view();
     QTest::mouseMove(&view, QPoint(40, 40));
     QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(41, 40));
@@ -171,7 +136,7 @@ TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
   EXPECT_EQ(left.event, mouse_left_down);
   EXPECT_EQ(left.x, 120);
   EXPECT_EQ(left.y, 150);
-  user.then(
+  person.then(
       [&] { QTest::mousePress(&platform.child(12)->view(), Qt::RightButton, {}, QPoint(7, 8)); });
   MouseEvent right = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
   EXPECT_EQ(right.event, mouse_right_down);
@@ -180,7 +145,7 @@ TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
 
 TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
   WindowPlatform platform;
-  FakeUser user(platform);
+  Person person(platform);
   platform.main_window().resize(500, 400);  // smaller than a surface: the child scrolls
   platform.open_window(12);
   ChildWindow& graphics = *platform.child(12);
@@ -189,7 +154,7 @@ TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
   graphics.scroll_area().verticalScrollBar()->setValue(100);
   ASSERT_EQ(graphics.scroll_area().horizontalScrollBar()->value(), 200);
   ASSERT_EQ(graphics.scroll_area().verticalScrollBar()->value(), 100);
-  user.then([&] { press_in_viewport(platform, 12, QPoint(50, 60)); });
+  person.then([&] { press_in_viewport(platform, 12, QPoint(50, 60)); });
   MouseEvent click = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
   EXPECT_EQ(click.x, 250);
   EXPECT_EQ(click.y, 160);
@@ -197,13 +162,13 @@ TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
 
 TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
   WindowPlatform platform;
-  FakeUser user(platform);
+  Person person(platform);
   platform.open_window(12);
   platform.set_colour_rgb(0xFFFF00);  // cyan marker
   platform.move_to(90, 30);
   platform.line_to(90, 269);
   std::uint64_t drawn = platform.surface(12).generation();
-  user.then([&] {
+  person.then([&] {
     platform.main_window().resize(700, 500);
     platform.child(12)->view().repaint();
     QImage shown = platform.child(12)->view().grab().toImage();
@@ -217,8 +182,8 @@ TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
 
 TEST(WindowMode, ClosingTheMainWindowStopsAnyWait) {
   WindowPlatform platform;
-  FakeUser user(platform);
-  user.then([&] { platform.main_window().close(); });
+  Person person(platform);
+  person.then([&] { platform.main_window().close(); });
   EXPECT_THROW(platform.get_line(console_unit), StopRequested);
   // Once asked to stop, no later wait blocks.
   EXPECT_THROW(platform.wait_mouse_event(mouse_left_down), StopRequested);
