@@ -5,21 +5,18 @@
 // accepted, every ectopic beat rejected, each QRST area as the samples give.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/fake_platform.h"
+#include "app/program_runs.h"
+#include "support/bmp_file.h"
 #include "tools/demo_model.h"
 
 namespace ba::demo {
@@ -30,11 +27,6 @@ namespace fs = std::filesystem;
 const DemoModel& model() {
   static const DemoModel m;
   return m;
-}
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> split_lines(const std::string& text, const std::string& end) {
@@ -53,60 +45,38 @@ std::vector<int> numbers_in(const std::string& line) {
   return values;
 }
 
-// One run of beat_analyser --headless in a fresh data folder holding demo.dat;
-// the folder goes when the session does.
-struct Session {
-  Session() = default;
-  Session(Session&& other) noexcept
-      : status(other.status),
-        out(std::move(other.out)),
-        err(std::move(other.err)),
-        folder(std::move(other.folder)) {
-    other.folder.clear();
-  }
-  Session& operator=(Session&&) = delete;
-  ~Session() {
-    std::error_code ignored;
-    if (!folder.empty()) fs::remove_all(folder, ignored);
-  }
-
-  int status = -1;
-  std::string out;  // standard output: console lines and "[Unit N] " window lines
-  std::string err;
-  fs::path folder;
-
-  std::string file(const std::string& name) const { return slurp(folder / name); }
-  std::vector<std::string> out_lines() const { return split_lines(out, "\n"); }
-};
-
 fs::path run_case_folder(const std::string& run_case) {
   return fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / run_case;
 }
 
-Session run_session(const std::string& run_case) {
-  Session s;
-  s.folder = test::make_temp_folder("session");
-  const auto bytes = model().recording_bytes();
-  std::ofstream(s.folder / "demo.dat", std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-  // A script names its own snapshots under {dir}, the session's folder.
-  std::string script = slurp(run_case_folder(run_case) / "input.txt");
-  for (std::size_t at; (at = script.find("{dir}")) != std::string::npos;)
-    script.replace(at, 5, s.folder.string());
-  std::ofstream(s.folder / "input.txt", std::ios::binary) << script;
-  const auto program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
-  const std::string command =
-      "QT_QPA_PLATFORM=offscreen " + program.string() + " --headless --data-dir " +
-      s.folder.string() + " --snapshot-dir " + (s.folder / "snapshots").string() + " < " +
-      (s.folder / "input.txt").string() + " > " + (s.folder / "stdout.txt").string() + " 2> " +
-      (s.folder / "stderr.txt").string();
-  const int raw = std::system(command.c_str());
-  s.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  s.out = slurp(s.folder / "stdout.txt");
-  s.err = slurp(s.folder / "stderr.txt");
-  return s;
-}
+// One run of beat_analyser --headless, driven by the script of a case under
+// tests/runs/, in a fresh data folder holding demo.dat; the folder goes when
+// the session does.
+struct Session {
+  explicit Session(const std::string& run_case) {
+    test::write_demo_recording(folder / "demo.dat");
+    // A script names its own snapshots under {dir}, the session's folder.
+    std::string script = test::read_host_file(run_case_folder(run_case) / "input.txt");
+    for (std::size_t at; (at = script.find("{dir}")) != std::string::npos;)
+      script.replace(at, 5, folder.path().string());
+    const test::Outcome run =
+        test::run_beat_analyser(folder.path(),
+                                "--headless --data-dir '" + folder.path().string() +
+                                    "' --snapshot-dir '" + (folder / "snapshots").string() + "'",
+                                script, "QT_QPA_PLATFORM=offscreen");
+    status = run.status;
+    out = run.out;
+    err = run.err;
+  }
+
+  std::string file(const std::string& name) const { return test::read_host_file(folder / name); }
+  std::vector<std::string> out_lines() const { return split_lines(out, "\n"); }
+
+  test::TempFolder folder{"session"};
+  int status = -1;
+  std::string out;  // standard output: console lines and "[Unit N] " window lines
+  std::string err;
+};
 
 // The fiducial beat-window indices the marking pass printed after its labels.
 struct Fiducials {
@@ -199,42 +169,13 @@ void expect_measured_result(const Session& s) {
           << "beat " << b.r << " lead " << lead;
 }
 
-struct Bmp {
-  int width = 0, height = 0, bits = 0;
-  std::string bytes;
-  std::size_t offset = 0;
-
-  explicit Bmp(std::string data) : bytes(std::move(data)) {
-    if (bytes.size() < 54 || bytes.compare(0, 2, "BM") != 0) return;
-    offset = u32(10);
-    width = static_cast<int>(u32(18));
-    height = static_cast<int>(u32(22));
-    bits = static_cast<int>(static_cast<unsigned char>(bytes[28]) |
-                            static_cast<unsigned char>(bytes[29]) << 8);
-  }
-  std::uint32_t u32(std::size_t at) const {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-  }
-  // Colour (red in the lowest byte) of image pixel (x, y), origin top left;
-  // rows are stored bottom-up, 24 bits each, padded to 4 bytes.
-  std::uint32_t pixel(int x, int y) const {
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-    const std::size_t at = offset + stride * (height - 1 - y) + 3 * x;
-    return static_cast<unsigned char>(bytes[at + 2]) |
-           static_cast<unsigned char>(bytes[at + 1]) << 8 |
-           static_cast<unsigned char>(bytes[at]) << 16;
-  }
-};
-
 constexpr std::uint32_t strip_blue = 208u << 16;  // (0, 0, 208)
 constexpr std::uint32_t white = 0xFFFFFF;
 
 // The strip of a beat at R drawn with its zero line at page pixel (x0, y0):
 // 100 samples of lead 13 from R - 50, clipped to +-1800, one pixel per 32
 // units, positive upward. The page image starts at page pixel (1, 1).
-void expect_strip(const Bmp& page, int r, int x0, int y0) {
+void expect_strip(const test::BmpFile& page, int r, int x0, int y0) {
   for (int i = 1; i <= 100; ++i) {
     const int s = std::clamp<int>(model().sample(21, r + i - 51), -1800, 1800);
     const int row = y0 + static_cast<int>(-s / 32.0);
@@ -243,23 +184,23 @@ void expect_strip(const Bmp& page, int r, int x0, int y0) {
 }
 
 void expect_page_image(const std::string& bytes) {
-  const Bmp page(bytes);
+  const test::BmpFile page(bytes);
   EXPECT_EQ(page.width, 1000);
   EXPECT_EQ(page.height, 750);
   EXPECT_EQ(page.bits, 24);
-  EXPECT_EQ(page.bytes.size(), page.offset + 1000u * 750u * 3u);
+  EXPECT_EQ(page.bytes.size(), page.pixels_at + 1000u * 750u * 3u);
 }
 
 TEST(HeadlessSession, ComputeSaveAndEnd) {
-  const Session s = run_session("demo_compute");
+  const Session s("demo_compute");
   ASSERT_EQ(s.status, 0) << s.err;
-  EXPECT_EQ(s.out, slurp(run_case_folder("demo_compute") / "expected_stdout.txt"));
+  EXPECT_EQ(s.out, test::read_host_file(run_case_folder("demo_compute") / "expected_stdout.txt"));
 
   expect_measured_result(s);
 }
 
 TEST(HeadlessSession, ComputeWithoutPrinting) {
-  const Session s = run_session("demo_compute_no_print");
+  const Session s("demo_compute_no_print");
   ASSERT_EQ(s.status, 0) << s.err;
   expect_measured_result(s);
   EXPECT_FALSE(fs::exists(s.folder / "demost1.bmp"));
@@ -284,7 +225,7 @@ bool read_recognition(const std::string& line, Recognition& record) {
 }
 
 TEST(HeadlessSession, ComputeWritesTheLogRecords) {
-  const Session s = run_session("demo_compute");
+  const Session s("demo_compute");
   ASSERT_EQ(s.status, 0) << s.err;
   const auto log = split_lines(s.file("demostlog.txt"), "\r\n");
   ASSERT_FALSE(log.empty());
@@ -322,12 +263,12 @@ TEST(HeadlessSession, ComputeWritesTheLogRecords) {
 }
 
 TEST(HeadlessSession, ComputeSavesThePrintPage) {
-  const Session s = run_session("demo_compute");
+  const Session s("demo_compute");
   ASSERT_EQ(s.status, 0) << s.err;
   const std::string bytes = s.file("demost1.bmp");
   expect_page_image(bytes);
   EXPECT_FALSE(fs::exists(s.folder / "demost2.bmp"));  // 32 beats fill exactly one page
-  const Bmp page(bytes);
+  const test::BmpFile page(bytes);
   const auto saved = read_result_file(s.file("demost.txt"));
   ASSERT_EQ(saved.size(), 32u);
   expect_strip(page, saved[0].r, 50, 80);     // first column, first row
@@ -342,12 +283,12 @@ TEST(HeadlessSession, ComputeSavesThePrintPage) {
 }
 
 TEST(HeadlessSession, SecondComputeContinuesOnTheNextPage) {
-  const Session s = run_session("demo_compute_twice");
+  const Session s("demo_compute_twice");
   ASSERT_EQ(s.status, 0) << s.err;
   // The 33rd printed beat turned the page: page 1 saved then, page 2 at the end.
   expect_page_image(s.file("demost1.bmp"));
   expect_page_image(s.file("demost2.bmp"));
-  const Bmp first(s.file("demost1.bmp")), second(s.file("demost2.bmp"));
+  const test::BmpFile first(s.file("demost1.bmp")), second(s.file("demost2.bmp"));
   const auto log = s.file("demostlog.txt");
   const int first_r = model().beats().front().r;
   int printed_first = -1;
@@ -364,7 +305,7 @@ TEST(HeadlessSession, SecondComputeContinuesOnTheNextPage) {
 }
 
 TEST(HeadlessSession, ViewAllBeatsThenSave) {
-  const Session s = run_session("demo_view");
+  const Session s("demo_view");
   ASSERT_EQ(s.status, 0) << s.err;
   std::vector<int> shown;
   int captions = 0;
@@ -413,7 +354,7 @@ int blue_pixels(const QImage& image) {
 // Selecting the beat nearest a click on the preview and marking its fiducial
 // points, seen as the person sees it.
 TEST(HeadlessSession, SelectAndMarkABeat) {
-  const Session s = run_session("demo_mark");
+  const Session s("demo_mark");
   ASSERT_EQ(s.status, 0) << s.err;
   const QRgb cyan = qRgb(0, 255, 255);
 

@@ -10,85 +10,30 @@
 #include <QMdiArea>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 #include <cstdlib>
-#include <deque>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <sstream>
 
+#include "app/program_runs.h"
 #include "dialogue/program_state.h"
 #include "display/io.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
-#include "support/fake_platform.h"
-#include "tools/demo_model.h"
+#include "support/qt_application.h"
+#include "support/window_person.h"
 
 namespace ba {
 namespace {
 
 namespace fs = std::filesystem;
 
-// One QApplication for the test program, made before the first test and
-// gone after the last; on Qt's offscreen platform unless the environment
-// names another.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    application_ = std::make_unique<QApplication>(argc_, argv_);
-  }
-  void TearDown() override { application_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "test_app";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<QApplication> application_;
-};
-
+// One QApplication for the whole test program.
 [[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+    ::testing::AddGlobalTestEnvironment(new test::QtApplicationEnvironment);
 
-// The person: one action for every wait the program starts, in order.
-class Person {
- public:
-  explicit Person(WindowPlatform& platform) : platform_(platform) {
-    platform.set_wait_observer([this] {
-      if (actions_.empty()) {
-        ADD_FAILURE() << "the program waits for more than the test gives";
-        QTimer::singleShot(0, [this] { platform_.main_window().close(); });
-        return;
-      }
-      auto action = std::move(actions_.front());
-      actions_.pop_front();
-      QTimer::singleShot(0, [action] { action(); });
-    });
-  }
-  void then(std::function<void()> action) { actions_.push_back(std::move(action)); }
-  void types(int unit, const QString& text) {
-    then([this, unit, text] {
-      SurfaceView& view = platform_.child(unit)->view();
-      QTest::keyClicks(&view, text);
-      QTest::keyClick(&view, Qt::Key_Return);
-    });
-  }
-  bool done() const { return actions_.empty(); }
-
- private:
-  WindowPlatform& platform_;
-  std::deque<std::function<void()>> actions_;
-};
-
-QStringList captions(WindowPlatform& platform) {
-  QStringList shown;
-  for (QMdiSubWindow* child :
-       platform.main_window().mdi_area().subWindowList(QMdiArea::CreationOrder))
-    shown << child->windowTitle();
-  return shown;
-}
+using test::captions;
+using test::Person;
 
 // The first column where row `row` of the image has exactly `colour`, or -1.
 int first_column(const QImage& image, int row, QRgb colour, int from = 0) {
@@ -116,16 +61,11 @@ void take_screenshot(const QString& path) {
 }
 
 TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
-  fs::path folder = test::make_temp_folder("window_session");
-  {
-    const auto bytes = demo::DemoModel().recording_bytes();
-    std::ofstream(folder / "demo.dat", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-  }
+  const test::TempFolder folder("window_session");
+  test::write_demo_recording(folder / "demo.dat");
   WindowPlatform platform;
   HostFileOps files;
-  Io io(platform, DataFolder(folder), files);
+  Io io(platform, DataFolder(folder.path()), files);
   auto state = std::make_unique<ProgramState>();
   Person person(platform);
   int marker_column = -1;
@@ -168,7 +108,6 @@ TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
   EXPECT_TRUE(person.done());
   EXPECT_FALSE(io.log_open());
   EXPECT_TRUE(fs::exists(folder / "demostlog.txt"));
-  fs::remove_all(folder);
 }
 
 // The same session under Xvfb with the window system's own plugin, and a
@@ -176,7 +115,7 @@ TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
 TEST(WindowSession, RealWindowUnderXvfb) {
   if (qEnvironmentVariable("QT_QPA_PLATFORM") == "xcb") GTEST_SKIP() << "already under X";
   if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
-  fs::path folder = test::make_temp_folder("xvfb");
+  const test::TempFolder folder("xvfb");
   fs::path shot = folder / "screen.png";
   std::string command =
       "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb LSAN_OPTIONS=suppressions='" +
@@ -185,8 +124,7 @@ TEST(WindowSession, RealWindowUnderXvfb) {
       "' --gtest_filter=WindowSession.DialogueThenPreviewThenAClickedBeat > '" +
       (folder / "log.txt").string() + "' 2>&1";
   int raw = std::system(command.c_str());
-  std::ifstream log_file(folder / "log.txt");
-  std::string log((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
+  const std::string log = test::read_host_file(folder / "log.txt");
   ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << log;
   QImage screen(QString::fromStdString(shot.string()));
   ASSERT_EQ(screen.size(), QSize(1366, 768)) << log;
@@ -199,7 +137,6 @@ TEST(WindowSession, RealWindowUnderXvfb) {
     }
   EXPECT_GT(markers, 100);
   EXPECT_GT(traces, 100);
-  fs::remove_all(folder);
 }
 
 }  // namespace
