@@ -9,6 +9,7 @@
 #include "compute/messages.h"
 #include "dialogue/program_state.h"
 #include "support/fake_platform.h"
+#include "support/state_setup.h"
 
 namespace ba {
 namespace {
@@ -17,20 +18,6 @@ std::unique_ptr<ProgramState> fresh_state() {
   auto state = std::make_unique<ProgramState>();
   state->conditions.print_flag = 0;
   return state;
-}
-
-void set_fiducials(ProgramState& state, std::int32_t pq, std::int32_t q, std::int32_t t) {
-  state.marking.pq_point = pq;
-  state.marking.q_start = q;
-  state.marking.t_end = t;
-}
-
-// beat_positions as recognition leaves them: latest first, 0 for a rejected one.
-void set_candidates(ProgramState& state, const std::vector<std::int16_t>& latest_first) {
-  state.detection.beat_positions.fill(0);
-  long j = 0;
-  for (std::int16_t position : latest_first) state.detection.beat_positions(++j) = position;
-  state.detection.n_candidates = j;
 }
 
 // Every lead of a beat at R holds amplitude x lead over Q..T and 0 elsewhere,
@@ -43,19 +30,22 @@ void lay_beat(ProgramState& state, std::int32_t r, std::int16_t amplitude) {
 }
 
 TEST(ScaledArea, TruncatesTowardZero) {
-  struct Case {
+  struct Row {
+    const char* what;
     std::int32_t sum, area;
   };
-  for (const Case& c : std::vector<Case>{{0, 0},
-                                         {199, 0},
-                                         {-199, 0},
-                                         {200, 1},
-                                         {-200, -1},
-                                         {-401, -2},
-                                         {401, 2},
-                                         {2'097'120'000, 10'485'600},
-                                         {-2'097'120'000, -10'485'600}})
-    EXPECT_EQ(scaled_area(c.sum), c.area) << "sum " << c.sum;
+  const Row rows[] = {
+      {"nothing", 0, 0},
+      {"just below one unit", 199, 0},
+      {"just above minus one unit", -199, 0},
+      {"one unit", 200, 1},
+      {"minus one unit", -200, -1},
+      {"negative: toward zero, not down", -401, -2},
+      {"positive: down", 401, 2},
+      {"sums beyond single precision", 2'097'120'000, 10'485'600},
+      {"negative sums beyond single precision", -2'097'120'000, -10'485'600},
+  };
+  for (const Row& row : rows) EXPECT_EQ(scaled_area(row.sum), row.area) << row.what;
 }
 
 // The recorder's scaling in single precision, (float)(16 sum) x 0.3125 / 1000
@@ -72,19 +62,17 @@ TEST(ScaledArea, AgreesWithSinglePrecisionScaling) {
 
 TEST(Measurement, RejectedCandidatesLeaveNoGapInTheNumbering) {
   auto state = fresh_state();
-  set_fiducials(*state, 150, 180, 500);  // PQ at R - 50, sum over R - 20 .. R + 300
+  test::set_fiducials(state->marking, 150, 180, 500);  // PQ at R - 50, sum over R - 20 .. R + 300
   lay_beat(*state, 1000, 1);
   lay_beat(*state, 5000, 2);
   lay_beat(*state, 9000, 3);
-  set_candidates(*state, {9000, 0, 5000, 0, 1000});
+  test::set_candidates(state->detection, {9000, 0, 5000, 0, 1000});
   measure_accepted_beats(*state);
 
   const Selection& selection = state->selection;
   ASSERT_EQ(selection.n_accepted, 3);
-  EXPECT_EQ(selection.accepted_beats(1), 1000);
-  EXPECT_EQ(selection.accepted_beats(2), 5000);
-  EXPECT_EQ(selection.accepted_beats(3), 9000);
-  EXPECT_EQ(selection.accepted_beats(4), 0);
+  EXPECT_EQ(test::first_entries(selection.accepted_beats, 4),
+            (std::vector<int>{1000, 5000, 9000, 0}));
   for (std::int32_t b = 1; b <= 3; ++b)
     for (std::int32_t lead : {1, 2, 33, 64})
       EXPECT_EQ(selection.aqrst(lead, b), 321 * b * lead / 200) << "beat " << b << " lead " << lead;
@@ -92,7 +80,7 @@ TEST(Measurement, RejectedCandidatesLeaveNoGapInTheNumbering) {
 
 TEST(Measurement, SingleSampleWhenQStartEqualsTEnd) {
   auto state = fresh_state();
-  set_fiducials(*state, 100, 250, 250);  // PQ at R - 100, Q = T = R + 50
+  test::set_fiducials(state->marking, 100, 250, 250);  // PQ at R - 100, Q = T = R + 50
   const std::int32_t r = 2000;
   struct Case {
     long lead;
@@ -105,7 +93,7 @@ TEST(Measurement, SingleSampleWhenQStartEqualsTEnd) {
     state->recording.sample_matrix(c.lead + 8, r + 50) = c.at_q;
     state->recording.sample_matrix(c.lead + 8, r - 100) = c.at_pq;
   }
-  set_candidates(*state, {r});
+  test::set_candidates(state->detection, {r});
   measure_accepted_beats(*state);
   ASSERT_EQ(state->selection.n_accepted, 1);
   for (const Case& c : cases) EXPECT_EQ(state->selection.aqrst(c.lead, 1), c.area) << c.lead;
@@ -119,10 +107,10 @@ TEST(Measurement, EmptySumGivesZeroAreas) {
   for (const Case& c : std::vector<Case>{{"T end before Q start", 150, 500, 180},
                                          {"points never confirmed", 0, 0, 0}}) {
     auto state = fresh_state();
-    set_fiducials(*state, 150, 180, 500);
+    test::set_fiducials(state->marking, 150, 180, 500);
     lay_beat(*state, 3000, 7);
-    set_fiducials(*state, c.pq, c.q, c.t);
-    set_candidates(*state, {3000});
+    test::set_fiducials(state->marking, c.pq, c.q, c.t);
+    test::set_candidates(state->detection, {3000});
     measure_accepted_beats(*state);
     ASSERT_EQ(state->selection.n_accepted, 1) << c.what;
     for (long lead = 1; lead <= lead_point_count; ++lead)
@@ -132,12 +120,12 @@ TEST(Measurement, EmptySumGivesZeroAreas) {
 
 TEST(Measurement, StartsFromAnEmptySelection) {
   auto state = fresh_state();
-  set_fiducials(*state, 150, 180, 500);
+  test::set_fiducials(state->marking, 150, 180, 500);
   lay_beat(*state, 1000, 1);
   state->selection.n_accepted = 7;
   state->selection.accepted_beats(200) = 12345;
   state->selection.aqrst(64, 200) = 99;
-  set_candidates(*state, {1000});
+  test::set_candidates(state->detection, {1000});
   measure_accepted_beats(*state);
   EXPECT_EQ(state->selection.n_accepted, 1);
   EXPECT_EQ(state->selection.accepted_beats(200), 0);
@@ -147,27 +135,27 @@ TEST(Measurement, StartsFromAnEmptySelection) {
 // A beat can be measured only when its PQ point, Q start and T end all lie in
 // samples 1..32,000.
 TEST(Measurement, BeatsWithPointsOutsideTheRecordingAreLeftOut) {
-  struct Case {
+  struct Row {
+    const char* what;
     std::int16_t r;
     std::int32_t pq, q, t;
     bool measured;
   };
-  const std::vector<Case> cases = {
-      {150, 51, 180, 500, true},         // PQ at sample 1
-      {150, 50, 180, 500, false},        // PQ at sample 0
-      {31900, 150, 180, 300, true},      // T at sample 32,000
-      {31900, 150, 180, 301, false},     // T at sample 32,001
-      {31900, 150, 301, 250, false},     // Q beyond the recording, T before it
-      {31500, 150, 180, 1666, false},    // T clicked far right of the trace
-      {120, 150, 79, 500, false},        // Q before the recording
+  const Row rows[] = {
+      {"PQ at sample 1", 150, 51, 180, 500, true},
+      {"PQ at sample 0", 150, 50, 180, 500, false},
+      {"T at sample 32,000", 31900, 150, 180, 300, true},
+      {"T at sample 32,001", 31900, 150, 180, 301, false},
+      {"Q beyond the recording, T before it", 31900, 150, 301, 250, false},
+      {"T clicked far right of the trace", 31500, 150, 180, 1666, false},
+      {"Q before the recording", 120, 150, 79, 500, false},
   };
-  for (const Case& c : cases) {
+  for (const Row& row : rows) {
     auto state = fresh_state();
-    set_fiducials(*state, c.pq, c.q, c.t);
-    set_candidates(*state, {c.r});
+    test::set_fiducials(state->marking, row.pq, row.q, row.t);
+    test::set_candidates(state->detection, {row.r});
     measure_accepted_beats(*state);
-    EXPECT_EQ(state->selection.n_accepted, c.measured ? 1 : 0)
-        << "R " << c.r << " points " << c.pq << " " << c.q << " " << c.t;
+    EXPECT_EQ(state->selection.n_accepted, row.measured ? 1 : 0) << row.what;
   }
 }
 
@@ -175,8 +163,8 @@ TEST(Measurement, LeftOutBeatIsNamedOnTheConsoleAndInTheLog) {
   test::TestBench bench;
   auto state = fresh_state();
   bench.io.open_log("d:\\data\\map\\abcdefstlog.txt");
-  set_fiducials(*state, 20, 180, 900);  // PQ at R - 180, T at R + 700
-  set_candidates(*state, {31500, 5000, 150});
+  test::set_fiducials(state->marking, 20, 180, 900);  // PQ at R - 180, T at R + 700
+  test::set_candidates(state->detection, {31500, 5000, 150});
   measure_and_print_beats(*state, bench.io);
   bench.io.close_log();
 

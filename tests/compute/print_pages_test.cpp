@@ -13,6 +13,7 @@
 #include "dialogue/program_state.h"
 #include "review/selection.h"
 #include "support/fake_platform.h"
+#include "support/state_setup.h"
 
 namespace ba {
 namespace {
@@ -28,9 +29,7 @@ struct PrintRun {
   PrintRun() {
     build_paths("abcdef", state->paths);
     state->conditions.print_flag = 1;
-    state->marking.pq_point = 150;
-    state->marking.q_start = 180;
-    state->marking.t_end = 500;
+    test::set_fiducials(state->marking, 150, 180, 500);
     bench.io.open_log(state->paths.stlog_path);
     state->print.image_no = 1;
     state->print.print_unit = 14;
@@ -45,11 +44,7 @@ struct PrintRun {
   }
 
   void print_beats(const std::vector<std::int16_t>& earliest_first) {
-    state->detection.beat_positions.fill(0);
-    long j = 0;
-    for (auto it = earliest_first.rbegin(); it != earliest_first.rend(); ++it)
-      state->detection.beat_positions(++j) = *it;
-    state->detection.n_candidates = j;
+    test::set_candidates(state->detection, {earliest_first.rbegin(), earliest_first.rend()});
     clear_selection(state->selection);  // as command c does before it detects
     measure_and_print_beats(*state, bench.io);
   }
@@ -59,7 +54,9 @@ struct PrintRun {
     return bench.read("abcdefstlog.txt");
   }
 
-  std::string host(const std::string& file_name) const { return (bench.folder / file_name).string(); }
+  std::string host(const std::string& file_name) const {
+    return (bench.folder / file_name).string();
+  }
 
   // Strip segments (dark blue) drawn in a window, in order.
   std::vector<test::Segment> strips(int window) const {

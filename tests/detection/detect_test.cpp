@@ -161,7 +161,8 @@ TEST_F(Detection, SortTakesTheLastOfEqualValuesAndKeepsDuplicates) {
   const std::int16_t listed[] = {5, 900, 5, 0, 31, 900};
   for (int i = 0; i < 6; ++i) d->r_positions(i + 1) = listed[i];
   sort_and_count();
-  EXPECT_EQ(test::first_entries(d->beat_positions, 7), (std::vector<int>{900, 900, 31, 5, 5, 0, 0}));
+  EXPECT_EQ(test::first_entries(d->beat_positions, 7),
+            (std::vector<int>{900, 900, 31, 5, 5, 0, 0}));
   EXPECT_EQ(d->n_candidates, 5);
 }
 

@@ -3,6 +3,7 @@
 // that start in the middle of a session: the candidate list after
 // recognition and the confirmed fiducial points.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -21,11 +22,11 @@ inline void set_candidates(DetectionState& detection,
   detection.n_candidates = static_cast<std::int32_t>(j);
 }
 
-// The first `count` entries of a candidate list, for comparing whole lists.
-inline std::vector<int> first_entries(const Array1<std::int16_t, candidate_slots>& list,
-                                      int count) {
+// The first `count` entries of a list of positions, for comparing whole lists.
+template <typename T, std::size_t N>
+std::vector<int> first_entries(const Array1<T, N>& list, int count) {
   std::vector<int> entries;
-  for (long j = 1; j <= count; ++j) entries.push_back(list(j));
+  for (long j = 1; j <= count; ++j) entries.push_back(static_cast<int>(list(j)));
   return entries;
 }
 
