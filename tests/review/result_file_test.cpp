@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,16 +14,10 @@
 #include "display/textform.h"
 #include "review/messages.h"
 #include "review/selection.h"
-#include "support/fake_platform.h"
+#include "support/display_bench.h"
 
 namespace ba {
 namespace {
-
-std::unique_ptr<ProgramState> state_with_paths() {
-  auto state = std::make_unique<ProgramState>();
-  build_paths("abcdef", state->paths);
-  return state;
-}
 
 // Beat b at 1000 b + 200, lead areas of both signs and growing magnitude.
 void fill_selection(Selection& selection, std::int32_t n) {
@@ -33,26 +27,6 @@ void fill_selection(Selection& selection, std::int32_t n) {
     for (long lead = 1; lead <= lead_point_count; ++lead)
       selection.aqrst(lead, b) = static_cast<std::int32_t>((lead % 2 ? -1 : 1) * lead * lead * b);
   }
-}
-
-std::string field(std::int32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%12d", value);
-  return text;
-}
-
-// The expected file, built value by value: 12-character fields, six per
-// line, each line ended by CRLF.
-std::string expected_file(const Selection& selection) {
-  std::string bytes = field(selection.n_accepted) + "\r\n";
-  for (long b = 1; b <= selection.n_accepted; ++b) {
-    bytes += field(selection.accepted_beats(b)) + "\r\n";
-    for (long lead = 1; lead <= lead_point_count; ++lead) {
-      bytes += field(selection.aqrst(lead, b));
-      if (lead % 6 == 0 || lead == lead_point_count) bytes += "\r\n";
-    }
-  }
-  return bytes;
 }
 
 std::vector<std::string> split_lines(const std::string& bytes) {
@@ -65,48 +39,73 @@ std::vector<std::string> split_lines(const std::string& bytes) {
   return lines;
 }
 
-TEST(ResultFile, ThreeBeatsGiveThirtySevenLinesOfExactWidths) {
-  test::TestBench bench;
-  auto state = state_with_paths();
-  fill_selection(state->selection, 3);
-  state->selection.aqrst(64, 3) = INT_MIN;  // widest field: a blank still leads
-  state->selection.aqrst(1, 2) = INT_MAX;
-  const std::string expected = expected_file(state->selection);
-  bench.platform.typed_lines = {"y"};
-  save_selection(*state, bench.io);
+// Command d for recording abcdef, with a selection of `beats` beats.
+struct SaveRun {
+  test::DisplayBench bench{"abcdef"};
+  ProgramState& state = *bench.state;
 
-  const std::string bytes = bench.read("abcdefst.txt");
-  EXPECT_EQ(bytes, expected);
-  const auto lines = split_lines(bytes);
+  explicit SaveRun(std::int32_t beats) { fill_selection(state.selection, beats); }
+
+  void save(const char* answer) { save_with(answer, bench.io); }
+  void save_with(const char* answer, Io& io) {
+    bench.type({answer});
+    save_selection(state, io);
+  }
+  std::string result_file() const { return bench.read("abcdefst.txt"); }
+  void earlier_result_file() const {
+    std::ofstream(bench.folder / "abcdefst.txt", std::ios::binary) << "earlier results\r\n";
+  }
+  std::vector<std::string> window() const { return bench.platform.lines_of(graphics_unit); }
+};
+
+TEST(ResultFile, OneBeatExactBytes) {
+  SaveRun run(1);
+  run.save("y");
+  EXPECT_EQ(run.result_file(),
+            "           1\r\n"
+            "        1200\r\n"
+            "          -1           4          -9          16         -25          36\r\n"
+            "         -49          64         -81         100        -121         144\r\n"
+            "        -169         196        -225         256        -289         324\r\n"
+            "        -361         400        -441         484        -529         576\r\n"
+            "        -625         676        -729         784        -841         900\r\n"
+            "        -961        1024       -1089        1156       -1225        1296\r\n"
+            "       -1369        1444       -1521        1600       -1681        1764\r\n"
+            "       -1849        1936       -2025        2116       -2209        2304\r\n"
+            "       -2401        2500       -2601        2704       -2809        2916\r\n"
+            "       -3025        3136       -3249        3364       -3481        3600\r\n"
+            "       -3721        3844       -3969        4096\r\n");
+  EXPECT_EQ(run.window().back(), std::string(" ") + review_text::saved);
+}
+
+TEST(ResultFile, ThreeBeatsGiveThirtySevenLinesOfExactWidths) {
+  SaveRun run(3);
+  run.state.selection.aqrst(64, 3) = INT_MIN;  // widest field: a blank still leads
+  run.state.selection.aqrst(1, 2) = INT_MAX;
+  run.save("y");
+
+  const auto lines = split_lines(run.result_file());
   ASSERT_EQ(lines.size(), 37u);
   EXPECT_EQ(lines[0], "           3");
   EXPECT_EQ(lines[1], "        1200");
   EXPECT_EQ(lines[13], "        2200");
   EXPECT_EQ(lines[25], "        3200");
-  EXPECT_EQ(lines[2].substr(0, 24), "          -1           4");
-  EXPECT_EQ(lines[12].size(), 48u);
-  EXPECT_EQ(lines[36].substr(36), " -2147483648");
   EXPECT_EQ(lines[14].substr(0, 12), "  2147483647");
+  EXPECT_EQ(lines[26].substr(0, 24), "          -3          12");
+  EXPECT_EQ(lines[36], "      -11163       11532      -11907 -2147483648");
 }
 
-TEST(ResultFile, EmptySelectionWritesTheSingleLineZero) {
-  test::TestBench bench;
-  auto state = state_with_paths();
-  bench.write("abcdefst.txt", "earlier results\r\n");
-  bench.platform.typed_lines = {"y"};
-  save_selection(*state, bench.io);
-  EXPECT_EQ(bench.read("abcdefst.txt"), "           0\r\n");
-  EXPECT_EQ(bench.platform.lines_of(graphics_unit).back(), std::string(" ") + review_text::saved);
+TEST(ResultFile, EmptySelectionReplacesTheFileWithTheSingleLineZero) {
+  SaveRun run(0);
+  run.earlier_result_file();
+  run.save("y");
+  EXPECT_EQ(run.result_file(), "           0\r\n");
 }
 
 TEST(SaveSelection, AsksWithTheCountAndThePaddedPath) {
-  test::TestBench bench;
-  auto state = state_with_paths();
-  fill_selection(state->selection, 5);
-  bench.platform.typed_lines = {"n"};
-  save_selection(*state, bench.io);
-
-  const auto shown = bench.platform.lines_of(graphics_unit);
+  SaveRun run(5);
+  run.save("n");
+  const auto shown = run.window();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], std::string(" 選択心拍は           5 拍です。"));
   EXPECT_EQ(sjis_width(shown[0]), 32u);
@@ -116,40 +115,38 @@ TEST(SaveSelection, AsksWithTheCountAndThePaddedPath) {
 }
 
 TEST(SaveSelection, OnlyTheSingleLetterYSavesAndEveryAnswerEmpties) {
-  struct Case {
+  struct Row {
+    const char* what;
     const char* typed;
     bool saves;
   };
-  for (const Case& c : std::vector<Case>{{"y", true},
-                                         {"Y", true},
-                                         {"   y and more words", true},
-                                         {"yes", false},
-                                         {"n", false},
-                                         {"N", false},
-                                         {"", false},
-                                         {"yy", false}}) {
-    test::TestBench bench;
-    auto state = state_with_paths();
-    fill_selection(state->selection, 2);
-    bench.platform.typed_lines = {c.typed};
-    save_selection(*state, bench.io);
-
-    EXPECT_EQ(bench.read("abcdefst.txt").empty(), !c.saves) << "answer \"" << c.typed << "\"";
-    EXPECT_EQ(bench.platform.lines_of(graphics_unit).size(), c.saves ? 3u : 2u) << c.typed;
-    EXPECT_EQ(state->selection.n_accepted, 0) << c.typed;
-    EXPECT_EQ(state->selection.accepted_beats(2), 0) << c.typed;
-    EXPECT_EQ(state->selection.aqrst(64, 2), 0) << c.typed;
+  const Row rows[] = {
+      {"lower case", "y", true},
+      {"upper case", "Y", true},
+      {"the first word after blanks", "   y and more words", true},
+      {"a longer word", "yes", false},
+      {"a doubled letter", "yy", false},
+      {"no", "n", false},
+      {"upper-case no", "N", false},
+      {"an empty line", "", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SaveRun run(2);
+    run.save(row.typed);
+    EXPECT_EQ(run.result_file().empty(), !row.saves);
+    EXPECT_EQ(run.window().size(), row.saves ? 3u : 2u);
+    EXPECT_EQ(run.state.selection.n_accepted, 0);
+    EXPECT_EQ(run.state.selection.accepted_beats(2), 0);
+    EXPECT_EQ(run.state.selection.aqrst(64, 2), 0);
   }
 }
 
 TEST(SaveSelection, SecondSaveFindsNoBeats) {
-  test::TestBench bench;
-  auto state = state_with_paths();
-  fill_selection(state->selection, 2);
-  bench.platform.typed_lines = {"y", "y"};
-  save_selection(*state, bench.io);
-  save_selection(*state, bench.io);
-  EXPECT_EQ(bench.read("abcdefst.txt"), "           0\r\n");
+  SaveRun run(2);
+  run.save("y");
+  run.save("y");
+  EXPECT_EQ(run.result_file(), "           0\r\n");
 }
 
 // A file layer whose result-file writes fail, like a full disk or a file
@@ -163,28 +160,24 @@ class FailingWrites : public HostFileOps {
 };
 
 TEST(SaveSelection, FailedWriteKeepsTheOldFileAndTheSelection) {
-  test::TestBench bench;
+  SaveRun run(2);
   FailingWrites failing;
-  Io io(bench.platform, DataFolder(bench.folder), failing);
-  auto state = state_with_paths();
-  fill_selection(state->selection, 2);
-  bench.write("abcdefst.txt", "earlier results\r\n");
-  bench.platform.typed_lines = {"y"};
-  save_selection(*state, io);
+  Io failing_io(run.bench.platform, DataFolder(run.bench.folder), failing);
+  run.earlier_result_file();
+  run.save_with("y", failing_io);
 
-  EXPECT_EQ(bench.read("abcdefst.txt"), "earlier results\r\n");
-  EXPECT_EQ(state->selection.n_accepted, 2);
-  EXPECT_EQ(state->selection.accepted_beats(2), 2200);
-  EXPECT_EQ(state->selection.aqrst(64, 2), 64 * 64 * 2);
+  EXPECT_EQ(run.result_file(), "earlier results\r\n");
+  EXPECT_EQ(run.state.selection.n_accepted, 2);
+  EXPECT_EQ(run.state.selection.accepted_beats(2), 2200);
+  EXPECT_EQ(run.state.selection.aqrst(64, 2), 64 * 64 * 2);
   const std::string failure = std::string(" ") + review_text::save_failed;
-  EXPECT_EQ(bench.platform.lines_of(graphics_unit).back(), failure);
-  EXPECT_EQ(bench.platform.lines_of(console_unit).front(), failure);
+  EXPECT_EQ(run.window().back(), failure);
+  EXPECT_EQ(run.bench.platform.lines_of(console_unit).front(), failure);
 
   // Once the file can be written again, the kept selection is saved.
-  bench.platform.typed_lines = {"y"};
-  save_selection(*state, bench.io);
-  EXPECT_EQ(split_lines(bench.read("abcdefst.txt")).size(), 25u);
-  EXPECT_EQ(state->selection.n_accepted, 0);
+  run.save("y");
+  EXPECT_EQ(split_lines(run.result_file()).size(), 25u);
+  EXPECT_EQ(run.state.selection.n_accepted, 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "review/messages.h"
 #include "review/selection.h"
 #include "support/fake_platform.h"
+#include "support/state_setup.h"
 
 namespace ba {
 namespace {
@@ -30,16 +31,12 @@ struct Review {
     state->geometry.marker_y(1) = state->geometry.plot_y0;
     state->geometry.marker_y(2) = state->geometry.plot_y1;
     for (long i = 1; i <= max_span; ++i) state->detection.time_axis(i) = static_cast<float>(i);
-    state->marking.pq_point = 150;
-    state->marking.q_start = 180;
-    state->marking.t_end = 500;
+    test::set_fiducials(state->marking, 150, 180, 500);
     bench.platform.activate_window(graphics_unit);
   }
 
   void candidates(const std::vector<std::int16_t>& latest_first) {
-    long j = 0;
-    for (std::int16_t position : latest_first) state->detection.beat_positions(++j) = position;
-    state->detection.n_candidates = j;
+    test::set_candidates(state->detection, latest_first);
   }
 
   void clicks(int count) {
@@ -49,6 +46,7 @@ struct Review {
   }
 };
 
+// Console and caption lines are 42 characters each.
 TEST(ViewAllBeats, ShowsAcceptedBeatsInTimeOrderOnePerClick) {
   Review review;
   review.candidates({2790, 0, 1850, 900});
@@ -57,9 +55,7 @@ TEST(ViewAllBeats, ShowsAcceptedBeatsInTimeOrderOnePerClick) {
 
   const Selection& selection = review.state->selection;
   ASSERT_EQ(selection.n_accepted, 3);
-  EXPECT_EQ(selection.accepted_beats(1), 900);
-  EXPECT_EQ(selection.accepted_beats(2), 1850);
-  EXPECT_EQ(selection.accepted_beats(3), 2790);
+  EXPECT_EQ(test::first_entries(selection.accepted_beats, 3), (std::vector<int>{900, 1850, 2790}));
   EXPECT_EQ(review.bench.platform.lines_of(console_unit),
             (std::vector<std::string>{" CLEARSCREE    900         900           1",
                                       " CLEARSCREE   1850        1850           2",
@@ -77,19 +73,6 @@ TEST(ViewAllBeats, EveryBeatWaitsForItsOwnClick) {
   review.candidates({2790, 1850, 900});
   review.clicks(2);
   EXPECT_THROW(review_accepted_beats(*review.state, review.bench.io), ScriptProblem);
-}
-
-TEST(ViewAllBeats, LinesAreFortyTwoCharactersForABeatAt1234) {
-  Review review;
-  review.candidates({1234});
-  review.clicks(1);
-  review_accepted_beats(*review.state, review.bench.io);
-  const std::string console = review.bench.platform.lines_of(console_unit).at(0);
-  const std::string caption = review.bench.platform.lines_of(graphics_unit).at(0);
-  EXPECT_EQ(console, " CLEARSCREE   1234        1234           1");
-  EXPECT_EQ(caption, " Displyed beat   1.234000     :  Click !  ");
-  EXPECT_EQ(console.size(), 42u);
-  EXPECT_EQ(caption.size(), 42u);
 }
 
 // Each clear precedes its beat's drawing and caption, so a beat is shown alone.
