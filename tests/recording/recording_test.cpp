@@ -108,11 +108,6 @@ TEST_F(LoadRecording, MissingFileIsAnOpenFailureAndIsNotCreated) {
   EXPECT_TRUE(std::filesystem::is_empty(bench.folder));
 }
 
-TEST_F(LoadRecording, FolderIsAnOpenFailure) {
-  std::filesystem::create_directory(bench.folder / "abc.dat");
-  EXPECT_EQ(failure_of_load(), IoFailure::Kind::open);
-}
-
 TEST_F(LoadRecording, ShortFileEndsTheRunWithoutPartialUse) {
   bench.write("abc.dat", std::string(recording_bytes - 1, '\x01'));
   EXPECT_EQ(failure_of_load(), IoFailure::Kind::end_of_file);
