@@ -74,16 +74,27 @@ double deepest_fall(int from, int to) {
 TEST(DemoRecording, FileIsBigEndianFramesOfTheModelSamples) {
   const auto bytes = model().recording_bytes();
   ASSERT_EQ(bytes.size(), 4608000u);
-  struct Case {
+  const int r = model().beats().front().r;
+  struct Row {
+    const char* what;
     int c, t;
   };
-  const int r = model().beats().front().r;
-  for (const Case& k : {Case{1, 1}, Case{72, 1}, Case{1, 2}, Case{21, r}, Case{31, r + 20},
-                        Case{45, 16000}, Case{9, 32000}, Case{72, 32000}}) {
-    const std::size_t at = 144 * (k.t - 1) + 2 * (k.c - 1);
+  const Row rows[] = {
+      {"first channel of the first frame", 1, 1},
+      {"last channel of the first frame", 72, 1},
+      {"the second frame", 1, 2},
+      {"the first R peak on lead 13", 21, r},
+      {"after the R peak on lead 23", 31, r + 20},
+      {"the middle of the recording", 45, 16000},
+      {"first lead of the last frame", 9, 32000},
+      {"the last two bytes", 72, 32000},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::size_t at = 144 * (row.t - 1) + 2 * (row.c - 1);
     int word = 256 * bytes[at] + bytes[at + 1];
     if (word >= 32768) word -= 65536;
-    EXPECT_EQ(word, model().sample(k.c, k.t)) << "channel " << k.c << " position " << k.t;
+    EXPECT_EQ(word, model().sample(row.c, row.t));
   }
   // An R peak on lead 13 is a large positive sample, so both bytes matter.
   EXPECT_GT(model().sample(21, r), 600);
