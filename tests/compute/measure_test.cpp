@@ -14,20 +14,33 @@
 namespace ba {
 namespace {
 
-std::unique_ptr<ProgramState> fresh_state() {
-  auto state = std::make_unique<ProgramState>();
-  state->conditions.print_flag = 0;
-  return state;
-}
+// A recording measured with printing off and the fiducial points given.
+struct MeasureRun {
+  std::unique_ptr<ProgramState> state = std::make_unique<ProgramState>();
 
-// Every lead of a beat at R holds amplitude x lead over Q..T and 0 elsewhere,
-// so its area sum is (T - Q + 1) x amplitude x lead.
-void lay_beat(ProgramState& state, std::int32_t r, std::int16_t amplitude) {
-  const MarkingState& marks = state.marking;
-  for (std::int32_t t = r + marks.q_start - 200; t <= r + marks.t_end - 200; ++t)
-    for (long lead = 1; lead <= lead_point_count; ++lead)
-      state.recording.sample_matrix(lead + 8, t) = static_cast<std::int16_t>(amplitude * lead);
-}
+  MeasureRun(std::int32_t pq_point, std::int32_t q_start, std::int32_t t_end) {
+    state->conditions.print_flag = 0;
+    test::set_fiducials(state->marking, pq_point, q_start, t_end);
+  }
+
+  // Every lead of a beat at R holds amplitude x lead over Q..T and 0
+  // elsewhere, so its area sum is (T - Q + 1) x amplitude x lead.
+  void lay_beat(std::int32_t r, std::int16_t amplitude) {
+    const MarkingState& marks = state->marking;
+    for (std::int32_t t = r + marks.q_start - 200; t <= r + marks.t_end - 200; ++t)
+      for (long lead = 1; lead <= lead_point_count; ++lead)
+        sample(lead, t) = static_cast<std::int16_t>(amplitude * lead);
+  }
+  std::int16_t& sample(long lead, std::int32_t t) {
+    return state->recording.sample_matrix(lead + 8, t);
+  }
+
+  const Selection& measure(const std::vector<std::int16_t>& latest_first) {
+    test::set_candidates(state->detection, latest_first);
+    measure_accepted_beats(*state);
+    return state->selection;
+  }
+};
 
 TEST(ScaledArea, TruncatesTowardZero) {
   struct Row {
@@ -61,15 +74,11 @@ TEST(ScaledArea, AgreesWithSinglePrecisionScaling) {
 }
 
 TEST(Measurement, RejectedCandidatesLeaveNoGapInTheNumbering) {
-  auto state = fresh_state();
-  test::set_fiducials(state->marking, 150, 180, 500);  // PQ at R - 50, sum over R - 20 .. R + 300
-  lay_beat(*state, 1000, 1);
-  lay_beat(*state, 5000, 2);
-  lay_beat(*state, 9000, 3);
-  test::set_candidates(state->detection, {9000, 0, 5000, 0, 1000});
-  measure_accepted_beats(*state);
-
-  const Selection& selection = state->selection;
+  MeasureRun run(150, 180, 500);  // PQ at R - 50, sum over R - 20 .. R + 300
+  run.lay_beat(1000, 1);
+  run.lay_beat(5000, 2);
+  run.lay_beat(9000, 3);
+  const Selection& selection = run.measure({9000, 0, 5000, 0, 1000});
   ASSERT_EQ(selection.n_accepted, 3);
   EXPECT_EQ(test::first_entries(selection.accepted_beats, 4),
             (std::vector<int>{1000, 5000, 9000, 0}));
@@ -79,8 +88,7 @@ TEST(Measurement, RejectedCandidatesLeaveNoGapInTheNumbering) {
 }
 
 TEST(Measurement, SingleSampleWhenQStartEqualsTEnd) {
-  auto state = fresh_state();
-  test::set_fiducials(state->marking, 100, 250, 250);  // PQ at R - 100, Q = T = R + 50
+  MeasureRun run(100, 250, 250);  // PQ at R - 100, Q = T = R + 50
   const std::int32_t r = 2000;
   struct Case {
     long lead;
@@ -90,13 +98,12 @@ TEST(Measurement, SingleSampleWhenQStartEqualsTEnd) {
   const std::vector<Case> cases = {
       {1, 400, 0, 2}, {2, 0, 401, -2}, {3, 199, 0, 0}, {4, -5, 194, 0}, {5, 300, 100, 1}};
   for (const Case& c : cases) {
-    state->recording.sample_matrix(c.lead + 8, r + 50) = c.at_q;
-    state->recording.sample_matrix(c.lead + 8, r - 100) = c.at_pq;
+    run.sample(c.lead, r + 50) = c.at_q;
+    run.sample(c.lead, r - 100) = c.at_pq;
   }
-  test::set_candidates(state->detection, {r});
-  measure_accepted_beats(*state);
-  ASSERT_EQ(state->selection.n_accepted, 1);
-  for (const Case& c : cases) EXPECT_EQ(state->selection.aqrst(c.lead, 1), c.area) << c.lead;
+  const Selection& selection = run.measure({static_cast<std::int16_t>(r)});
+  ASSERT_EQ(selection.n_accepted, 1);
+  for (const Case& c : cases) EXPECT_EQ(selection.aqrst(c.lead, 1), c.area) << c.lead;
 }
 
 TEST(Measurement, EmptySumGivesZeroAreas) {
@@ -106,30 +113,27 @@ TEST(Measurement, EmptySumGivesZeroAreas) {
   };
   for (const Case& c : std::vector<Case>{{"T end before Q start", 150, 500, 180},
                                          {"points never confirmed", 0, 0, 0}}) {
-    auto state = fresh_state();
-    test::set_fiducials(state->marking, 150, 180, 500);
-    lay_beat(*state, 3000, 7);
-    test::set_fiducials(state->marking, c.pq, c.q, c.t);
-    test::set_candidates(state->detection, {3000});
-    measure_accepted_beats(*state);
-    ASSERT_EQ(state->selection.n_accepted, 1) << c.what;
+    MeasureRun run(150, 180, 500);
+    run.lay_beat(3000, 7);
+    test::set_fiducials(run.state->marking, c.pq, c.q, c.t);
+    const Selection& selection = run.measure({3000});
+    ASSERT_EQ(selection.n_accepted, 1) << c.what;
     for (long lead = 1; lead <= lead_point_count; ++lead)
-      EXPECT_EQ(state->selection.aqrst(lead, 1), 0) << c.what << " lead " << lead;
+      EXPECT_EQ(selection.aqrst(lead, 1), 0) << c.what << " lead " << lead;
   }
 }
 
 TEST(Measurement, StartsFromAnEmptySelection) {
-  auto state = fresh_state();
-  test::set_fiducials(state->marking, 150, 180, 500);
-  lay_beat(*state, 1000, 1);
-  state->selection.n_accepted = 7;
-  state->selection.accepted_beats(200) = 12345;
-  state->selection.aqrst(64, 200) = 99;
-  test::set_candidates(state->detection, {1000});
-  measure_accepted_beats(*state);
-  EXPECT_EQ(state->selection.n_accepted, 1);
-  EXPECT_EQ(state->selection.accepted_beats(200), 0);
-  EXPECT_EQ(state->selection.aqrst(64, 200), 0);
+  MeasureRun run(150, 180, 500);
+  run.lay_beat(1000, 1);
+  Selection& earlier = run.state->selection;
+  earlier.n_accepted = 7;
+  earlier.accepted_beats(200) = 12345;
+  earlier.aqrst(64, 200) = 99;
+  const Selection& selection = run.measure({1000});
+  EXPECT_EQ(selection.n_accepted, 1);
+  EXPECT_EQ(selection.accepted_beats(200), 0);
+  EXPECT_EQ(selection.aqrst(64, 200), 0);
 }
 
 // A beat can be measured only when its PQ point, Q start and T end all lie in
@@ -151,25 +155,22 @@ TEST(Measurement, BeatsWithPointsOutsideTheRecordingAreLeftOut) {
       {"Q before the recording", 120, 150, 79, 500, false},
   };
   for (const Row& row : rows) {
-    auto state = fresh_state();
-    test::set_fiducials(state->marking, row.pq, row.q, row.t);
-    test::set_candidates(state->detection, {row.r});
-    measure_accepted_beats(*state);
-    EXPECT_EQ(state->selection.n_accepted, row.measured ? 1 : 0) << row.what;
+    MeasureRun run(row.pq, row.q, row.t);
+    EXPECT_EQ(run.measure({row.r}).n_accepted, row.measured ? 1 : 0) << row.what;
   }
 }
 
 TEST(Measurement, LeftOutBeatIsNamedOnTheConsoleAndInTheLog) {
   test::TestBench bench;
-  auto state = fresh_state();
+  MeasureRun run(20, 180, 900);  // PQ at R - 180, T at R + 700
+  ProgramState& state = *run.state;
   bench.io.open_log("d:\\data\\map\\abcdefstlog.txt");
-  test::set_fiducials(state->marking, 20, 180, 900);  // PQ at R - 180, T at R + 700
-  test::set_candidates(state->detection, {31500, 5000, 150});
-  measure_and_print_beats(*state, bench.io);
+  test::set_candidates(state.detection, {31500, 5000, 150});
+  measure_and_print_beats(state, bench.io);
   bench.io.close_log();
 
-  EXPECT_EQ(state->selection.n_accepted, 1);
-  EXPECT_EQ(state->selection.accepted_beats(1), 5000);
+  EXPECT_EQ(state.selection.n_accepted, 1);
+  EXPECT_EQ(state.selection.accepted_beats(1), 5000);
   const std::string text = compute_text::beat_left_out;
   EXPECT_EQ(bench.platform.lines_of(console_unit),
             (std::vector<std::string>{" " + text + "         150", " " + text + "       31500"}));

@@ -95,8 +95,15 @@ struct Recognition : ::testing::Test {
       recognition.template_wave(i) = (*matrix)(channel, reference + i - 26);
   }
 
-  void candidates(const std::vector<std::int16_t>& latest_first) {
+  // Recognises the listed candidates (latest first) against the template.
+  void run(const std::vector<std::int16_t>& latest_first, float threshold = 0.95f) {
     test::set_candidates(*detection, latest_first);
+    recognise(bench.io, *matrix, threshold, *detection, recognition);
+  }
+  // Where a single candidate listed at `listed` ends up: aligned, or 0 when rejected.
+  int aligned(std::int16_t listed, float threshold) {
+    run({listed}, threshold);
+    return detection->beat_positions(1);
   }
 
   std::vector<std::string> log_lines() {
@@ -113,8 +120,7 @@ TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
   lay(6000, 1);   // listed in place
   lay(4993, 1);   // listed 7 samples late
   lay(3000, -1);  // the inverted shape
-  candidates({9000, 6000, 5000, 3000});
-  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  run({9000, 6000, 5000, 3000});
   EXPECT_EQ(test::first_entries(detection->beat_positions, 5),
             (std::vector<int>{9004, 6000, 4993, 0, 0}));
 
@@ -131,18 +137,12 @@ TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
 TEST_F(Recognition, ThresholdIsReachedByEquality) {
   lay(7003, 1);
   (*matrix)(channel, 7003) = static_cast<std::int16_t>((*matrix)(channel, 7003) + 300);
-  candidates({7000});
-  recognise(bench.io, *matrix, 0.0f, *detection, recognition);
+  aligned(7000, 0.0f);
   const float best = recognition.best_corr;
   ASSERT_GT(best, 0.5f);
   ASSERT_LT(best, 1.0f);
-
-  candidates({7000});
-  recognise(bench.io, *matrix, best, *detection, recognition);
-  EXPECT_EQ(detection->beat_positions(1), 7003);
-  candidates({7000});
-  recognise(bench.io, *matrix, std::nextafter(best, 2.0f), *detection, recognition);
-  EXPECT_EQ(detection->beat_positions(1), 0);
+  EXPECT_EQ(aligned(7000, best), 7003);
+  EXPECT_EQ(aligned(7000, std::nextafter(best, 2.0f)), 0);
 }
 
 TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
@@ -150,19 +150,13 @@ TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
   for (int t = 1; t <= 4000; ++t)
     (*matrix)(channel, t) = static_cast<std::int16_t>(shape[static_cast<std::size_t>(t % 10)]);
   take_template();
-  candidates({3000});
-  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  EXPECT_EQ(aligned(3000, 0.95f), 2990);
   EXPECT_EQ(recognition.best_shift, -10);
-  EXPECT_EQ(detection->beat_positions(1), 2990);
 }
 
 TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
-  candidates({12000});
-  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
-  EXPECT_EQ(detection->beat_positions(1), 0);
-  candidates({12000});
-  recognise(bench.io, *matrix, 0.0f, *detection, recognition);
-  EXPECT_EQ(detection->beat_positions(1), 12000);
+  EXPECT_EQ(aligned(12000, 0.95f), 0);
+  EXPECT_EQ(aligned(12000, 0.0f), 12000);
   EXPECT_EQ(recognition.best_corr, 0.0f);
   EXPECT_EQ(recognition.best_shift, 0);
   const auto lines = log_lines();
@@ -172,8 +166,7 @@ TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
 }
 
 TEST_F(Recognition, NoCandidateWritesNothing) {
-  candidates({});
-  recognise(bench.io, *matrix, 0.95f, *detection, recognition);
+  run({});
   EXPECT_TRUE(log_lines().empty());
 }
 
