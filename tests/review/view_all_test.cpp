@@ -24,65 +24,73 @@ namespace {
 // geometry of a preview whose largest amplitude was 1,000.
 struct Review {
   test::TestBench bench;
-  std::unique_ptr<ProgramState> state = std::make_unique<ProgramState>();
+  test::FakePlatform& platform = bench.platform;
+  std::unique_ptr<ProgramState> owned_state = std::make_unique<ProgramState>();
+  ProgramState& state = *owned_state;
 
   Review() {
-    state->geometry.y_scale = 0.4f / 1000.0f;
-    state->geometry.marker_y(1) = state->geometry.plot_y0;
-    state->geometry.marker_y(2) = state->geometry.plot_y1;
-    for (long i = 1; i <= max_span; ++i) state->detection.time_axis(i) = static_cast<float>(i);
-    test::set_fiducials(state->marking, 150, 180, 500);
-    bench.platform.activate_window(graphics_unit);
+    state.geometry.y_scale = 0.4f / 1000.0f;
+    state.geometry.marker_y(1) = state.geometry.plot_y0;
+    state.geometry.marker_y(2) = state.geometry.plot_y1;
+    for (long i = 1; i <= max_span; ++i) state.detection.time_axis(i) = static_cast<float>(i);
+    test::set_fiducials(state.marking, 150, 180, 500);
+    platform.activate_window(graphics_unit);
   }
 
-  void candidates(const std::vector<std::int16_t>& latest_first) {
-    test::set_candidates(state->detection, latest_first);
-  }
-
+  // Clicks of either button, alternating.
   void clicks(int count) {
     for (int c = 0; c < count; ++c)
-      bench.platform.clicks.push_back(c % 2 ? test::FakePlatform::left_click(300)
-                                            : test::FakePlatform::right_click());
+      platform.clicks.push_back(c % 2 ? test::FakePlatform::left_click(300)
+                                      : test::FakePlatform::right_click());
+  }
+
+  // Reviews the listed candidates (latest first), clicking through every beat.
+  void run(const std::vector<std::int16_t>& latest_first) {
+    test::set_candidates(state.detection, latest_first);
+    clicks(static_cast<int>(std::count_if(latest_first.begin(), latest_first.end(),
+                                          [](std::int16_t p) { return p != 0; })));
+    review_accepted_beats(state, bench.io);
+  }
+
+  // A sample of the first displayed lead.
+  std::int16_t& sample(std::int32_t position) {
+    return state.recording.sample_matrix(state.conditions.first_lead, position);
   }
 };
 
 // Console and caption lines are 42 characters each.
 TEST(ViewAllBeats, ShowsAcceptedBeatsInTimeOrderOnePerClick) {
   Review review;
-  review.candidates({2790, 0, 1850, 900});
-  review.clicks(3);
-  review_accepted_beats(*review.state, review.bench.io);
+  review.run({2790, 0, 1850, 900});
 
-  const Selection& selection = review.state->selection;
+  const Selection& selection = review.state.selection;
   ASSERT_EQ(selection.n_accepted, 3);
   EXPECT_EQ(test::first_entries(selection.accepted_beats, 3), (std::vector<int>{900, 1850, 2790}));
-  EXPECT_EQ(review.bench.platform.lines_of(console_unit),
+  EXPECT_EQ(review.platform.lines_of(console_unit),
             (std::vector<std::string>{" CLEARSCREE    900         900           1",
                                       " CLEARSCREE   1850        1850           2",
                                       " CLEARSCREE   2790        2790           3"}));
-  EXPECT_EQ(review.bench.platform.lines_of(graphics_unit),
+  EXPECT_EQ(review.platform.lines_of(graphics_unit),
             (std::vector<std::string>{" Displyed beat  0.9000000     :  Click !  ",
                                       " Displyed beat   1.850000     :  Click !  ",
                                       " Displyed beat   2.790000     :  Click !  "}));
-  EXPECT_TRUE(review.bench.platform.clicks.empty());
-  EXPECT_EQ(review.bench.platform.clears.at(graphics_unit), 3);
+  EXPECT_TRUE(review.platform.clicks.empty());
+  EXPECT_EQ(review.platform.clears.at(graphics_unit), 3);
 }
 
 TEST(ViewAllBeats, EveryBeatWaitsForItsOwnClick) {
   Review review;
-  review.candidates({2790, 1850, 900});
+  test::set_candidates(review.state.detection, {2790, 1850, 900});
   review.clicks(2);
-  EXPECT_THROW(review_accepted_beats(*review.state, review.bench.io), ScriptProblem);
+  EXPECT_THROW(review_accepted_beats(review.state, review.bench.io), ScriptProblem);
 }
 
 // Each clear precedes its beat's drawing and caption, so a beat is shown alone.
 TEST(ViewAllBeats, EachBeatIsDrawnOnAClearedWindowWithItsMarkers) {
   Review review;
-  review.candidates({1850, 900});
-  review.clicks(2);
-  review_accepted_beats(*review.state, review.bench.io);
+  review.run({1850, 900});
 
-  const auto& calls = review.bench.platform.calls;
+  const auto& calls = review.platform.calls;
   const auto second_clear = std::find(std::next(std::find(calls.begin(), calls.end(),
                                                           "clear_window 12")),
                                       calls.end(), "clear_window 12");
@@ -90,7 +98,7 @@ TEST(ViewAllBeats, EachBeatIsDrawnOnAClearedWindowWithItsMarkers) {
   EXPECT_LT(std::find(calls.begin(), calls.end(), "wait_mouse_event 12"), second_clear);
 
   // Per beat: three traces of 1,000 points, then a red PQ marker and two cyan ones.
-  const auto segments = review.bench.platform.segments_of(graphics_unit);
+  const auto segments = review.platform.segments_of(graphics_unit);
   ASSERT_EQ(segments.size(), 2u * (3 * 1000 + 3 * 2));
   auto vertical = [&](std::size_t k) {
     const test::Segment& s = segments[3000 + 2 * k + 1];
@@ -124,15 +132,11 @@ TEST(ViewAllBeats, BaselineIsTheTruncatedMeanAroundThePQPoint) {
   for (const Case& c : cases) {
     Review review;
     const std::int32_t beat_r = 3000;
-    const std::int32_t pq_abs = beat_r + review.state->marking.pq_point - 200;
-    for (int k = 0; k < 5; ++k)
-      review.state->recording.sample_matrix(review.state->conditions.first_lead,
-                                            pq_abs - 2 + k) = c.around[k];
-    review.candidates({static_cast<std::int16_t>(beat_r)});
-    review.clicks(1);
-    review_accepted_beats(*review.state, review.bench.io);
+    const std::int32_t pq_abs = beat_r + review.state.marking.pq_point - 200;
+    for (int k = 0; k < 5; ++k) review.sample(pq_abs - 2 + k) = c.around[k];
+    review.run({static_cast<std::int16_t>(beat_r)});
     // Trace point i shows sample beat_r - 201 + i.
-    EXPECT_EQ(review.state->marking.beat_wave(pq_abs - beat_r + 201, 1), c.at_pq) << c.what;
+    EXPECT_EQ(review.state.marking.beat_wave(pq_abs - beat_r + 201, 1), c.at_pq) << c.what;
   }
 }
 
@@ -140,49 +144,44 @@ TEST(ViewAllBeats, BaselineIsTheTruncatedMeanAroundThePQPoint) {
 // shows 0 before the recording starts.
 TEST(ViewAllBeats, EarlyAndLateBeatsReadNothingOutsideTheRecording) {
   Review early;
-  early.state->marking.pq_point = 52;  // pq_abs 2: baseline over samples 0..4
-  const long lead = early.state->conditions.first_lead;
-  for (std::int32_t p = 1; p <= 4; ++p) early.state->recording.sample_matrix(lead, p) = 10;
-  early.candidates({150});
-  early.clicks(1);
-  review_accepted_beats(*early.state, early.bench.io);
-  EXPECT_EQ(early.state->marking.beat_wave(51, 1), 0.0f);  // sample 0
-  EXPECT_EQ(early.state->marking.beat_wave(52, 1), 2.0f);  // sample 1: 10 - 40 / 5
+  early.state.marking.pq_point = 52;  // pq_abs 2: baseline over samples 0..4
+  for (std::int32_t p = 1; p <= 4; ++p) early.sample(p) = 10;
+  early.run({150});
+  EXPECT_EQ(early.state.marking.beat_wave(51, 1), 0.0f);  // sample 0
+  EXPECT_EQ(early.state.marking.beat_wave(52, 1), 2.0f);  // sample 1: 10 - 40 / 5
 
   Review late;
-  late.state->marking.pq_point = 1100;  // pq_abs 32,800: baseline over 32,798..32,802
-  late.candidates({31900});
-  late.clicks(1);
-  EXPECT_NO_THROW(review_accepted_beats(*late.state, late.bench.io));
-  EXPECT_EQ(late.state->review.baseline, 0);
+  late.state.marking.pq_point = 1100;  // pq_abs 32,800: baseline over 32,798..32,802
+  EXPECT_NO_THROW(late.run({31900}));
+  EXPECT_EQ(late.state.review.baseline, 0);
 }
 
 TEST(ViewAllBeats, RefusedUntilAReferenceBeatIsChosen) {
   Review review;
-  review.state->selection.n_accepted = 1;
-  review.state->selection.accepted_beats(1) = 900;
-  view_all_beats(*review.state, review.bench.io);  // the log is not open: any record would throw
+  review.state.selection.n_accepted = 1;
+  review.state.selection.accepted_beats(1) = 900;
+  view_all_beats(review.state, review.bench.io);  // the log is not open: any record would throw
   const std::string refusal = std::string(" ") + review_text::no_template;
-  EXPECT_EQ(review.bench.platform.lines_of(console_unit), std::vector<std::string>{refusal});
-  EXPECT_EQ(review.bench.platform.lines_of(graphics_unit), std::vector<std::string>{refusal});
-  EXPECT_EQ(review.state->selection.n_accepted, 1);
-  EXPECT_EQ(review.state->selection.accepted_beats(1), 900);
+  EXPECT_EQ(review.platform.lines_of(console_unit), std::vector<std::string>{refusal});
+  EXPECT_EQ(review.platform.lines_of(graphics_unit), std::vector<std::string>{refusal});
+  EXPECT_EQ(review.state.selection.n_accepted, 1);
+  EXPECT_EQ(review.state.selection.accepted_beats(1), 900);
 }
 
 // Entries 151 to 200 too, so that a later save cannot pair the areas of an
 // earlier c run with the beats of this review.
 TEST(ViewAllBeats, ClearsTheWholeSelection) {
   Review review;
-  build_paths("abcdef", review.state->paths);
-  review.bench.io.open_log(review.state->paths.stlog_path);
-  review.state->recognition.corr_lead = review.state->conditions.first_lead;
-  Selection& selection = review.state->selection;
+  build_paths("abcdef", review.state.paths);
+  review.bench.io.open_log(review.state.paths.stlog_path);
+  review.state.recognition.corr_lead = review.state.conditions.first_lead;
+  Selection& selection = review.state.selection;
   selection.n_accepted = 180;
   for (long b = 1; b <= 180; ++b) {
     selection.accepted_beats(b) = static_cast<std::int32_t>(100 * b);
     selection.aqrst(64, b) = 5;
   }
-  view_all_beats(*review.state, review.bench.io);  // a flat recording: nothing accepted
+  view_all_beats(review.state, review.bench.io);  // a flat recording: nothing accepted
   EXPECT_EQ(selection.n_accepted, 0);
   for (long b : {1L, 150L, 151L, 180L, 200L}) {
     EXPECT_EQ(selection.accepted_beats(b), 0) << b;
