@@ -24,16 +24,18 @@ constexpr std::uint32_t strip_colour = rgb(0, 0, 208);
 // open as window 14, the log open.
 struct PrintRun {
   test::TestBench bench;
-  std::unique_ptr<ProgramState> state = std::make_unique<ProgramState>();
+  test::FakePlatform& platform = bench.platform;
+  std::unique_ptr<ProgramState> owned_state = std::make_unique<ProgramState>();
+  ProgramState& state = *owned_state;
 
   PrintRun() {
-    build_paths("abcdef", state->paths);
-    state->conditions.print_flag = 1;
-    test::set_fiducials(state->marking, 150, 180, 500);
-    bench.io.open_log(state->paths.stlog_path);
-    state->print.image_no = 1;
-    state->print.print_unit = 14;
-    page_setup(*state, bench.io);
+    build_paths("abcdef", state.paths);
+    state.conditions.print_flag = 1;
+    test::set_fiducials(state.marking, 150, 180, 500);
+    bench.io.open_log(state.paths.stlog_path);
+    state.print.image_no = 1;
+    state.print.print_unit = 14;
+    page_setup(state, bench.io);
   }
 
   // Accepted candidates in time order, 900 samples apart from 1,000 on.
@@ -44,9 +46,9 @@ struct PrintRun {
   }
 
   void print_beats(const std::vector<std::int16_t>& earliest_first) {
-    test::set_candidates(state->detection, {earliest_first.rbegin(), earliest_first.rend()});
-    clear_selection(state->selection);  // as command c does before it detects
-    measure_and_print_beats(*state, bench.io);
+    test::set_candidates(state.detection, {earliest_first.rbegin(), earliest_first.rend()});
+    clear_selection(state.selection);  // as command c does before it detects
+    measure_and_print_beats(state, bench.io);
   }
 
   std::string log() {
@@ -61,20 +63,20 @@ struct PrintRun {
   // Strip segments (dark blue) drawn in a window, in order.
   std::vector<test::Segment> strips(int window) const {
     std::vector<test::Segment> drawn;
-    for (const auto& segment : bench.platform.segments_of(window))
+    for (const auto& segment : platform.segments_of(window))
       if (segment.colour == strip_colour) drawn.push_back(segment);
     return drawn;
   }
 
   long call_index(const std::string& call) const {
-    const auto& calls = bench.platform.calls;
+    const auto& calls = platform.calls;
     return std::find(calls.begin(), calls.end(), call) - calls.begin();
   }
 };
 
 TEST(PrintPages, PageSetUpWritesTheRecordingNameInThePageHeader) {
   PrintRun run;
-  const auto& platform = run.bench.platform;
+  const test::FakePlatform& platform = run.platform;
   EXPECT_EQ(platform.opened_windows, std::vector<int>{14});
   EXPECT_EQ(platform.background.at(14), rgb(255, 255, 255));
   ASSERT_EQ(platform.texts.size(), 1u);
@@ -85,21 +87,21 @@ TEST(PrintPages, PageSetUpWritesTheRecordingNameInThePageHeader) {
   EXPECT_EQ(name.x, 10);
   EXPECT_EQ(name.y, 10);
   EXPECT_EQ(name.text, "abcdef");
-  EXPECT_EQ(run.state->print.off_x, 50);
-  EXPECT_EQ(run.state->print.off_y, 80);
+  EXPECT_EQ(run.state.print.off_x, 50);
+  EXPECT_EQ(run.state.print.off_y, 80);
 }
 
 TEST(PrintPages, OneBeatIsLabelledDrawnClippedAndSaved) {
   PrintRun run;
   const std::int32_t r = 1523;
-  const long lead = run.state->conditions.first_lead;
-  run.state->recording.sample_matrix(lead, r - 50) = 3200;   // clipped to 1800: 56 up
-  run.state->recording.sample_matrix(lead, r) = -100;        // 3 down
-  run.state->recording.sample_matrix(lead, r + 49) = -5000;  // clipped to -1800: 56 down
-  run.state->recording.sample_matrix(lead, r + 50) = 5000;   // beyond the strip
+  const long lead = run.state.conditions.first_lead;
+  run.state.recording.sample_matrix(lead, r - 50) = 3200;   // clipped to 1800: 56 up
+  run.state.recording.sample_matrix(lead, r) = -100;        // 3 down
+  run.state.recording.sample_matrix(lead, r + 49) = -5000;  // clipped to -1800: 56 down
+  run.state.recording.sample_matrix(lead, r + 50) = 5000;   // beyond the strip
   run.print_beats({static_cast<std::int16_t>(r)});
 
-  const auto& platform = run.bench.platform;
+  const test::FakePlatform& platform = run.platform;
   ASSERT_EQ(platform.texts.size(), 2u);
   EXPECT_EQ(platform.texts[1].window, 14);
   EXPECT_EQ(platform.texts[1].x, 20);
@@ -136,14 +138,14 @@ TEST(PrintPages, FifthBeatStartsTheSecondColumn) {
   EXPECT_NE(log.find(" print on time   4600           5\r\n off_x     50 off_y    520\r\n"),
             std::string::npos)
       << log;
-  EXPECT_EQ(run.state->print.off_x, 155);
-  EXPECT_EQ(run.state->print.off_y, 190);
+  EXPECT_EQ(run.state.print.off_x, 155);
+  EXPECT_EQ(run.state.print.off_y, 190);
 }
 
 TEST(PrintPages, ThirtyThirdBeatTurnsThePage) {
   PrintRun run;
   run.print_count(33);
-  const auto& platform = run.bench.platform;
+  const test::FakePlatform& platform = run.platform;
   EXPECT_EQ(platform.opened_windows, (std::vector<int>{14, 15}));
   EXPECT_EQ(platform.saved_images,
             (std::vector<std::string>{run.host("abcdefst1.bmp"), run.host("abcdefst2.bmp")}));
@@ -156,8 +158,8 @@ TEST(PrintPages, ThirtyThirdBeatTurnsThePage) {
   // Page 1 is saved full, before page 2 opens; page 2 at the end.
   EXPECT_LT(run.call_index("save_image 14 1 1 1000 750"), run.call_index("open_window 15"));
   EXPECT_LT(run.call_index("open_window 15"), run.call_index("save_image 15 1 1 1000 750"));
-  EXPECT_EQ(run.state->print.image_no, 2);
-  EXPECT_EQ(run.state->print.print_unit, 15);
+  EXPECT_EQ(run.state.print.image_no, 2);
+  EXPECT_EQ(run.state.print.print_unit, 15);
   // The new page carries its own header.
   EXPECT_EQ(std::count_if(platform.texts.begin(), platform.texts.end(),
                           [](const test::TextDrawn& t) { return t.text == "abcdef"; }),
@@ -166,14 +168,14 @@ TEST(PrintPages, ThirtyThirdBeatTurnsThePage) {
 
 TEST(PrintPages, SixthPageIsSavedBesideTheFirstFive) {
   PrintRun run;
-  run.state->print.image_no = 5;
-  run.state->print.print_unit = 18;
-  run.state->print.off_x = 785;  // page 5 is full
-  run.state->print.off_y = 520;
+  run.state.print.image_no = 5;
+  run.state.print.print_unit = 18;
+  run.state.print.off_x = 785;  // page 5 is full
+  run.state.print.off_y = 520;
   run.print_count(1);
-  EXPECT_EQ(run.bench.platform.saved_images,
+  EXPECT_EQ(run.platform.saved_images,
             (std::vector<std::string>{run.host("abcdefst5.bmp"), run.host("abcdefst6.bmp")}));
-  EXPECT_EQ(run.state->print.print_unit, 19);
+  EXPECT_EQ(run.state.print.print_unit, 19);
 }
 
 TEST(PrintPages, SecondRunContinuesOnTheSamePage) {
@@ -185,7 +187,7 @@ TEST(PrintPages, SecondRunContinuesOnTheSamePage) {
   EXPECT_EQ(strip[200].x1, 50);
   EXPECT_EQ(strip[200].y1, 300);
   // Both runs save the page under the same name.
-  EXPECT_EQ(run.bench.platform.saved_images,
+  EXPECT_EQ(run.platform.saved_images,
             (std::vector<std::string>{run.host("abcdefst1.bmp"), run.host("abcdefst1.bmp")}));
   EXPECT_NE(run.log().find(" print on time   1000           1\r\n off_x     50 off_y    300"),
             std::string::npos);
@@ -194,17 +196,17 @@ TEST(PrintPages, SecondRunContinuesOnTheSamePage) {
 TEST(PrintPages, NoPrintedBeatSavesNoPage) {
   PrintRun run;
   run.print_beats(std::vector<std::int16_t>{0, 0});
-  EXPECT_TRUE(run.bench.platform.saved_images.empty());
-  EXPECT_EQ(run.bench.platform.lines_of(graphics_unit), std::vector<std::string>{" "});
+  EXPECT_TRUE(run.platform.saved_images.empty());
+  EXPECT_EQ(run.platform.lines_of(graphics_unit), std::vector<std::string>{" "});
   EXPECT_EQ(run.log(), "");
 }
 
 TEST(PrintPages, PrintingOffWritesNoRecordAndNoImage) {
   PrintRun run;
-  run.state->conditions.print_flag = 0;
+  run.state.conditions.print_flag = 0;
   run.print_count(3);
-  EXPECT_EQ(run.state->selection.n_accepted, 3);
-  EXPECT_TRUE(run.bench.platform.saved_images.empty());
+  EXPECT_EQ(run.state.selection.n_accepted, 3);
+  EXPECT_TRUE(run.platform.saved_images.empty());
   EXPECT_TRUE(run.strips(14).empty());
   EXPECT_EQ(run.log(), "");
 }
