@@ -15,9 +15,9 @@
 
 #include "../tools/demo_model.h"
 #include "detection/detection.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
 #include "marking/marking.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 
 namespace ba::bench {
 

@@ -14,12 +14,12 @@
 #include <optional>
 #include <string>
 
-#include "dialogue/program_state.h"
-#include "display/files.h"
-#include "display/io.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
+#include "program/program_state.h"
+#include "runtime/files.h"
+#include "runtime/io.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <span>
 
 #include "compute/messages.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -26,9 +26,7 @@ BeatPoints beat_points(const MarkingState& marking, std::int32_t r) {
           r + marking.t_end - r_peak_index};
 }
 
-bool in_recording(std::int32_t position) {
-  return position >= 1 && position <= recorded_samples;
-}
+bool in_recording(std::int32_t position) { return position >= 1 && position <= recorded_samples; }
 
 // A beat can be measured only when all three points lie in the recording;
 // this also keeps the sum from reading outside the sample matrix.
@@ -98,8 +96,7 @@ void measure_accepted_beats(ProgramState& state) {
     const std::int32_t r = detection.beat_positions(j);
     if (r <= 0) continue;
     const BeatPoints points = beat_points(state.marking, r);
-    if (measurable(points))
-      measure_beat(state.recording.sample_matrix, points, r, state.selection);
+    if (measurable(points)) measure_beat(state.recording.sample_matrix, points, r, state.selection);
   }
 }
 

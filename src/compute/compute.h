@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "display/one_based.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 
@@ -15,10 +15,10 @@ inline constexpr int strip_samples = 100;
 inline constexpr int strip_clip = 1800;  // recorder units drawn at most
 
 struct PrintState {
-  std::int32_t image_no = 0;     // current print page, 0 when printing is off
-  std::int16_t print_unit = 0;   // window unit of the current page
-  std::int16_t off_x = 0;        // pixel column of the next strip's left edge
-  std::int16_t off_y = 0;        // pixel row of the next strip's zero line
+  std::int32_t image_no = 0;               // current print page, 0 when printing is off
+  std::int16_t print_unit = 0;             // window unit of the current page
+  std::int16_t off_x = 0;                  // pixel column of the next strip's left edge
+  std::int16_t off_y = 0;                  // pixel row of the next strip's zero line
   Array1<std::int16_t, strip_room> strip;  // 100 used
 };
 

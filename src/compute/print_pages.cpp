@@ -8,18 +8,18 @@
 #include "compute/compute.h"
 #include "compute/messages.h"
 #include "dialogue/paths.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
 #include "display/plot.h"
 #include "display/window_routines.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 
 namespace ba {
 
 namespace {
 
 // Page geometry in pixels.
-constexpr std::int16_t first_column = 50;   // off_x of the first column
-constexpr std::int16_t first_row = 80;      // off_y of the first row
+constexpr std::int16_t first_column = 50;  // off_x of the first column
+constexpr std::int16_t first_row = 80;     // off_y of the first row
 constexpr std::int16_t column_step = 105;
 constexpr std::int16_t row_step = 110;
 constexpr std::int16_t last_row_limit = 500;     // an off_y at or past it starts a column
@@ -31,8 +31,7 @@ constexpr int header_colour_index = 5;
 
 void save_page(const ProgramState& state, Io& io) {
   // A failed save is not reported: the command goes on with the next beat.
-  io.save_image(image_path(state.paths, state.print.image_no), page_x1, page_y1, page_x2,
-                page_y2);
+  io.save_image(image_path(state.paths, state.print.image_no), page_x1, page_y1, page_x2, page_y2);
 }
 
 // Moves off_x/off_y to the next free strip, turning the page when all 32

@@ -1,5 +1,5 @@
 #include "detection/recognition.h"
-#include "display/io.h"
+#include "runtime/io.h"
 
 namespace ba {
 

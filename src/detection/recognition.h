@@ -5,16 +5,16 @@
 #include <cstdint>
 
 #include "detection/detection.h"
-#include "display/one_based.h"
 #include "recording/recording.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 
 class Io;
 
-inline constexpr int template_len = 51;     // samples compared per shift
+inline constexpr int template_len = 51;  // samples compared per shift
 inline constexpr int template_room = 200;
-inline constexpr int max_shift = 10;        // trial shifts -10..+10
+inline constexpr int max_shift = 10;  // trial shifts -10..+10
 
 struct RecognitionState {
   std::int32_t corr_lead = 0;  // channel used for recognition; 0 until the first s
@@ -29,8 +29,8 @@ struct RecognitionState {
 // Pearson's correlation coefficient of the first n elements (1..51) of x and
 // y, in single precision, stored in r. When either series has no spread the
 // coefficient is undefined and r is 0.0, which never counts as a match.
-void CR(const Array1<std::int32_t, template_room>& x,
-        const Array1<std::int32_t, template_room>& y, float& r, std::int32_t n);
+void CR(const Array1<std::int32_t, template_room>& x, const Array1<std::int32_t, template_room>& y,
+        float& r, std::int32_t n);
 
 // Rewrites beat_positions(1..n_candidates): aligned position when accepted,
 // 0 when rejected; one "k=" record per candidate to the log file.

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "dialogue/messages.h"
-#include "display/io.h"
+#include "runtime/io.h"
 
 namespace ba {
 

@@ -3,8 +3,8 @@
 
 #include "dialogue/conditions.h"
 #include "dialogue/messages.h"
-#include "display/io.h"
 #include "recording/recording.h"
+#include "runtime/io.h"
 
 namespace ba {
 

@@ -1,6 +1,6 @@
 #include "display/mouse.h"
 
-#include "display/platform.h"
+#include "runtime/platform.h"
 
 namespace ba {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "display/platform.h"
+#include "runtime/platform.h"
 
 namespace ba {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "display/one_based.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 

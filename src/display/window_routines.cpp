@@ -1,7 +1,7 @@
 #include "display/window_routines.h"
 
-#include "display/io.h"
-#include "display/textform.h"
+#include "runtime/io.h"
+#include "runtime/textform.h"
 
 namespace ba {
 

@@ -4,11 +4,12 @@
 #include <cstdlib>
 #include <limits>
 
-#include "dialogue/program_state.h"
-#include "display/io.h"
+#include "dialogue/answer.h"
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/messages.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -79,7 +80,7 @@ void marking_pass(ProgramState& state, Io& io) {
   const std::int32_t q = fiducial_click(state, io, marking_text::click_q, marking_text::console_q);
   const std::int32_t t = fiducial_click(state, io, marking_text::click_t, marking_text::console_t);
   io.write_line(graphics_unit, {marking_text::confirm});
-  read_answer(state, io);
+  read_answer(state.menu, io);
   if (answer_is(state.menu.answer, 'n')) return;
   state.marking.pq_point = pq;
   state.marking.q_start = q;
@@ -142,7 +143,7 @@ void select_waveform(ProgramState& state, Io& io) {
   io.write_line(graphics_unit, {marking_text::click_near_trace});
   click_and_mark(state, io);
   io.write_line(graphics_unit, {marking_text::confirm});
-  read_answer(state, io);
+  read_answer(state.menu, io);
   if (answer_is(state.menu.answer, 'n')) return;
 
   const DisplayGeometry& g = state.geometry;
@@ -162,7 +163,7 @@ void select_waveform(ProgramState& state, Io& io) {
 void fiducial_menu(ProgramState& state, Io& io) {
   for (;;) {
     io.write_line(graphics_unit, {marking_text::fiducial_menu});
-    read_answer(state, io);
+    read_answer(state.menu, io);
     if (!answer_is(state.menu.answer, 's')) return;
     marking_pass(state, io);
   }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "display/one_based.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 
@@ -11,8 +11,8 @@ class Io;
 struct ProgramState;
 
 inline constexpr int beat_wave_room = 1024;
-inline constexpr int beat_window_len = 1000;  // samples of the one-beat display
-inline constexpr int r_peak_index = 200;      // beat-window index of the R peak
+inline constexpr int beat_window_len = 1000;          // samples of the one-beat display
+inline constexpr int r_peak_index = 200;              // beat-window index of the R peak
 inline constexpr int earliest_selectable_beat = 201;  // ms
 inline constexpr int latest_selectable_beat = 3000;   // ms
 
@@ -20,7 +20,7 @@ struct MarkingState {
   std::int32_t selected_beat = 0;  // R position of the reference beat
   std::int32_t window_start = 0;   // selected_beat - 200; index i is sample window_start + i
   Matrix1<float, beat_wave_room, 3> beat_wave;  // (index 1..1000, trace 1..3)
-  float beat_x_scale = 0.0f;  // window units per sample of the one-beat display
+  float beat_x_scale = 0.0f;                    // window units per sample of the one-beat display
   // Confirmed fiducial points, beat-window indices (200 = R peak); 0 until set.
   std::int32_t pq_point = 0;
   std::int32_t q_start = 0;

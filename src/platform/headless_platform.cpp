@@ -1,6 +1,6 @@
 #include "platform/headless_platform.h"
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 
 namespace ba {
 

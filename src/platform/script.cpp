@@ -3,7 +3,7 @@
 #include <charconv>
 #include <sstream>
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 
 namespace ba {
 

@@ -3,9 +3,9 @@
 #include <exception>
 #include <string>
 
-#include "display/errors.h"
-#include "display/io.h"
 #include "platform/surface_platform.h"
+#include "runtime/errors.h"
+#include "runtime/io.h"
 
 namespace ba {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "display/platform.h"
 #include "platform/surface.h"
+#include "runtime/platform.h"
 
 namespace ba {
 

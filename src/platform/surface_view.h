@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "display/platform.h"
 #include "platform/surface.h"
+#include "runtime/platform.h"
 
 namespace ba {
 

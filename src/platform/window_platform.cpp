@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <stdexcept>
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 
 namespace ba {
 

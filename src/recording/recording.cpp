@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "display/io.h"
 #include "recording/messages.h"
+#include "runtime/io.h"
 
 namespace ba {
 

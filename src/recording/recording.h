@@ -7,18 +7,18 @@
 #include <span>
 #include <string>
 
-#include "display/one_based.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 
 class Io;
 
 inline constexpr int channel_count = 72;
-inline constexpr int recorded_samples = 32000;    // positions 1..32,000 hold the recording
-inline constexpr int matrix_positions = 32800;    // 32,001..32,800 read as 0
-inline constexpr int lead_point_count = 64;       // lead n is channel n + 8
+inline constexpr int recorded_samples = 32000;  // positions 1..32,000 hold the recording
+inline constexpr int matrix_positions = 32800;  // 32,001..32,800 read as 0
+inline constexpr int lead_point_count = 64;     // lead n is channel n + 8
 inline constexpr int lead_channel_offset = 8;
-inline constexpr std::size_t frame_bytes = 2 * channel_count;                  // 144
+inline constexpr std::size_t frame_bytes = 2 * channel_count;                   // 144
 inline constexpr std::size_t recording_bytes = frame_bytes * recorded_samples;  // 4,608,000
 
 // sample_matrix(c, t): channel c (1..72) at sample position t (1..32,800),

@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "dialogue/menu.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
+#include "dialogue/answer.h"
+#include "program/program_state.h"
 #include "review/messages.h"
 #include "review/selection.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -47,9 +47,9 @@ void save_selection(ProgramState& state, Io& io) {
   Selection& selection = state.selection;
   io.write_line(graphics_unit,
                 {review_text::selected_beats, selection.n_accepted, review_text::beats_suffix});
-  io.write_line(graphics_unit, {review_text::data_prefix, state.paths.st_txt_path,
-                                review_text::save_question});
-  read_answer(state, io);
+  io.write_line(graphics_unit,
+                {review_text::data_prefix, state.paths.st_txt_path, review_text::save_question});
+  read_answer(state.menu, io);
   // Only the single letter y or Y, blank-padded over all ten characters, saves.
   if (answer_is(state.menu.answer, 'y')) {
     // The file is replaced whole or not at all; on failure the selection

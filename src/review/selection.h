@@ -3,12 +3,11 @@
 // QRST areas, saved and emptied by command d.
 
 #include <cstdint>
-
 #include <vector>
 
-#include "display/one_based.h"
-#include "display/textform.h"
 #include "recording/recording.h"
+#include "runtime/one_based.h"
+#include "runtime/textform.h"
 
 namespace ba {
 
@@ -19,7 +18,7 @@ inline constexpr int selection_room = 200;
 
 struct Selection {
   std::int32_t n_accepted = 0;
-  Array1<std::int32_t, selection_room> accepted_beats;  // R positions, time order
+  Array1<std::int32_t, selection_room> accepted_beats;            // R positions, time order
   Matrix1<std::int32_t, lead_point_count, selection_room> aqrst;  // (lead, beat)
 };
 

@@ -5,13 +5,13 @@
 
 #include "compute/compute.h"
 #include "detection/detection.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/marking.h"
+#include "program/program_state.h"
 #include "review/messages.h"
 #include "review/selection.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -96,9 +96,9 @@ void review_accepted_beats(ProgramState& state, Io& io) {
     selection.n_accepted = selection.n_accepted + 1;
     selection.accepted_beats(selection.n_accepted) = position;
     io.clear_window();
-    io.write_line(console_unit, {review_text::clear_screen, position,
-                                 selection.accepted_beats(selection.n_accepted),
-                                 selection.n_accepted});
+    io.write_line(console_unit,
+                  {review_text::clear_screen, position,
+                   selection.accepted_beats(selection.n_accepted), selection.n_accepted});
     show_beat(state, io, selection.accepted_beats(selection.n_accepted));
     // The click only lets the review go on; every beat has to be clicked through.
     SELINTVL(io.platform(), state.geometry.marker_pos);

@@ -16,10 +16,10 @@
 #include <sstream>
 
 #include "app/program_runs.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 #include "support/qt_application.h"
 #include "support/window_person.h"
 

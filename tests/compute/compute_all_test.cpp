@@ -8,7 +8,7 @@
 
 #include "compute/compute.h"
 #include "compute/messages.h"
-#include "dialogue/program_state.h"
+#include "program/program_state.h"
 #include "support/fake_platform.h"
 
 namespace ba {

@@ -10,7 +10,7 @@
 
 #include "compute/compute.h"
 #include "dialogue/paths.h"
-#include "dialogue/program_state.h"
+#include "program/program_state.h"
 #include "review/selection.h"
 #include "support/fake_platform.h"
 #include "support/state_setup.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dialogue/conditions.h"
-#include "display/errors.h"
+#include "runtime/errors.h"
 #include "support/failures.h"
 #include "support/fake_platform.h"
 

@@ -4,9 +4,9 @@
 #include <functional>
 #include <sstream>
 
-#include "display/errors.h"
 #include "platform/headless_platform.h"
 #include "platform/script.h"
+#include "runtime/errors.h"
 #include "support/failures.h"
 #include "support/temp_folder.h"
 

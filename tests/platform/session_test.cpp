@@ -6,9 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "display/errors.h"
-#include "display/io.h"
 #include "platform/surface_platform.h"
+#include "runtime/errors.h"
+#include "runtime/io.h"
 #include "support/temp_folder.h"
 
 namespace ba {

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "display/palette.h"
-#include "display/platform.h"
+#include "runtime/platform.h"
 #include "support/bmp_file.h"
 #include "support/temp_folder.h"
 

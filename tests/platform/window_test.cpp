@@ -9,8 +9,8 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "display/errors.h"
 #include "platform/window_platform.h"
+#include "runtime/errors.h"
 #include "support/window_person.h"
 
 namespace ba {

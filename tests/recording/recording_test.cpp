@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 #include "support/fake_platform.h"
 
 namespace ba {

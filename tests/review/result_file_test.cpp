@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "dialogue/paths.h"
-#include "dialogue/program_state.h"
-#include "display/textform.h"
+#include "program/program_state.h"
 #include "review/messages.h"
 #include "review/selection.h"
+#include "runtime/textform.h"
 #include "support/display_bench.h"
 
 namespace ba {
@@ -109,8 +109,9 @@ TEST(SaveSelection, AsksWithTheCountAndThePaddedPath) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], std::string(" 選択心拍は           5 拍です。"));
   EXPECT_EQ(sjis_width(shown[0]), 32u);
-  EXPECT_EQ(shown[1],
-            std::string(" データd:\\data\\map\\abcdefst.txt        を保存します。yes or no?  <y/n>"));
+  EXPECT_EQ(
+      shown[1],
+      std::string(" データd:\\data\\map\\abcdefst.txt        を保存します。yes or no?  <y/n>"));
   EXPECT_EQ(sjis_width(shown[1]), 70u);
 }
 
@@ -153,8 +154,7 @@ TEST(SaveSelection, SecondSaveFindsNoBeats) {
 // held open by another program.
 class FailingWrites : public HostFileOps {
  public:
-  std::optional<std::string> replace_file(const std::filesystem::path&,
-                                          std::string_view) override {
+  std::optional<std::string> replace_file(const std::filesystem::path&, std::string_view) override {
     return "no space left on device";
   }
 };

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "dialogue/paths.h"
-#include "dialogue/program_state.h"
-#include "display/errors.h"
-#include "display/textform.h"
+#include "program/program_state.h"
 #include "review/messages.h"
 #include "review/selection.h"
+#include "runtime/errors.h"
+#include "runtime/textform.h"
 #include "support/fake_platform.h"
 #include "support/state_setup.h"
 
@@ -91,9 +91,9 @@ TEST(ViewAllBeats, EachBeatIsDrawnOnAClearedWindowWithItsMarkers) {
   review.run({1850, 900});
 
   const auto& calls = review.platform.calls;
-  const auto second_clear = std::find(std::next(std::find(calls.begin(), calls.end(),
-                                                          "clear_window 12")),
-                                      calls.end(), "clear_window 12");
+  const auto second_clear =
+      std::find(std::next(std::find(calls.begin(), calls.end(), "clear_window 12")), calls.end(),
+                "clear_window 12");
   ASSERT_NE(second_clear, calls.end());
   EXPECT_LT(std::find(calls.begin(), calls.end(), "wait_mouse_event 12"), second_clear);
 

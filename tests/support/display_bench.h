@@ -13,8 +13,8 @@
 #include <system_error>
 
 #include "dialogue/paths.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 #include "support/fake_platform.h"
 
 namespace ba::test {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 
 namespace ba::test {
 

@@ -1,12 +1,13 @@
 #include "support/fake_platform.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
-#include "display/errors.h"
 #include "display/palette.h"
+#include "runtime/errors.h"
 
 namespace ba::test {
 
@@ -17,7 +18,9 @@ void FakePlatform::open_window(int unit) {
   background[unit] = window_palette[new_window_background_index];
 }
 
-void FakePlatform::close_window(int unit) { calls.push_back("close_window " + std::to_string(unit)); }
+void FakePlatform::close_window(int unit) {
+  calls.push_back("close_window " + std::to_string(unit));
+}
 
 void FakePlatform::activate_window(int unit) { active = unit; }
 
@@ -90,7 +93,9 @@ MouseEvent FakePlatform::wait_mouse_event(int event_set) {
   throw ScriptProblem("end of input while a click is awaited");
 }
 
-void FakePlatform::show_error(const std::string& message) { calls.push_back("show_error " + message); }
+void FakePlatform::show_error(const std::string& message) {
+  calls.push_back("show_error " + message);
+}
 
 std::vector<std::string> FakePlatform::lines_of(int unit) const {
   std::vector<std::string> shown;
@@ -108,9 +113,9 @@ std::vector<Segment> FakePlatform::segments_of(int window) const {
 
 std::filesystem::path make_temp_folder(const std::string& tag) {
   static std::atomic<int> counter{0};
-  auto path = std::filesystem::temp_directory_path() /
-              ("beat_test_" + tag + "_" + std::to_string(getpid()) + "_" +
-               std::to_string(counter++));
+  auto path =
+      std::filesystem::temp_directory_path() /
+      ("beat_test_" + tag + "_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
   std::filesystem::remove_all(path);
   std::filesystem::create_directories(path);
   return path;

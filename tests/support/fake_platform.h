@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "display/files.h"
-#include "display/io.h"
-#include "display/platform.h"
+#include "runtime/files.h"
+#include "runtime/io.h"
+#include "runtime/platform.h"
 
 namespace ba::test {
 
@@ -42,10 +42,10 @@ class FakePlatform : public Platform {
   std::deque<MouseEvent> clicks;
 
   // What the program did.
-  std::vector<std::string> calls;   // operation names in order, e.g. "open_window 12"
-  std::vector<LineShown> lines;     // every put_line
-  std::vector<Segment> segments;    // every line_to
-  std::vector<TextDrawn> texts;     // every draw_text
+  std::vector<std::string> calls;  // operation names in order, e.g. "open_window 12"
+  std::vector<LineShown> lines;    // every put_line
+  std::vector<Segment> segments;   // every line_to
+  std::vector<TextDrawn> texts;    // every draw_text
   std::vector<std::string> saved_images;
   std::vector<int> opened_windows;
   int active = console_unit;

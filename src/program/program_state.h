@@ -5,11 +5,12 @@
 #include "compute/compute.h"
 #include "detection/detection.h"
 #include "detection/recognition.h"
+#include "dialogue/answer.h"
 #include "dialogue/conditions.h"
-#include "dialogue/menu.h"
 #include "dialogue/paths.h"
 #include "display/plot.h"
 #include "marking/marking.h"
+#include "program/menu.h"
 #include "recording/recording.h"
 #include "review/selection.h"
 
@@ -31,7 +32,7 @@ struct ProgramState {
 
 // The whole program: start-up dialogue, recording name, loading, display.
 // Returns normally at the end of the exit sequence; failures propagate as
-// exceptions (display/errors.h).
+// exceptions (runtime/errors.h).
 void run_program(ProgramState& state, Io& io);
 
 }  // namespace ba

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "display/files.h"
-#include "display/platform.h"
-#include "display/textform.h"
+#include "runtime/files.h"
+#include "runtime/platform.h"
+#include "runtime/textform.h"
 
 namespace ba {
 

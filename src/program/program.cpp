@@ -1,5 +1,5 @@
-#include "dialogue/program_state.h"
-#include "display/io.h"
+#include "program/program_state.h"
+#include "runtime/io.h"
 
 namespace ba {
 

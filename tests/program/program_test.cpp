@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "dialogue/program_state.h"
-#include "display/errors.h"
+#include "program/program_state.h"
+#include "runtime/errors.h"
 #include "support/failures.h"
 #include "support/fake_platform.h"
 

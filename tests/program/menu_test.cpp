@@ -1,5 +1,5 @@
 // The display set-up, the main display loop with its menu, and the exit.
-#include "dialogue/menu.h"
+#include "program/menu.h"
 
 #include <gtest/gtest.h>
 
@@ -43,15 +43,6 @@ struct Menu : ::testing::Test {
     EXPECT_EQ(calls.back(), "close_log");
   }
 };
-
-TEST(AnswerIs, OneLetterInEitherCaseOverAllTenCharacters) {
-  EXPECT_TRUE(answer_is("s         ", 's'));
-  EXPECT_TRUE(answer_is("S         ", 's'));
-  EXPECT_FALSE(answer_is("ss        ", 's'));
-  EXPECT_FALSE(answer_is("s", 's'));
-  EXPECT_FALSE(answer_is("x         ", 's'));
-  EXPECT_FALSE(answer_is("          ", 's'));
-}
 
 TEST_F(Menu, SetUpWithPrintingOpensThePageFirst) {
   state.conditions.print_flag = 1;

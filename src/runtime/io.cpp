@@ -1,9 +1,9 @@
-#include "display/io.h"
+#include "runtime/io.h"
 
 #include <stdexcept>
 
-#include "display/errors.h"
-#include "display/messages.h"
+#include "runtime/errors.h"
+#include "runtime/messages.h"
 
 namespace ba {
 
@@ -31,7 +31,7 @@ std::filesystem::path host_file(const DataFolder& folder, int unit,
   const auto host = folder.host_path(program_path);
   if (!host)
     throw IoFailure(IoFailure::Kind::open, unit,
-                    shown(program_path) + ": " + std::string(display_text::outside_data_folder));
+                    shown(program_path) + ": " + std::string(runtime_text::outside_data_folder));
   return *host;
 }
 
@@ -51,10 +51,10 @@ void Io::write_line(int unit, std::span<const Item> items) {
   if (unit == log_unit) {
     // Writing before the display set-up opened the log is a fault in the
     // program's order of steps; it is never silently dropped.
-    if (!log_open_) throw std::logic_error(std::string(display_text::log_not_open));
+    if (!log_open_) throw std::logic_error(std::string(runtime_text::log_not_open));
     if (auto error = files_.append_log(file_bytes(items)))
       throw IoFailure(IoFailure::Kind::write, log_unit,
-                      std::string(display_text::cannot_write_log) + *error);
+                      std::string(runtime_text::cannot_write_log) + *error);
     return;
   }
   if (unit != console_unit && !is_window_unit(unit)) unusable_unit(unit, "line output");
@@ -74,7 +74,7 @@ std::int32_t Io::read_field_whole(int unit, int width) {
   if (!parse_whole_field(typed, width, value))
     throw IoFailure(
         IoFailure::Kind::conversion, unit,
-        in_quotes(text_field(typed, width)) + std::string(display_text::not_whole_number));
+        in_quotes(text_field(typed, width)) + std::string(runtime_text::not_whole_number));
   return value;
 }
 
@@ -84,7 +84,7 @@ float Io::read_field_real(int unit, int width, int implied_decimals) {
   if (!parse_real_field(typed, width, implied_decimals, value))
     throw IoFailure(
         IoFailure::Kind::conversion, unit,
-        in_quotes(text_field(typed, width)) + std::string(display_text::not_real_number));
+        in_quotes(text_field(typed, width)) + std::string(runtime_text::not_real_number));
   return value;
 }
 
@@ -106,7 +106,7 @@ float Io::read_free_real(int unit) {
   float value = 0.0f;
   if (!parse_free_real(typed, value))
     throw IoFailure(IoFailure::Kind::conversion, unit,
-                    in_quotes(typed) + std::string(display_text::not_real_number));
+                    in_quotes(typed) + std::string(runtime_text::not_real_number));
   return value;
 }
 
@@ -134,16 +134,16 @@ std::vector<unsigned char> Io::read_file(int unit, const std::string& program_pa
     throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error);
   if (bytes.size() < count)
     throw IoFailure(IoFailure::Kind::end_of_file, unit,
-                    shown(program_path) + ": " + std::string(display_text::short_file) +
-                        std::to_string(bytes.size()) + std::string(display_text::short_file_of) +
-                        std::to_string(count) + std::string(display_text::short_file_bytes));
+                    shown(program_path) + ": " + std::string(runtime_text::short_file) +
+                        std::to_string(bytes.size()) + std::string(runtime_text::short_file_of) +
+                        std::to_string(count) + std::string(runtime_text::short_file_bytes));
   return bytes;
 }
 
 std::optional<std::string> Io::write_text_file(const std::string& program_path,
                                                const std::vector<std::vector<Item>>& statements) {
   const auto host = folder_.host_path(program_path);
-  if (!host) return shown(program_path) + ": " + std::string(display_text::outside_data_folder);
+  if (!host) return shown(program_path) + ": " + std::string(runtime_text::outside_data_folder);
   std::string image;
   for (const auto& statement : statements) image += file_bytes(statement);
   if (auto error = files_.replace_file(*host, image)) return shown(program_path) + ": " + *error;

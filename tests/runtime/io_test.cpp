@@ -1,11 +1,11 @@
 // Where written lines go, how typed answers come back, and the files behind
 // the units.
 
-#include "display/io.h"
+#include "runtime/io.h"
 
 #include <gtest/gtest.h>
 
-#include "display/errors.h"
+#include "runtime/errors.h"
 #include "support/failures.h"
 #include "support/fake_platform.h"
 

@@ -1,10 +1,10 @@
 #pragma once
-// Texts of the display subsystem that a person can see: the details that the
+// Texts of the runtime floor that a person can see: the details that the
 // error report adds after the unit and the kind of failure.
 
 #include <string_view>
 
-namespace ba::display_text {
+namespace ba::runtime_text {
 
 inline constexpr std::string_view is_a_folder = "is a folder, not a file";
 inline constexpr std::string_view not_a_plain_file = "is not a plain file";
@@ -17,4 +17,4 @@ inline constexpr std::string_view not_real_number = " is not a real number";
 inline constexpr std::string_view log_not_open = "the log file is not open";
 inline constexpr std::string_view cannot_write_log = "cannot write the log file: ";
 
-}  // namespace ba::display_text
+}  // namespace ba::runtime_text

@@ -1,12 +1,12 @@
-#include "dialogue/menu.h"
+#include "program/menu.h"
 
 #include "compute/compute.h"
 #include "dialogue/messages.h"
-#include "dialogue/program_state.h"
-#include "display/io.h"
 #include "display/plot.h"
 #include "marking/marking.h"
+#include "program/program_state.h"
 #include "review/selection.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -61,7 +61,7 @@ void loop_top(ProgramState& state, Io& io) {
   sort_candidates(state.detection);
   draw_candidate_markers(state, io);
   io.write_line(graphics_unit, {dialogue_text::main_menu});
-  read_answer(state, io);
+  read_answer(state.menu, io);
 }
 
 // Runs the command the answer names; false when the answer ends the program.
@@ -104,17 +104,6 @@ void run_display(ProgramState& state, Io& io) {
     loop_top(state, io);
   } while (dispatch(state, io));
   exit_sequence(io);
-}
-
-void read_answer(ProgramState& state, Io& io) {
-  state.menu.answer = io.read_free_text(graphics_unit, answer_len);
-}
-
-bool answer_is(const std::string& answer, char lower_case_letter) {
-  const std::string padding(answer_len - 1, ' ');
-  const char upper_case_letter = static_cast<char>(lower_case_letter - 'a' + 'A');
-  return answer == std::string(1, lower_case_letter) + padding ||
-         answer == std::string(1, upper_case_letter) + padding;
 }
 
 }  // namespace ba

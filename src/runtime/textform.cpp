@@ -1,4 +1,4 @@
-#include "display/textform.h"
+#include "runtime/textform.h"
 
 #include <iconv.h>
 

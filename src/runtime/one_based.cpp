@@ -1,4 +1,4 @@
-#include "display/one_based.h"
+#include "runtime/one_based.h"
 
 namespace ba {
 

@@ -1,6 +1,6 @@
 // The text form of written lines and the two readers of typed answers.
 
-#include "display/textform.h"
+#include "runtime/textform.h"
 
 #include <gtest/gtest.h>
 

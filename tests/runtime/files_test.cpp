@@ -1,6 +1,6 @@
 // The data folder mapping and the host file operations.
 
-#include "display/files.h"
+#include "runtime/files.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

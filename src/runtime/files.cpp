@@ -1,4 +1,4 @@
-#include "display/files.h"
+#include "runtime/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "display/messages.h"
+#include "runtime/messages.h"
 
 namespace ba {
 
@@ -112,8 +112,8 @@ std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path&
   if (file.get() < 0) return errno_text(errno);
   struct stat info {};
   if (::fstat(file.get(), &info) != 0) return errno_text(errno);
-  if (S_ISDIR(info.st_mode)) return std::string(display_text::is_a_folder);
-  if (!S_ISREG(info.st_mode)) return std::string(display_text::not_a_plain_file);
+  if (S_ISDIR(info.st_mode)) return std::string(runtime_text::is_a_folder);
+  if (!S_ISREG(info.st_mode)) return std::string(runtime_text::not_a_plain_file);
   bytes.resize(count);
   std::size_t filled = 0;
   while (filled < count) {
@@ -155,7 +155,7 @@ std::optional<std::string> HostFileOps::open_log(const std::filesystem::path& pa
 // Each line reaches the file at once, so the log tells how far a run got
 // even when the run ends abruptly.
 std::optional<std::string> HostFileOps::append_log(std::string_view bytes) {
-  if (!log_) return std::string(display_text::log_not_open);
+  if (!log_) return std::string(runtime_text::log_not_open);
   if (std::fwrite(bytes.data(), 1, bytes.size(), log_) != bytes.size() || std::fflush(log_) != 0)
     return errno_text(errno);
   return std::nullopt;

@@ -1,4 +1,4 @@
-#include "display/errors.h"
+#include "runtime/errors.h"
 
 namespace ba {
 
