@@ -1,0 +1,151 @@
+#include "review/result_reader.h"
+
+#include <charconv>
+#include <optional>
+
+namespace ba {
+
+namespace {
+
+// One line of the text at a time, with its 1-based number; the line end
+// (LF, with or without a CR before it) is not part of the line.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : rest_(text) {}
+
+  std::optional<std::string_view> next() {
+    if (rest_.empty()) return std::nullopt;
+    ++number_;
+    const std::size_t end = rest_.find('\n');
+    std::string_view line = rest_.substr(0, end);
+    rest_ = end == std::string_view::npos ? std::string_view{} : rest_.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    return line;
+  }
+  long number() const { return number_; }
+
+ private:
+  std::string_view rest_;
+  long number_ = 0;
+};
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+// The whitespace-separated words of a line as 32-bit whole numbers, or the
+// first word that is not one.
+std::variant<std::vector<std::int32_t>, std::string> whole_numbers(std::string_view line) {
+  std::vector<std::int32_t> values;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    if (is_blank(line[i])) {
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < line.size() && !is_blank(line[end])) ++end;
+    const std::string_view word = line.substr(i, end - i);
+    std::string_view digits = word;
+    if (digits.size() > 1 && digits.front() == '+') digits.remove_prefix(1);
+    std::int32_t value = 0;
+    const auto [stop, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || stop != digits.data() + digits.size()) return std::string(word);
+    values.push_back(value);
+    i = end;
+  }
+  return values;
+}
+
+std::string shown(std::string_view word) {
+  constexpr std::size_t longest = 20;
+  std::string text;
+  for (char c : word.substr(0, longest))
+    text +=
+        (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) ? '?' : c;
+  if (word.size() > longest) text += "...";
+  return "'" + text + "'";
+}
+
+class Parser {
+ public:
+  explicit Parser(std::string_view text) : lines_(text) {}
+
+  ResultFileText parse() {
+    const auto count = single_value("the number of beats");
+    if (!count) return fault_;
+    if (*count < 0) return fail("the number of beats is negative");
+    std::vector<ResultBeat> beats;
+    for (std::int32_t b = 1; b <= *count; ++b) {
+      ResultBeat beat;
+      const auto r = single_value("the R time of beat " + std::to_string(b));
+      if (!r) return fault_;
+      beat.r_ms = *r;
+      if (!read_areas(beat, b)) return fault_;
+      beats.push_back(beat);
+    }
+    while (const auto line = lines_.next())
+      if (line->find_first_not_of(" \t") != std::string_view::npos)
+        return fail("text after the last of " + std::to_string(*count) + " beats");
+    return beats;
+  }
+
+ private:
+  ResultFileFault fail(std::string reason) {
+    fault_ = {lines_.number(), std::move(reason)};
+    return fault_;
+  }
+
+  // The next line's numbers; nullopt (with the fault set) at the end of the
+  // text or at a word that is not a whole number.
+  std::optional<std::vector<std::int32_t>> numbers_line(const std::string& expected) {
+    const auto line = lines_.next();
+    if (!line) {
+      fault_ = {lines_.number() + 1, "the file ends before " + expected};
+      return std::nullopt;
+    }
+    auto values = whole_numbers(*line);
+    if (auto* word = std::get_if<std::string>(&values)) {
+      fail(shown(*word) + " is not a whole number");
+      return std::nullopt;
+    }
+    return std::get<std::vector<std::int32_t>>(std::move(values));
+  }
+
+  std::optional<std::int32_t> single_value(const std::string& expected) {
+    const auto values = numbers_line(expected);
+    if (!values) return std::nullopt;
+    if (values->size() != 1) {
+      fail("expected " + expected + " alone on the line, found " + std::to_string(values->size()) +
+           " values");
+      return std::nullopt;
+    }
+    return values->front();
+  }
+
+  // The 64 areas of beat b, over as many lines as they take.
+  bool read_areas(ResultBeat& beat, std::int32_t b) {
+    long lead = 0;
+    while (lead < lead_point_count) {
+      const auto values = numbers_line("the areas of beat " + std::to_string(b));
+      if (!values) return false;
+      if (values->empty()) {
+        fail("an empty line among the areas of beat " + std::to_string(b));
+        return false;
+      }
+      if (lead + static_cast<long>(values->size()) > lead_point_count) {
+        fail("beat " + std::to_string(b) + " has more than 64 areas");
+        return false;
+      }
+      for (std::int32_t v : *values) beat.areas(++lead) = v;
+    }
+    return true;
+  }
+
+  LineReader lines_;
+  ResultFileFault fault_;
+};
+
+}  // namespace
+
+ResultFileText parse_result_file(std::string_view text) { return Parser(text).parse(); }
+
+}  // namespace ba
