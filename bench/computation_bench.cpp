@@ -59,8 +59,10 @@ void BM_ComputeCommand(benchmark::State& st) {
   DemoSession session(platform);
   ProgramState& state = *session.state;
   for (auto _ : st) {
-    detect_whole_recording(state, session.io, preview_reference_end);
-    measure_accepted_beats(state);
+    detect_whole_recording(state.recording.sample_matrix, state.conditions, preview_reference_end,
+                           state.detection, state.recognition, session.io);
+    measure_accepted_beats(state.recording.sample_matrix, state.marking, state.detection,
+                           state.selection);
     benchmark::DoNotOptimize(state.selection.aqrst.data());
   }
   st.counters["candidates"] = state.detection.n_candidates;
@@ -92,7 +94,8 @@ void BM_RecognitionAndMeasurement(benchmark::State& st) {
     count_candidates(state.detection);
     recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
               state.detection, state.recognition);
-    measure_accepted_beats(state);
+    measure_accepted_beats(state.recording.sample_matrix, state.marking, state.detection,
+                           state.selection);
     benchmark::DoNotOptimize(state.selection.aqrst.data());
   }
 }

@@ -28,19 +28,20 @@ void BM_PrintPage(benchmark::State& st) {
   count_candidates(state.detection);
   recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
             state.detection, state.recognition);
-  measure_accepted_beats(state);
+  measure_accepted_beats(state.recording.sample_matrix, state.marking, state.detection,
+                         state.selection);
   const int strips = std::min(state.selection.n_accepted, 32);
   state.print.image_no = 1;
   state.print.print_unit = first_print_unit;
-  page_setup(state, session.io);
+  page_setup(state.print, state.paths, session.io);
   for (auto _ : st) {
     // The same page again: cleared, its grid back at the first strip.
     platform.clear_window();
     state.print.off_x = 50;
     state.print.off_y = 80;
     for (int b = 1; b <= strips; ++b)
-      print_beat(state, session.io, state.selection.accepted_beats(b));
-    final_page(state, session.io);
+      print_beat(compute_context(state), session.io, state.selection.accepted_beats(b));
+    final_page(state.print, state.paths, session.io);
   }
   st.counters["strips"] = strips;
 }

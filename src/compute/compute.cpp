@@ -6,7 +6,6 @@
 #include <span>
 
 #include "compute/messages.h"
-#include "program/program_state.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -61,15 +60,14 @@ void report_left_out(Io& io, std::int32_t r) {
 
 }  // namespace
 
-void detect_whole_recording(ProgramState& state, Io& io, std::int32_t reference_end) {
-  DetectionState& detection = state.detection;
+void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisConditions& conditions,
+                            std::int32_t reference_end, DetectionState& detection,
+                            RecognitionState& recognition, Io& io) {
   detection.span_len = max_span;
-  detect(state.recording.sample_matrix, state.conditions, detection.span_len, reference_end, false,
-         detection);
+  detect(sample_matrix, conditions, detection.span_len, reference_end, false, detection);
   sort_candidates(detection);
   count_candidates(detection);
-  recognise(io, state.recording.sample_matrix, state.conditions.corr_threshold, detection,
-            state.recognition);
+  recognise(io, sample_matrix, conditions.corr_threshold, detection, recognition);
 }
 
 std::int32_t scaled_area(std::int32_t area_sum) {
@@ -88,53 +86,54 @@ std::int32_t scaled_area(std::int32_t area_sum) {
   return area_sum / 200;
 }
 
-void measure_accepted_beats(ProgramState& state) {
-  clear_selection(state.selection);
-  const DetectionState& detection = state.detection;
+void measure_accepted_beats(const SampleMatrix& sample_matrix, const MarkingState& marking,
+                            const DetectionState& detection, Selection& selection) {
+  clear_selection(selection);
   // beat_positions runs latest first: walking it backwards visits beats in time order.
   for (long j = detection.n_candidates; j >= 1; --j) {
     const std::int32_t r = detection.beat_positions(j);
     if (r <= 0) continue;
-    const BeatPoints points = beat_points(state.marking, r);
-    if (measurable(points)) measure_beat(state.recording.sample_matrix, points, r, state.selection);
+    const BeatPoints points = beat_points(marking, r);
+    if (measurable(points)) measure_beat(sample_matrix, points, r, selection);
   }
 }
 
-void measure_and_print_beats(ProgramState& state, Io& io) {
-  const bool printing = state.conditions.print_flag == 1;
+void measure_and_print_beats(const ComputeContext& c, Io& io) {
+  const bool printing = c.conditions.print_flag == 1;
   int printed = 0;
-  const DetectionState& detection = state.detection;
+  const DetectionState& detection = c.detection;
   for (long j = detection.n_candidates; j >= 1; --j) {
     const std::int32_t r = detection.beat_positions(j);
     if (r <= 0) continue;
-    const BeatPoints points = beat_points(state.marking, r);
+    const BeatPoints points = beat_points(c.marking, r);
     if (!measurable(points)) {
       report_left_out(io, r);
       continue;
     }
-    measure_beat(state.recording.sample_matrix, points, r, state.selection);
+    measure_beat(c.recording.sample_matrix, points, r, c.selection);
     if (printing) {
-      print_beat(state, io, r);
+      print_beat(c, io, r);
       ++printed;
     }
   }
   // Without a printed beat the active window is the graphics window, whose
   // picture must not replace the page image.
-  if (printing && printed > 0) final_page(state, io);
+  if (printing && printed > 0) final_page(c.print, c.paths, io);
   io.write_line(graphics_unit, std::span<const Item>{});
 }
 
-void compute_all(ProgramState& state, Io& io) {
-  if (state.recognition.corr_lead == 0) {
+void compute_all(const ComputeContext& c, Io& io) {
+  if (c.recognition.corr_lead == 0) {
     io.write_line(console_unit, {compute_text::no_template});
     io.write_line(graphics_unit, {compute_text::no_template});
     return;
   }
   io.write_line(console_unit, {compute_text::calculating});
-  clear_selection(state.selection);
+  clear_selection(c.selection);
   // The slope minimum comes from the first four seconds only, as in the preview.
-  detect_whole_recording(state, io, preview_reference_end);
-  measure_and_print_beats(state, io);
+  detect_whole_recording(c.recording.sample_matrix, c.conditions, preview_reference_end,
+                         c.detection, c.recognition, io);
+  measure_and_print_beats(c, io);
 }
 
 }  // namespace ba

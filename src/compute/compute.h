@@ -3,12 +3,18 @@
 
 #include <cstdint>
 
+#include "detection/detection.h"
+#include "detection/recognition.h"
+#include "dialogue/conditions.h"
+#include "dialogue/paths.h"
+#include "marking/marking.h"
+#include "recording/recording.h"
+#include "review/selection.h"
 #include "runtime/one_based.h"
 
 namespace ba {
 
 class Io;
-struct ProgramState;
 
 inline constexpr int strip_room = 4000;
 inline constexpr int strip_samples = 100;
@@ -22,25 +28,40 @@ struct PrintState {
   Array1<std::int16_t, strip_room> strip;  // 100 used
 };
 
+// What command c reads and writes.
+struct ComputeContext {
+  const AnalysisConditions& conditions;
+  const RecordingPaths& paths;  // the page images and the name on each page
+  const RecordingState& recording;
+  const MarkingState& marking;  // the confirmed fiducial points
+  DetectionState& detection;
+  RecognitionState& recognition;
+  Selection& selection;
+  PrintState& print;
+};
+
 // Command c.
-void compute_all(ProgramState& state, Io& io);
+void compute_all(const ComputeContext& c, Io& io);
 // The first steps of commands c and v: detection over the whole recording
 // (the slope minimum taken over samples 2..reference_end), the candidates
 // sorted and counted, and each one recognised against the reference beat.
-void detect_whole_recording(ProgramState& state, Io& io, std::int32_t reference_end);
+void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisConditions& conditions,
+                            std::int32_t reference_end, DetectionState& detection,
+                            RecognitionState& recognition, Io& io);
 // The measurement alone (no drawing, no log): empties the selection and fills
 // it from the aligned beat_positions. Used by the benchmarks.
-void measure_accepted_beats(ProgramState& state);
+void measure_accepted_beats(const SampleMatrix& sample_matrix, const MarkingState& marking,
+                            const DetectionState& detection, Selection& selection);
 // The measurement as command c runs it after recognition: each accepted beat
 // measured and, when printing, drawn on the print page; beats that cannot be
 // measured reported; the last page saved when a beat was printed.
-void measure_and_print_beats(ProgramState& state, Io& io);
+void measure_and_print_beats(const ComputeContext& c, Io& io);
 // area sum / 200 truncated toward zero, as the program's scaling gives it.
 std::int32_t scaled_area(std::int32_t area_sum);
 
 // Print pages.
-void page_setup(ProgramState& state, Io& io);
-void print_beat(ProgramState& state, Io& io, std::int32_t r);
-void final_page(ProgramState& state, Io& io);
+void page_setup(PrintState& print, const RecordingPaths& paths, Io& io);
+void print_beat(const ComputeContext& c, Io& io, std::int32_t r);
+void final_page(const PrintState& print, const RecordingPaths& paths, Io& io);
 
 }  // namespace ba

@@ -10,7 +10,6 @@
 #include "dialogue/paths.h"
 #include "display/plot.h"
 #include "display/window_routines.h"
-#include "program/program_state.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -29,34 +28,33 @@ constexpr std::int16_t name_y = 10;
 constexpr int page_x1 = 1, page_y1 = 1, page_x2 = 1000, page_y2 = 750;
 constexpr int header_colour_index = 5;
 
-void save_page(const ProgramState& state, Io& io) {
+void save_page(const PrintState& print, const RecordingPaths& paths, Io& io) {
   // A failed save is not reported: the command goes on with the next beat.
-  io.save_image(image_path(state.paths, state.print.image_no), page_x1, page_y1, page_x2, page_y2);
+  io.save_image(image_path(paths, print.image_no), page_x1, page_y1, page_x2, page_y2);
 }
 
 // Moves off_x/off_y to the next free strip, turning the page when all 32
 // places are used.
-void advance_grid(ProgramState& state, Io& io) {
-  PrintState& print = state.print;
+void advance_grid(PrintState& print, const RecordingPaths& paths, Io& io) {
   if (print.off_y < last_row_limit) return;
   print.off_x = static_cast<std::int16_t>(print.off_x + column_step);
   print.off_y = first_row;
   if (print.off_x < last_column_limit) return;
-  save_page(state, io);
+  save_page(print, paths, io);
   print.image_no = print.image_no + 1;
   print.print_unit = static_cast<std::int16_t>(print.print_unit + 1);
-  page_setup(state, io);
+  page_setup(print, paths, io);
 }
 
 // The 100 samples of the first displayed lead from R - 50 to R + 49, 0 outside
 // the recording, clipped to +-1800 so a strip keeps within 56 pixels of its
 // zero line.
-void fill_strip(const ProgramState& state, std::int32_t r, PrintState& print) {
-  const SampleMatrix& sample_matrix = state.recording.sample_matrix;
+void fill_strip(const SampleMatrix& sample_matrix, std::int16_t first_lead, std::int32_t r,
+                PrintState& print) {
   for (long i = 1; i <= strip_samples; ++i) {
     const std::int32_t p = r + static_cast<std::int32_t>(i) - 51;
     std::int16_t value = 0;
-    if (p > 0 && p <= recorded_samples) value = sample_matrix(state.conditions.first_lead, p);
+    if (p > 0 && p <= recorded_samples) value = sample_matrix(first_lead, p);
     if (value >= strip_clip) value = strip_clip;
     if (value <= -strip_clip) value = -strip_clip;
     print.strip(i) = value;
@@ -65,34 +63,35 @@ void fill_strip(const ProgramState& state, std::int32_t r, PrintState& print) {
 
 }  // namespace
 
-void page_setup(ProgramState& state, Io& io) {
-  PrintState& print = state.print;
+void page_setup(PrintState& print, const RecordingPaths& paths, Io& io) {
   CHART_FEED(io, print.print_unit);
   Platform& platform = io.platform();
   platform.init_fonts();
   platform.set_font(compute_text::page_font);
   platform.set_colour_index(header_colour_index);
   PABS(platform, name_x, name_y);
-  platform.draw_text(state.paths.recording_name);
+  platform.draw_text(paths.recording_name);
   print.off_x = first_column;
   print.off_y = first_row;
 }
 
-void print_beat(ProgramState& state, Io& io, std::int32_t r) {
-  PrintState& print = state.print;
+void print_beat(const ComputeContext& c, Io& io, std::int32_t r) {
+  PrintState& print = c.print;
   const auto r16 = static_cast<std::int16_t>(r);
-  io.write_line(log_unit, {compute_text::print_on_time, r16, state.selection.n_accepted});
+  io.write_line(log_unit, {compute_text::print_on_time, r16, c.selection.n_accepted});
   io.write_line(log_unit,
                 {compute_text::off_x_label, print.off_x, compute_text::off_y_label, print.off_y});
   // An empty line makes the print page the active window for the drawing.
   io.write_line(print.print_unit, std::span<const Item>{});
-  advance_grid(state, io);
+  advance_grid(print, c.paths, io);
   LEADWR(io, print.off_x, print.off_y, r16, 0);
-  fill_strip(state, r, print);
+  fill_strip(c.recording.sample_matrix, c.conditions.first_lead, r, print);
   WAVEWRITE(io.platform(), print.off_x, print.off_y, print.strip.data(), 1);
   print.off_y = static_cast<std::int16_t>(print.off_y + row_step);
 }
 
-void final_page(ProgramState& state, Io& io) { save_page(state, io); }
+void final_page(const PrintState& print, const RecordingPaths& paths, Io& io) {
+  save_page(print, paths, io);
+}
 
 }  // namespace ba

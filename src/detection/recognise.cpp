@@ -6,17 +6,16 @@ namespace ba {
 namespace {
 
 // The window of beat_window lies at positions centre - 25 .. centre + 25.
-constexpr int half_window = (template_len - 1) / 2;
-
 // Fills beat_window from channel corr_lead around `centre`. False when the
 // window would leave the sample matrix; detection keeps every candidate in
 // samples 100..31,900, so this only guards against a foreign caller.
 bool take_window(const SampleMatrix& sample_matrix, std::int32_t centre,
                  RecognitionState& recognition) {
   if (recognition.corr_lead < 1 || recognition.corr_lead > channel_count) return false;
-  if (centre - half_window < 1 || centre + half_window > matrix_positions) return false;
+  if (centre - template_half < 1 || centre + template_half > matrix_positions) return false;
   for (int i = 1; i <= template_len; ++i)
-    recognition.beat_window(i) = sample_matrix(recognition.corr_lead, centre + i - half_window - 1);
+    recognition.beat_window(i) =
+        sample_matrix(recognition.corr_lead, centre + i - template_half - 1);
   return true;
 }
 

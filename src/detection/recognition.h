@@ -12,7 +12,8 @@ namespace ba {
 
 class Io;
 
-inline constexpr int template_len = 51;  // samples compared per shift
+inline constexpr int template_len = 51;                       // samples compared per shift
+inline constexpr int template_half = (template_len - 1) / 2;  // samples either side of the centre
 inline constexpr int template_room = 200;
 inline constexpr int max_shift = 10;  // trial shifts -10..+10
 

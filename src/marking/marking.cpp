@@ -8,7 +8,6 @@
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/messages.h"
-#include "program/program_state.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -20,39 +19,36 @@ constexpr double beat_window_samples = 1000.0;
 
 // Shows the one-beat display's trace x: beat-window index i at
 // beat_x_scale * i + plot_x0, clipped like the main display.
-void plot_beat_trace(ProgramState& state, int trace) {
-  DisplayGeometry& g = state.geometry;
-  const DetectionState& d = state.detection;
+void plot_beat_trace(const MarkingState& marking, const DetectionState& d, DisplayGeometry& g,
+                     int trace) {
   for (int i = 1; i <= g.beat_trace_n; ++i) {
-    g.plot_x(i) = static_cast<float>(
-        static_cast<double>(state.marking.beat_x_scale) * d.time_axis(i) + g.plot_x0);
-    g.plot_y(i) = trace_y(g, state.marking.beat_wave(i, trace));
+    g.plot_x(i) =
+        static_cast<float>(static_cast<double>(marking.beat_x_scale) * d.time_axis(i) + g.plot_x0);
+    g.plot_y(i) = trace_y(g, marking.beat_wave(i, trace));
   }
 }
 
-void fill_beat_wave(ProgramState& state) {
-  const AnalysisConditions& c = state.conditions;
-  const std::int16_t channels[3] = {c.first_lead, c.second_lead, c.third_lead};
-  MarkingState& m = state.marking;
+void fill_beat_wave(const AnalysisConditions& conditions, const SampleMatrix& sample_matrix,
+                    MarkingState& m) {
+  const std::int16_t channels[3] = {conditions.first_lead, conditions.second_lead,
+                                    conditions.third_lead};
   for (int trace = 1; trace <= 3; ++trace)
     for (int i = 1; i <= beat_window_len; ++i)
-      m.beat_wave(i, trace) = static_cast<float>(
-          state.recording.sample_matrix(channels[trace - 1], m.window_start + i));
+      m.beat_wave(i, trace) =
+          static_cast<float>(sample_matrix(channels[trace - 1], m.window_start + i));
 }
 
 // The 51 samples of the first displayed lead from 25 before to 25 after the
 // R peak: the reference of every later recognition.
-void take_template(ProgramState& state) {
-  RecognitionState& r = state.recognition;
-  r.corr_lead = state.conditions.first_lead;
+void take_template(std::int16_t first_lead, const SampleMatrix& sample_matrix,
+                   std::int32_t selected_beat, RecognitionState& r) {
+  r.corr_lead = first_lead;
   for (int i = 1; i <= template_len; ++i)
-    r.template_wave(i) =
-        state.recording.sample_matrix(r.corr_lead, state.marking.selected_beat + i - 26);
+    r.template_wave(i) = sample_matrix(r.corr_lead, selected_beat + i - 1 - template_half);
 }
 
 // Waits for a click, marks it with a cyan line and keeps it in marker_pos.
-void click_and_mark(ProgramState& state, Io& io) {
-  DisplayGeometry& g = state.geometry;
+void click_and_mark(DisplayGeometry& g, Io& io) {
   SELINTVL(io.platform(), g.marker_pos);
   draw_marker(io.platform(), g, g.marker_pos);
 }
@@ -62,46 +58,46 @@ bool in_selectable_range(std::int32_t beat) {
 }
 
 // One fiducial click: prompt in the window, label and index on the console.
-std::int32_t fiducial_click(ProgramState& state, Io& io, const char* prompt, const char* label) {
+std::int32_t fiducial_click(const MarkingContext& c, Io& io, const char* prompt,
+                            const char* label) {
   io.write_line(graphics_unit, {prompt});
   io.write_line(console_unit, {label});
-  click_and_mark(state, io);
+  click_and_mark(c.geometry, io);
   const std::int32_t index =
-      click_sample(state.geometry.marker_pos, state.geometry.plot_x0, state.marking.beat_x_scale);
+      click_sample(c.geometry.marker_pos, c.geometry.plot_x0, c.marking.beat_x_scale);
   io.write_line(console_unit, {index});
   return index;
 }
 
 // Three clicks, then confirmation; "n" keeps the earlier points and leaves
 // the markers on the screen.
-void marking_pass(ProgramState& state, Io& io) {
-  const std::int32_t pq =
-      fiducial_click(state, io, marking_text::click_pq, marking_text::console_pq);
-  const std::int32_t q = fiducial_click(state, io, marking_text::click_q, marking_text::console_q);
-  const std::int32_t t = fiducial_click(state, io, marking_text::click_t, marking_text::console_t);
+void marking_pass(const MarkingContext& c, Io& io) {
+  const std::int32_t pq = fiducial_click(c, io, marking_text::click_pq, marking_text::console_pq);
+  const std::int32_t q = fiducial_click(c, io, marking_text::click_q, marking_text::console_q);
+  const std::int32_t t = fiducial_click(c, io, marking_text::click_t, marking_text::console_t);
   io.write_line(graphics_unit, {marking_text::confirm});
-  read_answer(state.menu, io);
-  if (answer_is(state.menu.answer, 'n')) return;
-  state.marking.pq_point = pq;
-  state.marking.q_start = q;
-  state.marking.t_end = t;
+  read_answer(c.menu, io);
+  if (answer_is(c.menu.answer, 'n')) return;
+  c.marking.pq_point = pq;
+  c.marking.q_start = q;
+  c.marking.t_end = t;
   io.clear_window();
-  draw_beat_wave(state, io);
+  draw_beat_wave(c.marking, c.detection, c.geometry, io);
 }
 
 // Steps after the range check: console and log records, the enlarged beat
 // and the template.
-void take_selection(ProgramState& state, Io& io) {
-  MarkingState& m = state.marking;
+void take_selection(const MarkingContext& c, Io& io) {
+  MarkingState& m = c.marking;
   io.write_line(console_unit, {marking_text::selected_point, m.selected_beat});
   m.window_start = m.selected_beat - r_peak_index;
   io.clear_window();
   io.write_line(log_unit, {marking_text::selected_time, m.window_start});
-  fill_beat_wave(state);
+  fill_beat_wave(c.conditions, c.recording.sample_matrix, m);
   m.beat_x_scale = static_cast<float>(
-      (static_cast<double>(state.geometry.plot_x1) - state.geometry.plot_x0) / beat_window_samples);
-  draw_beat_wave(state, io);
-  take_template(state);
+      (static_cast<double>(c.geometry.plot_x1) - c.geometry.plot_x0) / beat_window_samples);
+  draw_beat_wave(m, c.detection, c.geometry, io);
+  take_template(c.conditions.first_lead, c.recording.sample_matrix, m.selected_beat, c.recognition);
 }
 
 }  // namespace
@@ -131,41 +127,41 @@ std::int32_t nearest_beat(const Array1<std::int16_t, 200>& beat_positions, std::
   return nearest;
 }
 
-void draw_beat_wave(ProgramState& state, Io& io) {
-  DisplayGeometry& g = state.geometry;
+void draw_beat_wave(const MarkingState& marking, const DetectionState& detection,
+                    DisplayGeometry& g, Io& io) {
   for (int trace = 1; trace <= 3; ++trace) {
-    plot_beat_trace(state, trace);
+    plot_beat_trace(marking, detection, g, trace);
     GPL(io.platform(), g.beat_trace_n, g.plot_x.data(), g.plot_y.data());
   }
 }
 
-void select_waveform(ProgramState& state, Io& io) {
+void select_waveform(const MarkingContext& c, Io& io) {
   io.write_line(graphics_unit, {marking_text::click_near_trace});
-  click_and_mark(state, io);
+  click_and_mark(c.geometry, io);
   io.write_line(graphics_unit, {marking_text::confirm});
-  read_answer(state.menu, io);
-  if (answer_is(state.menu.answer, 'n')) return;
+  read_answer(c.menu, io);
+  if (answer_is(c.menu.answer, 'n')) return;
 
-  const DisplayGeometry& g = state.geometry;
+  const DisplayGeometry& g = c.geometry;
   const std::int32_t sample = click_sample(g.marker_pos, g.plot_x0, g.x_scale);
-  MarkingState& m = state.marking;
-  m.selected_beat = nearest_beat(state.detection.beat_positions, sample, m.selected_beat);
+  MarkingState& m = c.marking;
+  m.selected_beat = nearest_beat(c.detection.beat_positions, sample, m.selected_beat);
   if (!in_selectable_range(m.selected_beat)) {
     // The loop top clears the window at once, so the console keeps the text.
     io.write_line(graphics_unit, {marking_text::range_error});
     io.write_line(console_unit, {marking_text::range_error});
     return;
   }
-  take_selection(state, io);
-  fiducial_menu(state, io);
+  take_selection(c, io);
+  fiducial_menu(c, io);
 }
 
-void fiducial_menu(ProgramState& state, Io& io) {
+void fiducial_menu(const MarkingContext& c, Io& io) {
   for (;;) {
     io.write_line(graphics_unit, {marking_text::fiducial_menu});
-    read_answer(state.menu, io);
-    if (!answer_is(state.menu.answer, 's')) return;
-    marking_pass(state, io);
+    read_answer(c.menu, io);
+    if (!answer_is(c.menu.answer, 's')) return;
+    marking_pass(c, io);
   }
 }
 

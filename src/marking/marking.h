@@ -3,12 +3,17 @@
 
 #include <cstdint>
 
+#include "detection/detection.h"
+#include "detection/recognition.h"
+#include "dialogue/answer.h"
+#include "dialogue/conditions.h"
+#include "display/plot.h"
+#include "recording/recording.h"
 #include "runtime/one_based.h"
 
 namespace ba {
 
 class Io;
-struct ProgramState;
 
 inline constexpr int beat_wave_room = 1024;
 inline constexpr int beat_window_len = 1000;          // samples of the one-beat display
@@ -27,11 +32,22 @@ struct MarkingState {
   std::int32_t t_end = 0;
 };
 
+// What command s reads and writes.
+struct MarkingContext {
+  const AnalysisConditions& conditions;  // the three displayed leads
+  const RecordingState& recording;
+  const DetectionState& detection;  // the candidates and the time axis
+  DisplayGeometry& geometry;
+  MarkingState& marking;
+  RecognitionState& recognition;  // the template taken from the chosen beat
+  MenuState& menu;
+};
+
 // Command s: pick the beat nearest a click, check its range, log it, draw it
 // enlarged, take the template, then the fiducial menu.
-void select_waveform(ProgramState& state, Io& io);
+void select_waveform(const MarkingContext& c, Io& io);
 // The fiducial menu with its marking passes; returns to the main menu.
-void fiducial_menu(ProgramState& state, Io& io);
+void fiducial_menu(const MarkingContext& c, Io& io);
 
 // The sample under a click on the preview and the beat-window index under a
 // click on the one-beat display: quotient in double precision, truncated.
@@ -41,6 +57,7 @@ std::int32_t click_sample(float click_x, float plot_x0, float x_scale);
 std::int32_t nearest_beat(const Array1<std::int16_t, 200>& beat_positions, std::int32_t sample,
                           std::int32_t current);
 // Draws the three traces of beat_wave across the trace area (blue).
-void draw_beat_wave(ProgramState& state, Io& io);
+void draw_beat_wave(const MarkingState& marking, const DetectionState& detection,
+                    DisplayGeometry& geometry, Io& io);
 
 }  // namespace ba

@@ -20,7 +20,7 @@ void start_first_print_page(ProgramState& state, Io& io) {
   state.print.print_unit = first_print_unit;
   state.print.off_x = first_strip_x;
   state.print.off_y = first_strip_y;
-  page_setup(state, io);
+  page_setup(state.print, state.paths, io);
 }
 
 // Closes the graphics window before the log file; the program then stops.
@@ -68,13 +68,13 @@ void loop_top(ProgramState& state, Io& io) {
 bool dispatch(ProgramState& state, Io& io) {
   const std::string& answer = state.menu.answer;
   if (answer_is(answer, 's'))
-    select_waveform(state, io);
+    select_waveform(marking_context(state), io);
   else if (answer_is(answer, 'c'))
-    compute_all(state, io);
+    compute_all(compute_context(state), io);
   else if (answer_is(answer, 'v'))
-    view_all_beats(state, io);
+    view_all_beats(review_context(state), io);
   else if (answer_is(answer, 'd'))
-    save_selection(state, io);
+    save_selection(state.selection, state.paths, state.menu, io);
   else if (answer_is(answer, 'x'))
     return false;
   return true;

@@ -30,6 +30,19 @@ struct ProgramState {
   PrintState print;
 };
 
+// The parts of the state each command reads and writes.
+inline MarkingContext marking_context(ProgramState& s) {
+  return {s.conditions, s.recording, s.detection, s.geometry, s.marking, s.recognition, s.menu};
+}
+inline ComputeContext compute_context(ProgramState& s) {
+  return {s.conditions, s.paths,       s.recording, s.marking,
+          s.detection,  s.recognition, s.selection, s.print};
+}
+inline ReviewContext review_context(ProgramState& s) {
+  return {s.conditions, s.recording, s.detection, s.recognition,
+          s.marking,    s.geometry,  s.selection, s.review};
+}
+
 // The whole program: start-up dialogue, recording name, loading, display.
 // Returns normally at the end of the exit sequence; failures propagate as
 // exceptions (runtime/errors.h).

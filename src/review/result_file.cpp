@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dialogue/answer.h"
-#include "program/program_state.h"
+#include "dialogue/paths.h"
 #include "review/messages.h"
 #include "review/selection.h"
 #include "runtime/io.h"
@@ -43,18 +43,17 @@ std::vector<std::vector<Item>> result_statements(const Selection& selection) {
   return statements;
 }
 
-void save_selection(ProgramState& state, Io& io) {
-  Selection& selection = state.selection;
+void save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu, Io& io) {
   io.write_line(graphics_unit,
                 {review_text::selected_beats, selection.n_accepted, review_text::beats_suffix});
   io.write_line(graphics_unit,
-                {review_text::data_prefix, state.paths.st_txt_path, review_text::save_question});
-  read_answer(state.menu, io);
+                {review_text::data_prefix, paths.st_txt_path, review_text::save_question});
+  read_answer(menu, io);
   // Only the single letter y or Y, blank-padded over all ten characters, saves.
-  if (answer_is(state.menu.answer, 'y')) {
+  if (answer_is(menu.answer, 'y')) {
     // The file is replaced whole or not at all; on failure the selection
     // stays so the person can free the file and save again.
-    if (auto failure = io.write_text_file(state.paths.st_txt_path, result_statements(selection))) {
+    if (auto failure = io.write_text_file(paths.st_txt_path, result_statements(selection))) {
       report_save_failure(io, *failure);
       return;
     }

@@ -12,7 +12,13 @@
 namespace ba {
 
 class Io;
-struct ProgramState;
+struct AnalysisConditions;
+struct DetectionState;
+struct DisplayGeometry;
+struct MarkingState;
+struct MenuState;
+struct RecognitionState;
+struct RecordingPaths;
 
 inline constexpr int selection_room = 200;
 
@@ -33,15 +39,27 @@ struct ReviewState {
 // n_accepted.
 void clear_selection(Selection& selection);
 
+// What command v reads and writes.
+struct ReviewContext {
+  const AnalysisConditions& conditions;
+  const RecordingState& recording;
+  DetectionState& detection;
+  RecognitionState& recognition;
+  MarkingState& marking;  // fiducial points read; the beat is drawn through beat_wave
+  DisplayGeometry& geometry;
+  Selection& selection;
+  ReviewState& review;
+};
+
 // Command v: detect over the whole recording, recognise, review each
 // accepted beat with one click.
-void view_all_beats(ProgramState& state, Io& io);
+void view_all_beats(const ReviewContext& c, Io& io);
 // The review loop alone: collects the aligned candidates of beat_positions
 // (1..n_candidates, latest first) earliest first into the selection and
 // shows each one until a click.
-void review_accepted_beats(ProgramState& state, Io& io);
+void review_accepted_beats(const ReviewContext& c, Io& io);
 // Command d: confirm and save the selection to the result file, then empty it.
-void save_selection(ProgramState& state, Io& io);
+void save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu, Io& io);
 // The statements of the result file for a selection.
 std::vector<std::vector<Item>> result_statements(const Selection& selection);
 

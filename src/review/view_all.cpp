@@ -8,7 +8,6 @@
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/marking.h"
-#include "program/program_state.h"
 #include "review/messages.h"
 #include "review/selection.h"
 #include "runtime/io.h"
@@ -41,27 +40,24 @@ long displayed_channel(const AnalysisConditions& conditions, long k) {
 
 // beat_wave(i, k) = lead k at sample beat_r - 201 + i minus its baseline, so
 // the R sample is point 201; points before the recording lie on the zero line.
-void fill_beat_wave(ProgramState& state) {
-  const SampleMatrix& sample_matrix = state.recording.sample_matrix;
-  ReviewState& review = state.review;
+void fill_beat_wave(const AnalysisConditions& conditions, const SampleMatrix& sample_matrix,
+                    ReviewState& review, MarkingState& marking) {
   for (long k = 1; k <= displayed_trace_count; ++k) {
-    const long channel = displayed_channel(state.conditions, k);
+    const long channel = displayed_channel(conditions, k);
     review.baseline = pq_baseline(sample_matrix, channel, review.pq_abs);
     for (long i = 1; i <= beat_window_len; ++i) {
       const std::int32_t p = review.beat_r - 201 + static_cast<std::int32_t>(i);
       float value = 0.0f;
       if (p >= 1 && p <= matrix_positions)
         value = static_cast<float>(sample_matrix(channel, p) - review.baseline);
-      state.marking.beat_wave(i, k) = value;
+      marking.beat_wave(i, k) = value;
     }
   }
 }
 
 // Red at the PQ point, cyan at Q start and T end; a marker for index m
 // stands at trace point m.
-void draw_fiducial_markers(ProgramState& state, Io& io) {
-  const MarkingState& marking = state.marking;
-  DisplayGeometry& geometry = state.geometry;
+void draw_fiducial_markers(const MarkingState& marking, DisplayGeometry& geometry, Io& io) {
   auto marker_at = [&](std::int32_t index) {
     return static_cast<float>(index) * marking.beat_x_scale + geometry.plot_x0;
   };
@@ -70,25 +66,24 @@ void draw_fiducial_markers(ProgramState& state, Io& io) {
   draw_marker(io.platform(), geometry, marker_at(marking.t_end));
 }
 
-void show_beat(ProgramState& state, Io& io, std::int32_t beat_r) {
-  ReviewState& review = state.review;
+void show_beat(const ReviewContext& c, Io& io, std::int32_t beat_r) {
+  ReviewState& review = c.review;
   review.beat_r = beat_r;
-  review.pq_abs = beat_r + state.marking.pq_point - r_peak_index;
-  fill_beat_wave(state);
-  const DisplayGeometry& geometry = state.geometry;
-  state.marking.beat_x_scale = (geometry.plot_x1 - geometry.plot_x0) / 1000.0f;
+  review.pq_abs = beat_r + c.marking.pq_point - r_peak_index;
+  fill_beat_wave(c.conditions, c.recording.sample_matrix, review, c.marking);
+  c.marking.beat_x_scale = (c.geometry.plot_x1 - c.geometry.plot_x0) / 1000.0f;
   // The three leads over one another, drawn and clipped as command s draws them.
-  draw_beat_wave(state, io);
-  draw_fiducial_markers(state, io);
+  draw_beat_wave(c.marking, c.detection, c.geometry, io);
+  draw_fiducial_markers(c.marking, c.geometry, io);
   const float seconds = static_cast<float>(beat_r) / 1000.0f;
   io.write_line(graphics_unit, {review_text::displayed_beat, seconds, review_text::click_prompt});
 }
 
 }  // namespace
 
-void review_accepted_beats(ProgramState& state, Io& io) {
-  const DetectionState& detection = state.detection;
-  Selection& selection = state.selection;
+void review_accepted_beats(const ReviewContext& c, Io& io) {
+  const DetectionState& detection = c.detection;
+  Selection& selection = c.selection;
   // beat_positions runs latest first: walking it backwards shows beats in time order.
   for (long j = detection.n_candidates; j >= 1; --j) {
     const std::int16_t position = detection.beat_positions(j);
@@ -99,23 +94,24 @@ void review_accepted_beats(ProgramState& state, Io& io) {
     io.write_line(console_unit,
                   {review_text::clear_screen, position,
                    selection.accepted_beats(selection.n_accepted), selection.n_accepted});
-    show_beat(state, io, selection.accepted_beats(selection.n_accepted));
+    show_beat(c, io, selection.accepted_beats(selection.n_accepted));
     // The click only lets the review go on; every beat has to be clicked through.
-    SELINTVL(io.platform(), state.geometry.marker_pos);
+    SELINTVL(io.platform(), c.geometry.marker_pos);
   }
 }
 
-void view_all_beats(ProgramState& state, Io& io) {
-  if (state.recognition.corr_lead == 0) {
+void view_all_beats(const ReviewContext& c, Io& io) {
+  if (c.recognition.corr_lead == 0) {
     io.write_line(console_unit, {review_text::no_template});
     io.write_line(graphics_unit, {review_text::no_template});
     return;
   }
   // All 200 entries, so a later save never pairs areas of an earlier c run
   // with the beats of this one.
-  clear_selection(state.selection);
-  detect_whole_recording(state, io, whole_reference_end);
-  review_accepted_beats(state, io);
+  clear_selection(c.selection);
+  detect_whole_recording(c.recording.sample_matrix, c.conditions, whole_reference_end, c.detection,
+                         c.recognition, io);
+  review_accepted_beats(c, io);
 }
 
 }  // namespace ba

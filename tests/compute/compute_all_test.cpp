@@ -22,7 +22,7 @@ TEST(ComputeAll, RefusedUntilAReferenceBeatIsChosen) {
   state->selection.aqrst(5, 2) = -17;
   state->detection.span_len = preview_span;
 
-  compute_all(*state, bench.io);  // the log is not open: any record would throw
+  compute_all(compute_context(*state), bench.io);  // the log is not open: any record would throw
 
   const std::string refusal = std::string(" ") + compute_text::no_template;
   EXPECT_EQ(bench.platform.lines_of(console_unit), std::vector<std::string>{refusal});

@@ -37,7 +37,8 @@ struct MeasureRun {
 
   const Selection& measure(const std::vector<std::int16_t>& latest_first) {
     test::set_candidates(state->detection, latest_first);
-    measure_accepted_beats(*state);
+    measure_accepted_beats(state->recording.sample_matrix, state->marking, state->detection,
+                           state->selection);
     return state->selection;
   }
 };
@@ -166,7 +167,7 @@ TEST(Measurement, LeftOutBeatIsNamedOnTheConsoleAndInTheLog) {
   ProgramState& state = *run.state;
   bench.io.open_log("d:\\data\\map\\abcdefstlog.txt");
   test::set_candidates(state.detection, {31500, 5000, 150});
-  measure_and_print_beats(state, bench.io);
+  measure_and_print_beats(compute_context(state), bench.io);
   bench.io.close_log();
 
   EXPECT_EQ(state.selection.n_accepted, 1);

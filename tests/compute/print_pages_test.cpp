@@ -35,7 +35,7 @@ struct PrintRun {
     bench.io.open_log(state.paths.stlog_path);
     state.print.image_no = 1;
     state.print.print_unit = 14;
-    page_setup(state, bench.io);
+    page_setup(state.print, state.paths, bench.io);
   }
 
   // Accepted candidates in time order, 900 samples apart from 1,000 on.
@@ -48,7 +48,7 @@ struct PrintRun {
   void print_beats(const std::vector<std::int16_t>& earliest_first) {
     test::set_candidates(state.detection, {earliest_first.rbegin(), earliest_first.rend()});
     clear_selection(state.selection);  // as command c does before it detects
-    measure_and_print_beats(state, bench.io);
+    measure_and_print_beats(compute_context(state), bench.io);
   }
 
   std::string log() {

@@ -1,12 +1,13 @@
 // Waveform selection (command s) and fiducial marking: the click arithmetic,
 // the nearest-beat search, the range check, the records and the passes.
+#include "marking/marking.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "marking/marking.h"
 #include "support/display_bench.h"
 #include "support/state_setup.h"
 
@@ -113,7 +114,7 @@ struct Selection : ::testing::Test, Preview {};
 TEST_F(Selection, NearestBeatIsLoggedDrawnEnlargedAndBecomesTheTemplate) {
   bench.click(160);  // sample 1,066
   bench.type({"y", "x"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
 
   EXPECT_EQ(state.marking.selected_beat, 1001);
   EXPECT_EQ(state.marking.window_start, 801);
@@ -164,7 +165,7 @@ TEST(SelectionRange, AcceptedRangeIs201To3000) {
     run.list({row.beat});
     run.bench.click(row.beat * 15 / 100);
     run.bench.type({"y", "x"});
-    select_waveform(run.state, run.bench.io);
+    select_waveform(marking_context(run.state), run.bench.io);
     EXPECT_EQ(run.state.marking.selected_beat, row.beat);
     if (row.accepted) {
       EXPECT_EQ(run.console().size(), 1u);
@@ -189,13 +190,13 @@ TEST(SelectionAnswer, OnlyNDeclines) {
     const char* answer;
     bool declines;
   };
-  for (const Row& row : {Row{"n", true}, Row{"N", true}, Row{"no", false}, Row{"Y", false},
-                         Row{"ok", false}}) {
+  for (const Row& row :
+       {Row{"n", true}, Row{"N", true}, Row{"no", false}, Row{"Y", false}, Row{"ok", false}}) {
     SCOPED_TRACE(row.answer);
     Preview run;
     run.bench.click(160);
     run.bench.type({row.answer, "x"});
-    select_waveform(run.state, run.bench.io);
+    select_waveform(marking_context(run.state), run.bench.io);
     EXPECT_EQ(run.state.geometry.marker_pos, 0.16f);
     EXPECT_EQ(run.state.marking.selected_beat, row.declines ? 0 : 1001);
     EXPECT_EQ(run.console().size(), row.declines ? 0u : 1u);
@@ -208,7 +209,7 @@ TEST_F(Selection, ClicksFarRightOfThePreviewAreRangeChecked) {
   list({31900, 20000, 5000});
   bench.click(999);  // sample 6,660: nearest is 5,000
   bench.type({"y"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
   EXPECT_EQ(state.marking.selected_beat, 5000);
   EXPECT_EQ(state.recognition.corr_lead, 0);
 
@@ -217,7 +218,7 @@ TEST_F(Selection, ClicksFarRightOfThePreviewAreRangeChecked) {
   state.marking.selected_beat = 0;
   bench.click(999);
   bench.type({"y"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
   EXPECT_EQ(state.marking.selected_beat, 0);
   EXPECT_EQ(state.recognition.corr_lead, 0);
   EXPECT_EQ(console().size(), 2u);
@@ -234,7 +235,7 @@ TEST_F(Selection, MarkingPassesStoreConfirmedIndicesOnly) {
   bench.click(10);
   bench.click(5);  // T before Q: stored as clicked
   bench.type({"Y", "x"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
 
   EXPECT_EQ(state.marking.pq_point, 833);
   EXPECT_EQ(state.marking.q_start, 16);
@@ -265,7 +266,7 @@ TEST_F(Selection, DeclinedPassLeavesItsMarkersAndTheOldPoints) {
   bench.type({"y", "s"});
   for (int column : {300, 400, 500}) bench.click(column);
   bench.type({"n", "x"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
   EXPECT_EQ(state.marking.pq_point, 150);
   EXPECT_EQ(state.marking.q_start, 180);
   EXPECT_EQ(state.marking.t_end, 500);
@@ -283,7 +284,7 @@ TEST_F(Selection, DeclinedPassLeavesItsMarkersAndTheOldPoints) {
 TEST_F(Selection, AnyOtherAnswerLeavesTheFiducialMenu) {
   bench.click(160);
   bench.type({"y", "q"});
-  select_waveform(state, bench.io);
+  select_waveform(marking_context(state), bench.io);
   EXPECT_TRUE(bench.platform.typed_lines.empty());
   EXPECT_TRUE(bench.platform.clicks.empty());
   EXPECT_EQ(state.marking.pq_point, 0);

@@ -49,7 +49,7 @@ struct SaveRun {
   void save(const char* answer) { save_with(answer, bench.io); }
   void save_with(const char* answer, Io& io) {
     bench.type({answer});
-    save_selection(state, io);
+    save_selection(state.selection, state.paths, state.menu, io);
   }
   std::string result_file() const { return bench.read("abcdefst.txt"); }
   void earlier_result_file() const {

@@ -49,7 +49,7 @@ struct Review {
     test::set_candidates(state.detection, latest_first);
     clicks(static_cast<int>(std::count_if(latest_first.begin(), latest_first.end(),
                                           [](std::int16_t p) { return p != 0; })));
-    review_accepted_beats(state, bench.io);
+    review_accepted_beats(review_context(state), bench.io);
   }
 
   // A sample of the first displayed lead.
@@ -82,7 +82,7 @@ TEST(ViewAllBeats, EveryBeatWaitsForItsOwnClick) {
   Review review;
   test::set_candidates(review.state.detection, {2790, 1850, 900});
   review.clicks(2);
-  EXPECT_THROW(review_accepted_beats(review.state, review.bench.io), ScriptProblem);
+  EXPECT_THROW(review_accepted_beats(review_context(review.state), review.bench.io), ScriptProblem);
 }
 
 // Each clear precedes its beat's drawing and caption, so a beat is shown alone.
@@ -160,7 +160,8 @@ TEST(ViewAllBeats, RefusedUntilAReferenceBeatIsChosen) {
   Review review;
   review.state.selection.n_accepted = 1;
   review.state.selection.accepted_beats(1) = 900;
-  view_all_beats(review.state, review.bench.io);  // the log is not open: any record would throw
+  view_all_beats(review_context(review.state),
+                 review.bench.io);  // the log is not open: any record would throw
   const std::string refusal = std::string(" ") + review_text::no_template;
   EXPECT_EQ(review.platform.lines_of(console_unit), std::vector<std::string>{refusal});
   EXPECT_EQ(review.platform.lines_of(graphics_unit), std::vector<std::string>{refusal});
@@ -181,7 +182,8 @@ TEST(ViewAllBeats, ClearsTheWholeSelection) {
     selection.accepted_beats(b) = static_cast<std::int32_t>(100 * b);
     selection.aqrst(64, b) = 5;
   }
-  view_all_beats(review.state, review.bench.io);  // a flat recording: nothing accepted
+  view_all_beats(review_context(review.state),
+                 review.bench.io);  // a flat recording: nothing accepted
   EXPECT_EQ(selection.n_accepted, 0);
   for (long b : {1L, 150L, 151L, 180L, 200L}) {
     EXPECT_EQ(selection.accepted_beats(b), 0) << b;

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a header from a folder above its own:
+# the folders of src/ stand on one another in the order below, and a folder
+# may include only its own headers and those of the floors beneath it.
+# map/ and interchange/ stand beside the command folders; platform/ beside
+# program/; app/ on top of everything.
+set -u
+src="${1:?usage: check_layers.sh SRC_DIR}"
+
+floor() {
+  case "$1" in
+    runtime) echo 0 ;;
+    display | recording | dialogue) echo 1 ;;
+    detection) echo 2 ;;
+    marking | compute | review) echo 3 ;;
+    map | interchange) echo 4 ;;
+    program | platform) echo 5 ;;
+    app) echo 6 ;;
+    *) echo 99 ;;
+  esac
+}
+
+status=0
+for file in "$src"/*/*.h "$src"/*/*.cpp; do
+  [ -e "$file" ] || continue
+  folder=$(basename "$(dirname "$file")")
+  own=$(floor "$folder")
+  while IFS= read -r included; do
+    target=${included%%/*}
+    [ "$target" = "$folder" ] && continue
+    if [ "$(floor "$target")" -gt "$own" ]; then
+      echo "${file#"$src"/} includes $included from a higher floor"
+      status=1
+    fi
+  done < <(sed -n 's/^#include "\([a-z_]*\/[^"]*\)".*/\1/p' "$file")
+done
+# The platform is chosen and made by main alone.
+if grep -l '#include "platform/' "$src"/*/*.h "$src"/*/*.cpp | grep -v -e '/platform/' -e '/app/'; then
+  echo "platform/ included outside platform/ and app/"
+  status=1
+fi
+# Qt stays at the edge.
+if grep -l '#include <Q' "$src"/*/*.h "$src"/*/*.cpp | grep -v -e '/platform/' -e '/app/'; then
+  echo "Qt included outside platform/ and app/"
+  status=1
+fi
+# The whole program state is seen only by the main loop and main.
+if grep -l 'program/program_state.h' "$src"/*/*.h "$src"/*/*.cpp | grep -v -e '/program/' -e '/app/'; then
+  echo "program state included below program/"
+  status=1
+fi
+exit $status
