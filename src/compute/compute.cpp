@@ -53,12 +53,19 @@ void measure_beat(const SampleMatrix& sample_matrix, const BeatPoints& points, s
     selection.aqrst(lead, selection.n_accepted) = scaled_area(area_sum(lead));
 }
 
-void report_left_out(Io& io, std::int32_t r) {
-  io.write_line(console_unit, {compute_text::beat_left_out, r});
-  io.write_line(log_unit, {compute_text::left_out_record, r});
-}
-
 }  // namespace
+
+bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState& marking,
+                          std::int32_t r, Selection& selection, Io& io) {
+  const BeatPoints points = beat_points(marking, r);
+  if (!measurable(points)) {
+    io.write_line(console_unit, {compute_text::beat_left_out, r});
+    io.write_line(log_unit, {compute_text::left_out_record, r});
+    return false;
+  }
+  measure_beat(sample_matrix, points, r, selection);
+  return true;
+}
 
 void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisConditions& conditions,
                             std::int32_t reference_end, DetectionState& detection,
@@ -105,12 +112,7 @@ void measure_and_print_beats(const ComputeContext& c, Io& io) {
   for (long j = detection.n_candidates; j >= 1; --j) {
     const std::int32_t r = detection.beat_positions(j);
     if (r <= 0) continue;
-    const BeatPoints points = beat_points(c.marking, r);
-    if (!measurable(points)) {
-      report_left_out(io, r);
-      continue;
-    }
-    measure_beat(c.recording.sample_matrix, points, r, c.selection);
+    if (!measure_or_leave_out(c.recording.sample_matrix, c.marking, r, c.selection, io)) continue;
     if (printing) {
       print_beat(c, io, r);
       ++printed;

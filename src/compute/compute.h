@@ -56,6 +56,11 @@ void measure_accepted_beats(const SampleMatrix& sample_matrix, const MarkingStat
 // measured and, when printing, drawn on the print page; beats that cannot be
 // measured reported; the last page saved when a beat was printed.
 void measure_and_print_beats(const ComputeContext& c, Io& io);
+// Measures the beat with R at r as the next accepted beat of the selection.
+// A beat whose fiducial points fall outside the recording cannot be measured:
+// it is left out with a console line and a log record. True when measured.
+bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState& marking,
+                          std::int32_t r, Selection& selection, Io& io);
 // area sum / 200 truncated toward zero, as the program's scaling gives it.
 std::int32_t scaled_area(std::int32_t area_sum);
 

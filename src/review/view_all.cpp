@@ -1,5 +1,6 @@
-// Command v: every beat recognised in the whole recording is shown alone,
-// enlarged, with its fiducial markers, one mouse click per beat.
+// Command v: every beat recognised in the whole recording is measured as
+// command c measures it and shown alone, enlarged, with its fiducial markers,
+// one mouse click per beat.
 
 #include <cstdint>
 
@@ -88,8 +89,10 @@ void review_accepted_beats(const ReviewContext& c, Io& io) {
   for (long j = detection.n_candidates; j >= 1; --j) {
     const std::int16_t position = detection.beat_positions(j);
     if (position <= 0) continue;
-    selection.n_accepted = selection.n_accepted + 1;
-    selection.accepted_beats(selection.n_accepted) = position;
+    // Measured as command c measures, so that d saves the same areas after
+    // v as after c; a beat c would leave out is left out here too.
+    if (!measure_or_leave_out(c.recording.sample_matrix, c.marking, position, selection, io))
+      continue;
     io.clear_window();
     io.write_line(console_unit,
                   {review_text::clear_screen, position,

@@ -151,9 +151,37 @@ TEST(ViewAllBeats, EarlyAndLateBeatsReadNothingOutsideTheRecording) {
   EXPECT_EQ(early.state.marking.beat_wave(52, 1), 2.0f);  // sample 1: 10 - 40 / 5
 
   Review late;
-  late.state.marking.pq_point = 1100;  // pq_abs 32,800: baseline over 32,798..32,802
-  EXPECT_NO_THROW(late.run({31900}));
-  EXPECT_EQ(late.state.review.baseline, 0);
+  late.state.marking.pq_point = 251;  // pq_abs 32,001: outside the recording
+  build_paths("abcdef", late.state.paths);
+  late.bench.io.open_log(late.state.paths.stlog_path);
+  late.run({31950, 1850});
+  // Left out as command c leaves it out: not measured, not shown, no click spent.
+  EXPECT_EQ(late.state.selection.n_accepted, 1);
+  EXPECT_EQ(late.state.selection.accepted_beats(1), 1850);
+  EXPECT_EQ(late.platform.lines_of(console_unit),
+            (std::vector<std::string>{" CLEARSCREE   1850        1850           1",
+                                      " 区分点が記録の外にある心拍を除外（msec）       31950"}));
+  EXPECT_EQ(late.platform.clicks.size(), 1u);
+}
+
+// The areas v leaves in the selection are the ones c measures: lead 1 at 200
+// units from Q start to T end over a zero baseline sums to 200 x 321 samples,
+// an area of 321; lead 2 at -3 units for 321 samples sums to -963, which is
+// cut toward zero to -4.
+TEST(ViewAllBeats, MeasuresEachBeatAsCommandCDoes) {
+  Review review;  // fiducials PQ 150, Q 180, T 500 around R at index 200
+  const std::int32_t r = 2000;
+  for (std::int32_t p = r - 20; p <= r + 300; ++p) {
+    review.state.recording.sample_matrix(9, p) = 200;
+    review.state.recording.sample_matrix(10, p) = -3;
+  }
+  review.state.recording.sample_matrix(11, r + 600) = 1000;  // after T: not summed
+  review.run({static_cast<std::int16_t>(r)});
+  const Selection& selection = review.state.selection;
+  ASSERT_EQ(selection.n_accepted, 1);
+  EXPECT_EQ(selection.aqrst(1, 1), 321);
+  EXPECT_EQ(selection.aqrst(2, 1), -4);
+  EXPECT_EQ(selection.aqrst(3, 1), 0);
 }
 
 TEST(ViewAllBeats, RefusedUntilAReferenceBeatIsChosen) {
