@@ -194,9 +194,29 @@ void expect_page_image(const std::string& bytes) {
 TEST(HeadlessSession, ComputeSaveAndEnd) {
   const Session s("demo_compute");
   ASSERT_EQ(s.status, 0) << s.err;
-  EXPECT_EQ(s.out, test::read_host_file(run_case_folder("demo_compute") / "expected_stdout.txt"));
-
   expect_measured_result(s);
+}
+
+// Every run gives the bytes written down for it: expected_stdout.txt the
+// standard output, expected_NAME the data folder's file NAME (result file,
+// log), so that no change elsewhere alters what the program writes.
+TEST(HeadlessSession, EveryRunWritesItsExpectedBytes) {
+  for (const auto& entry : fs::directory_iterator(run_case_folder("."))) {
+    const std::string run_case = entry.path().filename().string();
+    SCOPED_TRACE(run_case);
+    const Session s(run_case);
+    EXPECT_EQ(s.status, 0) << s.err;
+    int compared = 0;
+    for (const auto& expected : fs::directory_iterator(entry.path())) {
+      const std::string name = expected.path().filename().string();
+      if (!name.starts_with("expected_")) continue;
+      const std::string file = name.substr(std::string("expected_").size());
+      const std::string written = file == "stdout.txt" ? s.out : s.file(file);
+      EXPECT_TRUE(written == test::read_host_file(expected.path())) << file << " differs";
+      ++compared;
+    }
+    EXPECT_GE(compared, 2);
+  }
 }
 
 TEST(HeadlessSession, ComputeWithoutPrinting) {
