@@ -1,0 +1,18 @@
+#pragma once
+// Sample-rate conversion with libsamplerate at its best sinc quality.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace ba {
+
+// Converts `input` by `ratio` (output rate / input rate, 1/256 to 256).
+// Output sample j stands for the instant of input sample j / ratio: the
+// converter's filter delay is already taken out. The ends are filtered
+// against silence, so a caller keeps a margin of input on both sides.
+std::optional<std::string> resample(std::span<const float> input, double ratio,
+                                    std::vector<float>& output);
+
+}  // namespace ba
