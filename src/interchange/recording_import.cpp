@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 #include <optional>
+#include <thread>
 
 #include "interchange/resample.h"
 
@@ -178,35 +179,72 @@ std::int64_t filter_margin_ms(const SignalClock& clock) {
   return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, 1.0 / clock.ratio())));
 }
 
-// The 32,000 values of one signal at 1000 per second, in its own unit.
-std::optional<std::string> signal_at_1000(SignalSource& source, int signal,
-                                          const SignalClock& clock, std::int64_t start_ms,
-                                          std::vector<double>& values) {
+// The 32,000 values of a signal at 1000 per second, copied, in its own unit.
+std::optional<std::string> copy_at_1000(SignalSource& source, int signal, std::int64_t start_ms,
+                                        std::vector<double>& values) {
   const std::int64_t count = source.signals()[static_cast<std::size_t>(signal - 1)].sample_count;
-  if (clock.one_per_ms()) {
-    const std::int64_t available = std::clamp<std::int64_t>(count - start_ms, 0, recorded_samples);
-    if (auto error = source.read(signal, start_ms, available, values)) return error;
-    values.resize(recorded_samples, 0.0);
+  const std::int64_t available = std::clamp<std::int64_t>(count - start_ms, 0, recorded_samples);
+  if (auto error = source.read(signal, start_ms, available, values)) return error;
+  values.resize(recorded_samples, 0.0);
+  return std::nullopt;
+}
+
+// Converts signals of one rate to 1000 per second, in two halves at once
+// (conversion at the best quality takes most of an import's time).
+// `inputs` hold the signals' samples from frame 0 on, as many each;
+// `outputs` receive 32,000 values each from output frame `skip` on.
+std::optional<std::string> convert_together(const std::vector<std::vector<double>>& inputs,
+                                            double ratio, std::size_t skip,
+                                            std::vector<std::vector<double>>& outputs) {
+  const std::size_t frames = inputs.front().size();
+  const std::size_t half = (inputs.size() + 1) / 2;
+  auto convert_part = [&](std::size_t begin, std::size_t end) -> std::optional<std::string> {
+    const std::size_t width = end - begin;
+    std::vector<float> interleaved(frames * width);
+    for (std::size_t k = 0; k < width; ++k)
+      for (std::size_t f = 0; f < frames; ++f)
+        interleaved[f * width + k] = static_cast<float>(inputs[begin + k][f]);
+    std::vector<float> converted;
+    if (auto error = resample(interleaved, static_cast<int>(width), ratio, converted)) return error;
+    const std::size_t made = converted.size() / width;
+    for (std::size_t k = 0; k < width; ++k) {
+      std::vector<double>& values = outputs[begin + k];
+      values.assign(recorded_samples, 0.0);
+      for (std::size_t t = 0; t < values.size() && skip + t < made; ++t)
+        values[t] = converted[(skip + t) * width + k];
+    }
     return std::nullopt;
-  }
+  };
+  outputs.resize(inputs.size());
+  std::optional<std::string> second_error;
+  std::thread second;
+  if (half < inputs.size())
+    second = std::thread([&] { second_error = convert_part(half, inputs.size()); });
+  auto error = convert_part(0, half);
+  if (second.joinable()) second.join();
+  return error ? error : second_error;
+}
+
+// The 32,000 values at 1000 per second of signals that share one clock.
+std::optional<std::string> convert_at_1000(SignalSource& source, const std::vector<int>& signals,
+                                           const SignalClock& clock, std::int64_t start_ms,
+                                           std::vector<std::vector<double>>& outputs) {
   const std::int64_t margin = filter_margin_ms(clock);
   const std::int64_t period = clock.whole_ms_period();
   std::int64_t first = clock.sample_at(std::max<std::int64_t>(start_ms - margin, 0));
   first -= first % period;  // on a whole millisecond, so output j is millisecond first_ms + j
-  const std::int64_t last =
-      std::min(count, clock.sample_at(start_ms + recorded_samples + margin) + 1);
-  std::vector<double> input;
-  if (auto error = source.read(signal, first, std::max<std::int64_t>(last - first, 0), input))
-    return error;
-  const std::vector<float> narrow(input.begin(), input.end());
-  std::vector<float> output;
-  if (auto error = resample(narrow, clock.ratio(), output))
-    return "signal " + std::to_string(signal) + " cannot be converted to 1000 per second (" +
-           *error + ")";
+  std::int64_t last = clock.sample_at(start_ms + recorded_samples + margin) + 1;
+  for (int signal : signals)
+    last = std::min(last, source.signals()[static_cast<std::size_t>(signal - 1)].sample_count);
+  std::vector<std::vector<double>> inputs(signals.size());
+  for (std::size_t i = 0; i < signals.size(); ++i)
+    if (auto error =
+            source.read(signals[i], first, std::max<std::int64_t>(last - first, 0), inputs[i]))
+      return error;
   const auto skip = static_cast<std::size_t>(start_ms - clock.ms_of(first));
-  values.assign(recorded_samples, 0.0);
-  for (std::size_t t = 0; t < values.size() && skip + t < output.size(); ++t)
-    values[t] = output[skip + t];
+  if (auto error = convert_together(inputs, clock.ratio(), skip, outputs))
+    return "signal " + std::to_string(signals.front()) +
+           " cannot be converted to 1000 per second (" + *error + ")";
   return std::nullopt;
 }
 
@@ -263,9 +301,14 @@ std::variant<ImportedRecording, std::string> import_recording(SignalSource& sour
            seconds_text(static_cast<double>(source.duration()) / ticks_per_second) +
            ", too short for 32 s from " +
            seconds_text(static_cast<double>(settings.start_ms) / 1000.0);
-  ImportedRecording imported;
-  imported.bytes.assign(recording_bytes, 0);
-  std::vector<double> values;
+  // Every channel is checked before any is read.
+  struct Plan {
+    int channel;
+    int signal;
+    double units_per_value;
+    SignalClock clock;
+  };
+  std::vector<Plan> plans;
   for (int c = 1; c <= channel_count; ++c) {
     const int signal = chosen(c);
     if (signal == 0) continue;
@@ -275,11 +318,43 @@ std::variant<ImportedRecording, std::string> import_recording(SignalSource& sour
     if (!per_unit) return named + " is in '" + info.dimension + "', not a voltage (uV, mV or V)";
     if (info.samples_per_record < 1 || info.record_duration < 1)
       return named + " has no usable sampling rate";
-    const SignalClock clock{info.samples_per_record, info.record_duration};
-    if (auto error = signal_at_1000(source, signal, clock, settings.start_ms, values))
+    plans.push_back({c,
+                     signal,
+                     *per_unit * settings.units_per_uv,
+                     {info.samples_per_record, info.record_duration}});
+  }
+  ImportedRecording imported;
+  imported.bytes.assign(recording_bytes, 0);
+  std::vector<double> values;
+  std::vector<bool> done(plans.size());
+  for (std::size_t p = 0; p < plans.size(); ++p) {
+    if (!plans[p].clock.one_per_ms()) continue;
+    if (auto error = copy_at_1000(source, plans[p].signal, settings.start_ms, values))
       return *error;
-    imported.saturated(c) =
-        store_channel(values, *per_unit * settings.units_per_uv, c, imported.bytes);
+    imported.saturated(plans[p].channel) =
+        store_channel(values, plans[p].units_per_value, plans[p].channel, imported.bytes);
+    done[p] = true;
+  }
+  // The rest go in groups of one clock each.
+  for (std::size_t p = 0; p < plans.size(); ++p) {
+    if (done[p]) continue;
+    std::vector<std::size_t> group;
+    std::vector<int> signals;
+    for (std::size_t q = p; q < plans.size(); ++q)
+      if (!done[q] && plans[q].clock.samples_per_record == plans[p].clock.samples_per_record &&
+          plans[q].clock.record_duration == plans[p].clock.record_duration) {
+        group.push_back(q);
+        signals.push_back(plans[q].signal);
+        done[q] = true;
+      }
+    std::vector<std::vector<double>> outputs;
+    if (auto error = convert_at_1000(source, signals, plans[p].clock, settings.start_ms, outputs))
+      return *error;
+    for (std::size_t g = 0; g < group.size(); ++g) {
+      const Plan& plan = plans[group[g]];
+      imported.saturated(plan.channel) =
+          store_channel(outputs[g], plan.units_per_value, plan.channel, imported.bytes);
+    }
   }
   return imported;
 }

@@ -8,11 +8,13 @@
 
 namespace ba {
 
-// Converts `input` by `ratio` (output rate / input rate, 1/256 to 256).
-// Output sample j stands for the instant of input sample j / ratio: the
-// converter's filter delay is already taken out. The ends are filtered
-// against silence, so a caller keeps a margin of input on both sides.
-std::optional<std::string> resample(std::span<const float> input, double ratio,
+// Converts `input`, frames of `channels` interleaved samples, by `ratio`
+// (output rate / input rate, 1/256 to 256). Output frame j stands for the
+// instant of input frame j / ratio: the converter's filter delay is already
+// taken out. The ends are filtered against silence, so a caller keeps a
+// margin of input on both sides. Channels converted together share the
+// filter's coefficient arithmetic, which is most of the work.
+std::optional<std::string> resample(std::span<const float> input, int channels, double ratio,
                                     std::vector<float>& output);
 
 }  // namespace ba

@@ -44,10 +44,11 @@ ChannelSignals first_signals(int count) {
 // record duration, 40 s long.
 class SineSource : public SignalSource {
  public:
-  SineSource(std::int64_t samples_per_record, std::int64_t record_duration) {
+  SineSource(std::int64_t samples_per_record, std::int64_t record_duration, int copies = 1) {
     const std::int64_t records = 40 * ticks_per_second / record_duration;
-    signals_.push_back(
-        {"sine", "uV", samples_per_record, record_duration, records * samples_per_record});
+    for (int copy = 0; copy < copies; ++copy)
+      signals_.push_back(
+          {"sine", "uV", samples_per_record, record_duration, records * samples_per_record});
     duration_ = records * record_duration;
   }
   const std::vector<SignalInfo>& signals() const override { return signals_; }
@@ -111,6 +112,19 @@ TEST(ImportRate, ConvertedSineKeepsAmplitudeAndPhase) {
     EXPECT_NEAR(phase_ms, 0.0, 0.25);
     EXPECT_EQ(imported.saturated(1), 0);
   }
+}
+
+// Signals of one rate are converted together, in two halves at once; each
+// comes out as it would alone.
+TEST(ImportRate, SignalsConvertedTogetherMatchOneConvertedAlone) {
+  SineSource alone(2048, ticks_per_second);
+  const auto single = imported_or_fail(import_recording(alone, first_signals(1), {300, 1.0}));
+  SineSource three(2048, ticks_per_second, 3);
+  const auto together = imported_or_fail(import_recording(three, first_signals(3), {300, 1.0}));
+  ASSERT_FALSE(single.bytes.empty() || together.bytes.empty());
+  for (long c = 1; c <= 3; ++c)
+    for (long t : {1L, 2L, 16000L, 32000L})
+      EXPECT_EQ(sample_of(together.bytes, c, t), sample_of(single.bytes, 1, t)) << c << " " << t;
 }
 
 // A BDF file written here with 24-bit values: 1 digital unit is 0.1 uV.
