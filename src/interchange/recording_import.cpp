@@ -144,6 +144,10 @@ std::string seconds_text(double seconds) {
   return std::string(text, end) + " s";
 }
 
+std::int64_t floor_divide(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
 // Where a signal's samples lie in milliseconds: sample i is at
 // i * record_duration / samples_per_record ticks, and ticks_per_ms ticks make
 // a millisecond.
@@ -156,11 +160,12 @@ struct SignalClock {
     return static_cast<double>(record_duration) /
            static_cast<double>(samples_per_record * ticks_per_ms);
   }
-  // The first sample at or after millisecond `ms`.
-  std::int64_t sample_at(std::int64_t ms) const {
-    const std::int64_t scaled = ms * samples_per_record * ticks_per_ms;
-    return (scaled + record_duration - 1) / record_duration;
+  // The last sample at or before millisecond `ms` (negative before the start).
+  std::int64_t sample_before(std::int64_t ms) const {
+    return floor_divide(ms * samples_per_record * ticks_per_ms, record_duration);
   }
+  // The first sample at or after millisecond `ms`.
+  std::int64_t sample_at(std::int64_t ms) const { return -sample_before(-ms); }
   // The number of samples after which the samples fall on whole milliseconds
   // again.
   std::int64_t whole_ms_period() const {
@@ -173,10 +178,21 @@ struct SignalClock {
 };
 
 // The sinc filter reaches about 150 zero crossings each way, one per output
-// sample when the rate goes down and one per input sample when it goes up.
+// sample (1 ms) when the rate goes down and one per input sample (ratio ms)
+// when it goes up.
 std::int64_t filter_margin_ms(const SignalClock& clock) {
   constexpr double zero_crossings = 160.0;
-  return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, 1.0 / clock.ratio())));
+  return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, clock.ratio())));
+}
+
+// Input before the file's first sample and after its last holds the nearest
+// sample: against silence, a recording's standing offset would ring at the
+// ends like a step.
+void extend_ends(std::vector<double>& values, std::size_t before, std::size_t total) {
+  const double head = values.empty() ? 0.0 : values.front();
+  const double tail = values.empty() ? 0.0 : values.back();
+  values.insert(values.begin(), before, head);
+  values.resize(total, tail);
 }
 
 // The 32,000 values of a signal at 1000 per second, copied, in its own unit.
@@ -231,16 +247,22 @@ std::optional<std::string> convert_at_1000(SignalSource& source, const std::vect
                                            std::vector<std::vector<double>>& outputs) {
   const std::int64_t margin = filter_margin_ms(clock);
   const std::int64_t period = clock.whole_ms_period();
-  std::int64_t first = clock.sample_at(std::max<std::int64_t>(start_ms - margin, 0));
-  first -= first % period;  // on a whole millisecond, so output j is millisecond first_ms + j
-  std::int64_t last = clock.sample_at(start_ms + recorded_samples + margin) + 1;
+  // On a whole millisecond, so that output j is millisecond ms_of(first) + j.
+  const std::int64_t first = floor_divide(clock.sample_before(start_ms - margin), period) * period;
+  const std::int64_t last = clock.sample_at(start_ms + recorded_samples + margin) + 1;
+  std::int64_t available = last;
   for (int signal : signals)
-    last = std::min(last, source.signals()[static_cast<std::size_t>(signal - 1)].sample_count);
+    available =
+        std::min(available, source.signals()[static_cast<std::size_t>(signal - 1)].sample_count);
+  const std::int64_t begin = std::max<std::int64_t>(first, 0);
   std::vector<std::vector<double>> inputs(signals.size());
-  for (std::size_t i = 0; i < signals.size(); ++i)
+  for (std::size_t i = 0; i < signals.size(); ++i) {
     if (auto error =
-            source.read(signals[i], first, std::max<std::int64_t>(last - first, 0), inputs[i]))
+            source.read(signals[i], begin, std::max<std::int64_t>(available - begin, 0), inputs[i]))
       return error;
+    extend_ends(inputs[i], static_cast<std::size_t>(begin - first),
+                static_cast<std::size_t>(last - first));
+  }
   const auto skip = static_cast<std::size_t>(start_ms - clock.ms_of(first));
   if (auto error = convert_together(inputs, clock.ratio(), skip, outputs))
     return "signal " + std::to_string(signals.front()) +

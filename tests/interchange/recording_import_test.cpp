@@ -61,12 +61,13 @@ class SineSource : public SignalSource {
       const double seconds = static_cast<double>((first + i) * info.record_duration) /
                              static_cast<double>(info.samples_per_record * ticks_per_second);
       values[static_cast<std::size_t>(i)] =
-          amplitude * std::sin(2 * std::numbers::pi * frequency * seconds);
+          offset + amplitude * std::sin(2 * std::numbers::pi * frequency * seconds);
     }
     return std::nullopt;
   }
-  static constexpr double amplitude = 10000.0;
   static constexpr double frequency = 10.0;
+  double amplitude = 10000.0;  // uV
+  double offset = 0.0;         // uV
 
  private:
   std::vector<SignalInfo> signals_;
@@ -106,11 +107,37 @@ TEST(ImportRate, ConvertedSineKeepsAmplitudeAndPhase) {
     const double amplitude = 2 * std::hypot(sine, cosine) / recorded_samples;
     const double phase_ms =
         std::atan2(cosine, sine) / (2 * std::numbers::pi * SineSource::frequency) * 1000.0;
-    EXPECT_NEAR(amplitude / SineSource::amplitude, 1.0, 0.005);
+    EXPECT_NEAR(amplitude / source.amplitude, 1.0, 0.005);
     // Within 1 ms is what a person needs; a quarter of a millisecond catches a
     // converted stretch that starts between whole milliseconds.
     EXPECT_NEAR(phase_ms, 0.0, 0.25);
     EXPECT_EQ(imported.saturated(1), 0);
+  }
+}
+
+// A standing offset of 5,000 uV comes through converted to the first and
+// last millisecond of the file: the converter must not see silence beyond
+// the file's ends, against which the offset would ring like a step.
+TEST(ImportRate, OffsetHoldsUpToTheEndsOfTheFile) {
+  struct Row {
+    const char* label;
+    std::int64_t samples_per_record, start_ms;
+  } rows[] = {
+      {"500 per second from the start", 500, 0},
+      {"2048 per second from the start", 2048, 0},
+      {"2048 per second to the end of the 40 s", 2048, 8000},
+      {"500 per second to the end of the 40 s", 500, 8000},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    SineSource source(row.samples_per_record, ticks_per_second);
+    source.amplitude = 0.0;
+    source.offset = 5000.0;
+    const auto imported =
+        imported_or_fail(import_recording(source, first_signals(1), {row.start_ms, 1.0}));
+    if (imported.bytes.empty()) continue;
+    for (long t : {1L, 2L, 100L, 31999L, 32000L})
+      EXPECT_EQ(sample_of(imported.bytes, 1, t), 5000) << t;
   }
 }
 
