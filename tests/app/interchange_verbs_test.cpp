@@ -138,6 +138,16 @@ TEST_F(InterchangeVerbs, ImportSaysWhichChannelsStayEmptyAndReplacesOnlyWithForc
   EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\0\0", 4));
   EXPECT_EQ(bytes.substr(144, 2), std::string("\0\1", 2));
   EXPECT_EQ(files_in(folder), (std::set<std::string>{"good.edf", "taken.dat"}));
+
+  // At 1000 units per uV the values 33..99 of every 100 clip: 67 x 320.
+  const Outcome clipped = run("import good.edf --units-per-uv 1000 --channels ecg,1 -o big.dat");
+  EXPECT_EQ(clipped.status, 0);
+  EXPECT_EQ(clipped.err,
+            "beat_analyser import: no signal for channel(s) 3-72; they hold 0\n"
+            "beat_analyser import: channel 1 (signal 1 'ecg'): 21440 samples beyond the 16-bit "
+            "range, clipped\n"
+            "beat_analyser import: channel 2 (signal 1 'ecg'): 21440 samples beyond the 16-bit "
+            "range, clipped\n");
 }
 
 TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical) {
