@@ -146,14 +146,17 @@ std::variant<ExportOptions, int> parse(int argc, char** argv) {
 
 // The whole file, or why it cannot be read.
 std::variant<std::string, std::string> read_whole(const std::filesystem::path& path) {
+  auto failure = [&](const char* reason) {
+    return std::variant<std::string, std::string>(std::in_place_index<1>,
+                                                  path.string() + ": " + reason);
+  };
   std::error_code error;
-  if (std::filesystem::is_directory(path, error))
-    return std::variant<std::string, std::string>(std::in_place_index<1>,
-                                                  path.string() + ": is a folder");
+  if (std::filesystem::is_directory(path, error)) return failure("is a folder");
+  // A pipe or a device would make the read wait for ever.
+  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+    return failure("is not a plain file");
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return std::variant<std::string, std::string>(std::in_place_index<1>,
-                                                  path.string() + ": cannot be opened");
+  if (!in) return failure("cannot be opened");
   return std::variant<std::string, std::string>(
       std::in_place_index<0>, std::string(std::istreambuf_iterator<char>(in), {}));
 }

@@ -52,8 +52,8 @@ void print_import_help() {
                "      --help            display this help and exit\n"
                "\n"
                "Signals at 1000 samples per second are copied; others are converted with a\n"
-               "high-quality sinc filter. Physical values in uV, mV or V are taken as\n"
-               "microvolts, times F, rounded.\n"
+               "high-quality sinc filter. Physical values in uV, mV or V are converted to\n"
+               "microvolts, multiplied by F and rounded to whole recorder units.\n"
                "\n"
                "Exit status: 0 written, 1 wrong command line, 2 a bad input (nothing written).\n";
 }

@@ -43,6 +43,14 @@ std::optional<std::pair<std::string, int>> numbered_label(std::string_view label
   return std::pair{lower(label.substr(0, digits)), *number};
 }
 
+// One end of a list item: a signal named by its label or its number, or a
+// number that names no signal.
+struct Endpoint {
+  enum class Named { by_label, by_number, out_of_range };
+  int signal;
+  Named named;
+};
+
 class ListReader {
  public:
   explicit ListReader(const std::vector<SignalInfo>& signals) : signals_(signals) {}
@@ -51,8 +59,8 @@ class ListReader {
   std::optional<std::string> add_item(std::string_view item, std::vector<int>& chosen) const {
     if (item.empty()) return "an empty item in the channel list";
     if (auto single = endpoint(item)) {
-      if (single->second.empty()) return range_error(item);
-      chosen.push_back(single->first);
+      if (single->named == Endpoint::Named::out_of_range) return range_error(item);
+      chosen.push_back(single->signal);
       return std::nullopt;
     }
     std::string unknown = "'" + std::string(item) + "'";
@@ -69,14 +77,13 @@ class ListReader {
   }
 
  private:
-  // A signal number or label: the signal and how it was named ("" for a
-  // number out of range, which range_error reports).
-  std::optional<std::pair<int, std::string>> endpoint(std::string_view text) const {
-    if (auto signal = signal_by_label(signals_, text)) return std::pair{*signal, std::string("l")};
+  // A label takes precedence over a number: a file may label a signal "3".
+  std::optional<Endpoint> endpoint(std::string_view text) const {
+    if (auto signal = signal_by_label(signals_, text))
+      return Endpoint{*signal, Endpoint::Named::by_label};
     if (auto number = whole_number(text)) {
-      if (*number < 1 || *number > static_cast<int>(signals_.size()))
-        return std::pair{*number, std::string()};
-      return std::pair{*number, std::string("n")};
+      const bool exists = *number >= 1 && *number <= static_cast<int>(signals_.size());
+      return Endpoint{*number, exists ? Endpoint::Named::by_number : Endpoint::Named::out_of_range};
     }
     return std::nullopt;
   }
@@ -86,13 +93,12 @@ class ListReader {
            std::to_string(signals_.size()) + " signals, annotations not counted)";
   }
 
-  std::optional<std::string> add_range(const std::pair<int, std::string>& first,
-                                       const std::pair<int, std::string>& last,
+  std::optional<std::string> add_range(const Endpoint& first, const Endpoint& last,
                                        std::string_view from, std::string_view to,
                                        std::vector<int>& chosen) const {
-    if (first.second.empty()) return range_error(from);
-    if (last.second.empty()) return range_error(to);
-    if (first.second == "l" && last.second == "l") {
+    if (first.named == Endpoint::Named::out_of_range) return range_error(from);
+    if (last.named == Endpoint::Named::out_of_range) return range_error(to);
+    if (first.named == Endpoint::Named::by_label && last.named == Endpoint::Named::by_label) {
       const auto low = numbered_label(from);
       const auto high = numbered_label(to);
       if (low && high && low->first == high->first) {
@@ -109,8 +115,8 @@ class ListReader {
         return std::nullopt;
       }
     }
-    if (last.first < first.first) return backwards(from, to);
-    for (int signal = first.first; signal <= last.first; ++signal) chosen.push_back(signal);
+    if (last.signal < first.signal) return backwards(from, to);
+    for (int signal = first.signal; signal <= last.signal; ++signal) chosen.push_back(signal);
     return std::nullopt;
   }
 
