@@ -144,9 +144,16 @@ std::optional<double> microvolts_per_unit(const std::string& dimension) {
   return std::nullopt;
 }
 
+std::string rate_text(const SignalInfo& info) {
+  char text[64];
+  const double rate = static_cast<double>(info.samples_per_record) * ticks_per_second /
+                      static_cast<double>(info.record_duration);
+  return {text, std::to_chars(text, text + sizeof text, rate, std::chars_format::fixed).ptr};
+}
+
 std::string seconds_text(double seconds) {
-  char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, seconds).ptr;
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed).ptr;
   return std::string(text, end) + " s";
 }
 
@@ -346,10 +353,12 @@ std::variant<ImportedRecording, std::string> import_recording(SignalSource& sour
     if (!per_unit) return named + " is in '" + info.dimension + "', not a voltage (uV, mV or V)";
     if (info.samples_per_record < 1 || info.record_duration < 1)
       return named + " has no usable sampling rate";
-    plans.push_back({c,
-                     signal,
-                     *per_unit * settings.units_per_uv,
-                     {info.samples_per_record, info.record_duration}});
+    // The converter takes rates from 1/256 to 256 times 1000 per second.
+    const SignalClock clock{info.samples_per_record, info.record_duration};
+    if (clock.ratio() > 256.0 || clock.ratio() < 1.0 / 256.0)
+      return named + " has " + rate_text(info) +
+             " samples per second; 3.90625 to 256000 can be imported";
+    plans.push_back({c, signal, *per_unit * settings.units_per_uv, clock});
   }
   ImportedRecording imported;
   imported.bytes.assign(recording_bytes, 0);

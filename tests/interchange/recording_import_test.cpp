@@ -250,6 +250,27 @@ TEST(ImportLength, TooShortSaysHowLongTheRecordingIs) {
   }
 }
 
+TEST(ImportRate, RatesTheConverterCannotTakeAreRefused) {
+  struct Row {
+    const char* label;
+    std::int64_t samples_per_record, record_duration;
+    const char* message;
+  } rows[] = {
+      {"3 per second", 3, ticks_per_second,
+       "signal 1 'sine' has 3 samples per second; 3.90625 to 256000 can be imported"},
+      {"1 sample in records of 0.25 s: 4 per second", 1, ticks_per_second / 4, ""},
+      {"300,000 per second", 300000, ticks_per_second,
+       "signal 1 'sine' has 300000 samples per second; 3.90625 to 256000 can be imported"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    SineSource source(row.samples_per_record, row.record_duration);
+    const auto outcome = import_recording(source, first_signals(1), {0, 1.0});
+    const auto* message = std::get_if<std::string>(&outcome);
+    EXPECT_EQ(message ? *message : "", row.message);
+  }
+}
+
 TEST(ImportDimension, VoltagesAreScaledToMicrovoltsAndOtherUnitsRefused) {
   struct Row {
     const char* dimension;
