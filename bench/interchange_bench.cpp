@@ -27,16 +27,16 @@ namespace fs = std::filesystem;
 fs::path edf_at(int rate) {
   const fs::path path = DemoFolder::get().path() / ("rate" + std::to_string(rate) + ".edf");
   if (fs::exists(path)) return path;
-  test::EdfSpec spec;
-  spec.records = 32;
+  test::EdfContents contents;
+  contents.records = 32;
   for (int s = 1; s <= channel_count; ++s) {
-    test::EdfSignalSpec signal;
+    test::EdfSignalContents signal;
     signal.label = "s" + std::to_string(s);
     signal.samples_per_record = rate;
     signal.value = [s](std::int64_t i) { return static_cast<std::int32_t>((i * s) % 4000 - 2000); };
-    spec.signals.push_back(signal);
+    contents.signals.push_back(signal);
   }
-  const std::string bytes = test::edf_bytes(spec);
+  const std::string bytes = test::edf_bytes(contents);
   std::ofstream(path, std::ios::binary)
       .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;

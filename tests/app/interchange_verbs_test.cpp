@@ -24,14 +24,14 @@ std::set<std::string> files_in(const fs::path& folder) {
 }
 
 // One signal "ecg" in uV at 1000 per second, `records` seconds long.
-test::EdfSpec one_signal(int records) {
-  test::EdfSpec spec;
-  spec.records = records;
-  test::EdfSignalSpec signal;
+test::EdfContents one_signal(int records) {
+  test::EdfContents contents;
+  contents.records = records;
+  test::EdfSignalContents signal;
   signal.label = "ecg";
   signal.value = [](std::int64_t i) { return static_cast<std::int32_t>(i % 100); };
-  spec.signals.push_back(signal);
-  return spec;
+  contents.signals.push_back(signal);
+  return contents;
 }
 
 class InterchangeVerbs : public ::testing::Test {
@@ -58,9 +58,9 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
   lying_header.replace(184, 8, "768     ");
   write("lying_header.edf", lying_header);
   write("short.edf", test::edf_bytes(one_signal(20)));
-  test::EdfSpec gapped = one_signal(33);
+  test::EdfContents gapped = one_signal(33);
   gapped.reserved = "EDF+D";
-  test::EdfSignalSpec annotations;
+  test::EdfSignalContents annotations;
   annotations.label = "EDF Annotations";
   annotations.dimension = "";
   annotations.samples_per_record = 30;

@@ -158,21 +158,21 @@ TEST(ImportRate, SignalsConvertedTogetherMatchOneConvertedAlone) {
 // Signal 1 cycles through five values, signal 2 holds 20,000 uV throughout.
 TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
   const std::int32_t cycle[] = {123456, 400000, -400000, -7, 0};
-  test::EdfSpec spec;
-  spec.bdf = true;
+  test::EdfContents contents;
+  contents.bdf = true;
   for (const char* label : {"A1", "A2"}) {
-    test::EdfSignalSpec signal;
+    test::EdfSignalContents signal;
     signal.label = label;
     signal.physical_min = "-100000";
     signal.physical_max = "100000";
     signal.digital_min = "-1000000";
     signal.digital_max = "1000000";
-    spec.signals.push_back(signal);
+    contents.signals.push_back(signal);
   }
-  spec.signals[0].value = [&](std::int64_t i) { return cycle[i % 5]; };
-  spec.signals[1].value = [](std::int64_t) { return 200000; };
+  contents.signals[0].value = [&](std::int64_t i) { return cycle[i % 5]; };
+  contents.signals[1].value = [](std::int64_t) { return 200000; };
   test::TempFolder folder("import_bdf");
-  test::write_host_file(folder / "known.bdf", test::edf_bytes(spec));
+  test::write_host_file(folder / "known.bdf", test::edf_bytes(contents));
   struct Row {
     const char* label;
     double units_per_uv;
@@ -287,13 +287,13 @@ TEST(ImportDimension, VoltagesAreScaledToMicrovoltsAndOtherUnitsRefused) {
   test::TempFolder folder("import_dimension");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.dimension);
-    test::EdfSpec spec;
-    test::EdfSignalSpec signal;
+    test::EdfContents contents;
+    test::EdfSignalContents signal;
     signal.label = "S";
     signal.dimension = row.dimension;
     signal.value = [](std::int64_t) { return 3; };
-    spec.signals.push_back(signal);
-    test::write_host_file(folder / "d.edf", test::edf_bytes(spec));
+    contents.signals.push_back(signal);
+    test::write_host_file(folder / "d.edf", test::edf_bytes(contents));
     auto file = open_file(folder / "d.edf");
     ASSERT_TRUE(file);
     const auto outcome = import_recording(*file, first_signals(1), {0, 1.0});

@@ -9,7 +9,7 @@
 
 namespace ba::test {
 
-struct EdfSignalSpec {
+struct EdfSignalContents {
   std::string label;
   std::string dimension = "uV";
   std::string physical_min = "-32768";
@@ -21,12 +21,12 @@ struct EdfSignalSpec {
   std::function<std::int32_t(std::int64_t)> value = [](std::int64_t) { return 0; };
 };
 
-struct EdfSpec {
+struct EdfContents {
   bool bdf = false;
   std::string reserved;  // "EDF+C", "EDF+D" or blank for plain EDF
   int records = 33;
   std::string record_duration = "1";
-  std::vector<EdfSignalSpec> signals;
+  std::vector<EdfSignalContents> signals;
 };
 
 // An ASCII header field: the text, blank-padded to its width.
@@ -36,35 +36,36 @@ inline std::string edf_field(const std::string& text, std::size_t width) {
   return field;
 }
 
-inline std::string edf_bytes(const EdfSpec& spec) {
-  const std::size_t ns = spec.signals.size();
-  std::string bytes = spec.bdf ? std::string(
-                                     "\xff"
-                                     "BIOSEMI")
-                               : edf_field("0", 8);
+inline std::string edf_bytes(const EdfContents& contents) {
+  const std::size_t ns = contents.signals.size();
+  std::string bytes = contents.bdf ? std::string(
+                                         "\xff"
+                                         "BIOSEMI")
+                                   : edf_field("0", 8);
   bytes += edf_field("X X X X", 80) + edf_field("Startdate X X X X", 80) + "01.01.85" + "00.00.00";
   bytes += edf_field(std::to_string(256 * (ns + 1)), 8);
-  bytes += edf_field(spec.bdf ? "24BIT" : spec.reserved, 44);
-  bytes += edf_field(std::to_string(spec.records), 8) + edf_field(spec.record_duration, 8);
+  bytes += edf_field(contents.bdf ? "24BIT" : contents.reserved, 44);
+  bytes += edf_field(std::to_string(contents.records), 8) + edf_field(contents.record_duration, 8);
   bytes += edf_field(std::to_string(ns), 4);
   auto each = [&](auto text_of, std::size_t width) {
-    for (const EdfSignalSpec& signal : spec.signals) bytes += edf_field(text_of(signal), width);
+    for (const EdfSignalContents& signal : contents.signals)
+      bytes += edf_field(text_of(signal), width);
   };
-  each([](const EdfSignalSpec& s) { return s.label; }, 16);
-  each([](const EdfSignalSpec&) { return std::string(); }, 80);
-  each([](const EdfSignalSpec& s) { return s.dimension; }, 8);
-  each([](const EdfSignalSpec& s) { return s.physical_min; }, 8);
-  each([](const EdfSignalSpec& s) { return s.physical_max; }, 8);
-  each([](const EdfSignalSpec& s) { return s.digital_min; }, 8);
-  each([](const EdfSignalSpec& s) { return s.digital_max; }, 8);
-  each([](const EdfSignalSpec&) { return std::string(); }, 80);
-  each([](const EdfSignalSpec& s) { return std::to_string(s.samples_per_record); }, 8);
-  each([](const EdfSignalSpec&) { return std::string(); }, 32);
+  each([](const EdfSignalContents& s) { return s.label; }, 16);
+  each([](const EdfSignalContents&) { return std::string(); }, 80);
+  each([](const EdfSignalContents& s) { return s.dimension; }, 8);
+  each([](const EdfSignalContents& s) { return s.physical_min; }, 8);
+  each([](const EdfSignalContents& s) { return s.physical_max; }, 8);
+  each([](const EdfSignalContents& s) { return s.digital_min; }, 8);
+  each([](const EdfSignalContents& s) { return s.digital_max; }, 8);
+  each([](const EdfSignalContents&) { return std::string(); }, 80);
+  each([](const EdfSignalContents& s) { return std::to_string(s.samples_per_record); }, 8);
+  each([](const EdfSignalContents&) { return std::string(); }, 32);
   // Records: each signal's samples in turn, little-endian two's complement
   // of 2 bytes (EDF) or 3 bytes (BDF).
-  const int width = spec.bdf ? 3 : 2;
-  for (int record = 0; record < spec.records; ++record)
-    for (const EdfSignalSpec& signal : spec.signals)
+  const int width = contents.bdf ? 3 : 2;
+  for (int record = 0; record < contents.records; ++record)
+    for (const EdfSignalContents& signal : contents.signals)
       for (int i = 0; i < signal.samples_per_record; ++i) {
         const auto value = static_cast<std::uint32_t>(
             signal.value(static_cast<std::int64_t>(record) * signal.samples_per_record + i));
