@@ -37,6 +37,26 @@ std::optional<std::string> sync_file(const std::filesystem::path& path) {
   return std::nullopt;
 }
 
+// Moves `from` to `to` unless `to` exists, in one step where the file
+// system allows: a file made meanwhile by someone else is never lost.
+// Without an exclusive rename (older kernels, some file systems) a hard link
+// does the same; without hard links (FAT) only a check just before the
+// rename is left.
+int move_unless_taken(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
+  }
+  if (errno != EPERM && errno != ENOSYS && errno != ENOTSUP) return -1;
+  if (::access(to.c_str(), F_OK) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return std::rename(from.c_str(), to.c_str());
+}
+
 }  // namespace
 
 OutputFile::OutputFile(std::filesystem::path destination) : destination_(std::move(destination)) {
@@ -58,17 +78,12 @@ OutputFile::~OutputFile() {
   if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
-// Without `replace` the file is linked under its new name, which fails when
-// the name is taken, so a file made meanwhile by someone else is not lost.
 std::optional<std::string> OutputFile::commit(bool replace) {
   if (error_) return error_;
   if (auto error = sync_file(temporary_)) return error;
-  if (replace) {
-    if (std::rename(temporary_.c_str(), destination_.c_str()) != 0) return errno_text(errno);
-  } else {
-    if (::link(temporary_.c_str(), destination_.c_str()) != 0) return errno_text(errno);
-    ::unlink(temporary_.c_str());
-  }
+  const int moved = replace ? std::rename(temporary_.c_str(), destination_.c_str())
+                            : move_unless_taken(temporary_, destination_);
+  if (moved != 0) return errno_text(errno);
   committed_ = true;
   return std::nullopt;
 }
