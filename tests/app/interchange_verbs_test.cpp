@@ -173,6 +173,23 @@ TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical)
   EXPECT_NE(header.find("\ndemo.dat 61 4/uV 16 0 "), std::string::npos);
 }
 
+// The demonstration run of tests/runs/demo_compute, then its result file and
+// log as tables: 32 beats kept of 37 candidates, five struck out.
+TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
+  test::write_demo_recording(folder / "demo.dat");
+  const fs::path run_case = fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / "demo_compute";
+  const Outcome session = test::run_beat_analyser(
+      folder, "--headless --data-dir . --snapshot-dir snapshots",
+      test::read_host_file(run_case / "input.txt"), "QT_QPA_PLATFORM=offscreen");
+  ASSERT_EQ(session.status, 0) << session.err;
+  EXPECT_EQ(run("export demostlog.txt --csv audit.csv").status, 0);
+  EXPECT_EQ(test::read_host_file(folder / "audit.csv"),
+            test::read_host_file(run_case / "expected_audit.csv"));
+  EXPECT_EQ(run("export demost.txt --csv areas.csv").status, 0);
+  EXPECT_EQ(test::read_host_file(folder / "areas.csv"),
+            test::read_host_file(run_case / "expected_areas.csv"));
+}
+
 TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
   write("bad.txt", "           2\r\n         435\r\n   x\r\n");
   write("badlog.txt", " selected time 1187\r\n k= 1 r= 0.9 ; time_dif 0 5\r\n k= 4\r\n");
