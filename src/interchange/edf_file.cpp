@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <string_view>
 
@@ -109,8 +110,12 @@ std::optional<std::string> check_edf_layout(std::span<const unsigned char> head,
              " has no valid number of samples per record";
     record_bytes += static_cast<std::uintmax_t>(*samples) * bytes_per_sample;
   }
-  const std::uintmax_t expected =
-      expected_header + static_cast<std::uintmax_t>(*records) * record_bytes;
+  // More than any file could hold, and more than the size arithmetic holds.
+  const auto record_count = static_cast<std::uintmax_t>(*records);
+  if (record_count > (UINTMAX_MAX - expected_header) / record_bytes)
+    return "its header lies about its sizes: " + std::to_string(record_count) + " records of " +
+           std::to_string(record_bytes) + " bytes";
+  const std::uintmax_t expected = expected_header + record_count * record_bytes;
   if (file_size < expected)
     return "is truncated: it holds " + std::to_string(file_size) + " bytes, its header announces " +
            std::to_string(expected);
