@@ -13,7 +13,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "app/verbs.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
@@ -34,6 +36,7 @@ struct Options {
 
 void print_help() {
   std::cout << "Usage: beat_analyser [OPTION]...\n"
+               "  or:  beat_analyser VERB [ARGUMENT]...  (beat_analyser VERB --help for more)\n"
                "Measure the QRST area of the 64 mapping leads over every beat of a\n"
                "body-surface ECG recording that has the shape of a chosen reference beat.\n"
                "\n"
@@ -48,6 +51,10 @@ void print_help() {
                "                        console as DIR/console.png\n"
                "      --help          display this help and exit\n"
                "      --version       output version information and exit\n"
+               "\n"
+               "Verbs:\n"
+               "  import              an EDF or BDF recording into a recording to analyse\n"
+               "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
                "\n"
                "Exit status:\n"
                " 0  if the program ended normally,\n"
@@ -130,6 +137,11 @@ int run(ba::SurfacePlatform& platform, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1) {
+    const std::string_view verb = argv[1];
+    if (verb == "import") return ba::run_import(argc - 1, argv + 1);
+    if (verb == "export") return ba::run_export(argc - 1, argv + 1);
+  }
   Options options = parse_options(argc, argv);
   // Qt sees no command-line options of its own.
   int qt_argc = 1;

@@ -37,17 +37,15 @@ std::string image_path_of(const std::string& stem, int image_no) {
                 file_path_width);
 }
 
-// True when every path of the name stays a plain file name in the data folder.
-bool paths_usable(const Io& io, const RecordingPaths& paths) {
-  const DataFolder& folder = io.folder();
+}  // namespace
+
+bool paths_usable(const DataFolder& folder, const RecordingPaths& paths) {
   for (const std::string* path : {&paths.recording_path, &paths.st_txt_path, &paths.stlog_path})
     if (!folder.host_path(*path)) return false;
   for (const std::string& path : paths.image_paths)
     if (!folder.host_path(path)) return false;
   return true;
 }
-
-}  // namespace
 
 void build_paths(const std::string& recording_name, RecordingPaths& paths) {
   paths.recording_name = text_field(recording_name, recording_name_width);
@@ -83,7 +81,7 @@ void ask_recording_name(Io& io, RecordingPaths& paths) {
     io.write_line(console_unit, {std::string(dialogue_text::enter_recording_name)});
     RecordingPaths candidate;
     build_paths(io.read_field_text(console_unit, recording_name_width), candidate);
-    if (paths_usable(io, candidate)) {
+    if (paths_usable(io.folder(), candidate)) {
       paths = candidate;
       return;
     }

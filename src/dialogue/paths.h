@@ -6,6 +6,7 @@
 
 namespace ba {
 
+class DataFolder;
 class Io;
 
 inline constexpr int recording_name_width = 6;
@@ -28,6 +29,8 @@ void build_paths(const std::string& recording_name, RecordingPaths& paths);
 // The path of print page `image_no` (1-based): image_paths for 1..5, then
 // st6.bmp, st7.bmp, ... built the same way.
 std::string image_path(const RecordingPaths& paths, int image_no);
+// True when every path of the name stays a plain file name in the data folder.
+bool paths_usable(const DataFolder& folder, const RecordingPaths& paths);
 // Asks for the recording name on the console until it is a safe file name.
 void ask_recording_name(Io& io, RecordingPaths& paths);
 

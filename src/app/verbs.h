@@ -1,0 +1,16 @@
+#pragma once
+// Command-line verbs beside the interactive program. Each takes the
+// arguments from its own name on (argv[0] is the verb) and returns the exit
+// status: 0 done, 1 wrong command line, 2 a bad input or a failed write, with
+// nothing written.
+
+namespace ba {
+
+inline constexpr int verb_done = 0;
+inline constexpr int verb_usage = 1;
+inline constexpr int verb_failed = 2;
+
+int run_import(int argc, char** argv);
+int run_export(int argc, char** argv);
+
+}  // namespace ba

@@ -1,0 +1,244 @@
+#include "interchange/edf_file.h"
+
+#include <edflib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <string_view>
+
+namespace ba {
+
+namespace {
+
+// Fixed header layout (bytes): version 0..7, header size 184..191, number of
+// records 236..243, number of signals 252..255; then 256 bytes per signal, of
+// which the samples per record of signal i lie at 256 + 216 * ns + 8 * i.
+constexpr std::size_t fixed_header_bytes = 256;
+constexpr std::size_t signal_header_bytes = 256;
+constexpr std::size_t samples_per_record_offset = 216;
+
+constexpr std::string_view edf_version = "0       ";
+constexpr std::string_view bdf_version =
+    "\xff"
+    "BIOSEMI";
+
+std::string_view field(std::span<const unsigned char> head, std::size_t offset, std::size_t width) {
+  return {reinterpret_cast<const char*>(head.data()) + offset, width};
+}
+
+// A header number: ASCII digits with blanks around them and an optional sign.
+std::optional<long long> header_number(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::nullopt;
+  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  if (text.starts_with('+')) text.remove_prefix(1);
+  long long value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::string trimmed(const char* text) {
+  std::string result(text);
+  result.erase(result.find_last_not_of(' ') + 1);
+  return result;
+}
+
+std::string edflib_open_error(int code) {
+  switch (code) {
+    case EDFLIB_MALLOC_ERROR:
+      return "not enough memory to read it";
+    case EDFLIB_NO_SUCH_FILE_OR_DIRECTORY:
+      return "cannot be opened";
+    case EDFLIB_FILE_CONTAINS_FORMAT_ERRORS:
+      return "its header breaks the EDF rules (a field holds a value EDF does not allow)";
+    case EDFLIB_MAXFILES_REACHED:
+      return "too many EDF files are open";
+    case EDFLIB_FILE_READ_ERROR:
+      return "cannot be read";
+    case EDFLIB_FILE_ALREADY_OPENED:
+      return "is already open";
+    case EDFLIB_FILETYPE_ERROR:
+      return "is not an EDF or BDF file";
+    case EDFLIB_NUMBER_OF_SIGNALS_INVALID:
+      return "has more signals than can be read (at most 640)";
+    case EDFLIB_FILE_IS_DISCONTINUOUS:
+      return "is a discontinuous recording (EDF+D or BDF+D); only continuous recordings "
+             "can be imported";
+    default:
+      return "cannot be read as EDF (code " + std::to_string(code) + ")";
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> check_edf_layout(std::span<const unsigned char> head,
+                                            std::uintmax_t file_size) {
+  const std::size_t version_bytes = edf_version.size();
+  const bool edf = head.size() >= version_bytes && field(head, 0, version_bytes) == edf_version;
+  const bool bdf = head.size() >= version_bytes && field(head, 0, version_bytes) == bdf_version;
+  if (!edf && !bdf) return "is not an EDF or BDF file (it does not start as one)";
+  if (file_size < fixed_header_bytes || head.size() < fixed_header_bytes)
+    return "is truncated: it ends inside its header";
+  const auto signal_count = header_number(field(head, 252, 4));
+  const auto header_size = header_number(field(head, 184, 8));
+  const auto records = header_number(field(head, 236, 8));
+  if (!signal_count || !header_size || !records)
+    return "its header is damaged: the header size, number of records or number of signals "
+           "is not a whole number";
+  if (*signal_count < 1 || *signal_count > EDFLIB_MAXSIGNALS)
+    return "its header gives " + std::to_string(*signal_count) + " signals (1 to 640 can be read)";
+  const auto ns = static_cast<std::size_t>(*signal_count);
+  const std::size_t expected_header = fixed_header_bytes + ns * signal_header_bytes;
+  if (*header_size != static_cast<long long>(expected_header))
+    return "its header lies about its size: it says " + std::to_string(*header_size) +
+           " bytes, but " + std::to_string(ns) + " signals need " + std::to_string(expected_header);
+  if (file_size < expected_header || head.size() < expected_header)
+    return "is truncated: it ends inside its header";
+  if (*records < 1)
+    return "its header gives " + std::to_string(*records) +
+           " data records (a recording that was never closed?)";
+  const std::uintmax_t bytes_per_sample = bdf ? 3 : 2;
+  std::uintmax_t record_bytes = 0;
+  for (std::size_t i = 0; i < ns; ++i) {
+    const auto samples =
+        header_number(field(head, fixed_header_bytes + samples_per_record_offset * ns + 8 * i, 8));
+    if (!samples || *samples < 1)
+      return "its header is damaged: signal " + std::to_string(i + 1) +
+             " has no valid number of samples per record";
+    record_bytes += static_cast<std::uintmax_t>(*samples) * bytes_per_sample;
+  }
+  // More than any file could hold, and more than the size arithmetic holds.
+  const auto record_count = static_cast<std::uintmax_t>(*records);
+  if (record_count > (UINTMAX_MAX - expected_header) / record_bytes)
+    return "its header lies about its sizes: " + std::to_string(record_count) + " records of " +
+           std::to_string(record_bytes) + " bytes";
+  const std::uintmax_t expected = expected_header + record_count * record_bytes;
+  if (file_size < expected)
+    return "is truncated: it holds " + std::to_string(file_size) + " bytes, its header announces " +
+           std::to_string(expected);
+  if (file_size > expected)
+    return "its header lies about its sizes: it announces " + std::to_string(expected) +
+           " bytes, the file holds " + std::to_string(file_size);
+  return std::nullopt;
+}
+
+std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
+    const std::filesystem::path& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return std::string("is a folder");
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return std::string("cannot be opened: ") + error.message();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string("cannot be opened");
+  std::vector<unsigned char> head(fixed_header_bytes + EDFLIB_MAXSIGNALS * signal_header_bytes);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  if (auto fault = check_edf_layout(head, size)) return *fault;
+
+  // The header is about 170 kB: too large for the stack.
+  auto header = std::make_unique<edf_hdr_struct>();
+  if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0)
+    return edflib_open_error(header->filetype);
+  std::unique_ptr<EdfFile> file(new EdfFile(header->handle));
+  file->duration_ = header->file_duration;
+  for (int i = 0; i < header->edfsignals; ++i) {
+    const edf_param_struct& param = header->signalparam[i];
+    file->signals_.push_back({trimmed(param.label), trimmed(param.physdimension),
+                              param.smp_in_datarecord, header->datarecord_duration,
+                              param.smp_in_file});
+  }
+  return file;
+}
+
+EdfFile::~EdfFile() { edfclose_file(handle_); }
+
+std::optional<std::string> EdfFile::read(int signal, std::int64_t first, std::int64_t count,
+                                         std::vector<double>& values) {
+  values.resize(static_cast<std::size_t>(count));
+  if (count == 0) return std::nullopt;
+  const int index = signal - 1;
+  if (edfseek(handle_, index, first, EDFSEEK_SET) != first)
+    return "signal " + std::to_string(signal) + " cannot be read from sample " +
+           std::to_string(first + 1);
+  const int got = edfread_physical_samples(handle_, index, static_cast<int>(count), values.data());
+  if (got != count)
+    return "signal " + std::to_string(signal) + " gives " + std::to_string(std::max(got, 0)) +
+           " of " + std::to_string(count) + " samples";
+  return std::nullopt;
+}
+
+namespace {
+
+constexpr int written_rate = 1000;  // samples per second of every written signal
+
+// EDFlib keeps a fixed amount of room for annotations in each record's
+// annotation signal; more annotation signals make room for more annotations
+// than there are records.
+int annotation_signals_for(std::size_t annotations, std::size_t records) {
+  const std::size_t per_signal = std::max<std::size_t>(records, 1);
+  const std::size_t needed = (annotations + per_signal - 1) / per_signal + 1;
+  return static_cast<int>(std::clamp<std::size_t>(needed, 1, 64));
+}
+
+std::optional<std::string> set_up_signal(int handle, int index, const EdfSignalOut& signal) {
+  const double digital_max = 32767.0;
+  const double digital_min = -32768.0;
+  if (edf_set_samplefrequency(handle, index, written_rate) != 0 ||
+      edf_set_digital_maximum(handle, index, 32767) != 0 ||
+      edf_set_digital_minimum(handle, index, -32768) != 0 ||
+      edf_set_physical_maximum(handle, index, digital_max / signal.units_per_physical) != 0 ||
+      edf_set_physical_minimum(handle, index, digital_min / signal.units_per_physical) != 0 ||
+      edf_set_label(handle, index, signal.label.c_str()) != 0 ||
+      edf_set_physical_dimension(handle, index, signal.dimension.c_str()) != 0)
+    return "EDFlib refused the settings of signal " + std::to_string(index + 1);
+  return std::nullopt;
+}
+
+// The signals' samples of one record, signal after signal, as EDFlib's block
+// write takes them.
+std::optional<std::string> write_records(int handle, const std::vector<EdfSignalOut>& signals,
+                                         std::size_t records) {
+  std::vector<short> block(signals.size() * written_rate);
+  for (std::size_t record = 0; record < records; ++record) {
+    for (std::size_t s = 0; s < signals.size(); ++s)
+      std::copy_n(signals[s].samples.begin() + static_cast<std::ptrdiff_t>(record * written_rate),
+                  written_rate, block.begin() + static_cast<std::ptrdiff_t>(s * written_rate));
+    if (edf_blockwrite_digital_short_samples(handle, block.data()) != 0)
+      return "writing data record " + std::to_string(record + 1) + " failed";
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> write_edf_plus(const std::filesystem::path& path,
+                                          const std::vector<EdfSignalOut>& signals,
+                                          const std::vector<EdfAnnotation>& annotations) {
+  const std::size_t records = signals.empty() ? 0 : signals.front().samples.size() / written_rate;
+  const int handle = edfopen_file_writeonly(path.c_str(), EDFLIB_FILETYPE_EDFPLUS,
+                                            static_cast<int>(signals.size()));
+  if (handle < 0) return "cannot be created as EDF+ (EDFlib code " + std::to_string(handle) + ")";
+  std::optional<std::string> error;
+  // The recording file carries no date: the date EDF+ sets aside for an
+  // unknown one keeps the output the same at every export.
+  if (edf_set_startdatetime(handle, 1985, 1, 1, 0, 0, 0) != 0 ||
+      edf_set_number_of_annotation_signals(
+          handle, annotation_signals_for(annotations.size(), records)) != 0)
+    error = "EDFlib refused the file settings";
+  for (std::size_t s = 0; s < signals.size() && !error; ++s)
+    error = set_up_signal(handle, static_cast<int>(s), signals[s]);
+  if (!error) error = write_records(handle, signals, records);
+  for (const EdfAnnotation& annotation : annotations) {
+    if (error) break;
+    // EDFlib takes onsets in units of 100 microseconds; no duration.
+    if (edfwrite_annotation_utf8(handle, annotation.onset / 1000, -1, annotation.text.c_str()) != 0)
+      error = "writing an annotation failed";
+  }
+  if (edfclose_file(handle) != 0 && !error) error = "closing the EDF+ file failed";
+  return error;
+}
+
+}  // namespace ba

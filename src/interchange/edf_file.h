@@ -1,0 +1,70 @@
+#pragma once
+// EDF, EDF+, BDF and BDF+ files through EDFlib, wrapped once: EDFlib's
+// 0-based signal index is our 1-based one, its negative codes our texts.
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "interchange/signal_source.h"
+
+namespace ba {
+
+// Checks the fixed header against the file's size before EDFlib sees it, so
+// that a file that is no EDF or BDF, a truncated file and a header that lies
+// about its sizes each get their own message. `head` holds at least the
+// fixed header and the signal headers when the file has them.
+std::optional<std::string> check_edf_layout(std::span<const unsigned char> head,
+                                            std::uintmax_t file_size);
+
+class EdfFile : public SignalSource {
+ public:
+  ~EdfFile() override;
+  EdfFile(const EdfFile&) = delete;
+  EdfFile& operator=(const EdfFile&) = delete;
+
+  // Opens a continuous EDF(+) or BDF(+) file for reading, or says why not.
+  static std::variant<std::unique_ptr<EdfFile>, std::string> open(
+      const std::filesystem::path& path);
+
+  const std::vector<SignalInfo>& signals() const override { return signals_; }
+  std::int64_t duration() const override { return duration_; }
+  std::optional<std::string> read(int signal, std::int64_t first, std::int64_t count,
+                                  std::vector<double>& values) override;
+
+ private:
+  explicit EdfFile(int handle) : handle_(handle) {}
+
+  int handle_;
+  std::vector<SignalInfo> signals_;
+  std::int64_t duration_ = 0;
+};
+
+// One annotation of an EDF+ file: onset in 100 ns units from the start.
+struct EdfAnnotation {
+  std::int64_t onset = 0;
+  std::string text;
+};
+
+// A signal to write: 16-bit digital values at 1000 samples per second, whose
+// physical value is the digital value divided by `units_per_physical`.
+struct EdfSignalOut {
+  std::string label;
+  std::string dimension;
+  double units_per_physical = 1.0;
+  std::vector<std::int16_t> samples;  // whole seconds
+};
+
+// Writes an EDF+ file of one-second records at `path` (which EDFlib creates).
+// Every signal must hold the same whole number of seconds.
+std::optional<std::string> write_edf_plus(const std::filesystem::path& path,
+                                          const std::vector<EdfSignalOut>& signals,
+                                          const std::vector<EdfAnnotation>& annotations);
+
+}  // namespace ba

@@ -1,0 +1,163 @@
+#include "interchange/log_reader.h"
+
+#include <charconv>
+#include <string_view>
+
+#include "compute/messages.h"
+#include "marking/marking.h"
+#include "marking/messages.h"
+
+namespace ba {
+
+namespace {
+
+constexpr std::string_view candidate_word = "k=";
+constexpr std::string_view coefficient_word = "r=";
+constexpr std::string_view shift_word = "time_dif";
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The whole numbers of a text separated by blanks, or nothing when a word is
+// not one.
+std::optional<std::vector<std::int32_t>> numbers(std::string_view text) {
+  std::vector<std::int32_t> values;
+  for (text = trimmed(text); !text.empty(); text = trimmed(text)) {
+    std::size_t end = text.find_first_of(" \t");
+    if (end == std::string_view::npos) end = text.size();
+    std::int32_t value = 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + end, value);
+    if (error != std::errc{} || stop != text.data() + end) return std::nullopt;
+    values.push_back(value);
+    text.remove_prefix(end);
+  }
+  return values;
+}
+
+std::string shown(std::string_view text) {
+  constexpr std::size_t longest = 30;
+  std::string result;
+  for (char c : text.substr(0, longest))
+    result +=
+        static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f ? '?' : c;
+  return "'" + result + (text.size() > longest ? "...'" : "'");
+}
+
+class LogParser {
+ public:
+  LogAudit parse(std::string_view text) {
+    while (!text.empty()) {
+      ++line_;
+      const std::size_t end = text.find('\n');
+      std::string_view line = text.substr(0, end);
+      text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      if (auto reason = take(trimmed(line))) return LogFault{line_, *reason};
+    }
+    return std::move(records_);
+  }
+
+ private:
+  // Reads one record; returns why the line is not one.
+  std::optional<std::string> take(std::string_view line) {
+    if (line.empty()) return std::nullopt;
+    if (line.starts_with(candidate_word)) return take_candidate(line.substr(candidate_word.size()));
+    if (auto values = after(line, marking_text::selected_time, 1)) {
+      reference_ms_ = (*values)[0] + r_peak_index;
+      return std::nullopt;
+    }
+    if (auto values = after(line, compute_text::left_out_record, 1))
+      return mark_left_out((*values)[0]);
+    if (after(line, compute_text::print_on_time, 2) || line.starts_with(compute_text::off_x_label))
+      return std::nullopt;
+    return shown(line) + " is not a record of the log";
+  }
+
+  // The numbers after a record's word, when the line is that record.
+  static std::optional<std::vector<std::int32_t>> after(std::string_view line,
+                                                        std::string_view word, std::size_t count) {
+    if (!line.starts_with(word)) return std::nullopt;
+    auto values = numbers(line.substr(word.size()));
+    if (!values || values->size() != count) return std::nullopt;
+    return values;
+  }
+
+  // "k=" k "r=" coefficient ";  time_dif" shift position.
+  std::optional<std::string> take_candidate(std::string_view rest) {
+    const std::size_t r_at = rest.find(coefficient_word);
+    const std::size_t semicolon = rest.find(';');
+    const std::size_t shift_at = rest.find(shift_word);
+    const std::string bad = "a k= record needs k, r=, ;  time_dif, the shift and the position";
+    if (r_at == std::string_view::npos || semicolon == std::string_view::npos ||
+        shift_at == std::string_view::npos || !(r_at < semicolon && semicolon < shift_at) ||
+        !trimmed(rest.substr(semicolon + 1, shift_at - semicolon - 1)).empty())
+      return bad;
+    const auto k = numbers(rest.substr(0, r_at));
+    const auto tail = numbers(rest.substr(shift_at + shift_word.size()));
+    const std::string_view coefficient = trimmed(
+        rest.substr(r_at + coefficient_word.size(), semicolon - r_at - coefficient_word.size()));
+    float r = 0;
+    const auto [stop, error] =
+        std::from_chars(coefficient.data(), coefficient.data() + coefficient.size(), r);
+    if (!k || k->size() != 1 || !tail || tail->size() != 2 || coefficient.empty() ||
+        error != std::errc{} || stop != coefficient.data() + coefficient.size())
+      return bad;
+    const std::int32_t number = (*k)[0];
+    if (number == 1) {
+      ++run_;
+    } else if (run_ == 0 || number != last_k_ + 1) {
+      return "candidate k=" + std::to_string(number) + " follows " +
+             (run_ == 0 ? std::string("no k=1") : "k=" + std::to_string(last_k_)) +
+             " (a record is missing)";
+    }
+    last_k_ = number;
+    run_start_ = number == 1 ? records_.size() : run_start_;
+    const std::int32_t aligned = (*tail)[1];
+    records_.push_back({run_, reference_ms_, number, std::string(coefficient), (*tail)[0], aligned,
+                        aligned > 0 ? Verdict::accepted : Verdict::rejected});
+    return std::nullopt;
+  }
+
+  std::optional<std::string> mark_left_out(std::int32_t r) {
+    for (std::size_t i = run_start_; i < records_.size(); ++i)
+      if (records_[i].aligned_ms == r && records_[i].verdict == Verdict::accepted) {
+        records_[i].verdict = Verdict::left_out;
+        return std::nullopt;
+      }
+    return "left out time " + std::to_string(r) + " is no accepted beat of the run before it";
+  }
+
+  std::vector<CandidateRecord> records_;
+  std::optional<std::int32_t> reference_ms_;
+  long line_ = 0;
+  int run_ = 0;
+  std::int32_t last_k_ = 0;
+  std::size_t run_start_ = 0;
+};
+
+}  // namespace
+
+LogAudit read_log_audit(std::string_view text) { return LogParser().parse(text); }
+
+bool looks_like_log(std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = trimmed(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    const std::string_view first =
+        line.ends_with('\r') ? trimmed(line.substr(0, line.size() - 1)) : line;
+    if (first.empty()) continue;
+    for (std::string_view word : {candidate_word, std::string_view(marking_text::selected_time),
+                                  std::string_view(compute_text::left_out_record),
+                                  std::string_view(compute_text::print_on_time),
+                                  std::string_view(compute_text::off_x_label)})
+      if (first.starts_with(word)) return true;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace ba
