@@ -200,6 +200,7 @@ TEST(HeadlessSession, ComputeSaveAndEnd) {
 // Every run gives the bytes written down for it: expected_stdout.txt the
 // standard output, expected_NAME the data folder's file NAME (result file,
 // log), so that no change elsewhere alters what the program writes.
+// (exported_* files are the export verbs' tables of the same run.)
 TEST(HeadlessSession, EveryRunWritesItsExpectedBytes) {
   for (const auto& entry : fs::directory_iterator(run_case_folder("."))) {
     const std::string run_case = entry.path().filename().string();

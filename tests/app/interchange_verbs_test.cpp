@@ -184,10 +184,10 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   ASSERT_EQ(session.status, 0) << session.err;
   EXPECT_EQ(run("export demostlog.txt --csv audit.csv").status, 0);
   EXPECT_EQ(test::read_host_file(folder / "audit.csv"),
-            test::read_host_file(run_case / "expected_audit.csv"));
+            test::read_host_file(run_case / "exported_audit.csv"));
   EXPECT_EQ(run("export demost.txt --csv areas.csv").status, 0);
   EXPECT_EQ(test::read_host_file(folder / "areas.csv"),
-            test::read_host_file(run_case / "expected_areas.csv"));
+            test::read_host_file(run_case / "exported_areas.csv"));
 }
 
 TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
