@@ -26,11 +26,11 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   mdi_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_area_);
-  // Under the windows, so that what the console says stays in sight of the
-  // window the program waits on; it cannot be closed, only moved.
+  // Beside or under the windows, so that what the console says stays in
+  // sight of the window the program waits on; it cannot be closed, only moved.
   console_dock_->setObjectName(QStringLiteral("console"));
   console_dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
-  console_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::TopDockWidgetArea);
+  console_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
   addDockWidget(Qt::BottomDockWidgetArea, console_dock_);
   waiting_->setObjectName(QStringLiteral("waiting"));
   console_line_->setObjectName(QStringLiteral("console line"));

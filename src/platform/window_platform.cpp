@@ -6,8 +6,11 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStatusBar>
+#include <algorithm>
 #include <stdexcept>
 
 #include "runtime/errors.h"
@@ -27,8 +30,14 @@ const QSize desktop_frame_allowance(16, 48);
 
 // Share of the main window's height the console panel starts with, and the
 // fewest console lines it shows.
-constexpr double console_share = 0.28;
+constexpr double console_share = 0.22;
 constexpr int console_lines = 6;
+// The narrowest console panel beside the child area, pixels: the start-up
+// dialogue's lines fit.
+constexpr int console_side_width = 420;
+// Pixels a child's caption and frame take from its height (estimated before
+// the first child exists).
+constexpr int child_caption_allowance = 32;
 
 // Passes every event of the application to `filter` first.
 class EventFilter : public QObject {
@@ -83,17 +92,29 @@ WindowPlatform::~WindowPlatform() {
   main_window_->close_at_end();
 }
 
-// The whole screen, the console panel under the child area: the window the
-// program waits on and the console are both in sight without the person
-// arranging anything; the children scale their surfaces to fit.
+// The whole screen, with the console panel beside the child area when the
+// screen is wide enough for both (a 4:3 surface leaves room on wide screens)
+// and under it otherwise: the window the program waits on and the console
+// are both in sight without the person arranging anything.
 void WindowPlatform::lay_out() {
   QSize wanted(Surface::width + 2 * cascade_step, Surface::height);
   if (QScreen* screen = main_window_->screen())
     wanted = screen->availableGeometry().size() - desktop_frame_allowance;
   main_window_->resize(wanted);
+  QDockWidget& console = main_window_->console_dock();
+  int area_height = wanted.height() - main_window_->menuBar()->sizeHint().height() -
+                    main_window_->statusBar()->sizeHint().height();
+  int view_height = area_height - (cascade_slots - 1) * cascade_step - child_caption_allowance;
+  int child_width = view_height * Surface::width / Surface::height +
+                    (cascade_slots - 1) * cascade_step + child_caption_allowance;
+  if (wanted.width() - child_width >= console_side_width) {
+    main_window_->addDockWidget(Qt::RightDockWidgetArea, &console);
+    main_window_->resizeDocks({&console}, {wanted.width() - child_width}, Qt::Horizontal);
+    return;
+  }
   int lines = console_lines * surface(console_unit).line_height() + 2 * SurfaceView::margin;
   int console_height = std::max(lines, static_cast<int>(wanted.height() * console_share));
-  main_window_->resizeDocks({&main_window_->console_dock()}, {console_height}, Qt::Vertical);
+  main_window_->resizeDocks({&console}, {console_height}, Qt::Vertical);
 }
 
 ChildWindow* WindowPlatform::child(int unit) {
@@ -121,13 +142,18 @@ ChildWindow& WindowPlatform::add_child(int unit, const QString& caption) {
   return *child;
 }
 
-// Every child is as large as the area allows with room for the cascade, so
-// the window in front shows its whole surface large, and the edges of the
-// ones behind stay in sight to be clicked.
+// Every child is as large as the area allows with room for the cascade, and
+// no wider than its scaled surface needs, so the window in front shows its
+// whole surface large and the edges of the ones behind stay in sight to be
+// clicked.
 void WindowPlatform::place_child(ChildWindow& child, int slot) {
   QPoint corner(slot * cascade_step, slot * cascade_step);
   QSize room = main_window_->mdi_area().viewport()->size() -
                (cascade_slots - 1) * QSize(cascade_step, cascade_step);
+  QSize frame = child.size() - child.widget()->size();
+  int view_height = room.height() - frame.height() - 2 * SurfaceView::margin;
+  int fitted_width = view_height * Surface::width / Surface::height + 2 * SurfaceView::margin;
+  room.setWidth(std::min(room.width(), fitted_width + frame.width()));
   child.setGeometry(QRect(corner, room.expandedTo(QSize(200, 150))));
 }
 

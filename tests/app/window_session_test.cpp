@@ -139,7 +139,11 @@ TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   });
   person.then([&] {
     QString screenshot = qEnvironmentVariable("BEAT_SCREENSHOT_MARKING");
-    if (!screenshot.isEmpty()) take_screenshot(screenshot);
+    if (!screenshot.isEmpty()) {
+      platform.pane(12).zoom_to_fit();  // as a person first sees it
+      take_screenshot(screenshot);
+      platform.pane(12).actual_size();
+    }
     press_at(platform, 12, column(420), time + 6000);  // T end
   });
   person.types(12, "y");  // keep the three points
