@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -18,6 +20,7 @@
 #include "app/verbs.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
+#include "platform/translation.h"
 #include "platform/window_platform.h"
 #include "program/program_state.h"
 #include "runtime/files.h"
@@ -157,6 +160,12 @@ int main(int argc, char** argv) {
     return exit_usage;
   }
   QApplication application(qt_argc, argv);
+  // Menus and messages of the window in the system's language; English
+  // when there is no translation for it.
+  std::unique_ptr<QTranslator> translation = ba::load_translation(QLocale());
+  if (translation) QCoreApplication::installTranslator(translation.get());
   ba::WindowPlatform platform;
+  platform.main_window().set_data_folder(
+      QString::fromStdString(std::filesystem::absolute(options.data_dir).string()));
   return run(platform, options);
 }

@@ -2,70 +2,186 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScrollArea>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
 
+#include "platform/surface_pane.h"
 #include "platform/surface_view.h"
 
 namespace ba {
 
 MainWindow::MainWindow(std::function<void()> close_requested)
-    : mdi_area_(new QMdiArea(this)), close_requested_(std::move(close_requested)) {
+    : mdi_area_(new QMdiArea(this)),
+      console_dock_(new QDockWidget(tr("Console"), this)),
+      waiting_(new QLabel(this)),
+      console_line_(new QLabel(this)),
+      close_requested_(std::move(close_requested)) {
   setWindowTitle(QStringLiteral("beat analyser"));
   mdi_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_area_);
+  // Beside or under the windows, so that what the console says stays in
+  // sight of the window the program waits on; it cannot be closed, only moved.
+  console_dock_->setObjectName(QStringLiteral("console"));
+  console_dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+  console_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
+  addDockWidget(Qt::BottomDockWidgetArea, console_dock_);
+  waiting_->setObjectName(QStringLiteral("waiting"));
+  console_line_->setObjectName(QStringLiteral("console line"));
+  statusBar()->addWidget(waiting_);
+  statusBar()->addWidget(console_line_, 1);
+  add_file_menu();
+  add_view_menu();
   add_window_menu();
+  add_help_menu();
 }
 
-// The children overlap (each needs the whole 1000 x 750 surface), so the
-// person needs a way to look at a covered one, the console above all.
-// Looking at a window does not change the window the program reads from.
-void MainWindow::add_window_menu() {
-  QMenu* menu = menuBar()->addMenu(QStringLiteral("&Window"));
-  connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-    menu->clear();
-    menu->addAction(QStringLiteral("&Cascade"), mdi_area_, &QMdiArea::cascadeSubWindows);
-    menu->addAction(QStringLiteral("&Tile"), mdi_area_, &QMdiArea::tileSubWindows);
-    menu->addSeparator();
-    auto* shown = new QActionGroup(menu);
-    for (QMdiSubWindow* child : mdi_area_->subWindowList(QMdiArea::CreationOrder)) {
-      QAction* item = menu->addAction(child->windowTitle(), this, [this, child] {
-        mdi_area_->setActiveSubWindow(child);
-      });
-      item->setCheckable(true);
-      item->setChecked(child == mdi_area_->activeSubWindow());
-      shown->addAction(item);
-    }
-  });
+void MainWindow::set_console(SurfacePane* pane) { console_dock_->setWidget(pane); }
+
+void MainWindow::add_file_menu() {
+  QMenu* menu = menuBar()->addMenu(tr("&File"));
+  QAction* quit = menu->addAction(tr("&Quit"), this, &QWidget::close);
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
+
+// Zooming changes only what is shown; clicks still answer with the surface
+// pixel under the pointer.
+void MainWindow::add_view_menu() {
+  QMenu* menu = menuBar()->addMenu(tr("&View"));
+  auto add = [this, menu](const QString& text, const QList<QKeySequence>& keys,
+                          void (SurfacePane::*zoom)()) {
+    QAction* action = menu->addAction(text, this, [this, zoom] {
+      if (SurfacePane* pane = current_pane()) (pane->*zoom)();
+    });
+    action->setShortcuts(keys);
+  };
+  add(tr("Zoom to &fit"), {}, &SurfacePane::zoom_to_fit);
+  add(tr("&Actual size"), {QKeySequence(Qt::CTRL | Qt::Key_0)}, &SurfacePane::actual_size);
+  // Ctrl+= too: on most keyboards + is the shifted =.
+  add(tr("Zoom &in"),
+      {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+      &SurfacePane::zoom_in);
+  add(tr("Zoom &out"), {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &SurfacePane::zoom_out);
+}
+
+// The children overlap, so the person needs a way to look at a covered,
+// hidden or minimised one. Looking at a window does not change the window
+// the program reads from.
+void MainWindow::add_window_menu() {
+  QMenu* menu = menuBar()->addMenu(tr("&Window"));
+  connect(menu, &QMenu::aboutToShow, this, [this, menu] { fill_window_menu(menu); });
+}
+
+void MainWindow::fill_window_menu(QMenu* menu) {
+  menu->clear();
+  menu->addAction(tr("&Cascade"), mdi_area_, &QMdiArea::cascadeSubWindows);
+  menu->addAction(tr("&Tile"), mdi_area_, &QMdiArea::tileSubWindows);
+  menu->addSeparator();
+  auto* shown = new QActionGroup(menu);
+  QAction* console = menu->addAction(console_dock_->windowTitle(), this, [this] {
+    console_dock_->show();
+    console_dock_->raise();
+    if (console_dock_->widget()) console_dock_->widget()->setFocus();
+  });
+  console->setCheckable(true);
+  console->setChecked(console_dock_->widget() && console_dock_->widget()->hasFocus());
+  shown->addAction(console);
+  for (QMdiSubWindow* child : mdi_area_->subWindowList(QMdiArea::CreationOrder)) {
+    QAction* item = menu->addAction(child->windowTitle(), this, [child] {
+      if (auto* window = qobject_cast<ChildWindow*>(child)) window->bring_to_front();
+    });
+    item->setCheckable(true);
+    item->setChecked(!console->isChecked() && child == mdi_area_->activeSubWindow());
+    shown->addAction(item);
+  }
+}
+
+void MainWindow::add_help_menu() {
+  QMenu* menu = menuBar()->addMenu(tr("&Help"));
+  menu->addAction(tr("&About beat analyser"), this,
+                  [this] { QMessageBox::about(this, tr("About beat analyser"), about_text()); });
+}
+
+QString MainWindow::about_text() const {
+  return tr("beat analyser %1\n"
+            "Measures the QRST area of the mapping leads over every beat of a body-surface ECG "
+            "recording that has the shape of a chosen reference beat.\n\n"
+            "Licence: all rights reserved.\n"
+            "Data folder d:\\data\\map\\ is %2")
+      .arg(QStringLiteral(BEAT_VERSION), data_folder_);
+}
+
+SurfacePane* MainWindow::current_pane() {
+  if (auto* console = qobject_cast<SurfacePane*>(console_dock_->widget());
+      console && console->view().hasFocus())
+    return console;
+  if (auto* child = qobject_cast<ChildWindow*>(mdi_area_->activeSubWindow())) return &child->pane();
+  return nullptr;
+}
+
+void MainWindow::show_waiting(const QString& what) {
+  waiting_->setText(what);
+  waiting_->repaint();
+}
+
+void MainWindow::show_console_line(const QString& line) {
+  console_line_->setText(tr("Console: %1").arg(line));
+}
+
+QString MainWindow::waiting_text() const { return waiting_->text(); }
+
+QString MainWindow::console_line_text() const { return console_line_->text(); }
 
 void MainWindow::close_at_end() {
   ending_ = true;
   close();
 }
 
+bool MainWindow::ask_before_closing() {
+  if (confirm_close_) return confirm_close_();
+  QMessageBox box(QMessageBox::Question, tr("beat analyser"),
+                  tr("The analysis has not ended. End the program now?"), QMessageBox::NoButton,
+                  this);
+  QPushButton* yes = box.addButton(tr("&Yes"), QMessageBox::YesRole);
+  box.setDefaultButton(box.addButton(tr("&No"), QMessageBox::NoRole));
+  box.exec();
+  return box.clickedButton() == yes;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!ending_ && close_requested_) close_requested_();
+  if (ending_) {
+    event->accept();
+    return;
+  }
+  if (!ask_before_closing()) {
+    event->ignore();
+    return;
+  }
+  if (close_requested_) close_requested_();
   event->accept();
 }
 
-ChildWindow::ChildWindow(SurfaceView* view, const QString& caption)
-    : view_(view), scroll_area_(new QScrollArea) {
-  scroll_area_->setWidget(view);
-  scroll_area_->setWidgetResizable(false);
-  scroll_area_->setFrameShape(QFrame::NoFrame);
-  scroll_area_->setBackgroundRole(QPalette::Dark);
-  setWidget(scroll_area_);
+ChildWindow::ChildWindow(SurfacePane* pane, const QString& caption) : pane_(pane) {
+  setWidget(pane);
   setWindowTitle(caption);
   setAttribute(Qt::WA_DeleteOnClose);
+  pane->zoom_to_fit();
 }
 
-void ChildWindow::show_area(const QRect& area) {
-  scroll_area_->ensureVisible(area.center().x(), area.center().y(), area.width() / 2 + 8,
-                              area.height() / 2 + 4);
+SurfaceView& ChildWindow::view() { return pane_->view(); }
+
+void ChildWindow::bring_to_front() {
+  if (isMinimized()) showNormal();
+  if (!isVisible()) show();
+  raise();
+  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
+  view().setFocus();
 }
 
 void ChildWindow::close_by_program() {
@@ -76,9 +192,10 @@ void ChildWindow::close_by_program() {
 void ChildWindow::closeEvent(QCloseEvent* event) {
   if (closing_) {
     QMdiSubWindow::closeEvent(event);
-  } else {
-    event->ignore();
+    return;
   }
+  event->ignore();
+  hide();
 }
 
 }  // namespace ba

@@ -5,50 +5,88 @@
 #include <QMdiSubWindow>
 #include <functional>
 
+class QDockWidget;
+class QLabel;
 class QMdiArea;
-class QScrollArea;
 
 namespace ba {
 
+class SurfacePane;
 class SurfaceView;
 
-// "beat analyser": an MDI area holding the console and the windows. Closing
-// it asks the program to stop.
+// "beat analyser": an MDI area holding the windows, the console as a panel
+// under it, and a status bar saying what the program waits for. Closing it
+// before the program's end asks first, then asks the program to stop.
 class MainWindow : public QMainWindow {
+  Q_OBJECT
+
  public:
   explicit MainWindow(std::function<void()> close_requested);
   QMdiArea& mdi_area() { return *mdi_area_; }
-  // Closes without asking the program to stop (the program has ended).
+  QDockWidget& console_dock() { return *console_dock_; }
+  // Puts the console's pane into its panel.
+  void set_console(SurfacePane* pane);
+  // Closes without asking and without asking the program to stop (the
+  // program has ended).
   void close_at_end();
+
+  // Status bar: what the program waits for now, and the console's last line.
+  void show_waiting(const QString& what);
+  void show_console_line(const QString& line);
+  QString waiting_text() const;
+  QString console_line_text() const;
+
+  // The pane the View menu acts on: the one holding the keyboard focus,
+  // else the child in front.
+  SurfacePane* current_pane();
+  // Replaces the Yes/No question before closing mid-run (true: close).
+  void set_close_confirmer(std::function<bool()> confirmer) {
+    confirm_close_ = std::move(confirmer);
+  }
+  // The host folder standing for the data folder, for the About box.
+  void set_data_folder(const QString& folder) { data_folder_ = folder; }
+  QString about_text() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void add_file_menu();
+  void add_view_menu();
   void add_window_menu();
+  void add_help_menu();
+  void fill_window_menu(QMenu* menu);
+  bool ask_before_closing();
 
   QMdiArea* mdi_area_;
+  QDockWidget* console_dock_;
+  QLabel* waiting_;
+  QLabel* console_line_;
   std::function<void()> close_requested_;
+  std::function<bool()> confirm_close_;
+  QString data_folder_;
   bool ending_ = false;
 };
 
-// One child of the MDI area: a scrollable view of a surface. The person
-// cannot close it; the program closes its windows itself.
+// One child of the MDI area: a zoomable view of a surface, shown scaled to
+// fit. Its close button only hides it (the Window menu shows it again); the
+// program closes its windows itself.
 class ChildWindow : public QMdiSubWindow {
+  Q_OBJECT
+
  public:
-  ChildWindow(SurfaceView* view, const QString& caption);
-  SurfaceView& view() { return *view_; }
-  QScrollArea& scroll_area() { return *scroll_area_; }
-  // Scrolls so that the rectangle (view coordinates) is visible.
-  void show_area(const QRect& area);
+  ChildWindow(SurfacePane* pane, const QString& caption);
+  SurfaceView& view();
+  SurfacePane& pane() { return *pane_; }
+  // Shows it (restoring it when minimised or hidden) in front of the others.
+  void bring_to_front();
   void close_by_program();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  SurfaceView* view_;
-  QScrollArea* scroll_area_;
+  SurfacePane* pane_;
   bool closing_ = false;
 };
 

@@ -21,6 +21,16 @@ int report(SurfacePlatform& platform, Io& io, std::ostream& err, const std::stri
   return status;
 }
 
+// The error report names the program's own path (d:\data\map\...); the
+// person also needs the file on this machine.
+std::string with_host_file(const IoFailure& failure) {
+  if (failure.host_file().empty()) return failure.what();
+  std::error_code failed;
+  std::filesystem::path host = std::filesystem::absolute(failure.host_file(), failed);
+  return std::string(failure.what()) + " (host file " +
+         (failed ? failure.host_file() : host).string() + ")";
+}
+
 int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
                 std::ostream& err) {
   try {
@@ -34,7 +44,7 @@ int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& 
     io.close_all_files();
     return exit_normal;
   } catch (const IoFailure& failure) {
-    return report(platform, io, err, failure.what(), exit_io_failure, true);
+    return report(platform, io, err, with_host_file(failure), exit_io_failure, true);
   } catch (const ScriptProblem& problem) {
     return report(platform, io, err, problem.what(), exit_script_problem, false);
   } catch (const std::exception& error) {

@@ -1,23 +1,59 @@
 #include "platform/surface_view.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "platform/surface_platform.h"
 
 namespace ba {
 
+namespace {
+
+// The surface pixel under the centre of each of `shown` view pixels along one
+// axis of `length` surface pixels.
+std::vector<int> centres(int shown, int length, double scale) {
+  std::vector<int> at(static_cast<std::size_t>(shown));
+  for (int p = 0; p < shown; ++p)
+    at[static_cast<std::size_t>(p)] = std::min(length - 1, static_cast<int>((p + 0.5) / scale));
+  return at;
+}
+
+// The surface pixels whose centres fall within view pixel `p` along one
+// axis, [first, last]: when shrinking, every surface pixel belongs to exactly
+// one view pixel, so a one-pixel line is shown once, never twice or not at all.
+std::pair<int, int> footprint(int p, int length, double scale) {
+  int first = std::clamp(static_cast<int>(std::ceil(p / scale - 0.5)), 0, length - 1);
+  int last = static_cast<int>(std::ceil((p + 1) / scale - 0.5)) - 1;
+  return {first, std::clamp(last, first, length - 1)};
+}
+
+}  // namespace
+
 SurfaceView::SurfaceView(Surface& surface, QWidget* parent) : QWidget(parent), surface_(surface) {
-  setFixedSize(Surface::width, Surface::height);
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAttribute(Qt::WA_InputMethodEnabled);
   setFocusPolicy(Qt::StrongFocus);
+  setBackgroundRole(QPalette::Dark);
   shown_generation_ = surface_.generation();
+  int flash = QApplication::cursorFlashTime();  // milliseconds per on-off cycle; 0 = steady
+  caret_timer_.setInterval(flash > 0 ? flash / 2 : 0);
+  connect(&caret_timer_, &QTimer::timeout, this, [this] {
+    caret_on_ = !caret_on_;
+    update(caret());
+  });
+  set_scale(1.0);
 }
 
 void SurfaceView::sync() {
@@ -26,13 +62,131 @@ void SurfaceView::sync() {
   update();
 }
 
-void SurfaceView::paintEvent(QPaintEvent* event) {
-  QPainter painter(this);
-  painter.drawImage(event->rect(), surface_.image(), event->rect());
-  if (reading() && hasFocus()) painter.fillRect(caret(), to_qcolor(0xFFFFFF));
+void SurfaceView::set_fit() {
+  fit_ = true;
+  setMinimumSize(minimumSizeHint());
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  rescale();
 }
 
-QRect SurfaceView::caret() const { return surface_.input_caret(typed_ + preedit_); }
+void SurfaceView::set_scale(double scale) {
+  fit_ = false;
+  scale_ = scale;
+  scaled_valid_ = false;
+  setFixedSize(sizeHint());
+  update();
+}
+
+QSize SurfaceView::sizeHint() const {
+  return QSize(static_cast<int>(Surface::width * scale_) + 2 * margin,
+               static_cast<int>(Surface::height * scale_) + 2 * margin);
+}
+
+QSize SurfaceView::minimumSizeHint() const {
+  return fit_ ? QSize(Surface::width / 8, Surface::height / 8) : sizeHint();
+}
+
+void SurfaceView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (fit_) rescale();
+}
+
+void SurfaceView::rescale() {
+  QSize room = size() - QSize(2 * margin, 2 * margin);
+  double fitted = std::min(static_cast<double>(room.width()) / Surface::width,
+                           static_cast<double>(room.height()) / Surface::height);
+  fitted = std::max(fitted, 1.0 / Surface::width);
+  if (fitted == scale_) return;
+  scale_ = fitted;
+  scaled_valid_ = false;
+  update();
+}
+
+// Shrinking keeps one-pixel lines: a view pixel whose centre falls on
+// background shows instead the first drawn pixel it covers, so traces,
+// markers and zero lines never fall between two view pixels.
+const QImage& SurfaceView::shown_image() {
+  if (scaled_valid_ && scaled_generation_ == surface_.generation()) return scaled_;
+  const QImage& image = surface_.image();
+  const int width = std::max(1, static_cast<int>(Surface::width * scale_));
+  const int height = std::max(1, static_cast<int>(Surface::height * scale_));
+  const std::vector<int> columns = centres(width, Surface::width, scale_);
+  const std::vector<int> rows = centres(height, Surface::height, scale_);
+  const QRgb background = to_qcolor(surface_.background_rgb()).rgb();
+  const bool shrinking = scale_ < 1.0;
+  scaled_ = QImage(width, height, QImage::Format_RGB32);
+  source_.assign(shrinking ? static_cast<std::size_t>(width) * height : 0, QPoint());
+  for (int y = 0; y < height; ++y) {
+    auto* out = reinterpret_cast<QRgb*>(scaled_.scanLine(y));
+    auto [top, bottom] = footprint(y, Surface::height, scale_);
+    for (int x = 0; x < width; ++x) {
+      QPoint from(columns[static_cast<std::size_t>(x)], rows[static_cast<std::size_t>(y)]);
+      if (shrinking) {
+        auto [left, right] = footprint(x, Surface::width, scale_);
+        auto pixel = [&](QPoint at) {
+          return reinterpret_cast<const QRgb*>(image.constScanLine(at.y()))[at.x()];
+        };
+        for (int sy = top; sy <= bottom && pixel(from) == background; ++sy)
+          for (int sx = left; sx <= right; ++sx)
+            if (pixel(QPoint(sx, sy)) != background) {
+              from = QPoint(sx, sy);
+              break;
+            }
+        source_[static_cast<std::size_t>(y) * width + x] = from;
+      }
+      out[x] = reinterpret_cast<const QRgb*>(image.constScanLine(from.y()))[from.x()];
+    }
+  }
+  scaled_generation_ = surface_.generation();
+  scaled_valid_ = true;
+  return scaled_;
+}
+
+QPoint SurfaceView::surface_pixel(QPoint at) {
+  shown_image();  // the pixels the person sees now
+  const QPoint shown = at - QPoint(margin, margin);
+  const int width = std::max(1, static_cast<int>(Surface::width * scale_));
+  const int height = std::max(1, static_cast<int>(Surface::height * scale_));
+  if (shown.x() < 0 || shown.y() < 0 || shown.x() >= width || shown.y() >= height)
+    return QPoint(-1, -1);
+  if (scale_ < 1.0) return source_[static_cast<std::size_t>(shown.y()) * width + shown.x()];
+  return QPoint(std::min(Surface::width - 1, static_cast<int>((shown.x() + 0.5) / scale_)),
+                std::min(Surface::height - 1, static_cast<int>((shown.y() + 0.5) / scale_)));
+}
+
+QRect SurfaceView::view_rect(const QRect& surface_area) const {
+  QPoint corner(margin + static_cast<int>(surface_area.x() * scale_),
+                margin + static_cast<int>(surface_area.y() * scale_));
+  QSize size(std::max(1, static_cast<int>(std::ceil(surface_area.width() * scale_))),
+             std::max(1, static_cast<int>(std::ceil(surface_area.height() * scale_))));
+  return QRect(corner, size);
+}
+
+void SurfaceView::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  painter.fillRect(event->rect(), palette().color(QPalette::Dark));
+  painter.drawImage(QPoint(margin, margin), shown_image());
+  if (reading() && hasFocus() && caret_on_) {
+    // Inverting keeps the caret visible on every background colour.
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.fillRect(caret(), Qt::white);
+  }
+}
+
+// Two pixels wide at any zoom, so that it stays visible when shrunk.
+QRect SurfaceView::caret() const {
+  QRect shown = view_rect(surface_.input_caret(typed_ + preedit_));
+  shown.setWidth(2);
+  return shown;
+}
+
+void SurfaceView::restart_caret() {
+  caret_on_ = true;
+  if (reading() && caret_timer_.interval() > 0)
+    caret_timer_.start();
+  else
+    caret_timer_.stop();
+}
 
 void SurfaceView::read_line(std::function<void(const QString&)> done) {
   line_done_ = std::move(done);
@@ -40,6 +194,7 @@ void SurfaceView::read_line(std::function<void(const QString&)> done) {
   preedit_.clear();
   surface_.begin_input();
   QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImCursorRectangle);
+  restart_caret();
   sync();
 }
 
@@ -51,11 +206,14 @@ void SurfaceView::wait_click(int event_set, std::function<void(const MouseEvent&
 void SurfaceView::stop_input() {
   line_done_ = nullptr;
   click_done_ = nullptr;
+  restart_caret();
 }
 
 void SurfaceView::echo() {
+  update(caret());
   surface_.show_input(typed_ + preedit_);
   QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle);
+  restart_caret();
   sync();
 }
 
@@ -66,6 +224,7 @@ void SurfaceView::finish_line() {
   typed_.clear();
   preedit_.clear();
   surface_.end_input(line);
+  restart_caret();
   sync();
   done(line);
 }
@@ -119,22 +278,52 @@ QVariant SurfaceView::inputMethodQuery(Qt::InputMethodQuery query) const {
   }
 }
 
+// Whether this view's child window was the one in front of its area before
+// the focus came here; a view outside the area (the console) always is.
+bool SurfaceView::in_front() const {
+  for (QWidget* up = parentWidget(); up; up = up->parentWidget())
+    if (auto* child = qobject_cast<QMdiSubWindow*>(up))
+      return child->mdiArea() == nullptr || child->mdiArea()->activeSubWindow() == child;
+  return true;
+}
+
+// The focus arrives before the press that brought it: a press that moves the
+// focus here from another child of the area only brings this one forward.
+void SurfaceView::focusInEvent(QFocusEvent* event) {
+  press_raises_ = event->reason() == Qt::MouseFocusReason && !in_front();
+  restart_caret();
+  QWidget::focusInEvent(event);
+}
+
+void SurfaceView::answer_click(QMouseEvent* event, int bit) {
+  bool raising = press_raises_;
+  press_raises_ = false;
+  QPoint at = surface_pixel(event->position().toPoint());
+  if (raising || !waiting_click() || !(bit & event_set_) || at.x() < 0) {
+    event->ignore();
+    return;
+  }
+  bool left = event->button() == Qt::LeftButton;
+  auto done = std::move(click_done_);
+  click_done_ = nullptr;
+  event->accept();
+  done(MouseEvent{bit, left ? key_left_button : key_right_button, at.x(), at.y()});
+}
+
 void SurfaceView::mousePressEvent(QMouseEvent* event) {
   int bit = event->button() == Qt::LeftButton    ? mouse_left_down
             : event->button() == Qt::RightButton ? mouse_right_down
                                                  : 0;
-  if (!waiting_click() || !(bit & event_set_)) {
-    QWidget::mousePressEvent(event);
-    return;
-  }
-  // The view is as large as the surface, so its coordinates are drawing
-  // coordinates wherever the scroll area has scrolled it to.
-  QPoint at = event->position().toPoint();
-  int keys = bit == mouse_left_down ? key_left_button : key_right_button;
-  auto done = std::move(click_done_);
-  click_done_ = nullptr;
-  event->accept();
-  done(MouseEvent{bit, keys, at.x(), at.y()});
+  answer_click(event, bit);
+}
+
+// The second press of a double click comes as this event of its own; it is
+// an answer only to a wait for double clicks, never a second press.
+void SurfaceView::mouseDoubleClickEvent(QMouseEvent* event) {
+  int bit = event->button() == Qt::LeftButton    ? mouse_left_double
+            : event->button() == Qt::RightButton ? mouse_right_double
+                                                 : 0;
+  answer_click(event, bit);
 }
 
 }  // namespace ba

@@ -1,12 +1,15 @@
 #pragma once
 // A widget that shows one surface and collects what the person types or
-// clicks in it. It paints only from the surface's image, so a repaint or a
-// resize never changes what the program sees.
+// clicks in it. It paints only from the surface's image, so a repaint, a
+// resize or a zoom never changes what the program sees.
 
+#include <QImage>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "platform/surface.h"
 #include "runtime/platform.h"
@@ -14,18 +17,37 @@
 namespace ba {
 
 class SurfaceView : public QWidget {
+  Q_OBJECT
+
  public:
+  // Pixels of the view's own background around the surface, so that text at
+  // the surface's left edge and the caret there stand clear of the border.
+  static constexpr int margin = 4;
+
   explicit SurfaceView(Surface& surface, QWidget* parent = nullptr);
 
   Surface& surface() { return surface_; }
   // Repaints when the surface has changed since it was last shown.
   void sync();
 
+  // Zoom: with `fit` the surface is scaled (aspect kept) to whatever size the
+  // view is given; otherwise it is shown `scale` times its size and the view
+  // asks for exactly that room.
+  void set_fit();
+  void set_scale(double scale);
+  bool fitting() const { return fit_; }
+  double scale() const { return scale_; }
+  // The surface pixel shown at a view position, or (-1, -1) for the margin
+  // and the room beyond the surface.
+  QPoint surface_pixel(QPoint at);
+  // A rectangle of surface pixels in view coordinates.
+  QRect view_rect(const QRect& surface_area) const;
+
   // Takes one typed line: echo at the text position, Backspace edits, Enter
   // ends it and hands it to `done` (the echo stays as a text line).
   void read_line(std::function<void(const QString&)> done);
-  // Takes one button press of `event_set` (left and right button down are
-  // the presses there are) and hands it to `done` in drawing coordinates.
+  // Takes one button event of `event_set` (presses, and double clicks when
+  // the set has them) and hands it to `done` in drawing coordinates.
   void wait_click(int event_set, std::function<void(const MouseEvent&)> done);
   // Ends any reading or waiting without an answer.
   void stop_input();
@@ -35,18 +57,29 @@ class SurfaceView : public QWidget {
   const QString& typed() const { return typed_; }
   // Where the next typed character goes, in this widget's coordinates.
   QRect caret() const;
+  bool caret_shown() const { return caret_on_; }
 
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
   QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   void echo();
   void finish_line();
+  void restart_caret();
+  void rescale();
+  void answer_click(QMouseEvent* event, int bit);
+  bool in_front() const;
+  const QImage& shown_image();
 
   Surface& surface_;
   std::uint64_t shown_generation_ = 0;
@@ -55,6 +88,22 @@ class SurfaceView : public QWidget {
   int event_set_ = 0;
   QString typed_;    // committed characters of the line being typed
   QString preedit_;  // characters the input method is still composing
+
+  bool fit_ = false;
+  double scale_ = 1.0;  // view pixels per surface pixel
+  // The surface as shown at `scale_`, and for every pixel of it the surface
+  // pixel it shows (row-major), so that a click answers with exactly the
+  // pixel the person sees under the pointer.
+  QImage scaled_;
+  std::vector<QPoint> source_;
+  std::uint64_t scaled_generation_ = 0;
+  bool scaled_valid_ = false;
+
+  QTimer caret_timer_;
+  bool caret_on_ = true;
+  // The press that gave this view the focus brought its window to the front:
+  // it is no answer.
+  bool press_raises_ = false;
 };
 
 }  // namespace ba

@@ -1,11 +1,16 @@
 #include "platform/window_platform.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <QDockWidget>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStyle>
+#include <QStatusBar>
+#include <algorithm>
 #include <stdexcept>
 
 #include "runtime/errors.h"
@@ -17,11 +22,47 @@ namespace {
 // Pixels between the top left corners of successive child windows, so that
 // the caption of every earlier child stays in sight.
 constexpr int cascade_step = 24;
-constexpr int cascade_slots = 8;
+constexpr int cascade_slots = 3;
 
 // Room the desktop's own frame around the main window takes, pixels (its
 // title bar included).
 const QSize desktop_frame_allowance(16, 48);
+
+// Share of the main window's height the console panel starts with, and the
+// fewest console lines it shows.
+constexpr double console_share = 0.22;
+constexpr int console_lines = 6;
+// The narrowest console panel beside the child area, pixels: the start-up
+// dialogue's lines fit.
+constexpr int console_side_width = 420;
+// Pixels a child's caption and frame take from its height (estimated before
+// the first child exists).
+constexpr int child_caption_allowance = 32;
+
+// Passes every event of the application to `filter` first.
+class EventFilter : public QObject {
+ public:
+  explicit EventFilter(std::function<bool(QObject*, QEvent*)> filter)
+      : filter_(std::move(filter)) {}
+  bool eventFilter(QObject* receiver, QEvent* event) override { return filter_(receiver, event); }
+
+ private:
+  std::function<bool(QObject*, QEvent*)> filter_;
+};
+
+// Keys that edit or end a typed line; shortcuts (with Ctrl or Alt) and
+// navigation keys keep their usual meaning.
+bool edits_a_line(const QKeyEvent& key) {
+  if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Backspace:
+      return true;
+    default:
+      return !key.text().isEmpty() && key.text().front().isPrint();
+  }
+}
 
 }  // namespace
 
@@ -32,30 +73,48 @@ WindowPlatform::WindowPlatform()
       })) {
   // The program, not the last closed window, decides when the run ends.
   QApplication::setQuitOnLastWindowClosed(false);
+  console_ = new SurfacePane(new SurfaceView(surface(console_unit)));
+  main_window_->set_console(console_);
+  key_router_ = std::make_unique<EventFilter>(
+      [this](QObject* receiver, QEvent* event) { return route_key(receiver, event); });
+  qApp->installEventFilter(key_router_.get());
+  lay_out();
   main_window_->show();
-  ChildWindow& console = add_child(console_unit, QStringLiteral("Console"));
-  // Large enough to show the whole surface of a window in the usual places
-  // (after the console and the first print page), as far as the screen
-  // allows; below that the children scroll.
-  QSize child_frame = console.size() - console.widget()->size();
-  QSize central_frame = main_window_->size() - main_window_->mdi_area().viewport()->size();
-  // Room for a vertical scroll bar too: on a screen too low for the whole
-  // surface the child scrolls up and down only, never sideways.
-  int scroll_bar = main_window_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  QSize wanted = QSize(Surface::width + scroll_bar, Surface::height) + child_frame + central_frame +
-                 2 * QSize(cascade_step, cascade_step);
-  if (QScreen* screen = main_window_->screen())
-    wanted = wanted.boundedTo(screen->availableGeometry().size() - desktop_frame_allowance);
-  main_window_->resize(wanted);
   main_window_->activateWindow();
-  place_child(console, 0);
   bring_forward(console_unit);
 }
 
 WindowPlatform::~WindowPlatform() {
+  qApp->removeEventFilter(key_router_.get());
+  console_->view().stop_input();
   for (auto& [unit, child] : children_)
     if (child) child->view().stop_input();
   main_window_->close_at_end();
+}
+
+// The whole screen, with the console panel beside the child area when the
+// screen is wide enough for both (a 4:3 surface leaves room on wide screens)
+// and under it otherwise: the window the program waits on and the console
+// are both in sight without the person arranging anything.
+void WindowPlatform::lay_out() {
+  QSize wanted(Surface::width + 2 * cascade_step, Surface::height);
+  if (QScreen* screen = main_window_->screen())
+    wanted = screen->availableGeometry().size() - desktop_frame_allowance;
+  main_window_->resize(wanted);
+  QDockWidget& console = main_window_->console_dock();
+  int area_height = wanted.height() - main_window_->menuBar()->sizeHint().height() -
+                    main_window_->statusBar()->sizeHint().height();
+  int view_height = area_height - (cascade_slots - 1) * cascade_step - child_caption_allowance;
+  int child_width = view_height * Surface::width / Surface::height +
+                    (cascade_slots - 1) * cascade_step + child_caption_allowance;
+  if (wanted.width() - child_width >= console_side_width) {
+    main_window_->addDockWidget(Qt::RightDockWidgetArea, &console);
+    main_window_->resizeDocks({&console}, {wanted.width() - child_width}, Qt::Horizontal);
+    return;
+  }
+  int lines = console_lines * surface(console_unit).line_height() + 2 * SurfaceView::margin;
+  int console_height = std::max(lines, static_cast<int>(wanted.height() * console_share));
+  main_window_->resizeDocks({&console}, {console_height}, Qt::Vertical);
 }
 
 ChildWindow* WindowPlatform::child(int unit) {
@@ -63,41 +122,54 @@ ChildWindow* WindowPlatform::child(int unit) {
   return found == children_.end() ? nullptr : found->second.data();
 }
 
+SurfacePane& WindowPlatform::pane(int unit) {
+  if (unit == console_unit) return *console_;
+  ChildWindow* found = child(unit);
+  if (!found) throw std::logic_error("unit " + std::to_string(unit) + " has no window");
+  return found->pane();
+}
+
+QString WindowPlatform::caption(int unit) {
+  return unit == console_unit ? main_window_->console_dock().windowTitle()
+                              : pane(unit).parentWidget()->windowTitle();
+}
+
 ChildWindow& WindowPlatform::add_child(int unit, const QString& caption) {
-  auto* child = new ChildWindow(new SurfaceView(surface(unit)), caption);
-  child->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                        Qt::WindowMinMaxButtonsHint);
+  auto* child = new ChildWindow(new SurfacePane(new SurfaceView(surface(unit))), caption);
   main_window_->mdi_area().addSubWindow(child);
   child->show();
   children_[unit] = child;
   return *child;
 }
 
+// Every child is as large as the area allows with room for the cascade, and
+// no wider than its scaled surface needs, so the window in front shows its
+// whole surface large and the edges of the ones behind stay in sight to be
+// clicked.
 void WindowPlatform::place_child(ChildWindow& child, int slot) {
   QPoint corner(slot * cascade_step, slot * cascade_step);
+  QSize room = main_window_->mdi_area().viewport()->size() -
+               (cascade_slots - 1) * QSize(cascade_step, cascade_step);
   QSize frame = child.size() - child.widget()->size();
-  QSize whole = QSize(Surface::width, Surface::height) + frame;
-  QSize room = main_window_->mdi_area().viewport()->size() - QSize(corner.x(), corner.y());
-  // Too low for the whole surface: leave room for the vertical scroll bar.
-  if (room.height() < whole.height())
-    whole.rwidth() += child.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-  child.setGeometry(QRect(corner, whole.boundedTo(room.expandedTo(QSize(200, 150)))));
+  int view_height = room.height() - frame.height() - 2 * SurfaceView::margin;
+  int fitted_width = view_height * Surface::width / Surface::height + 2 * SurfaceView::margin;
+  room.setWidth(std::min(room.width(), fitted_width + frame.width()));
+  child.setGeometry(QRect(corner, room.expandedTo(QSize(200, 150))));
 }
 
 void WindowPlatform::bring_forward(int unit) {
-  ChildWindow& shown = open_child(unit);
-  shown.raise();
-  main_window_->mdi_area().setActiveSubWindow(&shown);
-  shown.view().setFocus();
-}
-
-ChildWindow& WindowPlatform::open_child(int unit) {
-  ChildWindow* found = child(unit);
-  if (!found) throw std::logic_error("unit " + std::to_string(unit) + " has no window");
-  return *found;
+  if (unit == console_unit) {
+    main_window_->console_dock().show();
+    console_->view().setFocus();
+    return;
+  }
+  ChildWindow* shown = child(unit);
+  if (!shown) throw std::logic_error("unit " + std::to_string(unit) + " has no window");
+  shown->bring_to_front();
 }
 
 void WindowPlatform::refresh() {
+  console_->view().sync();
   for (auto& [unit, child] : children_)
     if (child) child->view().sync();
 }
@@ -105,7 +177,7 @@ void WindowPlatform::refresh() {
 void WindowPlatform::window_opened(int unit) {
   if (ChildWindow* old = child(unit)) old->close_by_program();
   ChildWindow& opened = add_child(unit, QStringLiteral("Unit %1").arg(unit));
-  place_child(opened, 1 + children_opened_++ % cascade_slots);
+  place_child(opened, children_opened_++ % cascade_slots);
   bring_forward(unit);
 }
 
@@ -116,10 +188,25 @@ void WindowPlatform::window_closed(int unit) {
 
 void WindowPlatform::window_activated(int unit) { bring_forward(unit); }
 
-void WindowPlatform::line_shown(int unit, const std::string& /*utf8_line*/) {
+void WindowPlatform::line_shown(int unit, const std::string& utf8_line) {
   Surface& shown = surface(unit);
-  open_child(unit).show_area(QRect(QPoint(0, shown.text_position().y() - shown.line_height()),
-                                   QSize(1, shown.line_height())));
+  pane(unit).show_surface_area(QRect(QPoint(0, shown.text_position().y() - shown.line_height()),
+                                     QSize(1, shown.line_height())));
+  if (unit == console_unit) main_window_->show_console_line(QString::fromStdString(utf8_line));
+}
+
+bool WindowPlatform::route_key(QObject* receiver, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || reading_unit_ < 0 || routing_) return false;
+  auto* widget = qobject_cast<QWidget*>(receiver);
+  SurfaceView& reading = view(reading_unit_);
+  if (!widget || widget == &reading || widget->window() != main_window_.get()) return false;
+  if (!edits_a_line(*static_cast<QKeyEvent*>(event))) return false;
+  // Shown where it is read: the echo must be in sight.
+  if (!reading.hasFocus()) bring_forward(reading_unit_);
+  routing_ = true;
+  QCoreApplication::sendEvent(&reading, event);
+  routing_ = false;
+  return true;
 }
 
 void WindowPlatform::wait() {
@@ -129,7 +216,10 @@ void WindowPlatform::wait() {
   loop_ = &loop;
   while (!answered_ && !stop_requested_) loop.exec();
   loop_ = nullptr;
+  reading_unit_ = -1;
+  main_window_->show_waiting(QCoreApplication::translate("WindowPlatform", "Working"));
   if (!answered_) {
+    console_->view().stop_input();
     for (auto& [unit, child] : children_)
       if (child) child->view().stop_input();
     throw StopRequested();
@@ -137,7 +227,7 @@ void WindowPlatform::wait() {
 }
 
 std::string WindowPlatform::get_line(int unit) {
-  ChildWindow& reading = open_child(unit);
+  SurfacePane& reading = pane(unit);
   std::string line;
   answered_ = false;
   reading.view().read_line([this, &line](const QString& typed) {
@@ -145,30 +235,36 @@ std::string WindowPlatform::get_line(int unit) {
     answered_ = true;
     if (loop_) loop_->quit();
   });
+  reading_unit_ = unit;
   bring_forward(unit);
-  reading.show_area(reading.view().caret());
+  reading.show_surface_area(surface(unit).input_caret(QString()));
+  main_window_->show_waiting(
+      QCoreApplication::translate("WindowPlatform", "Type an answer in %1, then Enter")
+          .arg(caption(unit)));
   wait();
   return line;
 }
 
 MouseEvent WindowPlatform::wait_mouse_event(int event_set) {
   int unit = active_unit();
-  ChildWindow& waiting = open_child(unit);
+  SurfaceView& waiting = view(unit);
   MouseEvent pressed;
   answered_ = false;
-  waiting.view().wait_click(event_set, [this, &pressed](const MouseEvent& event) {
+  waiting.wait_click(event_set, [this, &pressed](const MouseEvent& event) {
     pressed = event;
     answered_ = true;
     if (loop_) loop_->quit();
   });
   bring_forward(unit);
+  main_window_->show_waiting(
+      QCoreApplication::translate("WindowPlatform", "Click in %1").arg(caption(unit)));
   wait();
   return pressed;
 }
 
 void WindowPlatform::set_crosshair_cursor() {
   SurfacePlatform::set_crosshair_cursor();
-  open_child(active_unit()).view().setCursor(Qt::CrossCursor);
+  view(active_unit()).setCursor(Qt::CrossCursor);
 }
 
 void WindowPlatform::show_error(const std::string& message) {

@@ -1,8 +1,8 @@
 #pragma once
-// The platform of the interactive mode: a main window with the console and
-// one child window per window unit, each showing its surface. The program
-// stays single-threaded: a read or a mouse wait runs a nested event loop
-// until the person has answered, and only then returns.
+// The platform of the interactive mode: a main window with the console as a
+// panel and one child window per window unit, each showing its surface. The
+// program stays single-threaded: a read or a mouse wait runs a nested event
+// loop until the person has answered, and only then returns.
 
 #include <QPointer>
 #include <functional>
@@ -11,16 +11,18 @@
 #include <string>
 
 #include "platform/main_window.h"
+#include "platform/surface_pane.h"
 #include "platform/surface_platform.h"
 #include "platform/surface_view.h"
 
 class QEventLoop;
+class QObject;
 
 namespace ba {
 
 class WindowPlatform : public SurfacePlatform {
  public:
-  // Needs a QApplication. Shows the main window with the console child.
+  // Needs a QApplication. Shows the main window with the console panel.
   WindowPlatform();
   ~WindowPlatform() override;
 
@@ -31,8 +33,11 @@ class WindowPlatform : public SurfacePlatform {
   void show_error(const std::string& message) override;
 
   MainWindow& main_window() { return *main_window_; }
-  // The console's child (unit 0) or a window's; nothing once it is closed.
+  // A window's child; nothing for the console or once the window is closed.
   ChildWindow* child(int unit);
+  // The pane and view of the console or of an open window.
+  SurfacePane& pane(int unit);
+  SurfaceView& view(int unit) { return pane(unit).view(); }
   // Repaints every view whose surface has changed.
   void refresh();
 
@@ -53,14 +58,21 @@ class WindowPlatform : public SurfacePlatform {
  private:
   ChildWindow& add_child(int unit, const QString& caption);
   void place_child(ChildWindow& child, int slot);
+  void lay_out();
   void bring_forward(int unit);
-  ChildWindow& open_child(int unit);
+  QString caption(int unit);
+  // Hands a key typed anywhere in the main window to the line being read.
+  bool route_key(QObject* receiver, QEvent* event);
   // Runs the event loop until `answered_` or a stop request.
   void wait();
 
   std::unique_ptr<MainWindow> main_window_;
+  SurfacePane* console_ = nullptr;
   std::map<int, QPointer<ChildWindow>> children_;
   int children_opened_ = 0;
+  int reading_unit_ = -1;  // the unit whose line is being read, -1 for none
+  bool routing_ = false;
+  std::unique_ptr<QObject> key_router_;
   QEventLoop* loop_ = nullptr;
   bool answered_ = false;
   bool stop_requested_ = false;

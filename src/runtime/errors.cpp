@@ -24,10 +24,12 @@ std::string failure_text(IoFailure::Kind kind) {
 
 }  // namespace
 
-IoFailure::IoFailure(Kind kind, int unit, const std::string& detail)
+IoFailure::IoFailure(Kind kind, int unit, const std::string& detail,
+                     std::filesystem::path host_file)
     : std::runtime_error(unit_name(unit) + ": " + failure_text(kind) +
                          (detail.empty() ? std::string() : ": " + detail)),
       kind_(kind),
-      unit_(unit) {}
+      unit_(unit),
+      host_file_(std::move(host_file)) {}
 
 }  // namespace ba

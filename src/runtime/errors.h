@@ -3,6 +3,7 @@
 // which closes every open file before it reports and exits, so no failure
 // leaves a half-written file or an open log behind.
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -20,13 +21,17 @@ inline constexpr int exit_script_problem = 3;
 class IoFailure : public std::runtime_error {
  public:
   enum class Kind { conversion, end_of_file, open, write };
-  IoFailure(Kind kind, int unit, const std::string& detail);
+  // `host_file`: the file on the host behind the unit's program path, when
+  // there is one, so that the person can find it.
+  IoFailure(Kind kind, int unit, const std::string& detail, std::filesystem::path host_file = {});
   Kind kind() const { return kind_; }
   int unit() const { return unit_; }
+  const std::filesystem::path& host_file() const { return host_file_; }
 
  private:
   Kind kind_;
   int unit_;
+  std::filesystem::path host_file_;
 };
 
 // Headless input that does not fit what the program waits for (a click while

@@ -117,8 +117,9 @@ void Io::close_window(int unit) { platform_.close_window(unit); }
 void Io::clear_window() { platform_.clear_window(); }
 
 void Io::open_log(const std::string& program_path) {
-  if (auto error = files_.open_log(host_file(folder_, log_unit, program_path)))
-    throw IoFailure(IoFailure::Kind::open, log_unit, shown(program_path) + ": " + *error);
+  const std::filesystem::path host = host_file(folder_, log_unit, program_path);
+  if (auto error = files_.open_log(host))
+    throw IoFailure(IoFailure::Kind::open, log_unit, shown(program_path) + ": " + *error, host);
   log_open_ = true;
 }
 
@@ -130,13 +131,15 @@ void Io::close_log() {
 std::vector<unsigned char> Io::read_file(int unit, const std::string& program_path,
                                          std::size_t count) {
   std::vector<unsigned char> bytes;
-  if (auto error = files_.read_prefix(host_file(folder_, unit, program_path), count, bytes))
-    throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error);
+  const std::filesystem::path host = host_file(folder_, unit, program_path);
+  if (auto error = files_.read_prefix(host, count, bytes))
+    throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error, host);
   if (bytes.size() < count)
     throw IoFailure(IoFailure::Kind::end_of_file, unit,
                     shown(program_path) + ": " + std::string(runtime_text::short_file) +
                         std::to_string(bytes.size()) + std::string(runtime_text::short_file_of) +
-                        std::to_string(count) + std::string(runtime_text::short_file_bytes));
+                        std::to_string(count) + std::string(runtime_text::short_file_bytes),
+                    host);
   return bytes;
 }
 

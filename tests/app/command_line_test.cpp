@@ -83,6 +83,10 @@ TEST_F(CommandLine, DataFolderDefaultsToDataMapAndNothingIsCreated) {
   Outcome missing = run("--headless", "1\r\nabc\r\n");
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.err.rfind("beat_analyser: unit 10: file open failure", 0), 0u) << missing.err;
+  // ... and the file on this machine the person would look for.
+  EXPECT_NE(missing.err.find("(host file " + (folder / "data" / "map" / "abc.dat").string() + ")"),
+            std::string::npos)
+      << missing.err;
   EXPECT_FALSE(fs::exists(folder / "data"));
   fs::create_directories(folder / "data" / "map");
   Outcome same = run("--headless", "1\nabc\n");

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QMdiArea>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -60,7 +62,22 @@ void take_screenshot(const QString& path) {
   ASSERT_TRUE(screen.save(path, "PNG"));
 }
 
-TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
+// The person's view of one window: its position on the screen.
+QRect on_screen(QWidget& widget) { return QRect(widget.mapToGlobal(QPoint()), widget.size()); }
+
+// Presses the left button at a view position through the window system,
+// at a given time (ms): presses close in time and place make a double click.
+void press_at(WindowPlatform& platform, int unit, QPoint at, int time) {
+  QWindow* window = platform.main_window().windowHandle();
+  QPoint in_window = platform.view(unit).mapTo(&platform.main_window(), at);
+  QPoint global = window->mapToGlobal(in_window);
+  qt_handleMouseEvent(window, in_window, global, Qt::LeftButton, Qt::LeftButton,
+                      QEvent::MouseButtonPress, {}, time);
+  qt_handleMouseEvent(window, in_window, global, Qt::NoButton, Qt::LeftButton,
+                      QEvent::MouseButtonRelease, {}, time + 40);
+}
+
+TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   const test::TempFolder folder("window_session");
   test::write_demo_recording(folder / "demo.dat");
   WindowPlatform platform;
@@ -69,45 +86,85 @@ TEST(WindowSession, DialogueThenPreviewThenAClickedBeat) {
   auto state = std::make_unique<ProgramState>();
   Person person(platform);
   int marker_column = -1;
+  int marker_row = -1;
+  const int time = QTest::lastMouseTimestamp + 10000;
+  // Beat-window columns of the three fiducial points, at actual size.
+  auto column = [&](int x) {
+    return QPoint(x, 200) + QPoint(SurfaceView::margin, SurfaceView::margin);
+  };
 
   person.then([&] {
-    EXPECT_EQ(captions(platform), QStringList{"Console"});
-    SurfaceView& console = platform.child(console_unit)->view();
+    EXPECT_TRUE(captions(platform).isEmpty());
+    SurfaceView& console = platform.view(console_unit);
     QTest::keyClicks(&console, "1");
     QTest::keyClick(&console, Qt::Key_Return);
   });
   person.types(console_unit, "demo");
   person.then([&] {
     // The menu waits in the graphics window, opened after the first print page.
-    EXPECT_EQ(captions(platform), (QStringList{"Console", "Unit 14", "Unit 12"}));
+    EXPECT_EQ(captions(platform), (QStringList{"Unit 14", "Unit 12"}));
     EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
-    EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(12)->view());
-    QImage shown = platform.child(12)->view().grab().toImage();
-    marker_column = first_column(shown, 150, cyan);
+    EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(12));
+    // The console panel and the whole graphics window are both on the screen.
+    QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QRect console = on_screen(platform.main_window().console_dock());
+    QRect graphics = on_screen(*platform.child(12));
+    EXPECT_TRUE(screen.contains(console) && screen.contains(graphics));
+    EXPECT_FALSE(console.intersects(graphics));
+    // Looked for where the person sees surface row 150, at any zoom.
+    QImage shown = platform.view(12).grab().toImage();
+    marker_row = platform.view(12).view_rect(QRect(0, 150, 1, 1)).y();
+    marker_column = first_column(shown, marker_row, cyan);
     EXPECT_GT(marker_column, 0) << "no candidate marker shown in the graphics window";
     QString screenshot = qEnvironmentVariable("BEAT_SCREENSHOT");
     if (!screenshot.isEmpty()) take_screenshot(screenshot);
-    QTest::keyClicks(&platform.child(12)->view(), "s");
-    QTest::keyClick(&platform.child(12)->view(), Qt::Key_Return);
+    QTest::keyClicks(&platform.view(12), "s");
+    QTest::keyClick(&platform.view(12), Qt::Key_Return);
   });
   person.then([&] {
-    SurfaceView& graphics = platform.child(12)->view();
+    SurfaceView& graphics = platform.view(12);
     EXPECT_EQ(graphics.cursor().shape(), Qt::CrossCursor);
-    QTest::mousePress(&graphics, Qt::LeftButton, {}, QPoint(marker_column, 150));
+    QTest::mousePress(&graphics, Qt::LeftButton, {}, QPoint(marker_column, marker_row));
+  });
+  person.types(12, "y");  // this beat
+  person.types(12, "s");  // mark its fiducial points
+  person.then([&] {
+    platform.pane(12).actual_size();
+    press_at(platform, 12, column(120), time);  // PQ, double-clicked
   });
   person.then([&] {
-    // The chosen beat is shown enlarged and the program asks to confirm it.
-    EXPECT_NE(platform.child(12)->view().grab().toImage(), QImage());
+    // The double click's second press comes while Q start is awaited.
+    press_at(platform, 12, column(120), time + 150);
+    press_at(platform, 12, column(150), time + 3000);  // Q start
+  });
+  person.then([&] {
+    QString screenshot = qEnvironmentVariable("BEAT_SCREENSHOT_MARKING");
+    if (!screenshot.isEmpty()) {
+      platform.pane(12).zoom_to_fit();  // as a person first sees it
+      take_screenshot(screenshot);
+      platform.pane(12).actual_size();
+    }
+    press_at(platform, 12, column(420), time + 6000);  // T end
+  });
+  person.types(12, "y");  // keep the three points
+  person.then([&] {
+    EXPECT_EQ(platform.main_window().waiting_text(), "Type an answer in Unit 12, then Enter");
     platform.main_window().close();  // the person ends the program here
   });
 
   std::ostringstream err;
   int status = run_session(
       platform, io, [&] { run_program(*state, io); }, err);
+  QTest::lastMouseTimestamp = time + 10000;
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_TRUE(person.done());
   EXPECT_FALSE(io.log_open());
   EXPECT_TRUE(fs::exists(folder / "demostlog.txt"));
+  // Column 120 of the beat display is beat-window index 199; 0.6 window
+  // units hold the 1000 indices.
+  EXPECT_EQ(state->marking.pq_point, 199);
+  EXPECT_EQ(state->marking.q_start, 249);
+  EXPECT_EQ(state->marking.t_end, 699);
 }
 
 // The same session under Xvfb with the window system's own plugin, and a
@@ -120,8 +177,10 @@ TEST(WindowSession, RealWindowUnderXvfb) {
   std::string command =
       "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb LSAN_OPTIONS=suppressions='" +
       (fs::path(BEAT_SOURCE_DIR) / "tests" / "app" / "lsan_suppressions.txt").string() +
-      "' BEAT_SCREENSHOT='" + shot.string() + "' '" + fs::read_symlink("/proc/self/exe").string() +
-      "' --gtest_filter=WindowSession.DialogueThenPreviewThenAClickedBeat > '" +
+      "' BEAT_SCREENSHOT='" + shot.string() + "' BEAT_SCREENSHOT_MARKING='" +
+      qEnvironmentVariable("BEAT_SCREENSHOT_MARKING").toStdString() + "' '" +
+      fs::read_symlink("/proc/self/exe").string() +
+      "' --gtest_filter=WindowSession.DialogueThenPreviewThenAMarkedBeat > '" +
       (folder / "log.txt").string() + "' 2>&1";
   int raw = std::system(command.c_str());
   const std::string log = test::read_host_file(folder / "log.txt");

@@ -59,6 +59,11 @@ TEST(Session, EveryWayOfEndingHasItsStatusAndClosesTheLog) {
       {"main window closed", [] { throw StopRequested(); }, 0, "", false},
       {"error report", [] { throw IoFailure(IoFailure::Kind::open, 10, "d:\\data\\map\\abc.dat"); },
        2, "unit 10: file open failure: d:\\data\\map\\abc.dat", true},
+      {"error report naming the host file",
+       [] {
+         throw IoFailure(IoFailure::Kind::open, 10, "d:\\data\\map\\abc.dat", "/srv/map/abc.dat");
+       },
+       2, "unit 10: file open failure: d:\\data\\map\\abc.dat (host file /srv/map/abc.dat)", true},
       {"script problem", [] { throw ScriptProblem("end of input while a click is awaited"); }, 3,
        "end of input while a click is awaited", false},
       {"internal error", [] { throw std::out_of_range("index 0"); }, 2, "internal error: index 0",

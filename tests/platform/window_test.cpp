@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDockWidget>
 #include <QInputMethodEvent>
 #include <QMdiArea>
 #include <QMenu>
@@ -8,6 +9,9 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QWindow>
+#include <functional>
+#include <vector>
 
 #include "platform/window_platform.h"
 #include "runtime/errors.h"
@@ -23,10 +27,27 @@ using test::Person;
 // routed by the window system like a real press.
 void press_in_viewport(WindowPlatform& platform, int unit, QPoint at,
                        Qt::MouseButton button = Qt::LeftButton) {
-  QWidget* viewport = platform.child(unit)->scroll_area().viewport();
+  QWidget* viewport = platform.pane(unit).viewport();
   QWidget& main = platform.main_window();
   QTest::mousePress(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
   QTest::mouseRelease(main.windowHandle(), button, {}, viewport->mapTo(&main, at));
+}
+
+// The main window's menu with this title.
+QMenu* menu_titled(WindowPlatform& platform, const QString& title) {
+  for (QMenu* menu : platform.main_window().menuBar()->findChildren<QMenu*>())
+    if (menu->title() == title) return menu;
+  return nullptr;
+}
+
+QMenu* window_menu(WindowPlatform& platform) { return menu_titled(platform, "&Window"); }
+
+// The menu item with this text, once the menu has been opened.
+QAction* item(QMenu* menu, const QString& text) {
+  emit menu->aboutToShow();
+  for (QAction* action : menu->actions())
+    if (action->text() == text) return action;
+  return nullptr;
 }
 
 TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
@@ -34,7 +55,8 @@ TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
   EXPECT_EQ(platform.main_window().windowTitle(), "beat analyser");
   platform.open_window(14);
   platform.open_window(12);
-  EXPECT_EQ(captions(platform), (QStringList{"Console", "Unit 14", "Unit 12"}));
+  EXPECT_EQ(platform.main_window().console_dock().windowTitle(), "Console");
+  EXPECT_EQ(captions(platform), (QStringList{"Unit 14", "Unit 12"}));
   EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
   platform.activate_window(14);
   EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(14));
@@ -48,7 +70,7 @@ TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
 TEST(WindowMode, WindowMenuShowsACoveredChild) {
   WindowPlatform platform;
   platform.open_window(12);
-  QMenu* menu = platform.main_window().menuBar()->findChild<QMenu*>();
+  QMenu* menu = window_menu(platform);
   ASSERT_NE(menu, nullptr);
   emit menu->aboutToShow();
   QStringList items;
@@ -56,7 +78,7 @@ TEST(WindowMode, WindowMenuShowsACoveredChild) {
     if (!action->isSeparator()) items << action->text();
   EXPECT_EQ(items, (QStringList{"&Cascade", "&Tile", "Console", "Unit 12"}));
   menu->actions().at(3)->trigger();  // Console
-  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(console_unit));
+  EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(console_unit));
   EXPECT_EQ(platform.active_unit(), 12);
 }
 
@@ -64,7 +86,7 @@ TEST(WindowMode, TypedLineWithEchoAndBackspace) {
   WindowPlatform platform;
   Person person(platform);
   person.then([&] {
-    SurfaceView& console = platform.child(console_unit)->view();
+    SurfaceView& console = platform.view(console_unit);
     QTest::keyClicks(&console, "21x");
     QTest::keyClick(&console, Qt::Key_Backspace);
     QTest::keyClick(&console, Qt::Key_Return);
@@ -83,7 +105,7 @@ TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
   WindowPlatform platform;
   Person person(platform);
   person.then([&] {
-    SurfaceView& view = platform.child(console_unit)->view();
+    SurfaceView& view = platform.view(console_unit);
     EXPECT_TRUE(view.inputMethodQuery(Qt::ImEnabled).toBool());
     QInputMethodEvent composing(QString::fromUtf8("ひょうじ"), {});
     QApplication::sendEvent(&view, &composing);
@@ -96,51 +118,247 @@ TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
   EXPECT_EQ(platform.get_line(console_unit), "表示");
 }
 
-TEST(WindowMode, InputGoesToTheWindowReadFromAndConsoleReadsKeepTheActiveWindow) {
+// A key typed anywhere in the main window answers the line being read, is
+// echoed there, and brings the reading window to the front.
+TEST(WindowMode, KeysReachTheWaitingReadWhereverTheFocusIs) {
+  struct Case {
+    const char* name;
+    int reading;                                          // unit read from
+    std::function<QWidget*(WindowPlatform&)> typed_into;  // where the keys land
+  };
+  const Case cases[] = {
+      {"console read, keys in the graphics window", console_unit,
+       [](WindowPlatform& p) { return &p.view(12); }},
+      {"console read, keys in a print page", console_unit,
+       [](WindowPlatform& p) { return &p.view(14); }},
+      {"graphics read, keys in the console panel", 12,
+       [](WindowPlatform& p) { return &p.view(console_unit); }},
+      {"graphics read, keys in a print page", 12, [](WindowPlatform& p) { return &p.view(14); }},
+      {"graphics read, keys in the child area", 12,
+       [](WindowPlatform& p) { return &p.main_window().mdi_area(); }},
+      {"graphics read, print page chosen from the Window menu", 12,
+       [](WindowPlatform& p) -> QWidget* {
+         item(window_menu(p), "Unit 14")->trigger();
+         return p.main_window().focusWidget();
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    Person person(platform);
+    platform.open_window(14);
+    platform.open_window(12);
+    person.then([&] {
+      QWidget* target = c.typed_into(platform);
+      QTest::keyClicks(target, "ab");
+      QTest::keyClick(target, Qt::Key_Backspace);
+      QTest::keyClicks(target, "c");
+      EXPECT_EQ(platform.view(c.reading).typed(), "ac");
+      EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(c.reading));
+      QTest::keyClick(target, Qt::Key_Return);
+    });
+    EXPECT_EQ(platform.get_line(c.reading), "ac");
+    if (c.reading != console_unit) {
+      EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(c.reading));
+    }
+    EXPECT_EQ(platform.active_unit(), 12);
+  }
+}
+
+TEST(WindowMode, ReadsAndWaitsBringTheirWindowForwardAndSayItInTheStatusBar) {
   WindowPlatform platform;
   Person person(platform);
+  platform.open_window(14);
   platform.open_window(12);
+  platform.put_line(console_unit, "計算中");
+  EXPECT_EQ(platform.main_window().console_line_text(), "Console: 計算中");
   person.then([&] {
-    EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(console_unit));
-    EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(console_unit)->view());
-    // Keys typed into the graphics window meanwhile are not the console's answer.
-    QTest::keyClicks(&platform.child(12)->view(), "zz");
-    QTest::keyClicks(&platform.child(console_unit)->view(), "abc");
-    QTest::keyClick(&platform.child(console_unit)->view(), Qt::Key_Return);
+    EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(console_unit));
+    EXPECT_EQ(platform.main_window().waiting_text(), "Type an answer in Console, then Enter");
+    item(window_menu(platform), "Unit 14")->trigger();  // the person looks elsewhere
+    QTest::keyClick(platform.main_window().focusWidget(), Qt::Key_Return);
   });
-  person.types(12, "s");
-  EXPECT_EQ(platform.get_line(console_unit), "abc");
-  EXPECT_EQ(platform.active_unit(), 12);
-  platform.activate_window(12);  // the program reads its answer from the graphics window
-  EXPECT_EQ(platform.get_line(12), "s");
-  EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
-  EXPECT_EQ(platform.main_window().focusWidget(), &platform.child(12)->view());
+  platform.get_line(console_unit);
+  platform.activate_window(14);
+  platform.activate_window(12);
+  person.then([&] {
+    EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
+    EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(12));
+    EXPECT_EQ(platform.main_window().waiting_text(), "Click in Unit 12");
+    press_in_viewport(platform, 12, QPoint(50, 50));
+  });
+  platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(platform.main_window().waiting_text(), "Working");
 }
 
 TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
   WindowPlatform platform;
   Person person(platform);
   platform.open_window(12);
+  platform.pane(12).actual_size();
   platform.set_crosshair_cursor();
-  EXPECT_EQ(platform.child(12)->view().cursor().shape(), Qt::CrossCursor);
+  EXPECT_EQ(platform.view(12).cursor().shape(), Qt::CrossCursor);
+  const QPoint margin(SurfaceView::margin, SurfaceView::margin);
   person.then([&] {
-    SurfaceView& view = platform.child(12)->view();
+    SurfaceView& view = platform.view(12);
     QTest::mouseMove(&view, QPoint(40, 40));
     QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(41, 40));
     QTest::mousePress(&view, Qt::MiddleButton, {}, QPoint(42, 40));
     QTest::keyClick(&view, Qt::Key_Return);
-    QTest::mousePress(&platform.child(console_unit)->view(), Qt::LeftButton, {}, QPoint(43, 40));
-    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(120, 150));
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(2, 40));  // in the margin
+    // The console panel sits beside the child area: clicking it hides nothing.
+    QTest::mousePress(&platform.view(console_unit), Qt::LeftButton, {}, QPoint(43, 40));
+    QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(120, 150) + margin);
   });
   MouseEvent left = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
   EXPECT_EQ(left.event, mouse_left_down);
   EXPECT_EQ(left.x, 120);
   EXPECT_EQ(left.y, 150);
   person.then(
-      [&] { QTest::mousePress(&platform.child(12)->view(), Qt::RightButton, {}, QPoint(7, 8)); });
+      [&] { QTest::mousePress(&platform.view(12), Qt::RightButton, {}, QPoint(7, 8) + margin); });
   MouseEvent right = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
   EXPECT_EQ(right.event, mouse_right_down);
   EXPECT_EQ(right.x, 7);
+}
+
+// A click that brings a covered child to the front is no answer, nor is a
+// click on a window the program does not wait on.
+TEST(WindowMode, AClickThatOnlyBringsTheWindowForwardIsNoAnswer) {
+  WindowPlatform platform;
+  Person person(platform);
+  platform.open_window(14);
+  platform.open_window(12);
+  // Side by side, the print page partly under the graphics window.
+  QSize area = platform.main_window().mdi_area().viewport()->size();
+  platform.child(14)->setGeometry(0, 0, 300, 200);
+  platform.child(12)->setGeometry(200, 0, area.width() - 200, area.height());
+  person.then([&] {
+    press_in_viewport(platform, 14, QPoint(20, 100));  // the print page comes forward
+    ASSERT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(14));
+    // The graphics window's surface, three quarters across and down: beside
+    // the print page.
+    QPoint beside = platform.view(12)
+                        .view_rect(QRect(Surface::width * 3 / 4, Surface::height * 3 / 4, 1, 1))
+                        .center();
+    press_in_viewport(platform, 12, beside);  // it comes back
+    ASSERT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
+    press_in_viewport(platform, 12, QPoint(80, 90));  // the answer
+  });
+  MouseEvent click = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
+  EXPECT_EQ(QPoint(click.x, click.y), platform.view(12).surface_pixel(QPoint(80, 90)));
+  EXPECT_TRUE(person.done());
+}
+
+// The second press of a double click comes as a double click of its own:
+// the wait after the first press goes on until the next single click.
+TEST(WindowMode, ADoubleClickEndsOneWait) {
+  WindowPlatform platform;
+  Person person(platform);
+  platform.open_window(12);
+  platform.pane(12).actual_size();
+  QWindow* window = platform.main_window().windowHandle();
+  auto at = [&](int x) {
+    return platform.view(12).mapTo(&platform.main_window(), QPoint(x, 100) + QPoint(4, 4));
+  };
+  const int start = QTest::lastMouseTimestamp + 10000;
+  auto send = [&](QEvent::Type type, int x, int time, Qt::MouseButtons held) {
+    qt_handleMouseEvent(window, at(x), window->mapToGlobal(at(x)), held, Qt::LeftButton, type, {},
+                        time);
+  };
+  person.then([&] {
+    send(QEvent::MouseButtonPress, 200, start, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, 200, start + 50, Qt::NoButton);
+  });
+  person.then([&] {
+    // The rest of the double click arrives while the second wait runs.
+    send(QEvent::MouseButtonPress, 200, start + 120, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, 200, start + 170, Qt::NoButton);
+    send(QEvent::MouseButtonPress, 300, start + 5000, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, 300, start + 5050, Qt::NoButton);
+  });
+  EXPECT_EQ(platform.wait_mouse_event(mouse_left_down | mouse_right_down).x, 200);
+  EXPECT_EQ(platform.wait_mouse_event(mouse_left_down | mouse_right_down).x, 300);
+  QTest::lastMouseTimestamp = start + 10000;
+}
+
+// Each zoom shows a one-pixel line somewhere; a click on any view pixel that
+// shows it answers with the line's own surface column and row.
+TEST(WindowMode, ClicksOnAZoomedViewAnswerWithTheSurfacePixelShown) {
+  struct Case {
+    const char* name;
+    std::function<void(SurfacePane&)> zoom;
+  };
+  const Case cases[] = {
+      {"fit", [](SurfacePane& p) { p.zoom_to_fit(); }},
+      {"actual size", [](SurfacePane& p) { p.actual_size(); }},
+      {"zoomed out once", [](SurfacePane& p) { p.actual_size(), p.zoom_out(); }},
+      {"zoomed out three times",
+       [](SurfacePane& p) { p.actual_size(), p.zoom_out(), p.zoom_out(), p.zoom_out(); }},
+      {"zoomed in", [](SurfacePane& p) { p.actual_size(), p.zoom_in(); }},
+  };
+  const QRgb cyan = qRgb(0, 255, 255);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    Person person(platform);
+    platform.open_window(12);
+    platform.set_colour_rgb(0xFFFF00);  // cyan
+    platform.move_to(120, 20);
+    platform.line_to(120, 400);
+    platform.move_to(20, 150);
+    platform.line_to(600, 150);
+    std::vector<QPoint> on_line;
+    QPoint clicked;
+    person.then([&] {
+      c.zoom(platform.pane(12));
+      QApplication::processEvents();
+      SurfaceView& view = platform.view(12);
+      QImage shown = view.grab().toImage();
+      // Along the view row and column where the person sees the lines cross
+      // row 300 and column 300, every cyan pixel answers with the line.
+      const int row = view.view_rect(QRect(0, 300, 1, 1)).y();
+      const int column = view.view_rect(QRect(300, 0, 1, 1)).x();
+      for (int y = 0; y < shown.height(); ++y)
+        if (shown.pixel(column, y) == cyan) {
+          on_line.push_back(QPoint(column, y));
+          EXPECT_EQ(view.surface_pixel(QPoint(column, y)).y(), 150);
+        }
+      for (int x = 0; x < shown.width(); ++x)
+        if (shown.pixel(x, row) == cyan) {
+          clicked = QPoint(x, row);
+          EXPECT_EQ(view.surface_pixel(clicked).x(), 120);
+        }
+      ASSERT_FALSE(on_line.empty()) << "the horizontal line is shown nowhere";
+      ASSERT_NE(clicked, QPoint()) << "the vertical line is shown nowhere";
+      QTest::mousePress(&view, Qt::LeftButton, {}, clicked);
+    });
+    MouseEvent click = platform.wait_mouse_event(mouse_left_down);
+    EXPECT_EQ(click.x, 120);
+    EXPECT_EQ(click.y, platform.view(12).surface_pixel(clicked).y());
+    EXPECT_NEAR(click.y, 300, 3);
+    // A one-pixel line stays one view pixel wide when shrunk.
+    EXPECT_EQ(on_line.size(), platform.view(12).scale() > 1.5 ? 2u : 1u);
+  }
+}
+
+TEST(WindowMode, ZoomMenuAndItsKeys) {
+  WindowPlatform platform;
+  platform.open_window(12);
+  SurfaceView& view = platform.view(12);
+  EXPECT_TRUE(view.fitting());
+  QMenu* menu = menu_titled(platform, "&View");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(item(menu, "&Actual size")->shortcut(), QKeySequence("Ctrl+0"));
+  EXPECT_EQ(item(menu, "Zoom &in")->shortcut(), QKeySequence("Ctrl++"));
+  EXPECT_EQ(item(menu, "Zoom &out")->shortcut(), QKeySequence("Ctrl+-"));
+  item(menu, "&Actual size")->trigger();
+  EXPECT_EQ(view.scale(), 1.0);
+  EXPECT_EQ(view.size(), QSize(Surface::width, Surface::height) + 2 * QSize(4, 4));
+  item(menu, "Zoom &in")->trigger();
+  EXPECT_EQ(view.scale(), 2.0);
+  item(menu, "Zoom &out")->trigger();
+  item(menu, "Zoom &out")->trigger();
+  EXPECT_EQ(view.scale(), 0.75);
 }
 
 TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
@@ -148,16 +366,17 @@ TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
   Person person(platform);
   platform.main_window().resize(500, 400);  // smaller than a surface: the child scrolls
   platform.open_window(12);
-  ChildWindow& graphics = *platform.child(12);
+  SurfacePane& graphics = platform.pane(12);
+  graphics.actual_size();
   QApplication::processEvents();
-  graphics.scroll_area().horizontalScrollBar()->setValue(200);
-  graphics.scroll_area().verticalScrollBar()->setValue(100);
-  ASSERT_EQ(graphics.scroll_area().horizontalScrollBar()->value(), 200);
-  ASSERT_EQ(graphics.scroll_area().verticalScrollBar()->value(), 100);
+  graphics.horizontalScrollBar()->setValue(200);
+  graphics.verticalScrollBar()->setValue(100);
+  ASSERT_EQ(graphics.horizontalScrollBar()->value(), 200);
+  ASSERT_EQ(graphics.verticalScrollBar()->value(), 100);
   person.then([&] { press_in_viewport(platform, 12, QPoint(50, 60)); });
   MouseEvent click = platform.wait_mouse_event(mouse_left_down | mouse_right_down);
-  EXPECT_EQ(click.x, 250);
-  EXPECT_EQ(click.y, 160);
+  EXPECT_EQ(click.x, 250 - SurfaceView::margin);
+  EXPECT_EQ(click.y, 160 - SurfaceView::margin);
 }
 
 TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
@@ -168,40 +387,123 @@ TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
   platform.move_to(90, 30);
   platform.line_to(90, 269);
   std::uint64_t drawn = platform.surface(12).generation();
+  QImage before = platform.surface(12).image();
   person.then([&] {
     platform.main_window().resize(700, 500);
-    platform.child(12)->view().repaint();
-    QImage shown = platform.child(12)->view().grab().toImage();
-    EXPECT_EQ(shown.pixel(90, 150), qRgb(0, 255, 255));
-    EXPECT_EQ(shown.pixel(91, 150), qRgb(0, 0, 0));
-    QTest::mousePress(&platform.child(12)->view(), Qt::LeftButton, {}, QPoint(90, 150));
+    platform.pane(12).actual_size();
+    platform.view(12).repaint();
+    QImage shown = platform.view(12).grab().toImage();
+    EXPECT_EQ(shown.pixel(90 + SurfaceView::margin, 150 + SurfaceView::margin), qRgb(0, 255, 255));
+    EXPECT_EQ(shown.pixel(91 + SurfaceView::margin, 150 + SurfaceView::margin), qRgb(0, 0, 0));
+    platform.pane(12).zoom_out();
+    platform.view(12).repaint();
+    QTest::mousePress(&platform.view(12), Qt::LeftButton, {}, QPoint(50, 50));
   });
   platform.wait_mouse_event(mouse_left_down);
   EXPECT_EQ(platform.surface(12).generation(), drawn);
+  EXPECT_EQ(platform.surface(12).image(), before);
 }
 
-TEST(WindowMode, ClosingTheMainWindowStopsAnyWait) {
+TEST(WindowMode, TheCaretBlinksAtTheInputPositionClearOfTheBorder) {
   WindowPlatform platform;
   Person person(platform);
-  person.then([&] { platform.main_window().close(); });
+  person.then([&] {
+    SurfaceView& console = platform.view(console_unit);
+    QRect caret = console.caret();
+    EXPECT_GE(caret.left(), SurfaceView::margin);
+    EXPECT_GE(caret.width(), 2);
+    bool first = console.caret_shown();
+    QTest::qWait(QApplication::cursorFlashTime());  // one on-off cycle and a half
+    EXPECT_TRUE(QTest::qWaitFor([&] { return console.caret_shown() != first; }, 2000));
+    QTest::keyClicks(&console, "12");
+    EXPECT_GT(console.caret().left(), caret.left());
+    EXPECT_TRUE(console.caret_shown());  // typing shows it at once
+    QTest::keyClick(&console, Qt::Key_Return);
+  });
+  platform.get_line(console_unit);
+}
+
+TEST(WindowMode, ClosingTheMainWindowAsksFirstAndYesStopsAnyWait) {
+  WindowPlatform platform;
+  Person person(platform);
+  int asked = 0;
+  bool yes = false;
+  platform.main_window().set_close_confirmer([&] { return ++asked, yes; });
+  person.then([&] {
+    EXPECT_FALSE(platform.main_window().close());  // No: the run goes on
+    EXPECT_TRUE(platform.main_window().isVisible());
+    yes = true;
+    QAction* quit = item(menu_titled(platform, "&File"), "&Quit");
+    EXPECT_EQ(quit->shortcut(), QKeySequence("Ctrl+Q"));
+    quit->trigger();
+  });
   EXPECT_THROW(platform.get_line(console_unit), StopRequested);
+  EXPECT_EQ(asked, 2);
   // Once asked to stop, no later wait blocks.
   EXPECT_THROW(platform.wait_mouse_event(mouse_left_down), StopRequested);
 }
 
-TEST(WindowMode, ChildrenCannotBeClosedByThePerson) {
-  WindowPlatform platform;
-  platform.open_window(12);
-  platform.child(12)->close();
-  EXPECT_NE(platform.child(12), nullptr);
-  EXPECT_TRUE(platform.child(12)->isVisible());
+TEST(WindowMode, CloseButtonHidesAChildAndTheWindowMenuShowsItAgain) {
+  struct Case {
+    const char* name;
+    std::function<void(ChildWindow&)> put_away;
+  };
+  const Case cases[] = {
+      {"closed", [](ChildWindow& c) { c.close(); }},
+      {"minimised", [](ChildWindow& c) { c.showMinimized(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    platform.open_window(14);
+    platform.open_window(12);
+    c.put_away(*platform.child(12));
+    ASSERT_NE(platform.child(12), nullptr);
+    EXPECT_TRUE(!platform.child(12)->isVisible() || platform.child(12)->isMinimized());
+    item(window_menu(platform), "Unit 12")->trigger();
+    EXPECT_TRUE(platform.child(12)->isVisible());
+    EXPECT_FALSE(platform.child(12)->isMinimized());
+    EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
+  }
 }
 
-TEST(WindowMode, OpensNoLargerThanTheScreen) {
+TEST(WindowMode, TheProgramShowsAHiddenWindowItWaitsOn) {
   WindowPlatform platform;
+  Person person(platform);
+  platform.open_window(12);
+  platform.child(12)->close();
+  person.then([&] {
+    EXPECT_TRUE(platform.child(12)->isVisible());
+    press_in_viewport(platform, 12, QPoint(40, 40));
+  });
+  platform.wait_mouse_event(mouse_left_down);
+}
+
+// At the smallest screen it is meant for, the console panel and the window
+// the program waits on are side by side, neither covering the other.
+TEST(WindowMode, OpensNoLargerThanTheScreenWithTheConsoleInSight) {
+  WindowPlatform platform;
+  platform.open_window(14);
+  platform.open_window(12);
   QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
-  EXPECT_LE(platform.main_window().width(), available.width());
-  EXPECT_LE(platform.main_window().height(), available.height());
+  MainWindow& main = platform.main_window();
+  EXPECT_LE(main.width(), available.width());
+  EXPECT_LE(main.height(), available.height());
+  QRect console(main.console_dock().mapTo(&main, QPoint()), main.console_dock().size());
+  QWidget& area = *main.mdi_area().viewport();
+  QRect graphics(platform.child(12)->mapTo(&main, QPoint()), platform.child(12)->size());
+  EXPECT_FALSE(console.intersects(graphics));
+  EXPECT_TRUE(QRect(area.mapTo(&main, QPoint()), area.size()).contains(graphics));
+  EXPECT_GE(console.height(), 6 * platform.surface(console_unit).line_height());
+}
+
+TEST(WindowMode, AboutNamesVersionLicenceAndDataFolder) {
+  WindowPlatform platform;
+  platform.main_window().set_data_folder("/srv/ecg/map");
+  QString about = platform.main_window().about_text();
+  EXPECT_TRUE(about.startsWith("beat analyser " BEAT_VERSION "\n")) << about.toStdString();
+  EXPECT_TRUE(about.contains("Licence: ")) << about.toStdString();
+  EXPECT_TRUE(about.endsWith("is /srv/ecg/map")) << about.toStdString();
 }
 
 }  // namespace

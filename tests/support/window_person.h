@@ -30,6 +30,8 @@ class Person {
       actions_.pop_front();
       QTimer::singleShot(0, [action] { action(); });
     });
+    // The person means it when closing the main window mid-run.
+    platform.main_window().set_close_confirmer([] { return true; });
   }
   ~Person() { platform_.set_wait_observer(nullptr); }
   Person(const Person&) = delete;
@@ -39,7 +41,7 @@ class Person {
   // Types `text` into the unit's view and ends the line with Return.
   void types(int unit, const QString& text) {
     then([this, unit, text] {
-      SurfaceView& view = platform_.child(unit)->view();
+      SurfaceView& view = platform_.view(unit);
       QTest::keyClicks(&view, text);
       QTest::keyClick(&view, Qt::Key_Return);
     });
@@ -51,7 +53,7 @@ class Person {
   std::deque<std::function<void()>> actions_;
 };
 
-// The captions of the main window's children in opening order.
+// The captions of the windows in the child area in opening order.
 inline QStringList captions(WindowPlatform& platform) {
   QStringList shown;
   for (QMdiSubWindow* child :

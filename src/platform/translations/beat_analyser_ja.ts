@@ -1,0 +1,110 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ja_JP">
+<context>
+    <name>WindowPlatform</name>
+    <message>
+        <source>Working</source>
+        <translation>処理中</translation>
+    </message>
+    <message>
+        <source>Type an answer in %1, then Enter</source>
+        <translation>%1 に入力して Enter を押してください</translation>
+    </message>
+    <message>
+        <source>Click in %1</source>
+        <translation>%1 をクリックしてください</translation>
+    </message>
+</context>
+<context>
+    <name>ba::MainWindow</name>
+    <message>
+        <source>Console</source>
+        <translation>コンソール</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>ファイル(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Quit</source>
+        <translation>終了(&amp;Q)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>表示(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Zoom to &amp;fit</source>
+        <translation>ウィンドウに合わせる(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;Actual size</source>
+        <translation>実寸(&amp;A)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;in</source>
+        <translation>拡大(&amp;I)</translation>
+    </message>
+    <message>
+        <source>Zoom &amp;out</source>
+        <translation>縮小(&amp;O)</translation>
+    </message>
+    <message>
+        <source>&amp;Window</source>
+        <translation>ウィンドウ(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Cascade</source>
+        <translation>重ねて表示(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Tile</source>
+        <translation>並べて表示(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>ヘルプ(&amp;H)</translation>
+    </message>
+    <message>
+        <source>&amp;About beat analyser</source>
+        <translation>beat analyser について(&amp;A)</translation>
+    </message>
+    <message>
+        <source>About beat analyser</source>
+        <translation>beat analyser について</translation>
+    </message>
+    <message>
+        <source>beat analyser %1
+Measures the QRST area of the mapping leads over every beat of a body-surface ECG recording that has the shape of a chosen reference beat.
+
+Licence: all rights reserved.
+Data folder d:\data\map\ is %2</source>
+        <translation>beat analyser %1
+基準心拍と同じ形をした体表面心電図の各心拍について、マッピング誘導の QRST 面積を測定します。
+
+ライセンス: all rights reserved（無断複製・転載を禁じます）
+データフォルダ d:\data\map\ は %2</translation>
+    </message>
+    <message>
+        <source>Console: %1</source>
+        <translation>コンソール: %1</translation>
+    </message>
+    <message>
+        <source>beat analyser</source>
+        <translation>beat analyser</translation>
+    </message>
+    <message>
+        <source>The analysis has not ended. End the program now?</source>
+        <translation>解析はまだ終わっていません。プログラムを終了しますか？</translation>
+    </message>
+    <message>
+        <source>&amp;Yes</source>
+        <translation>はい(&amp;Y)</translation>
+    </message>
+    <message>
+        <source>&amp;No</source>
+        <translation>いいえ(&amp;N)</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,47 @@
+#include "platform/translation.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "platform/window_platform.h"
+
+namespace ba {
+namespace {
+
+QStringList menu_titles(WindowPlatform& platform) {
+  QStringList titles;
+  for (QAction* action : platform.main_window().menuBar()->actions()) titles << action->text();
+  return titles;
+}
+
+// A Japanese system gets Japanese menus and status texts; the child
+// captions stay as the program names them.
+TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
+  std::unique_ptr<QTranslator> japanese =
+      load_translation(QLocale(QLocale::Japanese, QLocale::Japan));
+  ASSERT_NE(japanese, nullptr);
+  QCoreApplication::installTranslator(japanese.get());
+  {
+    WindowPlatform platform;
+    platform.open_window(12);
+    EXPECT_EQ(menu_titles(platform),
+              (QStringList{"ファイル(&F)", "表示(&V)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
+    EXPECT_EQ(platform.child(12)->windowTitle(), "Unit 12");
+    platform.put_line(console_unit, "ok");
+    EXPECT_EQ(platform.main_window().console_line_text(), "コンソール: ok");
+  }
+  QCoreApplication::removeTranslator(japanese.get());
+}
+
+TEST(Translation, OtherLocalesKeepEnglish) {
+  EXPECT_EQ(load_translation(QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
+  EXPECT_EQ(load_translation(QLocale(QLocale::German, QLocale::Germany)), nullptr);
+  WindowPlatform platform;
+  EXPECT_EQ(menu_titles(platform), (QStringList{"&File", "&View", "&Window", "&Help"}));
+}
+
+}  // namespace
+}  // namespace ba
