@@ -13,7 +13,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
+#include "app/verbs.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
@@ -48,6 +50,9 @@ void print_help() {
                "                        console as DIR/console.png\n"
                "      --help          display this help and exit\n"
                "      --version       output version information and exit\n"
+               "\n"
+               "Commands on saved files (beat_analyser COMMAND --help describes one):\n"
+               "  map RESULT_FILE -o OUT   draw the QRST integral map of a result file\n"
                "\n"
                "Exit status:\n"
                " 0  if the program ended normally,\n"
@@ -130,6 +135,7 @@ int run(ba::SurfacePlatform& platform, const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "map") return ba::run_map_verb(argc - 1, argv + 1);
   Options options = parse_options(argc, argv);
   // Qt sees no command-line options of its own.
   int qt_argc = 1;
