@@ -121,7 +121,8 @@ class ColourTable {
 // The field of one map, bilinear between lattice points, clipped to the hull.
 void paint_field(QPainter& painter, const MapPlacement& placement, const SampledField& field,
                  const std::vector<MapPoint>& hull, const ColourTable& colours) {
-  const QRect pixels = placement.area.toAlignedRect();
+  // One pixel more all round: electrodes on the border lie on pixel edges.
+  const QRect pixels = placement.area.adjusted(-1, -1, 1, 1).toAlignedRect();
   QImage image(pixels.size(), QImage::Format_ARGB32_Premultiplied);
   image.fill(Qt::transparent);
   const double unit = 1 / placement.pixels_per_unit;
@@ -129,13 +130,15 @@ void paint_field(QPainter& painter, const MapPlacement& placement, const Sampled
     auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
     const double y =
         placement.bounds.top + (pixels.top() + row + 0.5 - placement.area.top()) * unit;
-    const double v = std::clamp((y - field.top) / field.dy, 0.0, field.rows - 1.0);
+    const double v_raw = (y - field.top) / field.dy;
+    const double v = std::clamp(v_raw, 0.0, field.rows - 1.0);
     const int j = std::min(static_cast<int>(v), field.rows - 2);
     const double fy = v - j;
     for (int column = 0; column < pixels.width(); ++column) {
       const double x =
           placement.bounds.left + (pixels.left() + column + 0.5 - placement.area.left()) * unit;
-      const double u = std::clamp((x - field.left) / field.dx, 0.0, field.columns - 1.0);
+      const double u_raw = (x - field.left) / field.dx;
+      const double u = std::clamp(u_raw, 0.0, field.columns - 1.0);
       const int i = std::min(static_cast<int>(u), field.columns - 2);
       const double fx = u - i;
       const float c[4] = {field.at(i, j), field.at(i + 1, j), field.at(i, j + 1),
@@ -148,8 +151,10 @@ void paint_field(QPainter& painter, const MapPlacement& placement, const Sampled
           weight += w[k];
         }
       if (weight <= 0) continue;
-      // A cell cut by the hull's border: only the pixels inside are painted.
-      if (weight < 0.999999 && !inside_hull(hull, {x, y}, unit / 2)) continue;
+      // A cell cut by the hull's border, or a pixel beyond the lattice: only
+      // the pixels inside (or within a pixel of) the hull are painted.
+      const bool beyond = u != u_raw || v != v_raw;
+      if ((weight < 0.999999 || beyond) && !inside_hull(hull, {x, y}, 0.75 * unit)) continue;
       line[column] = colours(sum / weight);
     }
   }
