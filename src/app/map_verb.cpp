@@ -63,7 +63,7 @@ struct MapOptions {
   std::string output_path;
   std::optional<std::string> layout_path;
   MapRequest request;
-  QSize size{800, 600};
+  QSize size = default_map_size;
   bool labels = true;
 };
 

@@ -16,6 +16,8 @@
 
 namespace ba {
 
+inline const QSize default_map_size(800, 600);  // pixels
+
 struct MapDrawOptions {
   bool lead_labels = true;  // lead numbers (or layout labels) beside the dots
   // Isolines, electrodes, extreme marks; off only to look at the bare field.
