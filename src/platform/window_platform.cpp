@@ -32,6 +32,7 @@ WindowPlatform::WindowPlatform()
       })) {
   // The program, not the last closed window, decides when the run ends.
   QApplication::setQuitOnLastWindowClosed(false);
+  map_hook_ = std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area());
   main_window_->show();
   ChildWindow& console = add_child(console_unit, QStringLiteral("Console"));
   // Large enough to show the whole surface of a window in the usual places

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/main_window.h"
+#include "platform/map_window.h"
 #include "platform/surface_platform.h"
 #include "platform/surface_view.h"
 
@@ -31,6 +32,7 @@ class WindowPlatform : public SurfacePlatform {
   void show_error(const std::string& message) override;
 
   MainWindow& main_window() { return *main_window_; }
+  MapWindowHook& map_hook() { return *map_hook_; }
   // The console's child (unit 0) or a window's; nothing once it is closed.
   ChildWindow* child(int unit);
   // Repaints every view whose surface has changed.
@@ -49,6 +51,7 @@ class WindowPlatform : public SurfacePlatform {
   void window_closed(int unit) override;
   void window_activated(int unit) override;
   void line_shown(int unit, const std::string& utf8_line) override;
+  void measured_beats_changed() override { map_hook_->show_beats(measured_beats()); }
 
  private:
   ChildWindow& add_child(int unit, const QString& caption);
@@ -59,6 +62,7 @@ class WindowPlatform : public SurfacePlatform {
   void wait();
 
   std::unique_ptr<MainWindow> main_window_;
+  std::unique_ptr<MapWindowHook> map_hook_;
   std::map<int, QPointer<ChildWindow>> children_;
   int children_opened_ = 0;
   QEventLoop* loop_ = nullptr;
