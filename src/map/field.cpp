@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 namespace ba {
 
@@ -45,29 +44,31 @@ std::array<double, 4> cubic_weights(double t) {
           (t3 - t2) / 2};
 }
 
-// The default grid's values with one ring of extrapolated points around it
-// (linear continuation, 2 f(0) - f(1)), so that the edge cells need no
-// special case and a linear field stays linear up to the border.
-class PaddedGrid {
+// Values on a lattice of unit spacing with one ring of extrapolated points
+// around it (linear continuation, 2 f(0) - f(1)), so that the edge cells
+// need no special case and a linear field stays linear up to the border.
+class CubicLattice {
  public:
-  explicit PaddedGrid(const LeadValues& values) {
-    for (int column = 0; column < grid_side; ++column)
-      for (int row = 0; row < grid_side; ++row)
-        set(column, row, values(column * grid_side + row + 1));
-    for (int row = 0; row < grid_side; ++row) {
+  // `at(column, row)` for column 0..columns-1, row 0..rows-1 (each >= 2).
+  template <typename Source>
+  CubicLattice(int columns, int rows, Source at)
+      : columns_(columns), rows_(rows), cells_(static_cast<std::size_t>(columns + 2) * (rows + 2)) {
+    for (int column = 0; column < columns; ++column)
+      for (int row = 0; row < rows; ++row) set(column, row, at(column, row));
+    for (int row = 0; row < rows; ++row) {
       set(-1, row, 2 * get(0, row) - get(1, row));
-      set(grid_side, row, 2 * get(grid_side - 1, row) - get(grid_side - 2, row));
+      set(columns, row, 2 * get(columns - 1, row) - get(columns - 2, row));
     }
-    for (int column = -1; column <= grid_side; ++column) {
+    for (int column = -1; column <= columns; ++column) {
       set(column, -1, 2 * get(column, 0) - get(column, 1));
-      set(column, grid_side, 2 * get(column, grid_side - 1) - get(column, grid_side - 2));
+      set(column, rows, 2 * get(column, rows - 1) - get(column, rows - 2));
     }
   }
 
-  // x, y in grid units, 0..7.
+  // x in 0..columns-1, y in 0..rows-1, lattice units.
   double value(double x, double y) const {
-    const int column = std::clamp(static_cast<int>(std::floor(x)), 0, grid_side - 2);
-    const int row = std::clamp(static_cast<int>(std::floor(y)), 0, grid_side - 2);
+    const int column = std::clamp(static_cast<int>(std::floor(x)), 0, columns_ - 2);
+    const int row = std::clamp(static_cast<int>(std::floor(y)), 0, rows_ - 2);
     const auto wx = cubic_weights(x - column);
     const auto wy = cubic_weights(y - row);
     double sum = 0;
@@ -80,10 +81,15 @@ class PaddedGrid {
   }
 
  private:
-  static constexpr int side = grid_side + 2;
-  double get(int column, int row) const { return cells_[(row + 1) * side + column + 1]; }
-  void set(int column, int row, double v) { cells_[(row + 1) * side + column + 1] = v; }
-  std::array<double, side * side> cells_{};
+  std::size_t offset(int column, int row) const {
+    return static_cast<std::size_t>(row + 1) * (columns_ + 2) + (column + 1);
+  }
+  double get(int column, int row) const { return cells_[offset(column, row)]; }
+  void set(int column, int row, double v) { cells_[offset(column, row)] = v; }
+
+  int columns_;
+  int rows_;
+  std::vector<double> cells_;
 };
 
 // f(p) = a0 + a1 x + a2 y + sum_k w_k U(|p - p_k|), U(r) = r^2 log r: the
@@ -121,9 +127,12 @@ class ThinPlateSpline {
 
  private:
   MapPoint scaled(MapPoint p) const { return {(p.x - left_) / unit_, (p.y - top_) / unit_}; }
+  // r^2 log r = r^2 log(r^2) / 2. The logarithm in single precision (7
+  // digits, far below what a colour or an isoline shows) costs a third of
+  // the double one, and a map takes one per electrode and lattice point.
   static double kernel(MapPoint a, MapPoint b) {
     const double r2 = (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
-    return r2 > 0 ? 0.5 * r2 * std::log(r2) : 0.0;  // r^2 log r = r^2 log(r^2) / 2
+    return r2 > 0 ? 0.5 * r2 * std::log(static_cast<float>(r2)) : 0.0;
   }
 
   double left_, top_, unit_;
@@ -132,6 +141,27 @@ class ThinPlateSpline {
   std::vector<double> weights_;
   std::array<double, 3> affine_{};
 };
+
+// Points per side of the lattice the spline is evaluated on; finer samples
+// come from it by cubic interpolation. The spline bends smoothly, so 48
+// points lose nothing visible and keep a map fast (each spline value costs
+// one logarithm per electrode).
+constexpr int spline_lattice = 48;
+
+// The default grid interpolates its own values; any other layout samples
+// its thin-plate spline over the whole bounds first.
+CubicLattice interpolant(const LeadLayout& layout, const LeadValues& values,
+                         const MapBounds& bounds) {
+  if (layout.regular_grid)
+    return CubicLattice(grid_side, grid_side,
+                        [&](int column, int row) { return values(column * grid_side + row + 1); });
+  const ThinPlateSpline spline(layout, values, bounds);
+  const double dx = bounds.width() / (spline_lattice - 1);
+  const double dy = bounds.height() / (spline_lattice - 1);
+  return CubicLattice(spline_lattice, spline_lattice, [&](int column, int row) {
+    return spline.value({bounds.left + column * dx, bounds.top + row * dy});
+  });
+}
 
 }  // namespace
 
@@ -150,17 +180,16 @@ SampledField sample_field(const LeadLayout& layout, const LeadValues& values, in
   const std::vector<MapPoint> hull = usable_hull(layout);
   // Points on the border count as inside despite rounding.
   const double slack = 1e-9 * std::max(bounds.width(), bounds.height());
-  std::optional<PaddedGrid> grid;
-  std::optional<ThinPlateSpline> spline;
-  if (layout.regular_grid)
-    grid.emplace(values);
-  else
-    spline.emplace(layout, values, bounds);
+  const CubicLattice lattice = interpolant(layout, values, bounds);
+  // Lattice units of the interpolant per layout unit.
+  const double per_unit_x = layout.regular_grid ? 1.0 : (spline_lattice - 1) / bounds.width();
+  const double per_unit_y = layout.regular_grid ? 1.0 : (spline_lattice - 1) / bounds.height();
   for (int j = 0; j < field.rows; ++j)
     for (int i = 0; i < field.columns; ++i) {
       const MapPoint p = field.point(i, j);
       if (!inside_hull(hull, p, slack)) continue;
-      const double v = grid ? grid->value(p.x - bounds.left, p.y - bounds.top) : spline->value(p);
+      const double v =
+          lattice.value((p.x - bounds.left) * per_unit_x, (p.y - bounds.top) * per_unit_y);
       field.values[static_cast<std::size_t>(j) * field.columns + i] = static_cast<float>(v);
     }
   return field;

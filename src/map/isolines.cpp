@@ -1,7 +1,7 @@
 #include "map/isolines.h"
 
 #include <cmath>
-#include <map>
+#include <array>
 #include <utility>
 
 namespace ba {
@@ -15,7 +15,7 @@ struct EdgeKey {
   int i = 0;
   int j = 0;
   bool vertical = false;
-  auto operator<=>(const EdgeKey&) const = default;
+  bool operator==(const EdgeKey&) const = default;
 };
 
 struct Segment {
@@ -25,7 +25,10 @@ struct Segment {
 
 class Tracer {
  public:
-  Tracer(const SampledField& field, double level) : field_(field), level_(level) {}
+  Tracer(const SampledField& field, double level)
+      : field_(field),
+        level_(level),
+        at_edge_(2 * static_cast<std::size_t>(field.columns) * field.rows, {-1, -1}) {}
 
   std::vector<Isoline> trace() {
     for (int j = 0; j + 1 < field_.rows; ++j)
@@ -83,11 +86,21 @@ class Tracer {
     }
   }
 
+  // Horizontal edges first, then vertical ones, each row after row.
+  std::size_t index(EdgeKey e) const {
+    return (e.vertical ? static_cast<std::size_t>(field_.columns) * field_.rows : 0) +
+           static_cast<std::size_t>(e.j) * field_.columns + e.i;
+  }
+  std::array<int, 2>& segments_at(EdgeKey e) { return at_edge_[index(e)]; }
+  const std::array<int, 2>& segments_at(EdgeKey e) const { return at_edge_[index(e)]; }
+  int segment_count(EdgeKey e) const {
+    return (segments_at(e)[0] >= 0) + (segments_at(e)[1] >= 0);
+  }
+
   void add(EdgeKey a, EdgeKey b) {
     const int id = static_cast<int>(segments_.size());
     segments_.push_back({a, b});
-    at_edge_[a].push_back(id);
-    at_edge_[b].push_back(id);
+    for (EdgeKey e : {a, b}) segments_at(e)[segments_at(e)[0] >= 0 ? 1 : 0] = id;
   }
 
   MapPoint crossing(EdgeKey e) const {
@@ -101,8 +114,8 @@ class Tracer {
 
   // The segment other than `from` at an edge, or -1.
   int other(EdgeKey edge, int from) const {
-    for (int id : at_edge_.at(edge))
-      if (id != from && !used_[id]) return id;
+    for (int id : segments_at(edge))
+      if (id >= 0 && id != from && !used_[id]) return id;
     return -1;
   }
 
@@ -132,9 +145,9 @@ class Tracer {
         const Segment& s = segments_[id];
         EdgeKey start = s.from;
         if (pass == 0) {
-          if (at_edge_[s.from].size() == 1)
+          if (segment_count(s.from) == 1)
             start = s.from;
-          else if (at_edge_[s.to].size() == 1)
+          else if (segment_count(s.to) == 1)
             start = s.to;
           else
             continue;
@@ -153,7 +166,7 @@ class Tracer {
   const SampledField& field_;
   double level_;
   std::vector<Segment> segments_;
-  std::map<EdgeKey, std::vector<int>> at_edge_;
+  std::vector<std::array<int, 2>> at_edge_;  // the segments meeting at each edge
   std::vector<bool> used_;
 };
 
