@@ -67,6 +67,7 @@ class CubicLattice {
 
   // x in 0..columns-1, y in 0..rows-1, lattice units.
   double value(double x, double y) const {
+    if (!std::isfinite(x) || !std::isfinite(y)) return std::numeric_limits<double>::quiet_NaN();
     const int column = std::clamp(static_cast<int>(std::floor(x)), 0, columns_ - 2);
     const int row = std::clamp(static_cast<int>(std::floor(y)), 0, rows_ - 2);
     const auto wx = cubic_weights(x - column);

@@ -1,7 +1,7 @@
 #include "map/isolines.h"
 
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <utility>
 
 namespace ba {
@@ -93,9 +93,7 @@ class Tracer {
   }
   std::array<int, 2>& segments_at(EdgeKey e) { return at_edge_[index(e)]; }
   const std::array<int, 2>& segments_at(EdgeKey e) const { return at_edge_[index(e)]; }
-  int segment_count(EdgeKey e) const {
-    return (segments_at(e)[0] >= 0) + (segments_at(e)[1] >= 0);
-  }
+  int segment_count(EdgeKey e) const { return (segments_at(e)[0] >= 0) + (segments_at(e)[1] >= 0); }
 
   void add(EdgeKey a, EdgeKey b) {
     const int id = static_cast<int>(segments_.size());

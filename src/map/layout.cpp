@@ -52,6 +52,10 @@ std::string quoted(std::string_view word) {
   return "'" + text + "'";
 }
 
+// Places farther out than this (in the layout's own unit) are refused: the
+// spline squares distances, and a layout spanning more is surely a mistake.
+constexpr double farthest_place = 1e9;
+
 std::optional<double> number(std::string_view word) {
   double value = 0;
   if (!word.empty() && word.front() == '+') word.remove_prefix(1);
@@ -131,6 +135,9 @@ class LayoutParser {
     if (!x) return "x " + quoted(words[1]) + " is not a number";
     const auto y = number(words[2]);
     if (!y) return "y " + quoted(words[2]) + " is not a number";
+    if (std::abs(*x) > farthest_place || std::abs(*y) > farthest_place)
+      return "the place " + quoted(words[1]) + ", " + quoted(words[2]) +
+             " lies beyond 1e9 from the origin";
     e.x = *x;
     e.y = *y;
     e.listed = true;

@@ -68,6 +68,8 @@ TEST(LayoutFile, EachFaultNamesItsLine) {
       {"x not a number", "lead,x,y\n1,a,0\n", 2, "x 'a' is not a number"},
       {"y empty", "lead,x,y\n1,0,\n", 2, "y '' is not a number"},
       {"y infinite", "lead,x,y\n1,0,inf\n", 2, "y 'inf' is not a number"},
+      {"x too far", "lead,x,y\n1,-2e9,0\n", 2,
+       "the place '-2e9', '0' lies beyond 1e9 from the origin"},
       {"field missing", "lead,x,y,label\n1,0,0\n", 2, "expected 4 fields, found 3"},
       {"bad not 0 or 1", "lead,x,y,bad\n1,0,0,yes\n", 2, "bad 'yes' is neither 0 nor 1"},
       {"three usable", "lead,x,y,bad\n1,0,0,0\n2,1,0,0\n3,0,1,0\n4,1,1,1\n", 5,
