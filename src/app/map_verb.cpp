@@ -24,9 +24,14 @@ namespace ba {
 
 namespace {
 
-constexpr int exit_usage = 1;        // the command line is wrong
-constexpr int exit_input = 2;        // a file could not be read, used or written
-constexpr int largest_side = 10000;  // pixels, --size
+// Areas are whole numbers up to 2^31; scaled beyond these the values would
+// lose all digits or overflow while the map is drawn.
+constexpr double smallest_scale = 1e-9;
+constexpr double largest_scale = 1e9;
+constexpr int exit_usage = 1;  // the command line is wrong
+constexpr int exit_input = 2;  // a file could not be read, used or written
+// Pixels, --size: a page of 5000 x 5000 already takes 100 MB while drawn.
+constexpr int largest_side = 5000;
 
 void print_map_help() {
   std::cout << "Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf) [OPTION]...\n"
@@ -97,7 +102,7 @@ QSize picture_size(const std::string& text) {
   const auto h =
       x == std::string::npos ? std::nullopt : whole_number(std::string_view(text).substr(x + 1));
   if (!w || !h || *w < 200 || *h < 150 || *w > largest_side || *h > largest_side)
-    throw UsageError{"--size needs WIDTHxHEIGHT in pixels, from 200x150 to 10000x10000, not '" +
+    throw UsageError{"--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '" +
                      text + "'"};
   return {*w, *h};
 }
@@ -134,8 +139,8 @@ MapOptions parse_map_options(int argc, char** argv) {
     } else if (word == "--scale") {
       const std::string text = value();
       const auto scale = real_number(text);
-      if (!scale || *scale == 0)
-        throw UsageError{"--scale needs a number other than 0, not '" + text + "'"};
+      if (!scale || !(std::abs(*scale) >= smallest_scale && std::abs(*scale) <= largest_scale))
+        throw UsageError{"--scale needs a number from 1e-9 to 1e9 in size, not '" + text + "'"};
       options.request.scale = *scale;
     } else if (word == "--unit") {
       options.request.unit = value();

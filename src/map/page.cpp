@@ -63,6 +63,7 @@ MapPage make_page(const std::vector<ResultBeat>& beats, const LeadLayout& layout
   page.unit = request.unit;
   page.layout = layout;
   page.frames = frames_for(beats, request);
+  page.sheet = request.kind == MapKind::sheet;
   double low = 0, high = 0;
   bool first = true;
   for (const MapFrame& frame : page.frames)

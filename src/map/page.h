@@ -24,6 +24,7 @@ struct MapPage {
   std::string unit;  // named in the colour bar
   LeadLayout layout;
   std::vector<MapFrame> frames;
+  bool sheet = false;          // small maps side by side, each with its caption
   double limit = 1;            // the colour scale runs from -limit to +limit
   std::optional<double> step;  // isoline step; nothing when every value is equal
 };

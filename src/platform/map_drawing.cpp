@@ -60,9 +60,7 @@ QColor colour_of(std::uint32_t packed) {
   return QColor(packed & 0xff, (packed >> 8) & 0xff, (packed >> 16) & 0xff);
 }
 
-bool is_sheet(const MapPage& page) {
-  return !page.frames.empty() && !page.frames[0].caption.empty();
-}
+bool is_sheet(const MapPage& page) { return page.sheet && !page.frames.empty(); }
 
 QRectF maps_region(const MapPage& page, QSize size) {
   const double bottom = is_sheet(page) ? margin : margin + legend_height;
@@ -118,7 +116,9 @@ class ColourTable {
       table_[k] = to_argb(scale_colour(limit * (2.0 * k / (table_.size() - 1) - 1), limit));
   }
   QRgb operator()(double value) const {
-    const double t = std::clamp((value / limit_ + 1) / 2, 0.0, 1.0);
+    double t = (value / limit_ + 1) / 2;
+    if (!(t >= 0)) t = 0;  // NaN too
+    if (t > 1) t = 1;
     return table_[static_cast<std::size_t>(t * (table_.size() - 1) + 0.5)];
   }
 
@@ -245,18 +245,27 @@ void paint_electrodes(QPainter& painter, const MapPlacement& placement, const Ma
   painter.setBrush(Qt::NoBrush);
 }
 
+QColor extreme_colour(bool maximum) { return maximum ? QColor(120, 0, 20) : QColor(0, 40, 110); }
+
+// A ringed + (maximum) or - (minimum) of `radius` pixels.
+void paint_extreme_symbol(QPainter& painter, QPointF at, bool maximum, double radius) {
+  painter.setPen(QPen(extreme_colour(maximum), std::max(1.0, radius / 4.4)));
+  painter.setBrush(QColor(255, 255, 255, 200));
+  painter.drawEllipse(at, radius, radius);
+  const double arm = radius * 0.57;
+  painter.drawLine(at - QPointF(arm, 0), at + QPointF(arm, 0));
+  if (maximum) painter.drawLine(at - QPointF(0, arm), at + QPointF(0, arm));
+  painter.setBrush(Qt::NoBrush);
+}
+
 // A ringed + or - on the extreme electrode, and its value and lead beside it.
 void paint_extreme(QPainter& painter, const MapPlacement& placement, const MapPage& page, int lead,
                    double value, bool maximum, const QRectF& room) {
   if (lead == 0) return;
   const Electrode& e = page.layout.leads(lead);
   const QPointF at = placement.to_pixel(e.x, e.y);
-  const QColor colour = maximum ? QColor(120, 0, 20) : QColor(0, 40, 110);
-  painter.setPen(QPen(colour, 1.6));
-  painter.setBrush(QColor(255, 255, 255, 200));
-  painter.drawEllipse(at, 7, 7);
-  painter.drawLine(at - QPointF(4, 0), at + QPointF(4, 0));
-  if (maximum) painter.drawLine(at - QPointF(0, 4), at + QPointF(0, 4));
+  const QColor colour = extreme_colour(maximum);
+  paint_extreme_symbol(painter, at, maximum, 7);
   const QString text = QStringLiteral("%1 %2 (lead %3)")
                            .arg(maximum ? QStringLiteral("max") : QStringLiteral("min"),
                                 QString::fromStdString(format_value(value, page.step)))
@@ -269,6 +278,7 @@ void paint_extreme(QPainter& painter, const MapPlacement& placement, const MapPa
   corner.setY(std::clamp(corner.y(), room.top(), room.bottom() - box.height()));
   const QRectF label(corner, box);
   painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(255, 255, 255, 215));
   painter.drawRoundedRect(label, 3, 3);
   painter.setPen(colour);
   painter.drawText(label, Qt::AlignCenter, text);
@@ -289,9 +299,18 @@ void paint_one_map(QPainter& painter, const MapPlacement& placement, const MapPa
   painter.setPen(QPen(hull_ink, 0.8));
   painter.drawPolygon(hull_polygon(placement, hull));
   paint_isolines(painter, placement, field, page, line_width);
-  if (!marks) return;
-  paint_electrodes(painter, placement, page, options.lead_labels);
   const LeadExtremes found = lead_extremes(page.layout, frame.values);
+  if (!marks) {
+    // A small map shows only where its extremes lie.
+    if (found.max_value == found.min_value) return;
+    for (bool maximum : {true, false}) {
+      const Electrode& e = page.layout.leads(maximum ? found.max_lead : found.min_lead);
+      paint_extreme_symbol(painter, placement.to_pixel(e.x, e.y), maximum,
+                           std::clamp(placement.area.width() / 22, 2.5, 7.0));
+    }
+    return;
+  }
+  paint_electrodes(painter, placement, page, options.lead_labels);
   if (found.max_value != found.min_value) {
     paint_extreme(painter, placement, page, found.max_lead, found.max_value, true, room);
     paint_extreme(painter, placement, page, found.min_lead, found.min_value, false, room);
@@ -302,10 +321,12 @@ void paint_one_map(QPainter& painter, const MapPlacement& placement, const MapPa
 // that at most 11 values are written.
 double bar_tick(const MapPage& page) {
   const double base = page.step ? *page.step : page.limit;
-  for (double factor = 1;; factor *= 10)
+  double factor = 1;
+  for (int decade = 0; decade < 40; ++decade, factor *= 10)
     for (double m : {1.0, 2.0, 5.0})
       if (2 * page.limit / (base * m * factor) + 1 <= most_bar_labels + 1e-9)
         return base * m * factor;
+  return 2 * page.limit;  // only the ends and zero
 }
 
 void paint_colour_bar(QPainter& painter, QSize size, const MapPage& page) {

@@ -127,8 +127,10 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
       {"st.txt -o map.png --beat 0", "--beat needs a beat number from 1, not '0'"},
       {"st.txt -o map.png --size 800",
        "--size needs WIDTHxHEIGHT in pixels, from 200x150 to "
-       "10000x10000, not '800'"},
-      {"st.txt -o map.png --scale 0", "--scale needs a number other than 0, not '0'"},
+       "5000x5000, not '800'"},
+      {"st.txt -o map.png --scale 0", "--scale needs a number from 1e-9 to 1e9 in size, not '0'"},
+      {"st.txt -o map.png --scale -1e10",
+       "--scale needs a number from 1e-9 to 1e9 in size, not '-1e10'"},
       {"st.txt -o map.png --colour", "unknown option '--colour'"},
       {"st.txt -o", "option '-o' needs a value"},
   };

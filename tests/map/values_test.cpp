@@ -106,6 +106,7 @@ TEST(MapPage, SheetSharesOneScaleEndingOnAStep) {
   MapRequest request;
   request.kind = MapKind::sheet;
   const MapPage page = make_page(beats, default_layout(), request);
+  EXPECT_TRUE(page.sheet);
   ASSERT_EQ(page.frames.size(), 2u);
   EXPECT_EQ(page.frames[0].caption, "1  1.500 s");
   EXPECT_EQ(page.title, "QRST integral maps of 2 beats in time order");
