@@ -31,12 +31,28 @@ std::string_view trimmed(std::string_view word) {
   return word.substr(first, last - first + 1);
 }
 
+// A field without blanks around it and without the double quotes a
+// spreadsheet may put around it (fields holding commas are not expected).
+std::string_view field_text(std::string_view word) {
+  word = trimmed(word);
+  if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
+    word = trimmed(word.substr(1, word.size() - 2));
+  return word;
+}
+
+std::string lower_case(std::string_view word) {
+  std::string text(word);
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
 std::vector<std::string_view> fields(std::string_view line) {
   std::vector<std::string_view> words;
   std::size_t start = 0;
   while (true) {
     const std::size_t comma = line.find(',', start);
-    words.push_back(trimmed(line.substr(start, comma - start)));
+    words.push_back(field_text(line.substr(start, comma - start)));
     if (comma == std::string_view::npos) return words;
     start = comma + 1;
   }
@@ -77,12 +93,13 @@ std::variant<Columns, std::string> header_columns(std::string_view line) {
   columns.count = names.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const int at = static_cast<int>(i);
-    int* slot = names[i] == "lead"    ? &columns.lead
-                : names[i] == "x"     ? &columns.x
-                : names[i] == "y"     ? &columns.y
-                : names[i] == "label" ? &columns.label
-                : names[i] == "bad"   ? &columns.bad
-                                      : nullptr;
+    const std::string name = lower_case(names[i]);
+    int* slot = name == "lead"    ? &columns.lead
+                : name == "x"     ? &columns.x
+                : name == "y"     ? &columns.y
+                : name == "label" ? &columns.label
+                : name == "bad"   ? &columns.bad
+                                  : nullptr;
     if (!slot) return "unknown column " + quoted(names[i]) + " (known: lead, x, y, label, bad)";
     if (*slot >= 0) return "column " + quoted(names[i]) + " appears twice";
     *slot = at;
@@ -95,6 +112,8 @@ std::variant<Columns, std::string> header_columns(std::string_view line) {
 class LayoutParser {
  public:
   LayoutText parse(std::string_view text) {
+    // Spreadsheets often begin a UTF-8 file with a byte order mark.
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     bool header_seen = false;
     while (!text.empty()) {
       ++line_;

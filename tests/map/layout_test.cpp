@@ -47,6 +47,16 @@ TEST(LayoutFile, ReadsOptionalColumnsInAnyOrder) {
   EXPECT_FALSE(layout.regular_grid);
 }
 
+TEST(LayoutFile, AsASpreadsheetSavesIt) {
+  // Byte order mark, capitals in the header, quoted fields.
+  const LayoutText text = parse_layout(
+      "\xEF\xBB\xBF\"Lead\",\"X\",\"Y\",Label\r\n"
+      "1,0,0,\"V 1\"\r\n2,1,0,\r\n3,0,1,\r\n\"4\",\"1.5\",1,\r\n");
+  ASSERT_TRUE(std::holds_alternative<LeadLayout>(text)) << std::get<LayoutFault>(text).reason;
+  EXPECT_EQ(std::get<LeadLayout>(text).leads(1).label, "V 1");
+  EXPECT_EQ(std::get<LeadLayout>(text).leads(4).x, 1.5);
+}
+
 TEST(LayoutFile, EachFaultNamesItsLine) {
   struct Row {
     const char* label;
