@@ -58,7 +58,10 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
       {"st.txt --sd -o sd.SVG --size 400x300", "sd.SVG", "<?xml"},
       {"st.txt --beat 2 --scale 0.5 --unit mV -o beat.pdf", "beat.pdf", "%PDF"},
       {"st.txt --sheet --no-labels -o sheet.png", "sheet.png", "\x89PNG\r\n"},
+      {"st.txt --layout layout.csv -o placed.png", "placed.png", "\x89PNG\r\n"},
   };
+  test::write_host_file(folder / "layout.csv",
+                        "lead,x,y,bad\n1,0,0,0\n2,5,0,0\n9,0,4,1\n30,2,7,0\n64,6,5,0\n");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.arguments);
     const Outcome done = run(row.arguments);
@@ -66,7 +69,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
     EXPECT_EQ(done.err, "");
     EXPECT_EQ(test::read_host_file(folder / row.file).rfind(row.start, 0), 0u);
   }
-  EXPECT_EQ(outputs().size(), 4u) << "no temporary file left behind";
+  EXPECT_EQ(outputs().size(), 5u) << "no temporary file left behind";
 }
 
 TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
