@@ -45,8 +45,10 @@ void print_help() {
                "\n"
                "  --headless          run without a display: typed lines and clicks come\n"
                "                        from standard input, one per line (!click X Y,\n"
-               "                        !rclick X Y, !snapshot PATH, !!text for a line\n"
-               "                        starting with !, any other line is typed);\n"
+               "                        !rclick X Y, !snapshot PATH, !map PATH for the\n"
+               "                        mean QRST map of the last c or v as PNG, SVG\n"
+               "                        or PDF, !!text for a line starting with !,\n"
+               "                        any other line is typed);\n"
                "                        the lines the program shows go to standard output\n"
                "  --data-dir DIR      host folder that stands for the data folder\n"
                "                        d:\\data\\map\\ (default: data/map)\n"
@@ -55,7 +57,8 @@ void print_help() {
                "      --help          display this help and exit\n"
                "      --version       output version information and exit\n"
                "\n"
-               "Verbs:\n"
+               "Verbs (beat_analyser VERB --help describes one):\n"
+               "  map                 the QRST integral map of a result file as PNG, SVG or PDF\n"
                "  import              an EDF or BDF recording into a recording to analyse\n"
                "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
                "\n"
@@ -142,6 +145,7 @@ int run(ba::SurfacePlatform& platform, const Options& options) {
 int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view verb = argv[1];
+    if (verb == "map") return ba::run_map_verb(argc - 1, argv + 1);
     if (verb == "import") return ba::run_import(argc - 1, argv + 1);
     if (verb == "export") return ba::run_export(argc - 1, argv + 1);
   }

@@ -10,6 +10,8 @@ inline constexpr int verb_done = 0;
 inline constexpr int verb_usage = 1;
 inline constexpr int verb_failed = 2;
 
+// `map`: draws the QRST integral map of a result file as PNG, SVG or PDF.
+int run_map_verb(int argc, char** argv);
 int run_import(int argc, char** argv);
 int run_export(int argc, char** argv);
 

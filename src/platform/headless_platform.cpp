@@ -1,5 +1,8 @@
 #include "platform/headless_platform.h"
 
+#include "map/layout.h"
+#include "map/page.h"
+#include "platform/map_drawing.h"
 #include "runtime/errors.h"
 
 namespace ba {
@@ -21,12 +24,27 @@ ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
   while (std::getline(in_, line)) {
     ++line_number_;
     ScriptEvent event = parse_script_line(line);
+    if (event.kind == ScriptEvent::Kind::map) {
+      save_map(event.text);
+      continue;
+    }
     if (event.kind != ScriptEvent::Kind::snapshot) return event;
     if (!surface(active_unit()).save_png(host_qstring(event.text)))
       throw ScriptProblem("input line " + std::to_string(line_number_) +
                           ": cannot write the snapshot " + event.text);
   }
   throw ScriptProblem("end of input while " + awaited);
+}
+
+void HeadlessPlatform::save_map(const std::string& path) const {
+  const std::string where = "input line " + std::to_string(line_number_) + ": ";
+  if (measured_beats().empty())
+    throw ScriptProblem(where + "no measured beats to map (command c measures them)");
+  if (!map_file_type_known(path))
+    throw ScriptProblem(where + "a map path must end in .png, .svg or .pdf: " + path);
+  const MapPage page = make_page(measured_beats(), default_layout(), MapRequest{});
+  if (auto error = save_map_file(path, page, default_map_size, MapDrawOptions{}))
+    throw ScriptProblem(where + *error);
 }
 
 void HeadlessPlatform::mismatch(const ScriptEvent& event, const std::string& awaited) const {

@@ -35,6 +35,9 @@ class HeadlessPlatform : public SurfacePlatform {
   // The next event that answers a wait; snapshots on the way are taken.
   // End of input throws ScriptProblem naming `awaited`.
   ScriptEvent next_answer(const std::string& awaited);
+  // Writes the mean map of the measured beats; throws ScriptProblem when
+  // there are none or the file cannot be written.
+  void save_map(const std::string& path) const;
   [[noreturn]] void mismatch(const ScriptEvent& event, const std::string& awaited) const;
 
   std::istream& in_;

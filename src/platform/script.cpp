@@ -31,6 +31,18 @@ ScriptEvent parse_click(const std::string& line, ScriptEvent::Kind kind) {
   return event;
 }
 
+// The path after a "!snapshot" or "!map" word.
+ScriptEvent parse_path(const std::string& line, std::size_t word_length, ScriptEvent::Kind kind,
+                       const char* what) {
+  ScriptEvent event;
+  event.kind = kind;
+  std::size_t start = line.find_first_not_of(' ', word_length);
+  if (start == std::string::npos)
+    throw ScriptProblem(std::string(what) + " needs a file path: " + line);
+  event.text = line.substr(start);
+  return event;
+}
+
 }  // namespace
 
 ScriptEvent parse_script_line(std::string line) {
@@ -43,10 +55,9 @@ ScriptEvent parse_script_line(std::string line) {
   } else if (starts_with_word(line, "!rclick")) {
     event = parse_click(line, ScriptEvent::Kind::right_click);
   } else if (starts_with_word(line, "!snapshot")) {
-    event.kind = ScriptEvent::Kind::snapshot;
-    std::size_t start = line.find_first_not_of(' ', sizeof("!snapshot") - 1);
-    if (start == std::string::npos) throw ScriptProblem("a snapshot needs a file path: " + line);
-    event.text = line.substr(start);
+    event = parse_path(line, sizeof("!snapshot") - 1, ScriptEvent::Kind::snapshot, "a snapshot");
+  } else if (starts_with_word(line, "!map")) {
+    event = parse_path(line, sizeof("!map") - 1, ScriptEvent::Kind::map, "a map");
   } else {
     event.text = line;
   }
@@ -66,6 +77,8 @@ std::string describe(const ScriptEvent& event) {
       return "a right click" + at();
     case ScriptEvent::Kind::snapshot:
       return "a snapshot";
+    case ScriptEvent::Kind::map:
+      return "a map";
   }
   return "an event";
 }

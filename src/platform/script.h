@@ -3,6 +3,8 @@
 //   !click X Y     left button down at pixel column X, row Y of the active window
 //   !rclick X Y    right button down
 //   !snapshot PATH save the active window's whole surface as PNG
+//   !map PATH      save the QRST map of the last measured selection (mean of
+//                  its beats) as PNG, SVG or PDF by the path's extension
 //   !!text         the typed line "!text"
 //   anything else  one typed line
 // Programs that drive the analyser rely on exactly this form.
@@ -12,15 +14,15 @@
 namespace ba {
 
 struct ScriptEvent {
-  enum class Kind { typed_line, left_click, right_click, snapshot };
+  enum class Kind { typed_line, left_click, right_click, snapshot, map };
   Kind kind = Kind::typed_line;
-  std::string text;  // the typed line, or the snapshot path
+  std::string text;  // the typed line, or the snapshot or map path
   int x = 0;         // pixel column of a click
   int y = 0;         // pixel row of a click
 };
 
-// One input line (without its newline; a trailing CR is dropped). A click or
-// snapshot line with missing or unreadable arguments throws ScriptProblem.
+// One input line (without its newline; a trailing CR is dropped). A click,
+// snapshot or map line with missing or unreadable arguments throws ScriptProblem.
 ScriptEvent parse_script_line(std::string line);
 
 // How an event is named in a report: "a click at (10, 20)".

@@ -70,6 +70,16 @@ void SurfacePlatform::put_line(int unit, const std::string& utf8_line) {
   line_shown(unit, utf8_line);
 }
 
+void SurfacePlatform::selection_measured(const std::vector<MeasuredBeat>& beats) {
+  measured_.clear();
+  for (const MeasuredBeat& beat : beats) {
+    ResultBeat& kept = measured_.emplace_back();
+    kept.r_ms = beat.r_position;
+    for (int n = 1; n <= measured_lead_count; ++n) kept.areas(n) = beat.areas(n);
+  }
+  measured_beats_changed();
+}
+
 void SurfacePlatform::clear_window() { surface(active_).clear(); }
 
 void SurfacePlatform::set_background_rgb(std::uint32_t colour) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/surface.h"
+#include "review/result_reader.h"
 #include "runtime/platform.h"
 
 namespace ba {
@@ -45,6 +46,10 @@ class SurfacePlatform : public Platform {
   void draw_text(const std::string& utf8) override;
   bool save_image(const std::string& host_path, int x1, int y1, int x2, int y2) override;
   void set_crosshair_cursor() override;
+  void selection_measured(const std::vector<MeasuredBeat>& beats) override;
+
+  // The beats of the last c or v command, as the QRST map reads them.
+  const std::vector<ResultBeat>& measured_beats() const { return measured_; }
 
   int active_unit() const { return active_; }
   bool is_open(int unit) const;
@@ -68,6 +73,7 @@ class SurfacePlatform : public Platform {
   virtual void window_closed(int /*unit*/) {}
   virtual void window_activated(int /*unit*/) {}
   virtual void line_shown(int /*unit*/, const std::string& /*utf8_line*/) {}
+  virtual void measured_beats_changed() {}
 
  private:
   struct Window {
@@ -81,6 +87,7 @@ class SurfacePlatform : public Platform {
   std::vector<int> open_stack_;  // open windows, most recently active last
   int active_ = console_unit;
   bool crosshair_ = false;
+  std::vector<ResultBeat> measured_;
 };
 
 // A host path as Qt names it.

@@ -12,6 +12,7 @@
 
 #include "platform/main_window.h"
 #include "platform/surface_pane.h"
+#include "platform/map_window.h"
 #include "platform/surface_platform.h"
 #include "platform/surface_view.h"
 
@@ -33,6 +34,7 @@ class WindowPlatform : public SurfacePlatform {
   void show_error(const std::string& message) override;
 
   MainWindow& main_window() { return *main_window_; }
+  MapWindowHook& map_hook() { return *map_hook_; }
   // A window's child; nothing for the console or once the window is closed.
   ChildWindow* child(int unit);
   // The pane and view of the console or of an open window.
@@ -54,6 +56,7 @@ class WindowPlatform : public SurfacePlatform {
   void window_closed(int unit) override;
   void window_activated(int unit) override;
   void line_shown(int unit, const std::string& utf8_line) override;
+  void measured_beats_changed() override { map_hook_->show_beats(measured_beats()); }
 
  private:
   ChildWindow& add_child(int unit, const QString& caption);
@@ -68,6 +71,7 @@ class WindowPlatform : public SurfacePlatform {
 
   std::unique_ptr<MainWindow> main_window_;
   SurfacePane* console_ = nullptr;
+  std::unique_ptr<MapWindowHook> map_hook_;
   std::map<int, QPointer<ChildWindow>> children_;
   int children_opened_ = 0;
   int reading_unit_ = -1;  // the unit whose line is being read, -1 for none

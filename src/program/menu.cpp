@@ -64,16 +64,30 @@ void loop_top(ProgramState& state, Io& io) {
   read_answer(state.menu, io);
 }
 
+// Hands the beats of the selection and their areas to the platform's map.
+void report_selection(const Selection& selection, Io& io) {
+  static_assert(measured_lead_count == lead_point_count);
+  std::vector<MeasuredBeat> beats(static_cast<std::size_t>(selection.n_accepted));
+  for (int k = 1; k <= selection.n_accepted; ++k) {
+    MeasuredBeat& beat = beats[static_cast<std::size_t>(k - 1)];
+    beat.r_position = selection.accepted_beats(k);
+    for (int n = 1; n <= lead_point_count; ++n) beat.areas(n) = selection.aqrst(n, k);
+  }
+  io.platform().selection_measured(beats);
+}
+
 // Runs the command the answer names; false when the answer ends the program.
 bool dispatch(ProgramState& state, Io& io) {
   const std::string& answer = state.menu.answer;
   if (answer_is(answer, 's'))
     select_waveform(marking_context(state), io);
-  else if (answer_is(answer, 'c'))
+  else if (answer_is(answer, 'c')) {
     compute_all(compute_context(state), io);
-  else if (answer_is(answer, 'v'))
+    report_selection(state.selection, io);
+  } else if (answer_is(answer, 'v')) {
     view_all_beats(review_context(state), io);
-  else if (answer_is(answer, 'd'))
+    report_selection(state.selection, io);
+  } else if (answer_is(answer, 'd'))
     save_selection(state.selection, state.paths, state.menu, io);
   else if (answer_is(answer, 'x'))
     return false;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/headless_platform.h"
+#include "platform/map_drawing.h"
 #include "platform/script.h"
 #include "runtime/errors.h"
 #include "support/failures.h"
@@ -29,6 +30,8 @@ TEST(Script, EveryLineIsOneEvent) {
       {"!click 120 150\r", Kind::left_click, "", 120, 150},  // written on another system
       {"!snapshot out/preview.png", Kind::snapshot, "out/preview.png", 0, 0},
       {"!snapshot dir with blanks/a.png\r", Kind::snapshot, "dir with blanks/a.png", 0, 0},
+      {"!map out/mean.svg", Kind::map, "out/mean.svg", 0, 0},
+      {"!maps", Kind::typed_line, "!maps", 0, 0},
       {"!!click 1 2", Kind::typed_line, "!click 1 2", 0, 0},  // typed, not clicked
       {"!!", Kind::typed_line, "!", 0, 0},
       {"s", Kind::typed_line, "s", 0, 0},
@@ -53,7 +56,7 @@ TEST(Script, EveryLineIsOneEvent) {
 
 TEST(Script, MalformedEventsAreScriptProblems) {
   for (const char* line : {"!click", "!click 1", "!click 1 2 3", "!click a b", "!click 1.5 2",
-                           "!rclick 1 x", "!snapshot", "!snapshot   "}) {
+                           "!rclick 1 x", "!snapshot", "!snapshot   ", "!map", "!map  "}) {
     SCOPED_TRACE(line);
     EXPECT_THROW(parse_script_line(line), ScriptProblem);
   }
@@ -177,6 +180,34 @@ TEST(Headless, UnwritableSnapshotIsAScriptProblem) {
               Scripted("!snapshot /nonexistent/folder/a.png\n").platform.get_line(console_unit);
             }),
             "input line 1: cannot write the snapshot /nonexistent/folder/a.png");
+}
+
+TEST(Headless, MapSavesTheMeanOfTheLastMeasuredSelection) {
+  const test::TempFolder folder("headless_map");
+  const std::string path = (folder / "mean.png").string();
+  const std::string early = "!map " + (folder / "early.png").string() + "\n";
+  EXPECT_EQ(script_problem_of([&] { Scripted(early).platform.get_line(console_unit); }),
+            "input line 1: no measured beats to map (command c measures them)");
+  EXPECT_EQ(
+      script_problem_of([&] {
+        Scripted run("!map " + (folder / "mean.jpg").string() + "\n");
+        run.platform.selection_measured(std::vector<MeasuredBeat>(1));
+        run.platform.get_line(console_unit);
+      }),
+      "input line 1: a map path must end in .png, .svg or .pdf: " + (folder / "mean.jpg").string());
+  // Lead 1 at +100 and -100 in two beats: a mean of 0 there, and lead 64's
+  // 50 and 150 give 100.
+  std::vector<MeasuredBeat> beats(2);
+  beats[0].areas(1) = 100;
+  beats[1].areas(1) = -100;
+  beats[0].areas(64) = 50;
+  beats[1].areas(64) = 150;
+  Scripted run("!map " + path + "\nx\n");
+  run.platform.selection_measured(beats);
+  EXPECT_EQ(run.platform.measured_beats().size(), 2u);
+  EXPECT_EQ(run.platform.get_line(console_unit), "x");
+  QImage map(QString::fromStdString(path));
+  EXPECT_EQ(map.size(), default_map_size);
 }
 
 TEST(Headless, TypedLinesAreEchoedOnTheReadingSurface) {

@@ -162,6 +162,12 @@ TEST(MenuCommands, ComputeAndSaveInEitherCase) {
     EXPECT_EQ(bench.state->detection.span_len, max_span);
     EXPECT_EQ(bench.state->selection.n_accepted, 1);
     EXPECT_EQ(bench.state->selection.accepted_beats(1), 1001);
+    // The map gets the measured beat once, with its areas.
+    ASSERT_EQ(bench.platform.measured.size(), 1u);
+    ASSERT_EQ(bench.platform.measured[0].size(), 1u);
+    EXPECT_EQ(bench.platform.measured[0][0].r_position, 1001);
+    for (int n : {1, 64})
+      EXPECT_EQ(bench.platform.measured[0][0].areas(n), bench.state->selection.aqrst(n, 1));
   }
   for (const char* answer : {"d", "D"}) {
     SCOPED_TRACE(answer);
@@ -184,6 +190,7 @@ TEST_F(Menu, ViewInEitherCase) {
   run();
   EXPECT_EQ(state.detection.span_len, max_span);
   EXPECT_EQ(state.selection.n_accepted, 1);
+  EXPECT_EQ(bench.platform.measured.size(), 2u) << "each v hands its selection to the map";
   EXPECT_TRUE(bench.platform.clicks.empty());
   expect_exit_sequence();
 }

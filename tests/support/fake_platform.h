@@ -70,6 +70,10 @@ class FakePlatform : public Platform {
   void set_crosshair_cursor() override;
   MouseEvent wait_mouse_event(int event_set) override;
   void show_error(const std::string& message) override;
+  void selection_measured(const std::vector<MeasuredBeat>& beats) override {
+    measured.push_back(beats);
+  }
+  std::vector<std::vector<MeasuredBeat>> measured;  // every selection handed over
 
   // Lines shown on one unit, in order.
   std::vector<std::string> lines_of(int unit) const;

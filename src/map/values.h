@@ -1,0 +1,39 @@
+#pragma once
+// The values a map shows, one per lead, from the beats of a result file.
+
+#include <optional>
+#include <vector>
+
+#include "map/layout.h"
+#include "review/result_reader.h"
+
+namespace ba {
+
+using LeadValues = Array1<double, lead_point_count>;
+
+// Every lead's area times `scale`.
+LeadValues beat_values(const ResultBeat& beat, double scale);
+// Mean over the beats; all zero for no beats.
+LeadValues mean_values(const std::vector<ResultBeat>& beats, double scale);
+// Sample standard deviation over the beats (n - 1 in the denominator); zero
+// for fewer than two beats.
+LeadValues sd_values(const std::vector<ResultBeat>& beats, double scale);
+
+// The largest and the smallest value among the usable leads, with the lowest
+// lead number on a tie.
+struct LeadExtremes {
+  int max_lead = 0;
+  double max_value = 0;
+  int min_lead = 0;
+  double min_value = 0;
+};
+LeadExtremes lead_extremes(const LeadLayout& layout, const LeadValues& values);
+
+// The isoline step from the 1-2-5 series (..., 0.1, 0.2, 0.5, 1, 2, 5, ...)
+// that puts 8 to 15 of its multiples within [low, high]; when none does, the
+// one whose count comes nearest. Nothing when low == high.
+std::optional<double> isoline_step(double low, double high);
+// The multiples of `step` within [low, high], ascending.
+std::vector<double> isoline_levels(double low, double high, double step);
+
+}  // namespace ba

@@ -1,0 +1,177 @@
+#include "platform/map_window.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "map/layout.h"
+
+namespace ba {
+
+// Paints the page at the widget's own size, so the map follows the window.
+class MapCanvas : public QWidget {
+ public:
+  MapCanvas() {
+    setMinimumSize(320, 240);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  }
+  void set_page(std::optional<MapPage> page) {
+    page_ = std::move(page);
+    update();
+  }
+  const std::optional<MapPage>& page() const { return page_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    if (page_) {
+      paint_map_page(painter, size(), *page_, MapDrawOptions{});
+      return;
+    }
+    painter.fillRect(rect(), Qt::white);
+    painter.drawText(rect(), Qt::AlignCenter,
+                     QStringLiteral("No measured beats yet: command c measures them."));
+  }
+
+ private:
+  std::optional<MapPage> page_;
+};
+
+namespace {
+
+// The choices in the order of the kind list.
+constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind::sheet};
+
+}  // namespace
+
+MapWindow::MapWindow()
+    : kind_choice_(new QComboBox), beat_choice_(new QSpinBox), canvas_(new MapCanvas) {
+  kind_choice_->addItems({QStringLiteral("Mean"), QStringLiteral("Standard deviation"),
+                          QStringLiteral("One beat"), QStringLiteral("All beats")});
+  beat_choice_->setPrefix(QStringLiteral("Beat "));
+  beat_choice_->setRange(1, 1);
+  auto* controls = new QHBoxLayout;
+  controls->addWidget(kind_choice_);
+  controls->addWidget(beat_choice_);
+  controls->addStretch();
+  auto* body = new QWidget;
+  auto* column = new QVBoxLayout(body);
+  column->setContentsMargins(4, 4, 4, 4);
+  column->addLayout(controls);
+  column->addWidget(canvas_, 1);
+  setWidget(body);
+  setWindowTitle(QStringLiteral("QRST map"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  resize(720, 600);
+  connect(kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
+  // Stepping through the beats shows each one.
+  connect(beat_choice_, &QSpinBox::valueChanged, this, [this] {
+    if (kinds[kind_choice_->currentIndex()] != MapKind::beat)
+      kind_choice_->setCurrentIndex(2);
+    else
+      choice_changed();
+  });
+}
+
+void MapWindow::show_beats(const std::vector<ResultBeat>& beats) {
+  beats_ = beats;
+  const QSignalBlocker kind_quiet(kind_choice_), beat_quiet(beat_choice_);
+  kind_choice_->setCurrentIndex(0);
+  beat_choice_->setRange(1, std::max<int>(1, static_cast<int>(beats.size())));
+  beat_choice_->setSuffix(QStringLiteral(" of %1").arg(beats.size()));
+  beat_choice_->setValue(1);
+  choice_changed();
+}
+
+std::optional<MapPage> MapWindow::page() const { return canvas_->page(); }
+
+void MapWindow::choice_changed() {
+  if (beats_.empty()) {
+    canvas_->set_page(std::nullopt);
+    return;
+  }
+  MapRequest request;
+  request.kind = kinds[kind_choice_->currentIndex()];
+  request.beat = beat_choice_->value();
+  canvas_->set_page(make_page(beats_, default_layout(), request));
+}
+
+namespace {
+
+// The menu of that title in the bar, made before `before` (nullptr: at the
+// end) when there is none.
+QMenu& named_menu(QMenuBar& bar, const QString& title, QAction* before) {
+  for (QAction* action : bar.actions())
+    if (action->menu() && action->text() == title) return *action->menu();
+  auto* menu = new QMenu(title, &bar);
+  bar.insertMenu(before, menu);
+  return *menu;
+}
+
+QAction* menu_titled(QMenuBar& bar, const QString& title) {
+  for (QAction* action : bar.actions())
+    if (action->menu() && action->text() == title) return action;
+  return nullptr;
+}
+
+}  // namespace
+
+MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area) : main_(main), area_(area) {
+  QMenuBar& bar = *main.menuBar();
+  QMenu& file = named_menu(bar, QStringLiteral("&File"), bar.actions().value(0));
+  file.addAction(QStringLiteral("Export map..."), this, [this] { export_with_dialog(); });
+  QMenu& view =
+      named_menu(bar, QStringLiteral("&View"), menu_titled(bar, QStringLiteral("&Window")));
+  QAction* show = view.addAction(QStringLiteral("QRST map"), this, [this] { open(); });
+  show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+}
+
+void MapWindowHook::show_beats(const std::vector<ResultBeat>& beats) {
+  beats_ = beats;
+  if (window_) window_->show_beats(beats_);
+}
+
+MapWindow& MapWindowHook::open() {
+  if (!window_) {
+    window_ = new MapWindow;
+    area_.addSubWindow(window_);
+    window_->show_beats(beats_);
+    window_->show();
+  }
+  area_.setActiveSubWindow(window_);
+  window_->raise();
+  return *window_;
+}
+
+std::optional<std::string> MapWindowHook::export_to(const std::string& host_path) const {
+  if (!window_ || !window_->page()) return "no map to export: command c measures the beats first";
+  return save_map_file(host_path, *window_->page(), default_map_size, MapDrawOptions{});
+}
+
+void MapWindowHook::export_with_dialog() {
+  const QString title = QStringLiteral("Export map");
+  if (!window_ || !window_->page()) {
+    QMessageBox::information(&main_, title,
+                             QStringLiteral("Open View > QRST map after command c first."));
+    return;
+  }
+  QString path = QFileDialog::getSaveFileName(
+      &main_, title, QStringLiteral("qrst_map.png"),
+      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+  if (path.isEmpty()) return;
+  std::string host_path = QFile::encodeName(path).toStdString();
+  if (!map_file_type_known(host_path)) host_path += ".png";
+  if (auto error = export_to(host_path))
+    QMessageBox::warning(&main_, title, QString::fromStdString(*error));
+}
+
+}  // namespace ba

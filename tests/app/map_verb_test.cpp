@@ -1,0 +1,157 @@
+// beat_analyser map as a person runs it: pictures written in each format,
+// and every bad input named with its file and line, status 2 and nothing
+// written.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/program_runs.h"
+
+namespace ba {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Outcome;
+
+// Two beats of 64 areas, six to a line as the program writes them.
+std::string two_beats() {
+  std::string text = "           2\r\n";
+  for (int beat = 1; beat <= 2; ++beat) {
+    text += "        " + std::to_string(1000 * beat) + "\r\n";
+    for (int n = 1; n <= 64; ++n)
+      text +=
+          std::string("  ") + std::to_string(n * beat - 30) + (n % 6 == 0 || n == 64 ? "\r\n" : "");
+  }
+  return text;
+}
+
+class MapVerb : public ::testing::Test {
+ protected:
+  void SetUp() override { test::write_host_file(folder / "st.txt", two_beats()); }
+  Outcome run(const std::string& arguments) {
+    return test::run_beat_analyser(folder, "map " + arguments);
+  }
+  // Every file of the folder but the inputs: nothing half-written may stay.
+  std::vector<std::string> outputs() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "st.txt" && name != "layout.csv") names.push_back(name);
+    }
+    return names;
+  }
+
+  test::TempFolder temp{"map_verb"};
+  const fs::path& folder = temp.path();
+};
+
+TEST_F(MapVerb, WritesEachFormatByItsExtension) {
+  struct Row {
+    const char* arguments;
+    const char* file;
+    std::string start;
+  };
+  const Row rows[] = {
+      {"st.txt -o mean.png", "mean.png", "\x89PNG\r\n"},
+      {"st.txt --sd -o sd.SVG --size 400x300", "sd.SVG", "<?xml"},
+      {"st.txt --beat 2 --scale 0.5 --unit mV -o beat.pdf", "beat.pdf", "%PDF"},
+      {"st.txt --sheet --no-labels -o sheet.png", "sheet.png", "\x89PNG\r\n"},
+      {"st.txt --layout layout.csv -o placed.png", "placed.png", "\x89PNG\r\n"},
+  };
+  test::write_host_file(folder / "layout.csv",
+                        "lead,x,y,bad\n1,0,0,0\n2,5,0,0\n9,0,4,1\n30,2,7,0\n64,6,5,0\n");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    const Outcome done = run(row.arguments);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(done.err, "");
+    EXPECT_EQ(test::read_host_file(folder / row.file).rfind(row.start, 0), 0u);
+  }
+  EXPECT_EQ(outputs().size(), 5u) << "no temporary file left behind";
+}
+
+TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
+  struct Row {
+    const char* label;
+    std::string result;
+    std::string layout;
+    const char* options;
+    std::string message;
+  };
+  const std::string grid = "lead,x,y\n1,0,0\n2,1,0\n3,0,1\n";
+  const Row rows[] = {
+      {"result file cut short", two_beats().substr(0, 60), "", "",
+       "st.txt:4: the file ends before the areas of beat 1"},
+      {"a word among the areas", "1\n5\n1 2 x\n", "", "", "st.txt:3: 'x' is not a whole number"},
+      {"no beats", "0\n", "", "", "st.txt: holds no beats to map"},
+      {"beat beyond the file", two_beats(), "", "--beat 3",
+       "st.txt: holds 2 beats; there is no beat 3"},
+      {"layout lead twice", two_beats(), grid + "1,2,2\n", "--layout layout.csv",
+       "layout.csv:5: lead 1 is listed twice"},
+      {"layout unknown column", two_beats(), "lead,x,y,z\n", "--layout layout.csv",
+       "layout.csv:1: unknown column 'z' (known: lead, x, y, label, bad)"},
+      {"layout too few leads", two_beats(), grid, "--layout layout.csv",
+       "layout.csv:4: only 3 usable leads; a map needs at least 4"},
+      {"layout missing", two_beats(), "", "--layout none.csv",
+       "cannot read none.csv: No such file or directory"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    test::write_host_file(folder / "st.txt", row.result);
+    if (!row.layout.empty()) test::write_host_file(folder / "layout.csv", row.layout);
+    test::write_host_file(folder / "map.png", "earlier picture");
+    const Outcome bad = run(std::string("st.txt -o map.png ") + row.options);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(bad.err, "beat_analyser map: " + row.message + "\n");
+    EXPECT_EQ(test::read_host_file(folder / "map.png"), "earlier picture");
+    fs::remove(folder / "map.png");
+    EXPECT_TRUE(outputs().empty());
+  }
+}
+
+TEST_F(MapVerb, UnwritableOutputIsStatusTwo) {
+  const Outcome bad = run("st.txt -o missing/map.png");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(bad.err.rfind("beat_analyser map: cannot write missing/map.png: ", 0), 0u) << bad.err;
+}
+
+TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
+  struct Row {
+    const char* arguments;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"st.txt", "missing -o OUT.png, OUT.svg or OUT.pdf"},
+      {"-o map.png", "missing the result file"},
+      {"st.txt -o map.jpg", "the output 'map.jpg' must end in .png, .svg or .pdf"},
+      {"st.txt -o map.png --sd --sheet", "choose one of --mean, --sd, --beat K and --sheet"},
+      {"st.txt -o map.png --beat 0", "--beat needs a beat number from 1, not '0'"},
+      {"st.txt -o map.png --size 800",
+       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to "
+       "5000x5000, not '800'"},
+      {"st.txt -o map.png --scale 0", "--scale needs a number from 1e-9 to 1e9 in size, not '0'"},
+      {"st.txt -o map.png --scale -1e10",
+       "--scale needs a number from 1e-9 to 1e9 in size, not '-1e10'"},
+      {"st.txt -o map.png --colour", "unknown option '--colour'"},
+      {"st.txt -o", "option '-o' needs a value"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    const Outcome wrong = run(row.arguments);
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.err, std::string("beat_analyser map: ") + row.reason +
+                             "\nTry 'beat_analyser map --help' for more information.\n");
+    EXPECT_TRUE(outputs().empty());
+  }
+  const Outcome help = run("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf)", 0), 0u);
+  EXPECT_NE(test::run_beat_analyser(folder, "--help").out.find("  map RESULT_FILE -o OUT"),
+            std::string::npos)
+      << "the program's help lists the verb";
+}
+
+}  // namespace
+}  // namespace ba
