@@ -46,6 +46,7 @@ void MainWindow::set_console(SurfacePane* pane) { console_dock_->setWidget(pane)
 
 void MainWindow::add_file_menu() {
   QMenu* menu = menuBar()->addMenu(tr("&File"));
+  file_menu_ = menu;
   QAction* quit = menu->addAction(tr("&Quit"), this, &QWidget::close);
   quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
@@ -54,6 +55,7 @@ void MainWindow::add_file_menu() {
 // pixel under the pointer.
 void MainWindow::add_view_menu() {
   QMenu* menu = menuBar()->addMenu(tr("&View"));
+  view_menu_ = menu;
   auto add = [this, menu](const QString& text, const QList<QKeySequence>& keys,
                           void (SurfacePane::*zoom)()) {
     QAction* action = menu->addAction(text, this, [this, zoom] {

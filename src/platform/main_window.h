@@ -46,6 +46,9 @@ class MainWindow : public QMainWindow {
   // The host folder standing for the data folder, for the About box.
   void set_data_folder(const QString& folder) { data_folder_ = folder; }
   QString about_text() const;
+  // The File and View menus, for windows that add their own entries.
+  QMenu& file_menu() { return *file_menu_; }
+  QMenu& view_menu() { return *view_menu_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -60,6 +63,8 @@ class MainWindow : public QMainWindow {
 
   QMdiArea* mdi_area_;
   QDockWidget* console_dock_;
+  QMenu* file_menu_ = nullptr;
+  QMenu* view_menu_ = nullptr;
   QLabel* waiting_;
   QLabel* console_line_;
   std::function<void()> close_requested_;

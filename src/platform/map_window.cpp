@@ -1,6 +1,8 @@
 #include "platform/map_window.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -39,7 +41,8 @@ class MapCanvas : public QWidget {
     }
     painter.fillRect(rect(), Qt::white);
     painter.drawText(rect(), Qt::AlignCenter,
-                     QStringLiteral("No measured beats yet: command c measures them."));
+                     QCoreApplication::translate(
+                         "MapWindow", "No measured beats yet: command c measures them."));
   }
 
  private:
@@ -55,9 +58,11 @@ constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind:
 
 MapWindow::MapWindow()
     : kind_choice_(new QComboBox), beat_choice_(new QSpinBox), canvas_(new MapCanvas) {
-  kind_choice_->addItems({QStringLiteral("Mean"), QStringLiteral("Standard deviation"),
-                          QStringLiteral("One beat"), QStringLiteral("All beats")});
-  beat_choice_->setPrefix(QStringLiteral("Beat "));
+  kind_choice_->addItems({QCoreApplication::translate("MapWindow", "Mean"),
+                          QCoreApplication::translate("MapWindow", "Standard deviation"),
+                          QCoreApplication::translate("MapWindow", "One beat"),
+                          QCoreApplication::translate("MapWindow", "All beats")});
+  beat_choice_->setPrefix(QCoreApplication::translate("MapWindow", "Beat "));
   beat_choice_->setRange(1, 1);
   auto* controls = new QHBoxLayout;
   controls->addWidget(kind_choice_);
@@ -69,7 +74,7 @@ MapWindow::MapWindow()
   column->addLayout(controls);
   column->addWidget(canvas_, 1);
   setWidget(body);
-  setWindowTitle(QStringLiteral("QRST map"));
+  setWindowTitle(QCoreApplication::translate("MapWindow", "QRST map"));
   setAttribute(Qt::WA_DeleteOnClose);
   resize(720, 600);
   connect(kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
@@ -87,7 +92,7 @@ void MapWindow::show_beats(const std::vector<ResultBeat>& beats) {
   const QSignalBlocker kind_quiet(kind_choice_), beat_quiet(beat_choice_);
   kind_choice_->setCurrentIndex(0);
   beat_choice_->setRange(1, std::max<int>(1, static_cast<int>(beats.size())));
-  beat_choice_->setSuffix(QStringLiteral(" of %1").arg(beats.size()));
+  beat_choice_->setSuffix(QCoreApplication::translate("MapWindow", " of %1").arg(beats.size()));
   beat_choice_->setValue(1);
   choice_changed();
 }
@@ -105,33 +110,15 @@ void MapWindow::choice_changed() {
   canvas_->set_page(make_page(beats_, default_layout(), request));
 }
 
-namespace {
-
-// The menu of that title in the bar, made before `before` (nullptr: at the
-// end) when there is none.
-QMenu& named_menu(QMenuBar& bar, const QString& title, QAction* before) {
-  for (QAction* action : bar.actions())
-    if (action->menu() && action->text() == title) return *action->menu();
-  auto* menu = new QMenu(title, &bar);
-  bar.insertMenu(before, menu);
-  return *menu;
-}
-
-QAction* menu_titled(QMenuBar& bar, const QString& title) {
-  for (QAction* action : bar.actions())
-    if (action->menu() && action->text() == title) return action;
-  return nullptr;
-}
-
-}  // namespace
-
-MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area) : main_(main), area_(area) {
-  QMenuBar& bar = *main.menuBar();
-  QMenu& file = named_menu(bar, QStringLiteral("&File"), bar.actions().value(0));
-  file.addAction(QStringLiteral("Export map..."), this, [this] { export_with_dialog(); });
-  QMenu& view =
-      named_menu(bar, QStringLiteral("&View"), menu_titled(bar, QStringLiteral("&Window")));
-  QAction* show = view.addAction(QStringLiteral("QRST map"), this, [this] { open(); });
+MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu)
+    : main_(main), area_(area) {
+  auto* export_map = new QAction(QCoreApplication::translate("MapWindow", "Export map..."), this);
+  connect(export_map, &QAction::triggered, this, [this] { export_with_dialog(); });
+  file_menu.insertAction(file_menu.actions().value(0), export_map);
+  file_menu.insertSeparator(file_menu.actions().value(1));
+  view_menu.addSeparator();
+  QAction* show = view_menu.addAction(QCoreApplication::translate("MapWindow", "QRST map"), this,
+                                      [this] { open(); });
   show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
 }
 
@@ -158,15 +145,17 @@ std::optional<std::string> MapWindowHook::export_to(const std::string& host_path
 }
 
 void MapWindowHook::export_with_dialog() {
-  const QString title = QStringLiteral("Export map");
+  const QString title = QCoreApplication::translate("MapWindow", "Export map");
   if (!window_ || !window_->page()) {
-    QMessageBox::information(&main_, title,
-                             QStringLiteral("Open View > QRST map after command c first."));
+    QMessageBox::information(
+        &main_, title,
+        QCoreApplication::translate("MapWindow", "Open View > QRST map after command c first."));
     return;
   }
   QString path = QFileDialog::getSaveFileName(
       &main_, title, QStringLiteral("qrst_map.png"),
-      QStringLiteral("PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
+      QCoreApplication::translate("MapWindow",
+                                  "PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
   if (path.isEmpty()) return;
   std::string host_path = QFile::encodeName(path).toStdString();
   if (!map_file_type_known(host_path)) host_path += ".png";

@@ -16,6 +16,7 @@
 #include "review/result_reader.h"
 
 class QComboBox;
+class QMenu;
 class QMainWindow;
 class QMdiArea;
 class QSpinBox;
@@ -50,7 +51,8 @@ class MapWindow : public QMdiSubWindow {
 // window they open in its MDI area.
 class MapWindowHook : public QObject {
  public:
-  MapWindowHook(QMainWindow& main, QMdiArea& area);
+  // Adds File > Export map... and View > QRST map (Ctrl+M).
+  MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu);
 
   // The selection of the last c or v; shown at once when the window is open.
   void show_beats(const std::vector<ResultBeat>& beats);

@@ -79,7 +79,8 @@ WindowPlatform::WindowPlatform()
       [this](QObject* receiver, QEvent* event) { return route_key(receiver, event); });
   qApp->installEventFilter(key_router_.get());
   lay_out();
-  map_hook_ = std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area());
+  map_hook_ = std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area(),
+                                              main_window_->file_menu(), main_window_->view_menu());
   main_window_->show();
   main_window_->activateWindow();
   bring_forward(console_unit);

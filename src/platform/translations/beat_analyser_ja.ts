@@ -2,6 +2,57 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>MapWindow</name>
+    <message>
+        <source>No measured beats yet: command c measures them.</source>
+        <translation>まだ測定した心拍がありません。c で測定してください。</translation>
+    </message>
+    <message>
+        <source>Mean</source>
+        <translation>平均</translation>
+    </message>
+    <message>
+        <source>Standard deviation</source>
+        <translation>標準偏差</translation>
+    </message>
+    <message>
+        <source>One beat</source>
+        <translation>1 心拍</translation>
+    </message>
+    <message>
+        <source>All beats</source>
+        <translation>全心拍</translation>
+    </message>
+    <message>
+        <source>Beat </source>
+        <translation>心拍 </translation>
+    </message>
+    <message>
+        <source>QRST map</source>
+        <translation>QRST マップ</translation>
+    </message>
+    <message>
+        <source> of %1</source>
+        <translation> / %1</translation>
+    </message>
+    <message>
+        <source>Export map...</source>
+        <translation>マップを書き出す...</translation>
+    </message>
+    <message>
+        <source>Export map</source>
+        <translation>マップを書き出す</translation>
+    </message>
+    <message>
+        <source>Open View &gt; QRST map after command c first.</source>
+        <translation>c の後に 表示 &gt; QRST マップ を開いてください。</translation>
+    </message>
+    <message>
+        <source>PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)</source>
+        <translation>PNG 画像 (*.png);;SVG 図 (*.svg);;PDF 文書 (*.pdf)</translation>
+    </message>
+</context>
+<context>
     <name>WindowPlatform</name>
     <message>
         <source>Working</source>
