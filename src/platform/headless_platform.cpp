@@ -1,6 +1,7 @@
 #include "platform/headless_platform.h"
 
 #include "runtime/errors.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -8,7 +9,8 @@ std::string unit_label(int unit) {
   return unit == console_unit ? std::string("the console") : "unit " + std::to_string(unit);
 }
 
-HeadlessPlatform::HeadlessPlatform(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+HeadlessPlatform::HeadlessPlatform(std::istream& in, std::ostream& out, std::ostream& err)
+    : in_(in), out_(out), err_(err) {}
 
 void HeadlessPlatform::line_shown(int unit, const std::string& utf8_line) {
   if (unit != console_unit) out_ << "[Unit " << unit << "] ";
@@ -18,13 +20,17 @@ void HeadlessPlatform::line_shown(int unit, const std::string& utf8_line) {
 
 ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
   std::string line;
-  while (std::getline(in_, line)) {
+  bool cut = false;
+  while (read_script_line(in_, line, cut)) {
     ++line_number_;
+    if (cut)
+      err_ << "beat_analyser: input line " << line_number_ << ": only its first "
+           << script_line_limit << " bytes are read, the rest is discarded" << std::endl;
     ScriptEvent event = parse_script_line(line);
     if (event.kind != ScriptEvent::Kind::snapshot) return event;
     if (!surface(active_unit()).save_png(host_qstring(event.text)))
       throw ScriptProblem("input line " + std::to_string(line_number_) +
-                          ": cannot write the snapshot " + event.text);
+                          ": cannot write the snapshot " + quote(event.text));
   }
   throw ScriptProblem("end of input while " + awaited);
 }

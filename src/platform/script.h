@@ -7,6 +7,8 @@
 //   anything else  one typed line
 // Programs that drive the analyser rely on exactly this form.
 
+#include <cstddef>
+#include <istream>
 #include <string>
 
 namespace ba {
@@ -18,6 +20,16 @@ struct ScriptEvent {
   int x = 0;         // pixel column of a click
   int y = 0;         // pixel row of a click
 };
+
+// Only the first characters of an answer matter; a longer line is cut here
+// so that a huge line costs neither time nor memory (bytes).
+inline constexpr std::size_t script_line_limit = 64 * 1024;
+
+// Reads one input line without its newline, keeping at most `limit` bytes and
+// discarding the rest up to the newline; `cut` tells whether bytes were
+// discarded. False at the end of the input with no line.
+bool read_script_line(std::istream& in, std::string& line, bool& cut,
+                      std::size_t limit = script_line_limit);
 
 // One input line (without its newline; a trailing CR is dropped). A click or
 // snapshot line with missing or unreadable arguments throws ScriptProblem.

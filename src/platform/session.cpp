@@ -34,9 +34,9 @@ int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& 
     io.close_all_files();
     return exit_normal;
   } catch (const IoFailure& failure) {
-    return report(platform, io, err, failure.what(), exit_io_failure, true);
+    return report(platform, io, err, failure.message(), exit_io_failure, true);
   } catch (const ScriptProblem& problem) {
-    return report(platform, io, err, problem.what(), exit_script_problem, false);
+    return report(platform, io, err, problem.message(), exit_script_problem, false);
   } catch (const std::exception& error) {
     return report(platform, io, err, std::string("internal error: ") + error.what(),
                   exit_io_failure, true);

@@ -28,6 +28,8 @@ IoFailure::IoFailure(Kind kind, int unit, const std::string& detail)
     : std::runtime_error(unit_name(unit) + ": " + failure_text(kind) +
                          (detail.empty() ? std::string() : ": " + detail)),
       kind_(kind),
-      unit_(unit) {}
+      unit_(unit),
+      message_(unit_name(unit) + ": " + failure_text(kind) +
+               (detail.empty() ? std::string() : ": " + detail)) {}
 
 }  // namespace ba
