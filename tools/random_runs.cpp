@@ -52,7 +52,7 @@ struct Options {
   fs::path program;
   int runs = 200;
   std::uint64_t seed = 1;
-  fs::path work = "random-runs";
+  fs::path work = fs::absolute("random-runs");
   fs::path source = ".";
   bool keep_all = false;
 };
@@ -431,7 +431,7 @@ bool parse_options(int argc, char** argv, Options& options) {
     else if (option == "--seed")
       options.seed = std::stoull(value);
     else if (option == "--work")
-      options.work = value;
+      options.work = fs::absolute(value);
     else if (option == "--source")
       options.source = value;
     else

@@ -80,6 +80,7 @@ class HostFiles : public ::testing::Test {
 TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
   fs::create_directory(folder / "sub.dat");
   ASSERT_EQ(::mkfifo((folder / "pipe.dat").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", folder / "null.dat");
   struct Row {
     const char* label;
     const char* name;
@@ -90,6 +91,7 @@ TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
       {"a folder", "sub.dat", "is a folder, not a file"},
       {"a named pipe with no writer: refused at once, not waited on", "pipe.dat",
        "is not a plain file"},
+      {"a device, through a link: never opened", "null.dat", "is not a plain file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
