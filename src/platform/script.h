@@ -11,6 +11,8 @@
 #include <istream>
 #include <string>
 
+#include "runtime/io.h"
+
 namespace ba {
 
 struct ScriptEvent {
@@ -21,9 +23,9 @@ struct ScriptEvent {
   int y = 0;         // pixel row of a click
 };
 
-// Only the first characters of an answer matter; a longer line is cut here
-// so that a huge line costs neither time nor memory (bytes).
-inline constexpr std::size_t script_line_limit = 64 * 1024;
+// Input lines are cut where typed answers are (bytes), already while they are
+// read, so that a huge line never fills the memory.
+inline constexpr std::size_t script_line_limit = typed_line_limit;
 
 // Reads one input line without its newline, keeping at most `limit` bytes and
 // discarding the rest up to the newline; `cut` tells whether bytes were

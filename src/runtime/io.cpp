@@ -64,7 +64,9 @@ void Io::write_line(int unit, std::span<const Item> items) {
 std::string Io::read_typed_line(int unit) {
   if (unit != console_unit && !is_window_unit(unit)) unusable_unit(unit, "typed input");
   if (unit != console_unit) platform_.activate_window(unit);
-  return platform_.get_line(unit);
+  std::string typed = platform_.get_line(unit);
+  if (typed.size() > typed_line_limit) typed.resize(typed_line_limit);
+  return typed;
 }
 
 std::int32_t Io::read_field_whole(int unit, int width) {

@@ -23,6 +23,11 @@ inline constexpr int recording_unit = 10;
 inline constexpr int graphics_unit = 12;
 inline constexpr int first_print_unit = 14;
 
+// Only the first characters of a typed answer matter: a longer line is cut
+// to this many bytes before it is taken apart, so a huge line costs neither
+// time nor memory.
+inline constexpr std::size_t typed_line_limit = 64 * 1024;
+
 class Io {
  public:
   Io(Platform& platform, DataFolder folder, FileOps& files);

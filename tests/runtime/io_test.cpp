@@ -142,6 +142,17 @@ TEST(IoReads, TypedTextInReportsIsQuotedWholeWithEscapes) {
   }
 }
 
+// However the platform gets a line, only its first 64 KiB are taken apart.
+TEST(IoReads, AHugeLineIsCutToItsFirst64KiB) {
+  TestBench bench;
+  bench.platform.typed_lines = {std::string(100'000, 'x'), std::string(100'000, 'y')};
+  const auto failure = test::io_failure_of([&] { bench.io.read_free_real(console_unit); });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->message(), "console: input conversion error: '" + std::string(65536, 'x') +
+                                    "' is not a real number");
+  EXPECT_EQ(bench.io.read_free_text(console_unit, 10), "yyyyyyyyyy");
+}
+
 TEST(IoFiles, ReadFileFailures) {
   TestBench bench;
   bench.write("short.dat", "abc");
