@@ -211,6 +211,7 @@ class ScriptMaker {
       return;
     }
     line("y");
+    has_template_ = true;
     for (int pass = chance(0.2) ? 2 : 1; pass > 0; --pass) {
       line("s");
       click(78, 150);
@@ -225,6 +226,9 @@ class ScriptMaker {
   // person mostly clicks exactly as many times as there are beats.
   void view() {
     line("v");
+    // Without a reference beat the command only says so; a person would
+    // rarely click on.
+    if (!has_template_ && chance(0.9)) return;
     if (demo_ && chance(0.8)) {
       for (int page = 0; page < 4; ++page) {
         for (int i = 0; i < 7; ++i) click(300, 150);
@@ -265,6 +269,7 @@ class ScriptMaker {
   std::mt19937_64 random_;
   std::ostringstream out_;
   bool demo_ = false;
+  bool has_template_ = false;  // a beat was confirmed with s
 };
 
 // ---- Checks -----------------------------------------------------------
