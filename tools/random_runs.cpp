@@ -370,12 +370,12 @@ Outcome run_program(const Options& options, const fs::path& folder, const fs::pa
             "--snapshot-dir", "snap", static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  const auto deadline = std::chrono::steady_clock::now() + time_limit;
+  const auto give_up_at = std::chrono::steady_clock::now() + time_limit;
   int raw = 0;
   for (;;) {
     const pid_t done = ::waitpid(child, &raw, WNOHANG);
     if (done == child) break;
-    if (std::chrono::steady_clock::now() > deadline) {
+    if (std::chrono::steady_clock::now() > give_up_at) {
       ::kill(-child, SIGKILL);
       ::waitpid(child, &raw, 0);
       return {"no end within 10 s (a hang)", -1};
