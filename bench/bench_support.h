@@ -68,7 +68,7 @@ class NullPlatform : public Platform {
   void move_to(int, int) override {}
   void line_to(int, int) override {}
   void draw_text(const std::string&) override {}
-  bool save_image(const std::string&, int, int, int, int) override { return true; }
+  std::optional<std::string> bmp_image(int, int, int, int) override { return "BM"; }
   void set_crosshair_cursor() override {}
   MouseEvent wait_mouse_event(int) override { return {mouse_right_down, 0, 500, 150}; }
   void show_error(const std::string&) override {}

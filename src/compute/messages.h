@@ -6,7 +6,8 @@ namespace ba::compute_text {
 
 inline constexpr const char* calculating = "計算中";
 // Command c before any reference beat has been chosen with command s.
-inline constexpr const char* no_template = "波形が選択されていません。先に s で波形を選択してください。";
+inline constexpr const char* no_template =
+    "波形が選択されていません。先に s で波形を選択してください。";
 // A beat whose PQ point, Q start or T end lies outside the recording: the
 // console line names its R position (msec), the log record too.
 inline constexpr const char* beat_left_out = "区分点が記録の外にある心拍を除外（msec）";
@@ -16,6 +17,10 @@ inline constexpr const char* left_out_record = "left out time";
 inline constexpr const char* print_on_time = "print on time";
 inline constexpr const char* off_x_label = "off_x";
 inline constexpr const char* off_y_label = "off_y";
+
+// A page image that could not be saved; the next line names the file and the
+// system's reason. The command goes on.
+inline constexpr const char* page_save_failed = "印刷ページを保存できませんでした";
 
 // Print-page header font.
 inline constexpr const char* page_font = "t'Times New Roman'h24w10";

@@ -28,9 +28,18 @@ constexpr std::int16_t name_y = 10;
 constexpr int page_x1 = 1, page_y1 = 1, page_x2 = 1000, page_y2 = 750;
 constexpr int header_colour_index = 5;
 
+// A failed save is said on the console and in the graphics window, with the
+// file and the reason; the command goes on with the next beat. The failure
+// lines leave the graphics window active, which matters to no one: a page
+// turn opens the next page and the final save ends the command.
 void save_page(const PrintState& print, const RecordingPaths& paths, Io& io) {
-  // A failed save is not reported: the command goes on with the next beat.
-  io.save_image(image_path(paths, print.image_no), page_x1, page_y1, page_x2, page_y2);
+  const auto failure = io.save_image(image_path(paths, print.image_no), page_x1,
+                                     page_y1, page_x2, page_y2);
+  if (!failure) return;
+  for (int unit : {console_unit, static_cast<int>(graphics_unit)}) {
+    io.write_line(unit, {compute_text::page_save_failed});
+    io.write_line(unit, {*failure});
+  }
 }
 
 // Moves off_x/off_y to the next free strip, turning the page when all 32

@@ -4,6 +4,7 @@
 #include "map/page.h"
 #include "platform/map_drawing.h"
 #include "runtime/errors.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -11,7 +12,8 @@ std::string unit_label(int unit) {
   return unit == console_unit ? std::string("the console") : "unit " + std::to_string(unit);
 }
 
-HeadlessPlatform::HeadlessPlatform(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+HeadlessPlatform::HeadlessPlatform(std::istream& in, std::ostream& out, std::ostream& err)
+    : in_(in), out_(out), err_(err) {}
 
 void HeadlessPlatform::line_shown(int unit, const std::string& utf8_line) {
   if (unit != console_unit) out_ << "[Unit " << unit << "] ";
@@ -21,8 +23,12 @@ void HeadlessPlatform::line_shown(int unit, const std::string& utf8_line) {
 
 ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
   std::string line;
-  while (std::getline(in_, line)) {
+  bool cut = false;
+  while (read_script_line(in_, line, cut)) {
     ++line_number_;
+    if (cut)
+      err_ << "beat_analyser: input line " << line_number_ << ": only its first "
+           << script_line_limit << " bytes are read, the rest is discarded" << std::endl;
     ScriptEvent event = parse_script_line(line);
     if (event.kind == ScriptEvent::Kind::map) {
       save_map(event.text);
@@ -31,7 +37,7 @@ ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
     if (event.kind != ScriptEvent::Kind::snapshot) return event;
     if (!surface(active_unit()).save_png(host_qstring(event.text)))
       throw ScriptProblem("input line " + std::to_string(line_number_) +
-                          ": cannot write the snapshot " + event.text);
+                          ": cannot write the snapshot " + quote(event.text));
   }
   throw ScriptProblem("end of input while " + awaited);
 }

@@ -3,6 +3,7 @@
 // (script.h), every line shown on the console or in a window is printed,
 // and nothing is displayed.
 
+#include <iostream>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -19,7 +20,8 @@ class HeadlessPlatform : public SurfacePlatform {
  public:
   // Events are read from `in`; console lines are printed to `out` as they
   // are, window lines as "[Unit N] " and the line.
-  HeadlessPlatform(std::istream& in, std::ostream& out);
+  // Notes about the input (a line cut to its first bytes) go to `err`.
+  HeadlessPlatform(std::istream& in, std::ostream& out, std::ostream& err = std::cerr);
 
   // The next typed line; it is also shown at the unit's text position, as
   // typing would show it.
@@ -42,6 +44,7 @@ class HeadlessPlatform : public SurfacePlatform {
 
   std::istream& in_;
   std::ostream& out_;
+  std::ostream& err_;
   int line_number_ = 0;  // of the last input line read
 };
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "runtime/errors.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -27,7 +28,7 @@ ScriptEvent parse_click(const std::string& line, ScriptEvent::Kind kind) {
   ScriptEvent event;
   event.kind = kind;
   if (!read_int(x, event.x) || !read_int(y, event.y) || (words >> extra))
-    throw ScriptProblem("a click needs two whole numbers, column and row: " + line);
+    throw ScriptProblem("a click needs two whole numbers, column and row: " + quote(line));
   return event;
 }
 
@@ -38,12 +39,32 @@ ScriptEvent parse_path(const std::string& line, std::size_t word_length, ScriptE
   event.kind = kind;
   std::size_t start = line.find_first_not_of(' ', word_length);
   if (start == std::string::npos)
-    throw ScriptProblem(std::string(what) + " needs a file path: " + line);
+    throw ScriptProblem(std::string(what) + " needs a file path: " + quote(line));
   event.text = line.substr(start);
   return event;
 }
 
 }  // namespace
+
+bool read_script_line(std::istream& in, std::string& line, bool& cut, std::size_t limit) {
+  line.clear();
+  cut = false;
+  std::streambuf* source = in.rdbuf();
+  bool any = false;
+  for (;;) {
+    const int c = source->sbumpc();
+    if (c == std::char_traits<char>::eof()) {
+      in.setstate(std::ios::eofbit);
+      return any;
+    }
+    any = true;
+    if (c == '\n') return true;
+    if (line.size() < limit)
+      line.push_back(static_cast<char>(c));
+    else
+      cut = true;
+  }
+}
 
 ScriptEvent parse_script_line(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -70,7 +91,7 @@ std::string describe(const ScriptEvent& event) {
   };
   switch (event.kind) {
     case ScriptEvent::Kind::typed_line:
-      return "the typed line \"" + event.text + "\"";
+      return "the typed line " + quote(event.text);
     case ScriptEvent::Kind::left_click:
       return "a left click" + at();
     case ScriptEvent::Kind::right_click:

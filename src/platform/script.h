@@ -9,7 +9,11 @@
 //   anything else  one typed line
 // Programs that drive the analyser rely on exactly this form.
 
+#include <cstddef>
+#include <istream>
 #include <string>
+
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -20,6 +24,16 @@ struct ScriptEvent {
   int x = 0;         // pixel column of a click
   int y = 0;         // pixel row of a click
 };
+
+// Input lines are cut where typed answers are (bytes), already while they are
+// read, so that a huge line never fills the memory.
+inline constexpr std::size_t script_line_limit = typed_line_limit;
+
+// Reads one input line without its newline, keeping at most `limit` bytes and
+// discarding the rest up to the newline; `cut` tells whether bytes were
+// discarded. False at the end of the input with no line.
+bool read_script_line(std::istream& in, std::string& line, bool& cut,
+                      std::size_t limit = script_line_limit);
 
 // One input line (without its newline; a trailing CR is dropped). A click,
 // snapshot or map line with missing or unreadable arguments throws ScriptProblem.

@@ -24,10 +24,10 @@ int report(SurfacePlatform& platform, Io& io, std::ostream& err, const std::stri
 // The error report names the program's own path (d:\data\map\...); the
 // person also needs the file on this machine.
 std::string with_host_file(const IoFailure& failure) {
-  if (failure.host_file().empty()) return failure.what();
+  if (failure.host_file().empty()) return failure.message();
   std::error_code failed;
   std::filesystem::path host = std::filesystem::absolute(failure.host_file(), failed);
-  return std::string(failure.what()) + " (host file " +
+  return failure.message() + " (host file " +
          (failed ? failure.host_file() : host).string() + ")";
 }
 
@@ -46,7 +46,7 @@ int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& 
   } catch (const IoFailure& failure) {
     return report(platform, io, err, with_host_file(failure), exit_io_failure, true);
   } catch (const ScriptProblem& problem) {
-    return report(platform, io, err, problem.what(), exit_script_problem, false);
+    return report(platform, io, err, problem.message(), exit_script_problem, false);
   } catch (const std::exception& error) {
     return report(platform, io, err, std::string("internal error: ") + error.what(),
                   exit_io_failure, true);

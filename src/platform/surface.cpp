@@ -1,5 +1,6 @@
 #include "platform/surface.h"
 
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QSaveFile>
 
@@ -124,14 +125,25 @@ QRect Surface::input_caret(const QString& text) const {
   return QRect(x, text_position_.y(), 1, line_height_);
 }
 
-bool Surface::save_bmp(const QString& path, int x1, int y1, int x2, int y2) {
-  if (x2 < x1 || y2 < y1) return false;
+std::optional<std::string> Surface::bmp_bytes(int x1, int y1, int x2, int y2) {
+  if (x2 < x1 || y2 < y1) return std::nullopt;
   // Pixels outside the surface come out black.
   QImage part =
       image().copy(x1, y1, x2 - x1 + 1, y2 - y1 + 1).convertToFormat(QImage::Format_RGB888);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!part.save(&buffer, "BMP")) return std::nullopt;
+  return bytes.toStdString();
+}
+
+bool Surface::save_bmp(const QString& path, int x1, int y1, int x2, int y2) {
+  const std::optional<std::string> bytes = bmp_bytes(x1, y1, x2, y2);
+  if (!bytes) return false;
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return false;
-  if (!part.save(&file, "BMP")) {
+  if (file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
+      static_cast<qint64>(bytes->size())) {
     file.cancelWriting();
     return false;
   }

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/font_descriptor.h"
@@ -68,6 +69,8 @@ class Surface {
   // Writes pixels (x1, y1)-(x2, y2), inclusive, as a 24-bit BMP file; the
   // file appears complete or not at all. False when it cannot be written.
   bool save_bmp(const QString& path, int x1, int y1, int x2, int y2);
+  // The same rectangle as the bytes of a BMP file; nothing when it is empty.
+  std::optional<std::string> bmp_bytes(int x1, int y1, int x2, int y2);
   // The whole surface as PNG.
   bool save_png(const QString& path);
 

@@ -104,8 +104,8 @@ void SurfacePlatform::line_to(int x, int y) { surface(active_).line_to(x, y); }
 
 void SurfacePlatform::draw_text(const std::string& utf8) { surface(active_).draw_text(utf8); }
 
-bool SurfacePlatform::save_image(const std::string& host_path, int x1, int y1, int x2, int y2) {
-  return surface(active_).save_bmp(host_qstring(host_path), x1, y1, x2, y2);
+std::optional<std::string> SurfacePlatform::bmp_image(int x1, int y1, int x2, int y2) {
+  return surface(active_).bmp_bytes(x1, y1, x2, y2);
 }
 
 void SurfacePlatform::set_crosshair_cursor() { crosshair_ = true; }

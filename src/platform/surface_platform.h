@@ -44,7 +44,7 @@ class SurfacePlatform : public Platform {
   void move_to(int x, int y) override;
   void line_to(int x, int y) override;
   void draw_text(const std::string& utf8) override;
-  bool save_image(const std::string& host_path, int x1, int y1, int x2, int y2) override;
+  std::optional<std::string> bmp_image(int x1, int y1, int x2, int y2) override;
   void set_crosshair_cursor() override;
   void selection_measured(const std::vector<MeasuredBeat>& beats) override;
 

@@ -30,6 +30,8 @@ IoFailure::IoFailure(Kind kind, int unit, const std::string& detail,
                          (detail.empty() ? std::string() : ": " + detail)),
       kind_(kind),
       unit_(unit),
-      host_file_(std::move(host_file)) {}
+      host_file_(std::move(host_file)),
+      message_(unit_name(unit) + ": " + failure_text(kind) +
+               (detail.empty() ? std::string() : ": " + detail)) {}
 
 }  // namespace ba

@@ -27,18 +27,26 @@ class IoFailure : public std::runtime_error {
   Kind kind() const { return kind_; }
   int unit() const { return unit_; }
   const std::filesystem::path& host_file() const { return host_file_; }
+  // The whole report; what() would stop at a NUL byte.
+  const std::string& message() const { return message_; }
 
  private:
   Kind kind_;
   int unit_;
   std::filesystem::path host_file_;
+  std::string message_;
 };
 
 // Headless input that does not fit what the program waits for (a click while
 // a typed line is awaited, the reverse, or the end of the input): exit 3.
 class ScriptProblem : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ScriptProblem(const std::string& message)
+      : std::runtime_error(message), message_(message) {}
+  const std::string& message() const { return message_; }
+
+ private:
+  std::string message_;
 };
 
 // The person closed the main window: a clean, normal stop.

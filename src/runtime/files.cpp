@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "runtime/messages.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -16,14 +17,12 @@ namespace {
 std::string errno_text(int error) { return std::generic_category().message(error); }
 
 // A file name that stays inside one folder: no folder separators of either
-// system, no drive letter, no way up, nothing invisible.
+// system, no drive letter, no way up, nothing invisible and nothing that is
+// not text (a name is shown on the console and in messages).
 bool is_plain_file_name(std::string_view name) {
   if (name.empty() || name == "." || name.find("..") != std::string_view::npos) return false;
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '/' || c == '\\' || c == ':' || byte < 0x20 || byte == 0x7F) return false;
-  }
-  return true;
+  if (!is_clean_text(name)) return false;
+  return name.find_first_of("/\\:") == std::string_view::npos;
 }
 
 // Closes a POSIX file descriptor when the scope ends.
@@ -36,6 +35,15 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
   // Closes now and reports the result: a failed close can mean lost data.
   int close_now() {
     const int status = ::close(fd_);
@@ -59,12 +67,43 @@ std::optional<std::string> write_all(int fd, std::string_view bytes) {
   return std::nullopt;
 }
 
-// Creates a new, empty file beside `path` under a name no other file has.
-int create_temporary(const std::filesystem::path& path, std::filesystem::path& temporary) {
+// The reason a file cannot be used, as the open report gives it, from the
+// errno of a failed open without following links.
+std::string open_error_text(int error) {
+  if (error == ELOOP) return std::string(runtime_text::is_a_link);
+  if (error == ENXIO) return std::string(runtime_text::not_a_plain_file);  // a pipe with no reader
+  if (error == EISDIR) return std::string(runtime_text::is_a_folder);
+  return errno_text(error);
+}
+
+// Why an existing entry cannot be written as a file, looked at before any
+// open so that a device or a pipe is never opened at all; nothing when it is
+// a plain file or does not exist.
+std::optional<std::string> unusable_output(int folder, const char* name, struct stat& info) {
+  if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return errno_text(errno);
+  }
+  if (S_ISLNK(info.st_mode)) return std::string(runtime_text::is_a_link);
+  if (S_ISDIR(info.st_mode)) return std::string(runtime_text::is_a_folder);
+  if (!S_ISREG(info.st_mode)) return std::string(runtime_text::not_a_plain_file);
+  return std::nullopt;
+}
+
+// A file with no write permission for this process is kept; the
+// administrator, whom the system would let through, is held to the
+// permission bits too.
+bool may_replace(int folder, const char* name, const struct stat& info) {
+  if (::geteuid() == 0) return (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+  return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0;
+}
+
+// Creates a new, empty file beside `name` under a name no other file has.
+int create_temporary(int folder, const std::string& name, std::string& temporary) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = path;
-    temporary += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    temporary = name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    const int fd = ::openat(folder, temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -78,11 +117,10 @@ std::optional<std::string> fill_temporary(Descriptor& file, std::string_view byt
   return std::nullopt;
 }
 
-// Makes a rename durable; a folder that cannot be synced changes nothing.
-void sync_folder(const std::filesystem::path& folder) {
-  Descriptor handle(
-      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (handle.get() >= 0) ::fsync(handle.get());
+// The folder of a host path, opened to work inside it.
+int open_folder(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  return ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 }  // namespace
@@ -102,12 +140,15 @@ std::optional<std::filesystem::path> DataFolder::host_path(std::string_view prog
 HostFileOps::~HostFileOps() { close_log(); }
 
 // Opens without creating: reading a missing recording must not leave an
-// empty file behind. Opening does not wait, so a named pipe in the data
-// folder is refused like any other file that is not plain instead of
-// blocking the run; reads of a plain file never wait anyway.
+// empty file behind. A pipe, device or socket is refused before it is
+// opened; the open itself does not wait either, should one appear between
+// the look and the open.
 std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path& path,
                                                     std::size_t count,
                                                     std::vector<unsigned char>& bytes) {
+  struct stat entry {};
+  if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode) && !S_ISDIR(entry.st_mode))
+    return std::string(runtime_text::not_a_plain_file);  // never opened: a device may act on it
   Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return errno_text(errno);
   struct stat info {};
@@ -129,41 +170,103 @@ std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path&
 
 // The new contents go to a temporary file in the same folder, which is
 // renamed over the old file only once it is complete on disk; on any failure
-// the temporary file is removed and the old file stays as it was.
+// the temporary file is removed and the old file stays as it was. A link in
+// place of the file is itself replaced, so nothing outside the folder is
+// written.
 std::optional<std::string> HostFileOps::replace_file(const std::filesystem::path& path,
                                                      std::string_view bytes) {
-  std::filesystem::path temporary;
-  Descriptor file(create_temporary(path, temporary));
+  Descriptor folder(open_folder(path));
+  if (folder.get() < 0) return errno_text(errno);
+  const std::string name = path.filename().string();
+  struct stat old {};
+  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && !S_ISLNK(old.st_mode)) {
+    if (auto error = unusable_output(folder.get(), name.c_str(), old)) return error;
+    if (!may_replace(folder.get(), name.c_str(), old)) return errno_text(EACCES);
+  }
+  std::string temporary;
+  Descriptor file(create_temporary(folder.get(), name, temporary));
   if (file.get() < 0) return errno_text(errno);
-  std::optional<std::string> error = fill_temporary(file, bytes);
-  if (!error && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno_text(errno);
+  std::optional<std::string> error;
+  if (exists && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0)
+    error = errno_text(errno);
+  if (!error) error = fill_temporary(file, bytes);
+  if (!error && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0)
+    error = errno_text(errno);
   if (error) {
-    ::unlink(temporary.c_str());
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
     return error;
   }
-  sync_folder(path.parent_path());
+  ::fsync(
+      folder.get());  // makes the rename durable; a folder that cannot be synced changes nothing
   return std::nullopt;
 }
 
+// Opened without waiting (a pipe would block the run for ever) and without
+// following a link; only then emptied, so a refused entry is left untouched.
 std::optional<std::string> HostFileOps::open_log(const std::filesystem::path& path) {
   close_log();
-  log_ = std::fopen(path.c_str(), "wb");  // created when missing, emptied when present
-  if (!log_) return errno_text(errno);
+  Descriptor folder(open_folder(path));
+  if (folder.get() < 0) return errno_text(errno);
+  const std::string name = path.filename().string();
+  struct stat info {};
+  if (auto error = unusable_output(folder.get(), name.c_str(), info)) return error;
+  Descriptor file(
+      open_beneath(path.parent_path(), path.filename(), O_WRONLY | O_CREAT | O_NONBLOCK, 0666));
+  if (file.get() < 0) return open_error_text(errno);
+  if (::fstat(file.get(), &info) != 0) return errno_text(errno);
+  if (!S_ISREG(info.st_mode)) return std::string(runtime_text::not_a_plain_file);
+  if (::ftruncate(file.get(), 0) != 0) return errno_text(errno);
+  log_ = file.release();
+  log_size_ = 0;
   return std::nullopt;
 }
 
 // Each line reaches the file at once, so the log tells how far a run got
 // even when the run ends abruptly.
 std::optional<std::string> HostFileOps::append_log(std::string_view bytes) {
-  if (!log_) return std::string(runtime_text::log_not_open);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), log_) != bytes.size() || std::fflush(log_) != 0)
-    return errno_text(errno);
+  if (log_ < 0) return std::string(runtime_text::log_not_open);
+  if (auto error = write_all(log_, bytes)) {
+    // A short write leaves part of a record: cut it off again.
+    if (::ftruncate(log_, static_cast<off_t>(log_size_)) == 0)
+      ::lseek(log_, static_cast<off_t>(log_size_), SEEK_SET);
+    return error;
+  }
+  log_size_ += bytes.size();
   return std::nullopt;
 }
 
 void HostFileOps::close_log() {
-  if (log_) std::fclose(log_);
-  log_ = nullptr;
+  if (log_ >= 0) ::close(log_);
+  log_ = -1;
+}
+
+int open_beneath(const std::filesystem::path& folder, const std::filesystem::path& relative,
+                 int flags, unsigned mode) {
+  Descriptor current(
+      ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (current.get() < 0) return -1;
+  std::vector<std::string> names;
+  for (const auto& part : relative) names.push_back(part.string());
+  if (names.empty()) {
+    errno = ENOENT;
+    return -1;
+  }
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    const int next =
+        ::openat(current.get(), names[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (next < 0) {
+      // A link to a folder is reported as "not a folder" by the open.
+      struct stat info {};
+      if (errno == ENOTDIR &&
+          ::fstatat(current.get(), names[i].c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+          S_ISLNK(info.st_mode))
+        errno = ELOOP;
+      return -1;
+    }
+    current.reset(next);
+  }
+  return ::openat(current.get(), names.back().c_str(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
 }
 
 }  // namespace ba

@@ -4,7 +4,6 @@
 // and refuses every other path, so nothing outside it can be opened.
 
 #include <cstddef>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -27,7 +26,17 @@ class DataFolder {
   std::filesystem::path host_folder_;
 };
 
-// Host file operations, replaceable in tests to inject failures.
+// Opens `relative` (one or more names) inside `folder` without following a
+// symbolic link anywhere in `relative`: every output stays inside the folder
+// the person named. Returns the descriptor, or -1 with errno set (ELOOP for a
+// link). The folder itself may be reached through links.
+int open_beneath(const std::filesystem::path& folder, const std::filesystem::path& relative,
+                 int flags, unsigned mode = 0);
+
+// Host file operations, replaceable in tests to inject failures. Every file
+// read or written must be a plain file or, for a written one, not exist yet:
+// a pipe, device, socket or folder is refused at once without waiting on it,
+// and no output is opened through a symbolic link.
 class FileOps {
  public:
   virtual ~FileOps() = default;
@@ -37,10 +46,14 @@ class FileOps {
                                                  std::size_t count,
                                                  std::vector<unsigned char>& bytes) = 0;
   // Replaces a file's whole contents: written beside it under a temporary
-  // name, then renamed over it, so the old file stays intact on failure.
+  // name, then renamed over it, so the old file stays intact on failure. A
+  // read-only file is refused ("Permission denied"): its owner meant to keep
+  // it. A replaced file keeps its permission bits; a link is replaced itself.
   virtual std::optional<std::string> replace_file(const std::filesystem::path& path,
                                                   std::string_view bytes) = 0;
-  // Text log: opened empty, appended line by line, flushed after each line.
+  // Text log: opened empty, appended line by line, written through at once.
+  // After a failed write the log is cut back to the end of its last whole
+  // line, so no reader meets half a record.
   virtual std::optional<std::string> open_log(const std::filesystem::path& path) = 0;
   virtual std::optional<std::string> append_log(std::string_view bytes) = 0;
   virtual void close_log() = 0;
@@ -59,7 +72,8 @@ class HostFileOps : public FileOps {
   void close_log() override;
 
  private:
-  std::FILE* log_ = nullptr;
+  int log_ = -1;
+  std::size_t log_size_ = 0;  // bytes of whole lines in the log
 };
 
 }  // namespace ba

@@ -4,6 +4,7 @@
 
 #include "runtime/errors.h"
 #include "runtime/messages.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -16,8 +17,6 @@ bool is_window_unit(int unit) { return unit == graphics_unit || unit >= first_pr
 [[noreturn]] void unusable_unit(int unit, const char* use) {
   throw std::logic_error("unit " + std::to_string(unit) + " cannot be used for " + use);
 }
-
-std::string in_quotes(const std::string& typed) { return "\"" + typed + "\""; }
 
 // A path as the error report shows it: without its padding blanks.
 std::string shown(const std::string& program_path) {
@@ -65,16 +64,17 @@ void Io::write_line(int unit, std::span<const Item> items) {
 std::string Io::read_typed_line(int unit) {
   if (unit != console_unit && !is_window_unit(unit)) unusable_unit(unit, "typed input");
   if (unit != console_unit) platform_.activate_window(unit);
-  return platform_.get_line(unit);
+  std::string typed = platform_.get_line(unit);
+  if (typed.size() > typed_line_limit) typed.resize(typed_line_limit);
+  return typed;
 }
 
 std::int32_t Io::read_field_whole(int unit, int width) {
   const std::string typed = read_typed_line(unit);
   std::int32_t value = 0;
   if (!parse_whole_field(typed, width, value))
-    throw IoFailure(
-        IoFailure::Kind::conversion, unit,
-        in_quotes(text_field(typed, width)) + std::string(runtime_text::not_whole_number));
+    throw IoFailure(IoFailure::Kind::conversion, unit,
+                    quote(text_field(typed, width)) + std::string(runtime_text::not_whole_number));
   return value;
 }
 
@@ -82,9 +82,8 @@ float Io::read_field_real(int unit, int width, int implied_decimals) {
   const std::string typed = read_typed_line(unit);
   float value = 0.0f;
   if (!parse_real_field(typed, width, implied_decimals, value))
-    throw IoFailure(
-        IoFailure::Kind::conversion, unit,
-        in_quotes(text_field(typed, width)) + std::string(runtime_text::not_real_number));
+    throw IoFailure(IoFailure::Kind::conversion, unit,
+                    quote(text_field(typed, width)) + std::string(runtime_text::not_real_number));
   return value;
 }
 
@@ -106,7 +105,7 @@ float Io::read_free_real(int unit) {
   float value = 0.0f;
   if (!parse_free_real(typed, value))
     throw IoFailure(IoFailure::Kind::conversion, unit,
-                    in_quotes(typed) + std::string(runtime_text::not_real_number));
+                    quote(typed) + std::string(runtime_text::not_real_number));
   return value;
 }
 
@@ -153,9 +152,14 @@ std::optional<std::string> Io::write_text_file(const std::string& program_path,
   return std::nullopt;
 }
 
-bool Io::save_image(const std::string& program_path, int x1, int y1, int x2, int y2) {
+std::optional<std::string> Io::save_image(const std::string& program_path, int x1, int y1, int x2,
+                                          int y2) {
   const auto host = folder_.host_path(program_path);
-  return host && platform_.save_image(host->string(), x1, y1, x2, y2);
+  if (!host) return shown(program_path) + ": " + std::string(runtime_text::outside_data_folder);
+  const std::optional<std::string> image = platform_.bmp_image(x1, y1, x2, y2);
+  if (!image) return shown(program_path) + ": " + std::string(runtime_text::empty_image);
+  if (auto error = files_.replace_file(*host, *image)) return shown(program_path) + ": " + *error;
+  return std::nullopt;
 }
 
 void Io::close_all_files() { close_log(); }

@@ -23,6 +23,11 @@ inline constexpr int recording_unit = 10;
 inline constexpr int graphics_unit = 12;
 inline constexpr int first_print_unit = 14;
 
+// Only the first characters of a typed answer matter: a longer line is cut
+// to this many bytes before it is taken apart, so a huge line costs neither
+// time nor memory.
+inline constexpr std::size_t typed_line_limit = 64 * 1024;
+
 class Io {
  public:
   Io(Platform& platform, DataFolder folder, FileOps& files);
@@ -61,8 +66,11 @@ class Io {
   // on failure.
   std::optional<std::string> write_text_file(const std::string& program_path,
                                              const std::vector<std::vector<Item>>& statements);
-  // Saves a rectangle of the active window as a BMP image.
-  bool save_image(const std::string& program_path, int x1, int y1, int x2, int y2);
+  // Saves a rectangle of the active window as a BMP image, whole or not at
+  // all, as write_text_file does. Returns an error text (the path and the
+  // system's reason) on failure.
+  std::optional<std::string> save_image(const std::string& program_path, int x1, int y1, int x2,
+                                        int y2);
 
   // Closes every open file; called before any report and at every stop.
   void close_all_files();

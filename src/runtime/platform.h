@@ -10,6 +10,7 @@
 // right, y downward.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,10 @@ class Platform {
   virtual void move_to(int x, int y) = 0;
   virtual void line_to(int x, int y) = 0;  // one pixel wide, aliased
   virtual void draw_text(const std::string& utf8) = 0;
-  // Writes pixels (x1, y1)-(x2, y2), inclusive, of the active window as a
-  // 24-bit BMP file at a host path. Returns false when it could not be written.
-  virtual bool save_image(const std::string& host_path, int x1, int y1, int x2, int y2) = 0;
+  // Pixels (x1, y1)-(x2, y2), inclusive, of the active window as the bytes
+  // of a 24-bit BMP file; nothing when the rectangle is empty. The file
+  // layer writes them, so a failed save is known with its reason.
+  virtual std::optional<std::string> bmp_image(int x1, int y1, int x2, int y2) = 0;
   virtual void set_crosshair_cursor() = 0;
   // Blocks until one of the events of `event_set` happens in the active window.
   virtual MouseEvent wait_mouse_event(int event_set) = 0;

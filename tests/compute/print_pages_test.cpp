@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -116,7 +117,7 @@ TEST(PrintPages, OneBeatIsLabelledDrawnClippedAndSaved) {
   EXPECT_EQ(strip[1].y2, 80);
   EXPECT_EQ((std::vector<int>{strip[99].x2, strip[99].y2}), (std::vector<int>{150, 136}));
 
-  EXPECT_EQ(platform.saved_images, std::vector<std::string>{run.host("abcdefst1.bmp")});
+  EXPECT_EQ(run.bench.files.replaced, std::vector<std::string>{run.host("abcdefst1.bmp")});
   EXPECT_EQ(platform.lines_of(graphics_unit), std::vector<std::string>{" "});
   EXPECT_EQ(platform.active, graphics_unit);
   EXPECT_EQ(run.log(), " print on time   1523           1\r\n off_x     50 off_y     80\r\n");
@@ -147,7 +148,7 @@ TEST(PrintPages, ThirtyThirdBeatTurnsThePage) {
   run.print_count(33);
   const test::FakePlatform& platform = run.platform;
   EXPECT_EQ(platform.opened_windows, (std::vector<int>{14, 15}));
-  EXPECT_EQ(platform.saved_images,
+  EXPECT_EQ(run.bench.files.replaced,
             (std::vector<std::string>{run.host("abcdefst1.bmp"), run.host("abcdefst2.bmp")}));
   EXPECT_EQ(run.strips(14).size(), 3200u);
   EXPECT_EQ(run.strips(14).back().x2, 785 + 100);
@@ -166,6 +167,24 @@ TEST(PrintPages, ThirtyThirdBeatTurnsThePage) {
             2);
 }
 
+// A page that cannot be saved is said on the console and in the graphics
+// window with its file and the reason; the next page is drawn and saved.
+TEST(PrintPages, FailedPageSaveIsReportedAndTheRunGoesOn) {
+  PrintRun run;
+  std::filesystem::create_directory(run.bench.folder / "abcdefst1.bmp");
+  run.print_count(33);
+  const std::vector<std::string> report = {
+      " 印刷ページを保存できませんでした",
+      " d:\\data\\map\\abcdefst1.bmp: is a folder, not a file"};
+  EXPECT_EQ(run.platform.lines_of(console_unit), report);
+  const auto window = run.platform.lines_of(graphics_unit);
+  ASSERT_GE(window.size(), 2u);
+  EXPECT_EQ(std::vector<std::string>(window.begin(), window.begin() + 2), report);
+  EXPECT_TRUE(std::filesystem::is_directory(run.bench.folder / "abcdefst1.bmp"));
+  EXPECT_EQ(run.strips(15).size(), 100u);
+  EXPECT_EQ(run.bench.read("abcdefst2.bmp"), "save_image 15 1 1 1000 750");
+}
+
 TEST(PrintPages, SixthPageIsSavedBesideTheFirstFive) {
   PrintRun run;
   run.state.print.image_no = 5;
@@ -173,7 +192,7 @@ TEST(PrintPages, SixthPageIsSavedBesideTheFirstFive) {
   run.state.print.off_x = 785;  // page 5 is full
   run.state.print.off_y = 520;
   run.print_count(1);
-  EXPECT_EQ(run.platform.saved_images,
+  EXPECT_EQ(run.bench.files.replaced,
             (std::vector<std::string>{run.host("abcdefst5.bmp"), run.host("abcdefst6.bmp")}));
   EXPECT_EQ(run.state.print.print_unit, 19);
 }
@@ -187,7 +206,7 @@ TEST(PrintPages, SecondRunContinuesOnTheSamePage) {
   EXPECT_EQ(strip[200].x1, 50);
   EXPECT_EQ(strip[200].y1, 300);
   // Both runs save the page under the same name.
-  EXPECT_EQ(run.platform.saved_images,
+  EXPECT_EQ(run.bench.files.replaced,
             (std::vector<std::string>{run.host("abcdefst1.bmp"), run.host("abcdefst1.bmp")}));
   EXPECT_NE(run.log().find(" print on time   1000           1\r\n off_x     50 off_y    300"),
             std::string::npos);
@@ -196,7 +215,7 @@ TEST(PrintPages, SecondRunContinuesOnTheSamePage) {
 TEST(PrintPages, NoPrintedBeatSavesNoPage) {
   PrintRun run;
   run.print_beats(std::vector<std::int16_t>{0, 0});
-  EXPECT_TRUE(run.platform.saved_images.empty());
+  EXPECT_TRUE(run.bench.files.replaced.empty());
   EXPECT_EQ(run.platform.lines_of(graphics_unit), std::vector<std::string>{" "});
   EXPECT_EQ(run.log(), "");
 }
@@ -206,7 +225,7 @@ TEST(PrintPages, PrintingOffWritesNoRecordAndNoImage) {
   run.state.conditions.print_flag = 0;
   run.print_count(3);
   EXPECT_EQ(run.state.selection.n_accepted, 3);
-  EXPECT_TRUE(run.platform.saved_images.empty());
+  EXPECT_TRUE(run.bench.files.replaced.empty());
   EXPECT_TRUE(run.strips(14).empty());
   EXPECT_EQ(run.log(), "");
 }

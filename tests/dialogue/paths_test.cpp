@@ -85,13 +85,26 @@ TEST(RecordingPaths, LaterPrintPagesAreNamedLikeTheFirstFive) {
 
 TEST(RecordingName, NamesThatWouldLeaveTheFolderAreRefusedAndAskedAgain) {
   test::TestBench bench;
-  bench.platform.typed_lines = {"a/b", "..", "c:x", "a\\b", "a\tb", "a.", "abc"};
+  // Then names that are not text: an escape sequence, a C1 control (CSI),
+  // Latin-1 and a lone UTF-8 continuation byte.
+  bench.platform.typed_lines = {"a/b",
+                                "..",
+                                "c:x",
+                                "a\\b",
+                                "a\tb",
+                                "a.",
+                                "\x1b[2J",
+                                "a\xc2\x9b"
+                                "2J",
+                                "caf\xe9",
+                                "\x80",
+                                "abc"};
   RecordingPaths paths;
   ask_recording_name(bench.io, paths);
   const std::string prompt = " 解析するfile名をいれてください (xxx.dat) :";
   const std::string refusal = " このfile名は使えません（/ \\ : .. と制御文字は不可）。";
   std::vector<std::string> expected;
-  for (int refused = 0; refused < 6; ++refused) {
+  for (int refused = 0; refused < 10; ++refused) {
     expected.push_back(prompt);
     expected.push_back(refusal);
   }

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/headless_platform.h"
 #include "platform/map_drawing.h"
@@ -54,6 +56,41 @@ TEST(Script, EveryLineIsOneEvent) {
   }
 }
 
+TEST(Script, LinesAreReadUpToTheirLimit) {
+  struct Row {
+    const char* label;
+    std::string input;
+    std::vector<std::string> lines;
+    std::vector<bool> cut;
+  };
+  const Row rows[] = {
+      {"two lines", "ab\ncd\n", {"ab", "cd"}, {false, false}},
+      {"last line without newline", "ab\ncd", {"ab", "cd"}, {false, false}},
+      {"empty line", "\n", {""}, {false}},
+      {"exactly at the limit", "abcd\nx\n", {"abcd", "x"}, {false, false}},
+      {"one byte over", "abcde\nx\n", {"abcd", "x"}, {true, false}},
+      {"far over, no newline", std::string(100, 'z'), {"zzzz"}, {true}},
+      {"a NUL is a byte like any other",
+       std::string("a\0b\n", 4),
+       {std::string("a\0b", 3)},
+       {false}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    std::istringstream in(row.input);
+    std::vector<std::string> lines;
+    std::vector<bool> cut;
+    std::string line;
+    bool was_cut = false;
+    while (read_script_line(in, line, was_cut, 4)) {
+      lines.push_back(line);
+      cut.push_back(was_cut);
+    }
+    EXPECT_EQ(lines, row.lines);
+    EXPECT_EQ(cut, row.cut);
+  }
+}
+
 TEST(Script, MalformedEventsAreScriptProblems) {
   for (const char* line : {"!click", "!click 1", "!click 1 2 3", "!click a b", "!click 1.5 2",
                            "!rclick 1 x", "!snapshot", "!snapshot   ", "!map", "!map  "}) {
@@ -64,9 +101,10 @@ TEST(Script, MalformedEventsAreScriptProblems) {
 
 // A headless platform fed with a script.
 struct Scripted {
-  explicit Scripted(const std::string& script) : in(script), platform(in, out) {}
+  explicit Scripted(const std::string& script) : in(script), platform(in, out, err) {}
   std::istringstream in;
   std::ostringstream out;
+  std::ostringstream err;
   HeadlessPlatform platform;
 };
 
@@ -104,13 +142,16 @@ TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
          p.open_window(12);
          p.wait_mouse_event(left_or_right);
        },
-       "input line 1: the typed line \"s\" came while a click is awaited in unit 12"},
+       "input line 1: the typed line 's' came while a click is awaited in unit 12"},
       {"a right click where only a left one counts", "!rclick 5 5\n",
        [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
        "input line 1: a right click at (5, 5) came while a click is awaited in the console"},
       {"a typed line at a click on the console", "a\n",
        [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
-       "input line 1: the typed line \"a\" came while a click is awaited in the console"},
+       "input line 1: the typed line 'a' came while a click is awaited in the console"},
+      {"an escape sequence typed at a click: shown, not sent", "\x1b[2J\n",
+       [](HeadlessPlatform& p) { p.wait_mouse_event(mouse_left_down); },
+       "input line 1: the typed line '\\033[2J' came while a click is awaited in the console"},
       {"end of input at a typed prompt", "", [](HeadlessPlatform& p) { p.get_line(console_unit); },
        "end of input while a typed line is awaited on the console"},
       {"end of input at a click", "x\n",
@@ -133,6 +174,17 @@ TEST(Headless, EventsThatDoNotFitTheWaitEndTheRun) {
     Scripted run(row.script);
     EXPECT_EQ(script_problem_of([&] { row.waits(run.platform); }), row.problem);
   }
+}
+
+// A huge typed line costs neither memory nor time: its first 64 KiB are the
+// answer and standard error says the rest was dropped.
+TEST(Headless, AHugeLineIsCutToItsFirst64KiB) {
+  Scripted run(std::string(20'000'000, '7') + "\nnext\n");
+  EXPECT_EQ(run.platform.get_line(console_unit), std::string(65536, '7'));
+  EXPECT_EQ(run.platform.get_line(console_unit), "next");
+  EXPECT_EQ(run.err.str(),
+            "beat_analyser: input line 1: only its first 65536 bytes are read, the rest is "
+            "discarded\n");
 }
 
 // Window lines are marked with their unit; clearing the console or a window
@@ -179,7 +231,7 @@ TEST(Headless, UnwritableSnapshotIsAScriptProblem) {
   EXPECT_EQ(script_problem_of([] {
               Scripted("!snapshot /nonexistent/folder/a.png\n").platform.get_line(console_unit);
             }),
-            "input line 1: cannot write the snapshot /nonexistent/folder/a.png");
+            "input line 1: cannot write the snapshot '/nonexistent/folder/a.png'");
 }
 
 TEST(Headless, MapSavesTheMeanOfTheLastMeasuredSelection) {

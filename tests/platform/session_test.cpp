@@ -50,7 +50,7 @@ TEST(Session, EveryWayOfEndingHasItsStatusAndClosesTheLog) {
     const char* name;
     std::function<void()> end;
     int status;
-    const char* report;  // on stderr, after "beat_analyser: "
+    std::string report;  // on stderr, after "beat_analyser: "
     bool shown;          // also in the platform's error report
   };
   const Case cases[] = {
@@ -68,13 +68,19 @@ TEST(Session, EveryWayOfEndingHasItsStatusAndClosesTheLog) {
        "end of input while a click is awaited", false},
       {"internal error", [] { throw std::out_of_range("index 0"); }, 2, "internal error: index 0",
        true},
+      // A report is printed to its end, past any NUL in it.
+      {"error report holding a NUL",
+       [] { throw IoFailure(IoFailure::Kind::open, 10, std::string("a\0b", 3)); }, 2,
+       std::string("unit 10: file open failure: a\0b", 31), true},
+      {"script problem holding a NUL", [] { throw ScriptProblem(std::string("x\0y", 3)); }, 3,
+       std::string("x\0y", 3), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Session session;
     EXPECT_EQ(session.run(c.end), c.status);
     EXPECT_FALSE(session.io.log_open());
-    std::string expected_err = *c.report ? std::string("beat_analyser: ") + c.report + "\n" : "";
+    std::string expected_err = c.report.empty() ? "" : "beat_analyser: " + c.report + "\n";
     EXPECT_EQ(session.err.str(), expected_err);
     EXPECT_EQ(session.platform.shown.size(), c.shown ? 1u : 0u);
     // The log line written before the end is on disk, complete.

@@ -180,5 +180,33 @@ TEST(SaveSelection, FailedWriteKeepsTheOldFileAndTheSelection) {
   EXPECT_EQ(run.state.selection.n_accepted, 0);
 }
 
+// A result file made read-only is kept as it is, even when the program runs
+// as the administrator; the selection stays for a save under another name.
+TEST(SaveSelection, ReadOnlyResultFileIsRefusedAndKept) {
+  SaveRun run(2);
+  run.earlier_result_file();
+  const auto file = run.bench.folder / "abcdefst.txt";
+  std::filesystem::permissions(file, std::filesystem::perms(0444));
+  run.save("y");
+
+  EXPECT_EQ(run.result_file(), "earlier results\r\n");
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0444));
+  EXPECT_EQ(run.state.selection.n_accepted, 2);
+  const std::string failure = std::string(" ") + review_text::save_failed;
+  EXPECT_EQ(run.window().back(), failure);
+  EXPECT_EQ(run.bench.platform.lines_of(console_unit),
+            (std::vector<std::string>{failure, " d:\\data\\map\\abcdefst.txt: Permission denied"}));
+}
+
+TEST(SaveSelection, ReplacedResultFileKeepsItsMode) {
+  SaveRun run(1);
+  run.earlier_result_file();
+  const auto file = run.bench.folder / "abcdefst.txt";
+  std::filesystem::permissions(file, std::filesystem::perms(0600));
+  run.save("y");
+  EXPECT_EQ(split_lines(run.result_file()).size(), 13u);
+  EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0600));
+}
+
 }  // namespace
 }  // namespace ba

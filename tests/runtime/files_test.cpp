@@ -2,10 +2,16 @@
 
 #include "runtime/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <future>
 
 #include "support/temp_folder.h"
 
@@ -46,6 +52,12 @@ TEST(DataFolder, RefusesEveryPathThatCouldLeaveIt) {
       {"a drive inside the name", "d:\\data\\map\\c:abc"},
       {"a tab", "d:\\data\\map\\a\tb"},
       {"a delete", "d:\\data\\map\\a\x7f"},
+      {"an escape sequence", "d:\\data\\map\\\x1b[2Jst.txt"},
+      {"a C1 control (U+009B)",
+       "d:\\data\\map\\a\xc2\x9b"
+       "st.txt"},
+      {"a Latin-1 byte, not UTF-8", "d:\\data\\map\\caf\xe9st.txt"},
+      {"a character cut short", "d:\\data\\map\\\xe3\x83st.txt"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -68,6 +80,7 @@ class HostFiles : public ::testing::Test {
 TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
   fs::create_directory(folder / "sub.dat");
   ASSERT_EQ(::mkfifo((folder / "pipe.dat").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", folder / "null.dat");
   struct Row {
     const char* label;
     const char* name;
@@ -78,6 +91,7 @@ TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
       {"a folder", "sub.dat", "is a folder, not a file"},
       {"a named pipe with no writer: refused at once, not waited on", "pipe.dat",
        "is not a plain file"},
+      {"a device, through a link: never opened", "null.dat", "is not a plain file"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -148,7 +162,113 @@ TEST_F(HostFiles, LogIsEmptiedAtOpenAndHoldsEveryLineAtOnce) {
 
 TEST_F(HostFiles, LogCannotBeAFolder) {
   fs::create_directory(folder / "log.txt");
-  EXPECT_TRUE(files.open_log(folder / "log.txt"));
+  EXPECT_EQ(files.open_log(folder / "log.txt"), "is a folder, not a file");
+}
+
+// A pipe as the log once blocked the run for ever in the open. The open runs
+// aside; should it block, a reader is opened to set it free and the test fails.
+TEST_F(HostFiles, LogAsANamedPipeIsRefusedAtOnce) {
+  ASSERT_EQ(::mkfifo((folder / "log.txt").c_str(), 0600), 0);
+  auto opening = std::async(std::launch::async, [&] { return files.open_log(folder / "log.txt"); });
+  if (opening.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ADD_FAILURE() << "the open of a pipe waited for a reader";
+    const int reader = ::open((folder / "log.txt").c_str(), O_RDONLY | O_NONBLOCK);
+    opening.wait();
+    ::close(reader);
+    return;
+  }
+  EXPECT_EQ(opening.get(), "is not a plain file");
+  EXPECT_TRUE(fs::is_fifo(folder / "log.txt"));
+}
+
+// Nothing outside the folder is opened for writing: a link in place of the
+// log is refused, and the file it points to keeps its bytes.
+TEST_F(HostFiles, LogThroughALinkIsRefusedAndTheTargetKept) {
+  test::TempFolder outside{"outside"};
+  test::write_host_file(outside / "precious.txt", "keep me");
+  write("inside.txt", "keep me too");
+  fs::create_symlink(outside / "precious.txt", folder / "log.txt");
+  fs::create_symlink(folder / "inside.txt", folder / "log2.txt");
+  fs::create_symlink(folder / "missing.txt", folder / "log3.txt");
+  for (const char* name : {"log.txt", "log2.txt", "log3.txt"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(files.open_log(folder / name),
+              "is a symbolic link; nothing is written through a link");
+  }
+  EXPECT_EQ(test::read_host_file(outside / "precious.txt"), "keep me");
+  EXPECT_EQ(read("inside.txt"), "keep me too");
+  EXPECT_FALSE(fs::exists(folder / "missing.txt"));
+}
+
+// The file size limit stands in for a full disk: the record that no longer
+// fits is taken back whole, so the log ends with its last complete line.
+TEST_F(HostFiles, FailedLogWriteLeavesOnlyWholeLines) {
+  ASSERT_FALSE(files.open_log(folder / "log.txt"));
+  ASSERT_FALSE(files.append_log(" selected time        1300\r\n"));
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 40;  // room for 14 bytes of the next 48-byte record
+  setrlimit(RLIMIT_FSIZE, &small);
+  const auto error = files.append_log(" k=           1 r=  0.9900000     ;  time_dif\r\n");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(error, "File too large");
+  EXPECT_EQ(read("log.txt"), " selected time        1300\r\n");
+  // A later record that fits follows the last whole line directly.
+  EXPECT_FALSE(files.append_log(" off_x     50 off_y     80\r\n"));
+  EXPECT_EQ(read("log.txt"), " selected time        1300\r\n off_x     50 off_y     80\r\n");
+}
+
+TEST_F(HostFiles, ReplaceFileRefusesWhatIsNotAPlainFile) {
+  ASSERT_EQ(::mkfifo((folder / "pipe.bmp").c_str(), 0600), 0);
+  EXPECT_EQ(files.replace_file(folder / "pipe.bmp", "BM"), "is not a plain file");
+  EXPECT_TRUE(fs::is_fifo(folder / "pipe.bmp"));
+  EXPECT_EQ(entries(folder), 1u);
+}
+
+// A link in place of a page image or the result file is replaced itself:
+// the file it points to, inside or outside the folder, is never written.
+TEST_F(HostFiles, ReplaceFileReplacesALinkNotItsTarget) {
+  test::TempFolder outside{"outside"};
+  test::write_host_file(outside / "precious.bmp", "keep me");
+  fs::create_symlink(outside / "precious.bmp", folder / "abcst1.bmp");
+  EXPECT_FALSE(files.replace_file(folder / "abcst1.bmp", "BM new page"));
+  EXPECT_FALSE(fs::is_symlink(folder / "abcst1.bmp"));
+  EXPECT_EQ(read("abcst1.bmp"), "BM new page");
+  EXPECT_EQ(test::read_host_file(outside / "precious.bmp"), "keep me");
+}
+
+// A result the person made read-only is kept, even for the administrator;
+// a writable one keeps its permission bits when it is replaced.
+TEST_F(HostFiles, ReplaceFileKeepsReadOnlyFilesAndTheModeOfOthers) {
+  write("kept.txt", "saved results");
+  fs::permissions(folder / "kept.txt", fs::perms(0444));
+  EXPECT_EQ(files.replace_file(folder / "kept.txt", "new"), "Permission denied");
+  EXPECT_EQ(read("kept.txt"), "saved results");
+  EXPECT_EQ(fs::status(folder / "kept.txt").permissions(), fs::perms(0444));
+
+  write("shared.txt", "old");
+  fs::permissions(folder / "shared.txt", fs::perms(0640));
+  EXPECT_FALSE(files.replace_file(folder / "shared.txt", "new"));
+  EXPECT_EQ(read("shared.txt"), "new");
+  EXPECT_EQ(fs::status(folder / "shared.txt").permissions(), fs::perms(0640));
+  EXPECT_EQ(entries(folder), 2u);
+}
+
+// A link anywhere below the folder is refused: not only as the last name.
+TEST_F(HostFiles, OpenBeneathFollowsNoLinkBelowTheFolder) {
+  test::TempFolder outside{"outside"};
+  fs::create_directory(folder / "sub");
+  fs::create_directory_symlink(outside.path(), folder / "away");
+  const int inside = open_beneath(folder, "sub/new.txt", O_WRONLY | O_CREAT, 0644);
+  EXPECT_GE(inside, 0);
+  ::close(inside);
+  errno = 0;
+  EXPECT_EQ(open_beneath(folder, "away/new.txt", O_WRONLY | O_CREAT, 0644), -1);
+  EXPECT_EQ(errno, ELOOP);
+  EXPECT_EQ(entries(outside.path()), 0u);
 }
 
 }  // namespace

@@ -104,13 +104,53 @@ TEST(IoReads, ALetterForANumberIsAConversionFailureNamingTheUnit) {
   ASSERT_TRUE(on_console);
   EXPECT_EQ(on_console->kind(), IoFailure::Kind::conversion);
   EXPECT_EQ(on_console->unit(), console_unit);
-  EXPECT_STREQ(on_console->what(),
-               "console: input conversion error: \"y  \" is not a whole number");
+  EXPECT_EQ(on_console->message(), "console: input conversion error: 'y  ' is not a whole number");
   bench.io.open_window(graphics_unit);
   const auto in_window = test::io_failure_of([&] { bench.io.read_free_real(graphics_unit); });
   ASSERT_TRUE(in_window);
   EXPECT_EQ(in_window->kind(), IoFailure::Kind::conversion);
   EXPECT_EQ(in_window->unit(), graphics_unit);
+}
+
+// Typed text is shown quoted with every byte visible: nothing typed reaches
+// the terminal raw, and a NUL does not cut the report short.
+TEST(IoReads, TypedTextInReportsIsQuotedWholeWithEscapes) {
+  struct Row {
+    const char* label;
+    std::string typed;
+    const char* report;
+  };
+  const Row rows[] = {
+      {"a NUL inside the field", std::string("1\0x", 3),
+       "console: input conversion error: '1\\000x' is not a whole number"},
+      {"a screen-clearing escape sequence", "\x1b[2J",
+       "console: input conversion error: '\\033[2' is not a whole number"},
+      {"a quote and a backslash", "'\\",
+       "console: input conversion error: '\\'\\\\ ' is not a whole number"},
+      {"a C1 control (CSI)",
+       "\xc2\x9b"
+       "2J",
+       "console: input conversion error: '\\302\\2332' is not a whole number"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    TestBench bench;
+    bench.platform.typed_lines = {row.typed};
+    const auto failure = test::io_failure_of([&] { bench.io.read_field_whole(console_unit, 3); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->message(), row.report);
+  }
+}
+
+// However the platform gets a line, only its first 64 KiB are taken apart.
+TEST(IoReads, AHugeLineIsCutToItsFirst64KiB) {
+  TestBench bench;
+  bench.platform.typed_lines = {std::string(100'000, 'x'), std::string(100'000, 'y')};
+  const auto failure = test::io_failure_of([&] { bench.io.read_free_real(console_unit); });
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->message(), "console: input conversion error: '" + std::string(65536, 'x') +
+                                    "' is not a real number");
+  EXPECT_EQ(bench.io.read_free_text(console_unit, 10), "yyyyyyyyyy");
 }
 
 TEST(IoFiles, ReadFileFailures) {
@@ -172,11 +212,24 @@ TEST(IoFiles, FailedTextFileNamesThePathAndKeepsTheOldFile) {
 
 TEST(IoFiles, ImagesAreSavedOnlyInsideTheDataFolder) {
   TestBench bench;
-  EXPECT_TRUE(bench.io.save_image("d:\\data\\map\\abcst1.bmp        ", 1, 1, 1000, 750));
-  ASSERT_EQ(bench.platform.saved_images.size(), 1u);
-  EXPECT_EQ(bench.platform.saved_images[0], (bench.folder / "abcst1.bmp").string());
-  EXPECT_FALSE(bench.io.save_image("d:\\data\\map\\a/b.bmp", 1, 1, 1000, 750));
-  EXPECT_EQ(bench.platform.saved_images.size(), 1u);
+  bench.io.open_window(14);
+  EXPECT_FALSE(bench.io.save_image("d:\\data\\map\\abcst1.bmp        ", 1, 1, 1000, 750));
+  EXPECT_EQ(bench.read("abcst1.bmp"), "save_image 14 1 1 1000 750");  // the fake's image bytes
+  EXPECT_EQ(bench.io.save_image("d:\\data\\map\\a/b.bmp", 1, 1, 1000, 750),
+            "d:\\data\\map\\a/b.bmp: not a file name inside the data folder");
+  EXPECT_EQ(bench.files.replaced.size(), 1u);
+}
+
+// A page image goes through the file layer like the result file: a failure
+// comes back with the path and the system's reason, and the old image stays.
+TEST(IoFiles, FailedImageNamesThePathAndKeepsTheOldImage) {
+  TestBench bench;
+  bench.write("abcst1.bmp", "old page");
+  FullDisk full;
+  Io io(bench.platform, DataFolder(bench.folder), full);
+  EXPECT_EQ(io.save_image("d:\\data\\map\\abcst1.bmp", 1, 1, 1000, 750),
+            "d:\\data\\map\\abcst1.bmp: No space left on device");
+  EXPECT_EQ(bench.read("abcst1.bmp"), "old page");
 }
 
 }  // namespace

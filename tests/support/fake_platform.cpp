@@ -74,11 +74,11 @@ void FakePlatform::draw_text(const std::string& utf8) {
   texts.push_back({active, font_, colour_, x_, y_, utf8});
 }
 
-bool FakePlatform::save_image(const std::string& host_path, int x1, int y1, int x2, int y2) {
-  calls.push_back("save_image " + std::to_string(active) + " " + std::to_string(x1) + " " +
-                  std::to_string(y1) + " " + std::to_string(x2) + " " + std::to_string(y2));
-  saved_images.push_back(host_path);
-  return true;
+std::optional<std::string> FakePlatform::bmp_image(int x1, int y1, int x2, int y2) {
+  const std::string call = "save_image " + std::to_string(active) + " " + std::to_string(x1) + " " +
+                           std::to_string(y1) + " " + std::to_string(x2) + " " + std::to_string(y2);
+  calls.push_back(call);
+  return call;  // stands for the image bytes
 }
 
 void FakePlatform::set_crosshair_cursor() {}

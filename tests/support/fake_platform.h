@@ -46,7 +46,6 @@ class FakePlatform : public Platform {
   std::vector<LineShown> lines;    // every put_line
   std::vector<Segment> segments;   // every line_to
   std::vector<TextDrawn> texts;    // every draw_text
-  std::vector<std::string> saved_images;
   std::vector<int> opened_windows;
   int active = console_unit;
   std::map<int, std::uint32_t> background;
@@ -66,7 +65,7 @@ class FakePlatform : public Platform {
   void move_to(int x, int y) override;
   void line_to(int x, int y) override;
   void draw_text(const std::string& utf8) override;
-  bool save_image(const std::string& host_path, int x1, int y1, int x2, int y2) override;
+  std::optional<std::string> bmp_image(int x1, int y1, int x2, int y2) override;
   void set_crosshair_cursor() override;
   MouseEvent wait_mouse_event(int event_set) override;
   void show_error(const std::string& message) override;
@@ -91,6 +90,18 @@ class FakePlatform : public Platform {
 
 // A fake platform, a fresh temporary data folder on the host and an Io over
 // both: the usual set-up of a logic test.
+// The host file system, keeping the host path of every file it replaced
+// (result files and page images), in order.
+class ReplacingFileOps : public HostFileOps {
+ public:
+  std::optional<std::string> replace_file(const std::filesystem::path& path,
+                                          std::string_view bytes) override {
+    replaced.push_back(path.string());
+    return HostFileOps::replace_file(path, bytes);
+  }
+  std::vector<std::string> replaced;
+};
+
 class TestBench {
  public:
   TestBench();
@@ -100,7 +111,7 @@ class TestBench {
 
   FakePlatform platform;
   std::filesystem::path folder;  // host folder behind "d:\data\map\"
-  HostFileOps files;
+  ReplacingFileOps files;
   Io io;
 
   // Contents of a file in the data folder ("" when missing).
