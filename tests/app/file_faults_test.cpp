@@ -71,7 +71,8 @@ TEST(FileFaults, LogAsANamedPipeIsAnOpenFailureNotAHang) {
   EXPECT_EQ(
       outcome.err,
       "beat_analyser: unit 6: file open failure: d:\\data\\map\\demostlog.txt: is not a plain "
-      "file\n");
+      "file (host file " +
+          (run.data() / "demostlog.txt").string() + ")\n");
   EXPECT_TRUE(fs::is_fifo(run.data() / "demostlog.txt"));
   run.expect_nothing_outside_changed();
 }
@@ -84,7 +85,8 @@ TEST(FileFaults, LogLinkedOutsideIsAnOpenFailureAndTheTargetKept) {
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err,
             "beat_analyser: unit 6: file open failure: d:\\data\\map\\demostlog.txt: is a symbolic "
-            "link; nothing is written through a link\n");
+            "link; nothing is written through a link (host file " +
+                (run.data() / "demostlog.txt").string() + ")\n");
   EXPECT_TRUE(fs::is_symlink(run.data() / "demostlog.txt"));
   run.expect_nothing_outside_changed();
 }
