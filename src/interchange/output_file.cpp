@@ -7,23 +7,11 @@
 #include <cstdio>
 #include <system_error>
 
+#include "runtime/files.h"
+
 namespace ba {
 
 namespace {
-
-std::string errno_text(int error) { return std::generic_category().message(error); }
-
-std::optional<std::string> write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno_text(errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return std::nullopt;
-}
 
 // Opens for writing without creating: the file exists, made by whoever
 // filled it. Syncing is what makes the later rename safe after a crash.

@@ -12,9 +12,21 @@
 
 namespace ba {
 
-namespace {
-
 std::string errno_text(int error) { return std::generic_category().message(error); }
+
+std::optional<std::string> write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno_text(errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return std::nullopt;
+}
+
+namespace {
 
 // A file name that stays inside one folder: no folder separators of either
 // system, no drive letter, no way up, nothing invisible and nothing that is
@@ -54,18 +66,6 @@ class Descriptor {
  private:
   int fd_;
 };
-
-std::optional<std::string> write_all(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno_text(errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return std::nullopt;
-}
 
 // The reason a file cannot be used, as the open report gives it, from the
 // errno of a failed open without following links.

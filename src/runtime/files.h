@@ -26,6 +26,12 @@ class DataFolder {
   std::filesystem::path host_folder_;
 };
 
+// The system's reason for an errno value.
+std::string errno_text(int error);
+// Writes all of `bytes` to a descriptor, going on after interruptions.
+// Returns the system's reason when a write fails.
+std::optional<std::string> write_all(int fd, std::string_view bytes);
+
 // Opens `relative` (one or more names) inside `folder` without following a
 // symbolic link anywhere in `relative`: every output stays inside the folder
 // the person named. Returns the descriptor, or -1 with errno set (ELOOP for a
