@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "map/geometry.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -58,16 +59,6 @@ std::vector<std::string_view> fields(std::string_view line) {
   }
 }
 
-std::string quoted(std::string_view word) {
-  constexpr std::size_t longest = 20;
-  std::string text;
-  for (char c : word.substr(0, longest))
-    text +=
-        (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) ? '?' : c;
-  if (word.size() > longest) text += "...";
-  return "'" + text + "'";
-}
-
 // Places farther out than this (in the layout's own unit) are refused: the
 // spline squares distances, and a layout spanning more is surely a mistake.
 constexpr double farthest_place = 1e9;
@@ -100,8 +91,8 @@ std::variant<Columns, std::string> header_columns(std::string_view line) {
                 : name == "label" ? &columns.label
                 : name == "bad"   ? &columns.bad
                                   : nullptr;
-    if (!slot) return "unknown column " + quoted(names[i]) + " (known: lead, x, y, label, bad)";
-    if (*slot >= 0) return "column " + quoted(names[i]) + " appears twice";
+    if (!slot) return "unknown column " + quote_word(names[i]) + " (known: lead, x, y, label, bad)";
+    if (*slot >= 0) return "column " + quote_word(names[i]) + " appears twice";
     *slot = at;
   }
   if (columns.lead != 0 || columns.x != 1 || columns.y != 2)
@@ -144,18 +135,18 @@ class LayoutParser {
              std::to_string(words.size());
     const auto lead = number(words[0]);
     if (!lead || *lead != std::floor(*lead))
-      return "the lead " + quoted(words[0]) + " is not a whole number";
+      return "the lead " + quote_word(words[0]) + " is not a whole number";
     if (*lead < 1 || *lead > lead_point_count)
-      return "lead " + quoted(words[0]) + " is out of range 1 to 64";
+      return "lead " + quote_word(words[0]) + " is out of range 1 to 64";
     const int n = static_cast<int>(*lead);
     Electrode& e = layout_.leads(n);
     if (e.listed) return "lead " + std::to_string(n) + " is listed twice";
     const auto x = number(words[1]);
-    if (!x) return "x " + quoted(words[1]) + " is not a number";
+    if (!x) return "x " + quote_word(words[1]) + " is not a number";
     const auto y = number(words[2]);
-    if (!y) return "y " + quoted(words[2]) + " is not a number";
+    if (!y) return "y " + quote_word(words[2]) + " is not a number";
     if (std::abs(*x) > farthest_place || std::abs(*y) > farthest_place)
-      return "the place " + quoted(words[1]) + ", " + quoted(words[2]) +
+      return "the place " + quote_word(words[1]) + ", " + quote_word(words[2]) +
              " lies beyond 1e9 from the origin";
     e.x = *x;
     e.y = *y;
@@ -163,7 +154,7 @@ class LayoutParser {
     if (columns_.label >= 0) e.label = std::string(words[columns_.label]);
     if (columns_.bad >= 0) {
       const std::string_view bad = words[columns_.bad];
-      if (bad != "0" && bad != "1") return "bad " + quoted(bad) + " is neither 0 nor 1";
+      if (bad != "0" && bad != "1") return "bad " + quote_word(bad) + " is neither 0 nor 1";
       e.bad = bad == "1";
     }
     return std::nullopt;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <optional>
 
+#include "runtime/quoting.h"
+
 namespace ba {
 
 namespace {
@@ -55,16 +57,6 @@ std::variant<std::vector<std::int32_t>, std::string> whole_numbers(std::string_v
   return values;
 }
 
-std::string shown(std::string_view word) {
-  constexpr std::size_t longest = 20;
-  std::string text;
-  for (char c : word.substr(0, longest))
-    text +=
-        (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) ? '?' : c;
-  if (word.size() > longest) text += "...";
-  return "'" + text + "'";
-}
-
 class Parser {
  public:
   explicit Parser(std::string_view text) : lines_(text) {}
@@ -104,7 +96,7 @@ class Parser {
     }
     auto values = whole_numbers(*line);
     if (auto* word = std::get_if<std::string>(&values)) {
-      fail(shown(*word) + " is not a whole number");
+      fail(quote_word(*word) + " is not a whole number");
       return std::nullopt;
     }
     return std::get<std::vector<std::int32_t>>(std::move(values));

@@ -97,6 +97,11 @@ std::string quote(std::string_view bytes) {
   return out + "'";
 }
 
+std::string quote_word(std::string_view word, std::size_t longest) {
+  if (word.size() <= longest) return quote(word);
+  return quote(word.substr(0, longest)) + "...";
+}
+
 bool is_clean_text(std::string_view bytes) {
   while (!bytes.empty()) {
     char32_t code_point = 0;

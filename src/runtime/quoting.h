@@ -14,6 +14,9 @@ namespace ba {
 // valid UTF-8 character, the quote and the backslash become C escapes
 // (\n, \t, \', \\ or a three-digit octal byte such as \033).
 std::string quote(std::string_view bytes);
+// The same for a word of a file that may be long: only its first `longest`
+// bytes, followed by "..." when it was cut.
+std::string quote_word(std::string_view word, std::size_t longest = 20);
 
 // True when the text is valid UTF-8 (no overlong forms, no surrogates) and
 // holds no control character of either set (below 0x20, 0x7F, U+0080..U+009F).

@@ -88,7 +88,7 @@ TEST(ResultReader, FaultsNameTheLine) {
        "an empty line among the areas of beat 1"},
       {"junk after the last beat", "1\r\n100\r\n" + areas + "\r\nextra\r\n", 5,
        "text after the last of 1 beats"},
-      {"control bytes shown safely", "1\r\n1\x1b[2J\r\n", 2, "'1?[2J' is not a whole number"},
+      {"control bytes shown safely", "1\r\n1\x1b[2J\r\n", 2, "'1\\033[2J' is not a whole number"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);

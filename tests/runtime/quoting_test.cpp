@@ -40,6 +40,13 @@ TEST(Quote, EveryByteVisibleNothingRaw) {
   }
 }
 
+// A word from a file is shown up to 20 bytes; a cut is marked after the quote.
+TEST(Quote, LongWordsAreCut) {
+  EXPECT_EQ(quote_word("12345678901234567890"), "'12345678901234567890'");
+  EXPECT_EQ(quote_word("123456789012345678901"), "'12345678901234567890'...");
+  EXPECT_EQ(quote_word("ab\x1b[2J", 3), "'ab\\033'...");
+}
+
 TEST(CleanText, ValidUtf8WithoutControls) {
   struct Row {
     const char* label;
