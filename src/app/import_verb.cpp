@@ -17,6 +17,7 @@
 #include "interchange/output_file.h"
 #include "interchange/recording_import.h"
 #include "runtime/files.h"
+#include "runtime/quoting.h"
 
 namespace ba {
 
@@ -152,13 +153,17 @@ std::string channel_ranges(const ChannelSignals& chosen) {
 
 void report(const ImportOptions& options, const ChannelSignals& chosen,
             const ImportedRecording& imported, const std::vector<SignalInfo>& signals) {
+  if (options.channels.empty() && signals.size() > static_cast<std::size_t>(channel_count))
+    std::cerr << "beat_analyser import: the file has " << signals.size() << " signals; signals "
+              << channel_count + 1 << "-" << signals.size()
+              << " are left out (--channels chooses others)\n";
   if (const std::string empty = channel_ranges(chosen); !empty.empty())
     std::cerr << "beat_analyser import: no signal for channel(s) " << empty << "; they hold 0\n";
   for (int c = 1; c <= channel_count; ++c)
     if (imported.saturated(c) > 0)
-      std::cerr << "beat_analyser import: channel " << c << " (signal " << chosen(c) << " '"
-                << signals[static_cast<std::size_t>(chosen(c) - 1)].label
-                << "'): " << imported.saturated(c) << " samples beyond the 16-bit range, clipped\n";
+      std::cerr << "beat_analyser import: channel " << c << " (signal " << chosen(c) << " "
+                << quote(signals[static_cast<std::size_t>(chosen(c) - 1)].label)
+                << "): " << imported.saturated(c) << " samples beyond the 16-bit range, clipped\n";
   std::cout << "wrote " << options.output.string() << ": 32 s from " << options.start_seconds
             << " s of " << options.input.string() << "\n";
 }

@@ -150,6 +150,27 @@ TEST_F(InterchangeVerbs, ImportSaysWhichChannelsStayEmptyAndReplacesOnlyWithForc
             "range, clipped\n");
 }
 
+// Signals past the 72nd are left out by default, and the person is told so;
+// a label from the file is shown quoted.
+TEST_F(InterchangeVerbs, ImportSaysWhatIsLeftOutOfAWideFile) {
+  test::EdfContents contents = one_signal(32);
+  contents.signals.front().label = "it's";
+  for (int s = 2; s <= 75; ++s) {
+    test::EdfSignalContents signal;
+    signal.label = "s" + std::to_string(s);
+    signal.value = [](std::int64_t) { return 0; };
+    contents.signals.push_back(signal);
+  }
+  write("wide.edf", test::edf_bytes(contents));
+  const Outcome outcome = run("import wide.edf --units-per-uv 1000 -o wide.dat");
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.err,
+            "beat_analyser import: the file has 75 signals; signals 73-75 are left out "
+            "(--channels chooses others)\n"
+            "beat_analyser import: channel 1 (signal 1 'it\\'s'): 21440 samples beyond the "
+            "16-bit range, clipped\n");
+}
+
 TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical) {
   test::write_demo_recording(folder / "demo.dat");
   // One beat at 1,387 ms, all areas 0, as command d writes it.
