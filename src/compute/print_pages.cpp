@@ -33,8 +33,8 @@ constexpr int header_colour_index = 5;
 // lines leave the graphics window active, which matters to no one: a page
 // turn opens the next page and the final save ends the command.
 void save_page(const PrintState& print, const RecordingPaths& paths, Io& io) {
-  const auto failure = io.save_image(image_path(paths, print.image_no), page_x1,
-                                     page_y1, page_x2, page_y2);
+  const auto failure =
+      io.save_image(image_path(paths, print.image_no), page_x1, page_y1, page_x2, page_y2);
   if (!failure) return;
   for (int unit : {console_unit, static_cast<int>(graphics_unit)}) {
     io.write_line(unit, {compute_text::page_save_failed});

@@ -27,8 +27,7 @@ std::string with_host_file(const IoFailure& failure) {
   if (failure.host_file().empty()) return failure.message();
   std::error_code failed;
   std::filesystem::path host = std::filesystem::absolute(failure.host_file(), failed);
-  return failure.message() + " (host file " +
-         (failed ? failure.host_file() : host).string() + ")";
+  return failure.message() + " (host file " + (failed ? failure.host_file() : host).string() + ")";
 }
 
 int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& program,

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "platform/main_window.h"
-#include "platform/surface_pane.h"
 #include "platform/map_window.h"
+#include "platform/surface_pane.h"
 #include "platform/surface_platform.h"
 #include "platform/surface_view.h"
 

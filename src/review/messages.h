@@ -9,7 +9,8 @@ inline constexpr const char* clear_screen = "CLEARSCREE";
 inline constexpr const char* displayed_beat = "Displyed beat";
 inline constexpr const char* click_prompt = ":  Click !  ";
 // Command v before any reference beat has been chosen with command s.
-inline constexpr const char* no_template = "波形が選択されていません。先に s で波形を選択してください。";
+inline constexpr const char* no_template =
+    "波形が選択されていません。先に s で波形を選択してください。";
 
 // Command d.
 inline constexpr const char* selected_beats = "選択心拍は";
@@ -19,6 +20,7 @@ inline constexpr const char* save_question = "を保存します。yes or no?  <
 inline constexpr const char* saved = "STT_fileを作成保存しました。";
 // The result file could not be written: the old file is untouched and the
 // selection is kept for another try.
-inline constexpr const char* save_failed = "結果ファイルを保存できませんでした。選択心拍はそのまま残しています。";
+inline constexpr const char* save_failed =
+    "結果ファイルを保存できませんでした。選択心拍はそのまま残しています。";
 
 }  // namespace ba::review_text

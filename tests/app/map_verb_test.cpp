@@ -148,7 +148,8 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
   const Outcome help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf)", 0), 0u);
-  EXPECT_NE(test::run_beat_analyser(folder, "--help").out.find("  map                 the QRST integral map"),
+  EXPECT_NE(test::run_beat_analyser(folder, "--help")
+                .out.find("  map                 the QRST integral map"),
             std::string::npos)
       << "the program's help lists the verb";
 }

@@ -43,7 +43,8 @@ inline Outcome run_beat_analyser(const std::filesystem::path& folder, const std:
 
 inline void write_demo_recording(const std::filesystem::path& file) {
   const auto bytes = demo::DemoModel().recording_bytes();
-  write_host_file(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  write_host_file(file,
+                  std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace ba::test

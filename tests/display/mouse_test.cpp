@@ -1,7 +1,8 @@
 // Mouse picking: what SELINTVL waits for and the value it gives back.
+#include "display/mouse.h"
+
 #include <gtest/gtest.h>
 
-#include "display/mouse.h"
 #include "support/fake_platform.h"
 
 namespace ba {

@@ -1,8 +1,9 @@
 // The program's own window routines: a print page and a beat label.
+#include "display/window_routines.h"
+
 #include <gtest/gtest.h>
 
 #include "display/palette.h"
-#include "display/window_routines.h"
 #include "support/fake_platform.h"
 
 namespace ba {
