@@ -1,4 +1,4 @@
-// Seeded random headless runs of beat_analyser, as a careless person would
+// Random headless runs of beat_analyser, repeatable by number,, as a careless person would
 // type them: mostly the right answers, with slips (junk text, control bytes,
 // clicks anywhere, a huge line, the input ending early), over the
 // demonstration recording and hostile ones (all zero, all 0x7fff,
@@ -7,9 +7,9 @@
 // A run fails on a crash, a sanitizer report, an exit status other than 0 to
 // 3, a hang (10 s), a file created outside the data and snapshot folders, a
 // temporary file left in the data folder, or a result file that does not
-// have the result file's form. Each run n uses seed SEED + n, so a failing
-// run is repeated with --seed SEED+n --runs 1; its script and outputs stay
-// in the work folder.
+// have the result file's form. Run number k draws its choices from a
+// generator started at k, so a failing run is repeated with --first k
+// --runs 1; its script and outputs stay in the work folder.
 
 #include <fcntl.h>
 #include <signal.h>
@@ -36,22 +36,22 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view usage_text =
-    "Usage: random_runs --program PATH [--runs N] [--seed S] [--work DIR] [--source DIR]\n"
+    "Usage: random_runs --program PATH [--runs N] [--first K] [--work DIR] [--source DIR]\n"
     "                   [--keep-all]\n"
     "Runs PATH (beat_analyser, best its sanitizer build) headless N times (default 200)\n"
-    "on generated scripts, seeds S, S+1, ... (default 1). Failing runs are kept under\n"
+    "on generated scripts numbered K, K+1, ... (default 1). Failing runs are kept under\n"
     "DIR (default random-runs) with their script, output and files; passing ones are\n"
     "removed. The source folder (default .) gives tests/app/lsan_suppressions.txt,\n"
     "which silences the window system's own leaks. --keep-all keeps passing runs too.\n"
     "Exit status 0 when every run passed. 10,000 runs, as a longer hunt:\n"
-    "  random_runs --program build-sanitize/beat_analyser --runs 10000 --seed 1\n";
+    "  random_runs --program build-sanitize/beat_analyser --runs 10000 --first 1\n";
 
 constexpr auto time_limit = std::chrono::seconds(10);
 
 struct Options {
   fs::path program;
   int runs = 200;
-  std::uint64_t seed = 1;
+  std::uint64_t first = 1;  // number of the first run
   fs::path work = fs::absolute("random-runs");
   fs::path source = ".";
   bool keep_all = false;
@@ -111,7 +111,7 @@ RecordingFile make_recording(Recording kind, std::mt19937_64& random) {
 
 class ScriptMaker {
  public:
-  explicit ScriptMaker(std::uint64_t seed) : random_(seed) {}
+  explicit ScriptMaker(std::uint64_t run_number) : random_(run_number) {}
 
   std::mt19937_64& random() { return random_; }
 
@@ -389,8 +389,8 @@ Outcome run_program(const Options& options, const fs::path& folder, const fs::pa
   return {"", status};
 }
 
-Outcome one_run(const Options& options, std::uint64_t seed, const fs::path& base) {
-  ScriptMaker maker(seed);
+Outcome one_run(const Options& options, std::uint64_t run_number, const fs::path& base) {
+  ScriptMaker maker(run_number);
   const auto kind = static_cast<Recording>(maker.random()() % 2 ? 0 : 1 + maker.random()() % 4);
   RecordingFile recording = make_recording(kind, maker.random());
   const fs::path folder = base / "run";
@@ -433,8 +433,8 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.program = fs::absolute(value);
     else if (option == "--runs")
       options.runs = std::stoi(value);
-    else if (option == "--seed")
-      options.seed = std::stoull(value);
+    else if (option == "--first")
+      options.first = std::stoull(value);
     else if (option == "--work")
       options.work = fs::absolute(value);
     else if (option == "--source")
@@ -468,18 +468,18 @@ int main(int argc, char** argv) {
   int failures = 0;
   int statuses[4] = {0, 0, 0, 0};
   for (int n = 0; n < options.runs; ++n) {
-    const std::uint64_t seed = options.seed + static_cast<std::uint64_t>(n);
-    const fs::path base = options.work / ("seed-" + std::to_string(seed));
+    const std::uint64_t run_number = options.first + static_cast<std::uint64_t>(n);
+    const fs::path base = options.work / ("run-" + std::to_string(run_number));
     fs::remove_all(base);
-    const Outcome outcome = one_run(options, seed, base);
+    const Outcome outcome = one_run(options, run_number, base);
     if (outcome.failure.empty()) {
       ++statuses[outcome.status];
       if (!options.keep_all) fs::remove_all(base);
       continue;
     }
     ++failures;
-    std::cout << "seed " << seed << ": " << outcome.failure << " (kept in " << base.string() << ")"
-              << std::endl;
+    std::cout << "run " << run_number << ": " << outcome.failure << " (kept in " << base.string()
+              << ")" << std::endl;
   }
   std::cout << options.runs << " runs, " << failures << " failed; exit status 0: " << statuses[0]
             << ", 1: " << statuses[1] << ", 2: " << statuses[2] << ", 3: " << statuses[3]

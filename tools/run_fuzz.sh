@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds every fuzz target of tests/fuzz with clang and libFuzzer (folder
-# build-fuzz) and runs each for SECONDS (default 30), starting from its seed
-# corpus in tests/fuzz/corpus/<name>/. Inputs found on the way are kept in
-# build-fuzz/corpus/<name>/, so a later run goes on from them; the seeds in
+# build-fuzz) and runs each for SECONDS (default 30), starting from its
+# inputs in tests/fuzz/corpus/<name>/. Inputs found on the way are kept in
+# build-fuzz/corpus/<name>/, so a later run goes on from them; the inputs in
 # the source tree are never changed. Fails on the first crash, sanitizer
 # report, leak or time-out; the input that caused it is left in
 # build-fuzz/findings/. Prints the executions of each target.
@@ -21,14 +21,14 @@ mkdir -p "$build/findings"
 status=0
 for source in tests/fuzz/*_fuzz.cpp; do
   name="$(basename "$source" .cpp)"
-  seeds="tests/fuzz/corpus/${name%_fuzz}"
+  starting="tests/fuzz/corpus/${name%_fuzz}"
   work="$build/corpus/${name%_fuzz}"
-  mkdir -p "$work" "$seeds"
+  mkdir -p "$work" "$starting"
   log="$build/$name.log"
   # A single input may take at most 10 s; memory at most 2 GiB.
   if "$build/$name" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -print_final_stats=1 -artifact_prefix="$build/findings/$name-" \
-      "$work" "$seeds" >"$log" 2>&1; then
+      "$work" "$starting" >"$log" 2>&1; then
     result=ok
   else
     result=FINDING
