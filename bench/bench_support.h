@@ -18,8 +18,11 @@
 #include "marking/marking.h"
 #include "program/program_state.h"
 #include "runtime/io.h"
+#include "support/null_platform.h"
 
 namespace ba::bench {
+
+using test::NullPlatform;
 
 // The demonstration recording's bytes, made once.
 inline const std::vector<unsigned char>& demo_bytes() {
@@ -49,29 +52,6 @@ class DemoFolder {
 
  private:
   std::filesystem::path path_;
-};
-
-// A platform that shows nothing and is never asked for input.
-class NullPlatform : public Platform {
- public:
-  void open_window(int) override {}
-  void close_window(int) override {}
-  void activate_window(int) override {}
-  void put_line(int, const std::string&) override {}
-  std::string get_line(int) override { return ""; }
-  void clear_window() override {}
-  void set_background_rgb(std::uint32_t) override {}
-  void set_colour_rgb(std::uint32_t) override {}
-  void set_colour_index(int) override {}
-  void init_fonts() override {}
-  void set_font(const std::string&) override {}
-  void move_to(int, int) override {}
-  void line_to(int, int) override {}
-  void draw_text(const std::string&) override {}
-  std::optional<std::string> bmp_image(int, int, int, int) override { return "BM"; }
-  void set_crosshair_cursor() override {}
-  MouseEvent wait_mouse_event(int) override { return {mouse_right_down, 0, 500, 150}; }
-  void show_error(const std::string&) override {}
 };
 
 // A file layer whose log counts its bytes instead of writing them; reads go

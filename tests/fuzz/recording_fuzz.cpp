@@ -17,31 +17,9 @@
 #include "recording/recording.h"
 #include "runtime/errors.h"
 #include "runtime/io.h"
+#include "support/null_platform.h"
 
 namespace {
-
-// A platform that shows nothing: the loader writes one console line.
-class NoPlatform : public ba::Platform {
- public:
-  void open_window(int) override {}
-  void close_window(int) override {}
-  void activate_window(int) override {}
-  void put_line(int, const std::string&) override {}
-  std::string get_line(int) override { return ""; }
-  void clear_window() override {}
-  void set_background_rgb(std::uint32_t) override {}
-  void set_colour_rgb(std::uint32_t) override {}
-  void set_colour_index(int) override {}
-  void init_fonts() override {}
-  void set_font(const std::string&) override {}
-  void move_to(int, int) override {}
-  void line_to(int, int) override {}
-  void draw_text(const std::string&) override {}
-  std::optional<std::string> bmp_image(int, int, int, int) override { return std::nullopt; }
-  void set_crosshair_cursor() override {}
-  ba::MouseEvent wait_mouse_event(int) override { return {}; }
-  void show_error(const std::string&) override {}
-};
 
 // The fuzz input as the only file there is.
 class InputFile : public ba::FileOps {
@@ -75,7 +53,7 @@ struct Work {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto work = std::make_unique<Work>();
-  NoPlatform platform;
+  ba::test::NullPlatform platform;
   InputFile file(data, size);
   ba::Io io(platform, ba::DataFolder("/nowhere"), file);
   try {
