@@ -6,6 +6,8 @@
 #include "compute/messages.h"
 #include "marking/marking.h"
 #include "marking/messages.h"
+#include "runtime/quoting.h"
+#include "runtime/text_lines.h"
 
 namespace ba {
 
@@ -37,25 +39,13 @@ std::optional<std::vector<std::int32_t>> numbers(std::string_view text) {
   return values;
 }
 
-std::string shown(std::string_view text) {
-  constexpr std::size_t longest = 30;
-  std::string result;
-  for (char c : text.substr(0, longest))
-    result +=
-        static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f ? '?' : c;
-  return "'" + result + (text.size() > longest ? "...'" : "'");
-}
-
 class LogParser {
  public:
   LogAudit parse(std::string_view text) {
-    while (!text.empty()) {
-      ++line_;
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      if (auto reason = take(trimmed(line))) return LogFault{line_, *reason};
+    TextLines lines(text);
+    while (const auto line = lines.next()) {
+      line_ = lines.number();
+      if (auto reason = take(trimmed(*line))) return LogFault{line_, *reason};
     }
     return std::move(records_);
   }
@@ -73,7 +63,7 @@ class LogParser {
       return mark_left_out((*values)[0]);
     if (after(line, compute_text::print_on_time, 2) || line.starts_with(compute_text::off_x_label))
       return std::nullopt;
-    return shown(line) + " is not a record of the log";
+    return quote_word(line, 30) + " is not a record of the log";
   }
 
   // The numbers after a record's word, when the line is that record.

@@ -8,6 +8,7 @@
 
 #include "map/geometry.h"
 #include "runtime/quoting.h"
+#include "runtime/text_lines.h"
 
 namespace ba {
 
@@ -106,12 +107,10 @@ class LayoutParser {
     // Spreadsheets often begin a UTF-8 file with a byte order mark.
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     bool header_seen = false;
-    while (!text.empty()) {
-      ++line_;
-      const std::size_t end = text.find('\n');
-      std::string_view line = text.substr(0, end);
-      text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    TextLines lines(text);
+    while (const auto next = lines.next()) {
+      line_ = lines.number();
+      const std::string_view line = *next;
       if (trimmed(line).empty()) continue;
       std::optional<std::string> fault;
       if (!header_seen) {

@@ -4,32 +4,11 @@
 #include <optional>
 
 #include "runtime/quoting.h"
+#include "runtime/text_lines.h"
 
 namespace ba {
 
 namespace {
-
-// One line of the text at a time, with its 1-based number; the line end
-// (LF, with or without a CR before it) is not part of the line.
-class LineReader {
- public:
-  explicit LineReader(std::string_view text) : rest_(text) {}
-
-  std::optional<std::string_view> next() {
-    if (rest_.empty()) return std::nullopt;
-    ++number_;
-    const std::size_t end = rest_.find('\n');
-    std::string_view line = rest_.substr(0, end);
-    rest_ = end == std::string_view::npos ? std::string_view{} : rest_.substr(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    return line;
-  }
-  long number() const { return number_; }
-
- private:
-  std::string_view rest_;
-  long number_ = 0;
-};
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
@@ -132,7 +111,7 @@ class Parser {
     return true;
   }
 
-  LineReader lines_;
+  TextLines lines_;
   ResultFileFault fault_;
 };
 

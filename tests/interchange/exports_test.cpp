@@ -164,7 +164,7 @@ TEST(LogAudit, FaultsNameTheLineAndWhatIsWrong) {
       {"left out of no accepted beat", " k= 1 r= 0.9 ; time_dif 0 5\n left out time 6\n", 2,
        "left out time 6 is no accepted beat of the run before it"},
       {"a control character shown safely", "\x01\x02selected\n", 1,
-       "'??selected' is not a record of the log"},
+       "'\\001\\002selected' is not a record of the log"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
