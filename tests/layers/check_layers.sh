@@ -2,20 +2,23 @@
 # Fails when a source file includes a header from a folder above its own:
 # the folders of src/ stand on one another in the order below, and a folder
 # may include only its own headers and those of the floors beneath it.
-# map/ and interchange/ stand beside the command folders; platform/ beside
-# program/; app/ on top of everything.
+# results/ (the selection and the files that keep it) stands on runtime/;
+# map/ and interchange/ stand above the command folders, cohort/ on them;
+# platform/ beside program/; analysis/ runs the program; app/ on top.
 set -u
 src="${1:?usage: check_layers.sh SRC_DIR}"
 
 floor() {
   case "$1" in
     runtime) echo 0 ;;
-    display | recording | dialogue) echo 1 ;;
+    display | recording | dialogue | results) echo 1 ;;
     detection) echo 2 ;;
     marking | compute | review) echo 3 ;;
     map | interchange) echo 4 ;;
-    program | platform) echo 5 ;;
-    app) echo 6 ;;
+    cohort) echo 5 ;;
+    program | platform) echo 6 ;;
+    analysis) echo 7 ;;
+    app) echo 8 ;;
     *) echo 99 ;;
   esac
 }
