@@ -1,0 +1,43 @@
+#include "app/command_line.h"
+
+namespace ba {
+
+CommandLine::CommandLine(std::string name, std::function<void(std::ostream&)> help)
+    : name_(std::move(name)), help_(std::move(help)), app_(name_) {
+  // Our own help text, not CLI11's generated one.
+  app_.set_help_flag();
+  app_.add_flag("--help", help_asked_);
+  app_.allow_windows_style_options(false);
+}
+
+std::optional<ExitStatus> CommandLine::parse(int argc, char** argv, std::ostream& out,
+                                             std::ostream& err) {
+  try {
+    app_.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    // --help beside a wrong option still helps, as GNU tools do.
+    if (help_asked_) {
+      help_(out);
+      return ExitStatus::ok;
+    }
+    return usage(error.what(), err);
+  }
+  if (help_asked_) {
+    help_(out);
+    return ExitStatus::ok;
+  }
+  return std::nullopt;
+}
+
+ExitStatus CommandLine::usage(const std::string& reason, std::ostream& err) const {
+  err << name_ << ": " << reason << "\n"
+      << "Try '" << name_ << " --help' for more information.\n";
+  return ExitStatus::usage;
+}
+
+ExitStatus CommandLine::refuse(const std::string& message, std::ostream& err) const {
+  err << name_ << ": " << message << "\n";
+  return ExitStatus::failed;
+}
+
+}  // namespace ba
