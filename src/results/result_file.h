@@ -1,32 +1,29 @@
 #pragma once
-// Reading back a result file (NAMEst.txt) for the tools that work on saved
-// results: its count line, then per beat a line with the R time and the 64
-// areas over the following lines, every value a whole number.
+// The result file (NAMEst.txt), written by command d and read back by the
+// tools that work on saved results: its count line, then per beat a line
+// with the R time and the 64 areas over the following lines, every value a
+// whole number.
 
-#include <cstdint>
-#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
-#include "recording/recording.h"
-#include "runtime/one_based.h"
+#include "results/beat.h"
+#include "results/selection.h"
+#include "runtime/text_kit.h"
+#include "runtime/textform.h"
 
 namespace ba {
 
-struct ResultBeat {
-  std::int32_t r_ms = 0;                         // R position, samples (1 ms each)
-  Array1<std::int32_t, lead_point_count> areas;  // AQRST of leads 1..64
-};
+// The statements of the result file for a selection: line 1 the number of
+// beats; per beat its R position (samples), then its 64 areas as one
+// statement, which the 80-character file lines break into ten lines of six
+// values and one of four.
+std::vector<std::vector<Item>> result_statements(const Selection& selection);
 
-// Why a text is not a result file: the 1-based line where reading stopped
-// and what was wrong there.
-struct ResultFileFault {
-  long line = 0;
-  std::string reason;
-};
-
-using ResultFileText = std::variant<std::vector<ResultBeat>, ResultFileFault>;
+// The beats of a result file, or the line where reading stopped and what
+// was wrong there.
+using ResultFileText = std::variant<std::vector<ResultBeat>, LineFault>;
 
 // Parses the whole text of a result file. Lines may end in CRLF (as the
 // program writes them) or LF; blank lines after the last beat are allowed.

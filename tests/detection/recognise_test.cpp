@@ -137,8 +137,7 @@ TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
 TEST_F(Recognition, ThresholdIsReachedByEquality) {
   lay(7003, 1);
   (*matrix)(channel, 7003) = static_cast<std::int16_t>((*matrix)(channel, 7003) + 300);
-  aligned(7000, 0.0f);
-  const float best = recognition.best_corr;
+  const float best = best_match(*matrix, recognition, 7000).corr;
   ASSERT_GT(best, 0.5f);
   ASSERT_LT(best, 1.0f);
   EXPECT_EQ(aligned(7000, best), 7003);
@@ -151,14 +150,15 @@ TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
     (*matrix)(channel, t) = static_cast<std::int16_t>(shape[static_cast<std::size_t>(t % 10)]);
   take_template();
   EXPECT_EQ(aligned(3000, 0.95f), 2990);
-  EXPECT_EQ(recognition.best_shift, -10);
+  EXPECT_EQ(best_match(*matrix, recognition, 3000).shift, -10);
 }
 
 TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
   EXPECT_EQ(aligned(12000, 0.95f), 0);
   EXPECT_EQ(aligned(12000, 0.0f), 12000);
-  EXPECT_EQ(recognition.best_corr, 0.0f);
-  EXPECT_EQ(recognition.best_shift, 0);
+  const ShapeMatch flat = best_match(*matrix, recognition, 12000);
+  EXPECT_EQ(flat.corr, 0.0f);
+  EXPECT_EQ(flat.shift, 0);
   const auto lines = log_lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], " k=           1 r=  0.0000000E+00 ;  time_dif           0      0\r");
