@@ -78,8 +78,10 @@ std::variant<Options, ba::ExitStatus> parse_options(int argc, char** argv) {
   std::string data_dir;
   std::string snapshot_dir;
   app.add_flag("--headless", options.headless);
-  app.add_option("--data-dir", data_dir);
-  app.add_option("--snapshot-dir", snapshot_dir);
+  // A repeated option counts with its last value.
+  app.add_option("--data-dir", data_dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--snapshot-dir", snapshot_dir)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--version", version);
   if (auto ended = command_line.parse(argc, argv, std::cout, std::cerr)) return *ended;
   if (version) {
