@@ -165,6 +165,31 @@ TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
   EXPECT_EQ(lines[1], " k=           1 r=  0.0000000E+00 ;  time_dif           0  12000\r");
 }
 
+// The trial windows may reach the first and the last sample of the matrix
+// and no further: a shape there is found at the shift that reaches it, and
+// one a sample beyond the furthest shift is found one shift short of it.
+TEST_F(Recognition, TrialWindowsReachBothEndsOfTheMatrixAndNoFurther) {
+  struct Row {
+    const char* what;
+    std::int32_t shape_centre, listed, shift;
+  };
+  const Row rows[] = {
+      {"first sample", 26, 36, -10},
+      {"last sample", matrix_positions - 25, matrix_positions - 35, 10},
+      {"one before the first", 26, 35, -9},
+      {"one past the last", matrix_positions - 25, matrix_positions - 34, 9},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (int i = 1; i <= template_len; ++i)
+      (*matrix)(channel, row.shape_centre + i - 26) =
+          static_cast<std::int16_t>(recognition.template_wave(i));
+    const ShapeMatch match = best_match(*matrix, recognition, row.listed);
+    EXPECT_NEAR(match.corr, 1.0f, 1e-5f);
+    EXPECT_EQ(match.shift, row.shift);
+  }
+}
+
 TEST_F(Recognition, NoCandidateWritesNothing) {
   run({});
   EXPECT_TRUE(log_lines().empty());
