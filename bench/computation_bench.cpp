@@ -51,18 +51,16 @@ void BM_PreviewDetection(benchmark::State& st) {
 }
 BENCHMARK(BM_PreviewDetection)->Unit(benchmark::kMicrosecond);
 
-// Command c's computation: detection over 32,000 samples, sort, count,
-// recognition of every candidate (with its log records) and the AQRST of
-// 64 leads for every accepted beat.
+// Command c as the program runs it, printing off: detection over 32,000
+// samples, sort, count, recognition of every candidate (with its log
+// records) and the AQRST of 64 leads for every accepted beat.
 void BM_ComputeCommand(benchmark::State& st) {
   NullPlatform platform;
   DemoSession session(platform);
   ProgramState& state = *session.state;
+  state.conditions.print_flag = 0;  // the print pages have their own benchmarks
   for (auto _ : st) {
-    detect_whole_recording(state.recording.sample_matrix, state.conditions, preview_reference_end,
-                           state.detection, state.recognition, session.io);
-    measure_accepted_beats(state.recording.sample_matrix, state.marking, state.detection,
-                           state.selection);
+    compute_all(compute_context(state), session.io);
     benchmark::DoNotOptimize(state.selection.aqrst.data());
   }
   st.counters["candidates"] = state.detection.n_candidates;
@@ -87,6 +85,7 @@ void BM_RecognitionAndMeasurement(benchmark::State& st) {
   NullPlatform platform;
   DemoSession session(platform);
   ProgramState& state = *session.state;
+  state.conditions.print_flag = 0;
   detect(state.recording.sample_matrix, state.conditions, max_span, preview_reference_end, false,
          state.detection);
   for (auto _ : st) {
@@ -94,8 +93,8 @@ void BM_RecognitionAndMeasurement(benchmark::State& st) {
     count_candidates(state.detection);
     recognise(session.io, state.recording.sample_matrix, state.conditions.corr_threshold,
               state.detection, state.recognition);
-    measure_accepted_beats(state.recording.sample_matrix, state.marking, state.detection,
-                           state.selection);
+    clear_selection(state.selection);
+    measure_and_print_beats(compute_context(state), session.io);
     benchmark::DoNotOptimize(state.selection.aqrst.data());
   }
 }

@@ -20,7 +20,7 @@
 #include "interchange/output_file.h"
 #include "interchange/recording_export.h"
 #include "recording/recording.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 namespace ba {
 
@@ -170,7 +170,7 @@ std::variant<std::vector<ResultBeat>, std::string> read_result(const std::filesy
   auto text = read_whole(path);
   if (text.index() == 1) return std::get<1>(text);
   auto parsed = parse_result_file(std::get<0>(text));
-  if (const auto* fault = std::get_if<ResultFileFault>(&parsed))
+  if (const auto* fault = std::get_if<LineFault>(&parsed))
     return fault_text(path, fault->line, fault->reason);
   return std::get<std::vector<ResultBeat>>(std::move(parsed));
 }
@@ -196,7 +196,7 @@ int export_csv(const ExportOptions& options) {
     return write(options.output, audit_csv(std::get<std::vector<CandidateRecord>>(audit)));
   }
   const auto parsed = parse_result_file(content);
-  if (const auto* fault = std::get_if<ResultFileFault>(&parsed))
+  if (const auto* fault = std::get_if<LineFault>(&parsed))
     return refuse(fault_text(options.input, fault->line, fault->reason));
   const auto& beats = std::get<std::vector<ResultBeat>>(parsed);
   return write(options.output, options.long_form ? result_csv_long(beats) : result_csv_wide(beats));

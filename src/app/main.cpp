@@ -3,8 +3,6 @@
 // beat. Runs in a desktop window, or headless from a script of typed lines
 // and clicks.
 
-#include <getopt.h>
-
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLocale>
@@ -16,20 +14,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
+#include "app/command_line.h"
 #include "app/verbs.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
 #include "platform/translation.h"
 #include "platform/window_platform.h"
+#include "program/program.h"
 #include "program/program_state.h"
+#include "runtime/exit_status.h"
 #include "runtime/files.h"
 #include "runtime/io.h"
 
 namespace {
-
-// Wrong command-line use, as GNU tools report it.
-constexpr int exit_usage = 1;
 
 struct Options {
   bool headless = false;
@@ -37,80 +36,60 @@ struct Options {
   std::optional<std::filesystem::path> snapshot_dir;
 };
 
-void print_help() {
-  std::cout << "Usage: beat_analyser [OPTION]...\n"
-               "  or:  beat_analyser VERB [ARGUMENT]...  (beat_analyser VERB --help for more)\n"
-               "Measure the QRST area of the 64 mapping leads over every beat of a\n"
-               "body-surface ECG recording that has the shape of a chosen reference beat.\n"
-               "\n"
-               "  --headless          run without a display: typed lines and clicks come\n"
-               "                        from standard input, one per line (!click X Y,\n"
-               "                        !rclick X Y, !snapshot PATH, !map PATH for the\n"
-               "                        mean QRST map of the last c or v as PNG, SVG\n"
-               "                        or PDF, !!text for a line starting with !,\n"
-               "                        any other line is typed);\n"
-               "                        the lines the program shows go to standard output\n"
-               "  --data-dir DIR      host folder that stands for the data folder\n"
-               "                        d:\\data\\map\\ (default: data/map)\n"
-               "  --snapshot-dir DIR  at exit, save every window as DIR/unitN.png and the\n"
-               "                        console as DIR/console.png\n"
-               "      --help          display this help and exit\n"
-               "      --version       output version information and exit\n"
-               "\n"
-               "Verbs (beat_analyser VERB --help describes one):\n"
-               "  map                 the QRST integral map of a result file as PNG, SVG or PDF\n"
-               "  import              an EDF or BDF recording into a recording to analyse\n"
-               "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
-               "\n"
-               "Exit status:\n"
-               " 0  if the program ended normally,\n"
-               " 1  if the command line was wrong,\n"
-               " 2  if a typed answer, a file open or a file read failed,\n"
-               " 3  if headless input did not fit what the program waited for.\n";
+void print_help(std::ostream& out) {
+  out << "Usage: beat_analyser [OPTION]...\n"
+         "  or:  beat_analyser VERB [ARGUMENT]...  (beat_analyser VERB --help for more)\n"
+         "Measure the QRST area of the 64 mapping leads over every beat of a\n"
+         "body-surface ECG recording that has the shape of a chosen reference beat.\n"
+         "\n"
+         "  --headless          run without a display: typed lines and clicks come\n"
+         "                        from standard input, one per line (!click X Y,\n"
+         "                        !rclick X Y, !snapshot PATH, !map PATH for the\n"
+         "                        mean QRST map of the last c or v as PNG, SVG\n"
+         "                        or PDF, !!text for a line starting with !,\n"
+         "                        any other line is typed);\n"
+         "                        the lines the program shows go to standard output\n"
+         "  --data-dir DIR      host folder that stands for the data folder\n"
+         "                        d:\\data\\map\\ (default: data/map)\n"
+         "  --snapshot-dir DIR  at exit, save every window as DIR/unitN.png and the\n"
+         "                        console as DIR/console.png\n"
+         "      --help          display this help and exit\n"
+         "      --version       output version information and exit\n"
+         "\n"
+         "Verbs (beat_analyser VERB --help describes one):\n"
+         "  map                 the QRST integral map of a result file as PNG, SVG or PDF\n"
+         "  import              an EDF or BDF recording into a recording to analyse\n"
+         "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
+         "\n"
+         "Exit status:\n"
+         " 0  if the program ended normally,\n"
+         " 1  if the command line was wrong,\n"
+         " 2  if a typed answer, a file open or a file read failed,\n"
+         " 3  if headless input did not fit what the program waited for.\n";
 }
 
-void print_version() { std::cout << "beat_analyser " << BEAT_VERSION << "\n"; }
-
-[[noreturn]] void usage_error() {
-  std::cerr << "Try 'beat_analyser --help' for more information.\n";
-  std::exit(exit_usage);
-}
-
-Options parse_options(int argc, char** argv) {
-  enum { headless = 1000, data_dir, snapshot_dir, help, version };
-  const option long_options[] = {{"headless", no_argument, nullptr, headless},
-                                 {"data-dir", required_argument, nullptr, data_dir},
-                                 {"snapshot-dir", required_argument, nullptr, snapshot_dir},
-                                 {"help", no_argument, nullptr, help},
-                                 {"version", no_argument, nullptr, version},
-                                 {nullptr, 0, nullptr, 0}};
+// The options of the program itself, or the status to end with at once
+// (after --help, --version or a wrong command line).
+std::variant<Options, ba::ExitStatus> parse_options(int argc, char** argv) {
+  ba::CommandLine command_line("beat_analyser", print_help);
+  CLI::App& app = command_line.app();
   Options options;
-  int chosen;
-  while ((chosen = getopt_long(argc, argv, "", long_options, nullptr)) != -1) {
-    switch (chosen) {
-      case headless:
-        options.headless = true;
-        break;
-      case data_dir:
-        options.data_dir = optarg;
-        break;
-      case snapshot_dir:
-        options.snapshot_dir = optarg;
-        break;
-      case help:
-        print_help();
-        std::exit(EXIT_SUCCESS);
-      case version:
-        print_version();
-        std::exit(EXIT_SUCCESS);
-      default:
-        usage_error();  // getopt_long has named the fault
-    }
+  bool version = false;
+  std::string data_dir;
+  std::string snapshot_dir;
+  app.add_flag("--headless", options.headless);
+  // A repeated option counts with its last value.
+  app.add_option("--data-dir", data_dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--snapshot-dir", snapshot_dir)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag("--version", version);
+  if (auto ended = command_line.parse(argc, argv, std::cout, std::cerr)) return *ended;
+  if (version) {
+    std::cout << "beat_analyser " << BEAT_VERSION << "\n";
+    return ba::ExitStatus::ok;
   }
-  if (optind < argc) {
-    std::cerr << "beat_analyser: unexpected argument '" << argv[optind] << "'\n";
-    usage_error();
-  }
+  if (app.count("--data-dir") > 0) options.data_dir = data_dir;
+  if (app.count("--snapshot-dir") > 0) options.snapshot_dir = snapshot_dir;
   return options;
 }
 
@@ -131,13 +110,14 @@ void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
     std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
 }
 
-int run(ba::SurfacePlatform& platform, const Options& options) {
+ba::ExitStatus run(ba::SurfacePlatform& platform, const Options& options) {
   ba::HostFileOps files;
   ba::Io io(platform, ba::DataFolder(options.data_dir), files);
   // The program state holds the whole recording: too large for the stack.
   auto state = std::make_unique<ba::ProgramState>();
   return ba::run_session(
-      platform, io, [&] { ba::run_program(*state, io); }, std::cerr, options.snapshot_dir);
+      platform, io, [&] { ba::run_program(*state, io, platform); }, std::cerr,
+      options.snapshot_dir);
 }
 
 }  // namespace
@@ -149,7 +129,9 @@ int main(int argc, char** argv) {
     if (verb == "import") return ba::run_import(argc - 1, argv + 1);
     if (verb == "export") return ba::run_export(argc - 1, argv + 1);
   }
-  Options options = parse_options(argc, argv);
+  auto parsed = parse_options(argc, argv);
+  if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);
+  const Options& options = std::get<Options>(parsed);
   // Qt sees no command-line options of its own.
   int qt_argc = 1;
   if (options.headless) {
@@ -157,11 +139,11 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(keep_only_serious_qt_messages);
     QGuiApplication application(qt_argc, argv);
     ba::HeadlessPlatform platform(std::cin, std::cout);
-    return run(platform, options);
+    return ba::exit_code(run(platform, options));
   }
   if (!display_available()) {
     std::cerr << "beat_analyser: no display to open the window on; use --headless\n";
-    return exit_usage;
+    return ba::exit_code(ba::ExitStatus::usage);
   }
   QApplication application(qt_argc, argv);
   // Menus and messages of the window in the system's language; English
@@ -171,5 +153,5 @@ int main(int argc, char** argv) {
   ba::WindowPlatform platform;
   platform.main_window().set_data_folder(
       QString::fromStdString(std::filesystem::absolute(options.data_dir).string()));
-  return run(platform, options);
+  return ba::exit_code(run(platform, options));
 }

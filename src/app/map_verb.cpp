@@ -18,7 +18,7 @@
 #include "map/layout.h"
 #include "map/page.h"
 #include "platform/map_drawing.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 namespace ba {
 
@@ -175,7 +175,7 @@ std::string read_whole_file(const std::string& path) {
 
 std::vector<ResultBeat> read_beats(const MapOptions& options) {
   const ResultFileText text = parse_result_file(read_whole_file(options.result_path));
-  if (const auto* fault = std::get_if<ResultFileFault>(&text))
+  if (const auto* fault = std::get_if<LineFault>(&text))
     throw InputError{options.result_path + ":" + std::to_string(fault->line) + ": " +
                      fault->reason};
   const auto& beats = std::get<std::vector<ResultBeat>>(text);

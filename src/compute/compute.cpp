@@ -69,7 +69,7 @@ bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState&
 
 void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisConditions& conditions,
                             std::int32_t reference_end, DetectionState& detection,
-                            RecognitionState& recognition, Io& io) {
+                            const RecognitionState& recognition, Io& io) {
   detection.span_len = max_span;
   detect(sample_matrix, conditions, detection.span_len, reference_end, false, detection);
   sort_candidates(detection);
@@ -91,18 +91,6 @@ std::int32_t scaled_area(std::int32_t area_sum) {
   // overflows. The integer quotient is the one form that holds for all of
   // them; like the real conversion it truncates toward zero.
   return area_sum / 200;
-}
-
-void measure_accepted_beats(const SampleMatrix& sample_matrix, const MarkingState& marking,
-                            const DetectionState& detection, Selection& selection) {
-  clear_selection(selection);
-  // beat_positions runs latest first: walking it backwards visits beats in time order.
-  for (long j = detection.n_candidates; j >= 1; --j) {
-    const std::int32_t r = detection.beat_positions(j);
-    if (r <= 0) continue;
-    const BeatPoints points = beat_points(marking, r);
-    if (measurable(points)) measure_beat(sample_matrix, points, r, selection);
-  }
 }
 
 void measure_and_print_beats(const ComputeContext& c, Io& io) {

@@ -9,7 +9,7 @@
 #include "dialogue/paths.h"
 #include "marking/marking.h"
 #include "recording/recording.h"
-#include "review/selection.h"
+#include "results/selection.h"
 #include "runtime/one_based.h"
 
 namespace ba {
@@ -35,7 +35,7 @@ struct ComputeContext {
   const RecordingState& recording;
   const MarkingState& marking;  // the confirmed fiducial points
   DetectionState& detection;
-  RecognitionState& recognition;
+  const RecognitionState& recognition;  // the reference beat chosen by s
   Selection& selection;
   PrintState& print;
 };
@@ -47,11 +47,7 @@ void compute_all(const ComputeContext& c, Io& io);
 // sorted and counted, and each one recognised against the reference beat.
 void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisConditions& conditions,
                             std::int32_t reference_end, DetectionState& detection,
-                            RecognitionState& recognition, Io& io);
-// The measurement alone (no drawing, no log): empties the selection and fills
-// it from the aligned beat_positions. Used by the benchmarks.
-void measure_accepted_beats(const SampleMatrix& sample_matrix, const MarkingState& marking,
-                            const DetectionState& detection, Selection& selection);
+                            const RecognitionState& recognition, Io& io);
 // The measurement as command c runs it after recognition: each accepted beat
 // measured and, when printing, drawn on the print page; beats that cannot be
 // measured reported; the last page saved when a beat was printed.

@@ -156,19 +156,19 @@ void detect(const SampleMatrix& sample_matrix, const AnalysisConditions& conditi
 }
 
 void sort_candidates(DetectionState& detection) {
-  detection.sort_work = detection.r_positions;
+  Array1<std::int16_t, candidate_slots> work = detection.r_positions;
   for (int m = 1; m <= candidate_slots; ++m) {
     std::int16_t largest = 0;
     int largest_at = 1;
     // Greater or equal: among equal values the last entry is taken.
     for (int i = 1; i <= candidate_slots; ++i) {
-      if (detection.sort_work(i) >= largest) {
-        largest = detection.sort_work(i);
+      if (work(i) >= largest) {
+        largest = work(i);
         largest_at = i;
       }
     }
     detection.beat_positions(m) = largest;
-    detection.sort_work(largest_at) = 0;
+    work(largest_at) = 0;
   }
 }
 

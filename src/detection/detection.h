@@ -25,11 +25,10 @@ struct DetectionState {
   Matrix1<float, max_span, displayed_trace_count> lead_traces;  // (sample, trace 1..3)
   Array1<float, max_span> lead_power;                           // sum of squares of the traces
   Array1<float, max_span> power_slope;                          // five-point difference
-  float slope_min = 0.0f;                             // deepest fall in the reference range
-  float peak_value = 0.0f;                            // value of the latest pick
-  std::int16_t peak_pos = 0;                          // sample of the latest pick
-  Array1<std::int16_t, candidate_slots> r_positions;  // picks in the order found, 0 = empty
-  Array1<std::int16_t, candidate_slots> sort_work;
+  float slope_min = 0.0f;                                // deepest fall in the reference range
+  float peak_value = 0.0f;                               // value of the latest pick
+  std::int16_t peak_pos = 0;                             // sample of the latest pick
+  Array1<std::int16_t, candidate_slots> r_positions;     // picks in the order found, 0 = empty
   Array1<std::int16_t, candidate_slots> beat_positions;  // r_positions, latest first
   std::int32_t n_candidates = 0;
   float amp_max = 0.0f;  // largest |trace 1| over samples 100..1,000 (preview only)

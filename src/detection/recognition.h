@@ -20,11 +20,12 @@ inline constexpr int max_shift = 10;  // trial shifts -10..+10
 struct RecognitionState {
   std::int32_t corr_lead = 0;  // channel used for recognition; 0 until the first s
   Array1<std::int32_t, template_room> template_wave;  // 51 used
-  Array1<std::int32_t, template_room> beat_window;    // 51 used
-  std::int32_t shift = 0;
+};
+
+// The best coefficient of one candidate over the trial shifts, and its shift.
+struct ShapeMatch {
   float corr = 0.0f;
-  float best_corr = 0.0f;
-  std::int32_t best_shift = 0;
+  std::int32_t shift = 0;
 };
 
 // Pearson's correlation coefficient of the first n elements (1..51) of x and
@@ -33,9 +34,16 @@ struct RecognitionState {
 void CR(const Array1<std::int32_t, template_room>& x, const Array1<std::int32_t, template_room>& y,
         float& r, std::int32_t n);
 
+// The candidate at `position` against the template on channel corr_lead
+// at the 21 trial shifts. Only a strictly better coefficient replaces the
+// best, so ties go to the more negative shift and coefficients at or below
+// 0.0 never count (corr 0.0, shift 0).
+ShapeMatch best_match(const SampleMatrix& sample_matrix, const RecognitionState& recognition,
+                      std::int32_t position);
+
 // Rewrites beat_positions(1..n_candidates): aligned position when accepted,
 // 0 when rejected; one "k=" record per candidate to the log file.
 void recognise(Io& io, const SampleMatrix& sample_matrix, float corr_threshold,
-               DetectionState& detection, RecognitionState& recognition);
+               DetectionState& detection, const RecognitionState& recognition);
 
 }  // namespace ba

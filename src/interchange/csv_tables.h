@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "interchange/log_reader.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 namespace ba {
 

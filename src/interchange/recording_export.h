@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "interchange/edf_file.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 namespace ba {
 

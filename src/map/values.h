@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "map/layout.h"
-#include "review/result_reader.h"
+#include "results/beat.h"
 
 namespace ba {
 

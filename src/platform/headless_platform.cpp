@@ -35,7 +35,8 @@ ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
       continue;
     }
     if (event.kind != ScriptEvent::Kind::snapshot) return event;
-    if (!surface(active_unit()).save_png(host_qstring(event.text)))
+    const std::optional<std::string> png = surface(active_unit()).png_bytes();
+    if (!png || snapshot_files_.replace_file(event.text, *png))
       throw ScriptProblem("input line " + std::to_string(line_number_) +
                           ": cannot write the snapshot " + quote(event.text));
   }

@@ -45,7 +45,8 @@ class HeadlessPlatform : public SurfacePlatform {
   std::istream& in_;
   std::ostream& out_;
   std::ostream& err_;
-  int line_number_ = 0;  // of the last input line read
+  int line_number_ = 0;         // of the last input line read
+  HostFileOps snapshot_files_;  // !snapshot pictures, written whole
 };
 
 }  // namespace ba

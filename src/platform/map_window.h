@@ -13,7 +13,7 @@
 
 #include "map/page.h"
 #include "platform/map_drawing.h"
-#include "review/result_reader.h"
+#include "results/beat.h"
 
 class QComboBox;
 class QMenu;

@@ -1,10 +1,10 @@
 #include "platform/script.h"
 
-#include <charconv>
 #include <sstream>
 
 #include "runtime/errors.h"
 #include "runtime/quoting.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -16,9 +16,9 @@ bool starts_with_word(const std::string& line, const std::string& word) {
 }
 
 bool read_int(const std::string& word, int& value) {
-  const char* end = word.data() + word.size();
-  auto [ptr, error] = std::from_chars(word.data(), end, value);
-  return error == std::errc() && ptr == end;
+  const std::optional<std::int32_t> number = parse_int32(word);
+  if (number) value = *number;
+  return number.has_value();
 }
 
 ScriptEvent parse_click(const std::string& line, ScriptEvent::Kind kind) {

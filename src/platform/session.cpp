@@ -13,8 +13,8 @@ namespace {
 
 // Closes every file, then reports. The report must never be the reason a
 // file is left open, so the closing comes first.
-int report(SurfacePlatform& platform, Io& io, std::ostream& err, const std::string& message,
-           int status, bool show) {
+ExitStatus report(SurfacePlatform& platform, Io& io, std::ostream& err, const std::string& message,
+                  ExitStatus status, bool show) {
   io.close_all_files();
   err << program_name << ": " << message << std::endl;
   if (show) platform.show_error(message);
@@ -30,37 +30,38 @@ std::string with_host_file(const IoFailure& failure) {
   return failure.message() + " (host file " + (failed ? failure.host_file() : host).string() + ")";
 }
 
-int run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
-                std::ostream& err) {
+ExitStatus run_guarded(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
+                       std::ostream& err) {
   try {
     program();
     io.close_all_files();
-    return exit_normal;
+    return ExitStatus::ok;
   } catch (const StopRequested&) {
     io.close_all_files();
-    return exit_normal;
+    return ExitStatus::ok;
   } catch (const ProgramEnd&) {
     io.close_all_files();
-    return exit_normal;
+    return ExitStatus::ok;
   } catch (const IoFailure& failure) {
-    return report(platform, io, err, with_host_file(failure), exit_io_failure, true);
+    return report(platform, io, err, with_host_file(failure), ExitStatus::failed, true);
   } catch (const ScriptProblem& problem) {
-    return report(platform, io, err, problem.message(), exit_script_problem, false);
+    return report(platform, io, err, problem.message(), ExitStatus::script_problem, false);
   } catch (const std::exception& error) {
     return report(platform, io, err, std::string("internal error: ") + error.what(),
-                  exit_io_failure, true);
+                  ExitStatus::failed, true);
   }
 }
 
 }  // namespace
 
-int run_session(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
-                std::ostream& err, const std::optional<std::filesystem::path>& snapshot_folder) {
-  int status = run_guarded(platform, io, program, err);
+ExitStatus run_session(SurfacePlatform& platform, Io& io, const std::function<void()>& program,
+                       std::ostream& err,
+                       const std::optional<std::filesystem::path>& snapshot_folder) {
+  ExitStatus status = run_guarded(platform, io, program, err);
   if (snapshot_folder) {
-    if (auto failed = platform.save_snapshots(*snapshot_folder)) {
+    if (auto failed = platform.save_snapshots(*snapshot_folder, io.files())) {
       err << program_name << ": snapshots: " << *failed << std::endl;
-      if (status == exit_normal) status = exit_script_problem;
+      if (status == ExitStatus::ok) status = ExitStatus::script_problem;
     }
   }
   return status;

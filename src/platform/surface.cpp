@@ -2,7 +2,6 @@
 
 #include <QBuffer>
 #include <QFontMetrics>
-#include <QSaveFile>
 
 #include "display/palette.h"
 #include "platform/fonts.h"
@@ -137,27 +136,12 @@ std::optional<std::string> Surface::bmp_bytes(int x1, int y1, int x2, int y2) {
   return bytes.toStdString();
 }
 
-bool Surface::save_bmp(const QString& path, int x1, int y1, int x2, int y2) {
-  const std::optional<std::string> bytes = bmp_bytes(x1, y1, x2, y2);
-  if (!bytes) return false;
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (file.write(bytes->data(), static_cast<qint64>(bytes->size())) !=
-      static_cast<qint64>(bytes->size())) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
-}
-
-bool Surface::save_png(const QString& path) {
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  if (!image().save(&file, "PNG")) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+std::optional<std::string> Surface::png_bytes() {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!image().save(&buffer, "PNG")) return std::nullopt;
+  return bytes.toStdString();
 }
 
 }  // namespace ba

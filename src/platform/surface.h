@@ -66,13 +66,11 @@ class Surface {
   // Where the next typed character appears (for a caret and input methods).
   QRect input_caret(const QString& text) const;
 
-  // Writes pixels (x1, y1)-(x2, y2), inclusive, as a 24-bit BMP file; the
-  // file appears complete or not at all. False when it cannot be written.
-  bool save_bmp(const QString& path, int x1, int y1, int x2, int y2);
-  // The same rectangle as the bytes of a BMP file; nothing when it is empty.
+  // Pixels (x1, y1)-(x2, y2), inclusive, as the bytes of a 24-bit BMP file;
+  // nothing when the rectangle is empty. The file layer writes them.
   std::optional<std::string> bmp_bytes(int x1, int y1, int x2, int y2);
-  // The whole surface as PNG.
-  bool save_png(const QString& path);
+  // The whole surface as the bytes of a PNG file.
+  std::optional<std::string> png_bytes();
 
  private:
   QPainter& painter();

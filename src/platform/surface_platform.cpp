@@ -70,13 +70,8 @@ void SurfacePlatform::put_line(int unit, const std::string& utf8_line) {
   line_shown(unit, utf8_line);
 }
 
-void SurfacePlatform::selection_measured(const std::vector<MeasuredBeat>& beats) {
-  measured_.clear();
-  for (const MeasuredBeat& beat : beats) {
-    ResultBeat& kept = measured_.emplace_back();
-    kept.r_ms = beat.r_position;
-    for (int n = 1; n <= measured_lead_count; ++n) kept.areas(n) = beat.areas(n);
-  }
+void SurfacePlatform::selection_measured(const std::vector<ResultBeat>& beats) {
+  measured_ = beats;
   measured_beats_changed();
 }
 
@@ -110,14 +105,18 @@ std::optional<std::string> SurfacePlatform::bmp_image(int x1, int y1, int x2, in
 
 void SurfacePlatform::set_crosshair_cursor() { crosshair_ = true; }
 
-std::optional<std::string> SurfacePlatform::save_snapshots(const std::filesystem::path& folder) {
+std::optional<std::string> SurfacePlatform::save_snapshots(const std::filesystem::path& folder,
+                                                           FileOps& files) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) return "cannot create " + folder.string() + ": " + error.message();
   auto save = [&](Surface& surface, const std::string& name) -> std::optional<std::string> {
-    std::filesystem::path path = folder / name;
-    if (surface.save_png(host_qstring(path.string()))) return std::nullopt;
-    return "cannot write " + path.string();
+    const std::filesystem::path path = folder / name;
+    const std::optional<std::string> bytes = surface.png_bytes();
+    if (!bytes) return "cannot write " + path.string();
+    if (auto error = files.replace_file(path, *bytes))
+      return "cannot write " + path.string() + ": " + *error;
+    return std::nullopt;
   };
   if (auto failed = save(console_, "console.png")) return failed;
   for (int unit : opening_order_)

@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "platform/surface.h"
-#include "review/result_reader.h"
+#include "results/beat.h"
+#include "results/selection.h"
+#include "runtime/files.h"
 #include "runtime/platform.h"
 
 namespace ba {
@@ -22,7 +24,7 @@ namespace ba {
 inline constexpr int key_left_button = 1;
 inline constexpr int key_right_button = 2;
 
-class SurfacePlatform : public Platform {
+class SurfacePlatform : public Platform, public SelectionListener {
  public:
   SurfacePlatform() = default;
 
@@ -46,7 +48,8 @@ class SurfacePlatform : public Platform {
   void draw_text(const std::string& utf8) override;
   std::optional<std::string> bmp_image(int x1, int y1, int x2, int y2) override;
   void set_crosshair_cursor() override;
-  void selection_measured(const std::vector<MeasuredBeat>& beats) override;
+  // The selection a c or v command leaves, in time order, for the QRST map.
+  void selection_measured(const std::vector<ResultBeat>& beats) override;
 
   // The beats of the last c or v command, as the QRST map reads them.
   const std::vector<ResultBeat>& measured_beats() const { return measured_; }
@@ -60,9 +63,10 @@ class SurfacePlatform : public Platform {
   const std::vector<int>& window_units() const { return opening_order_; }
 
   // Saves every surface as PNG into `folder` (created when missing):
-  // console.png and unitN.png for every window ever opened. Returns an error
-  // text on failure.
-  std::optional<std::string> save_snapshots(const std::filesystem::path& folder);
+  // console.png and unitN.png for every window ever opened, each written
+  // whole through `files` (a link in place of one is replaced, never
+  // followed). Returns an error text on failure.
+  std::optional<std::string> save_snapshots(const std::filesystem::path& folder, FileOps& files);
 
  protected:
   // The unit's surface; the unit must be the console or an open window.

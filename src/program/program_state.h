@@ -10,9 +10,9 @@
 #include "dialogue/paths.h"
 #include "display/plot.h"
 #include "marking/marking.h"
-#include "program/menu.h"
 #include "recording/recording.h"
-#include "review/selection.h"
+#include "results/selection.h"
+#include "review/review.h"
 
 namespace ba {
 
@@ -26,7 +26,6 @@ struct ProgramState {
   MenuState menu;
   MarkingState marking;
   Selection selection;
-  ReviewState review;
   PrintState print;
 };
 
@@ -40,12 +39,7 @@ inline ComputeContext compute_context(ProgramState& s) {
 }
 inline ReviewContext review_context(ProgramState& s) {
   return {s.conditions, s.recording, s.detection, s.recognition,
-          s.marking,    s.geometry,  s.selection, s.review};
+          s.marking,    s.geometry,  s.selection};
 }
-
-// The whole program: start-up dialogue, recording name, loading, display.
-// Returns normally at the end of the exit sequence; failures propagate as
-// exceptions (runtime/errors.h).
-void run_program(ProgramState& state, Io& io);
 
 }  // namespace ba

@@ -10,7 +10,7 @@
 #include "display/plot.h"
 #include "marking/marking.h"
 #include "review/messages.h"
-#include "review/selection.h"
+#include "review/review.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -39,18 +39,19 @@ long displayed_channel(const AnalysisConditions& conditions, long k) {
   return conditions.third_lead;
 }
 
-// beat_wave(i, k) = lead k at sample beat_r - 201 + i minus its baseline, so
-// the R sample is point 201; points before the recording lie on the zero line.
+// beat_wave(i, k) = lead k at sample beat_r - 201 + i minus its baseline at
+// the PQ point, so the R sample is point 201; points before the recording
+// lie on the zero line.
 void fill_beat_wave(const AnalysisConditions& conditions, const SampleMatrix& sample_matrix,
-                    ReviewState& review, MarkingState& marking) {
+                    std::int32_t beat_r, std::int32_t pq_abs, MarkingState& marking) {
   for (long k = 1; k <= displayed_trace_count; ++k) {
     const long channel = displayed_channel(conditions, k);
-    review.baseline = pq_baseline(sample_matrix, channel, review.pq_abs);
+    const std::int32_t baseline = pq_baseline(sample_matrix, channel, pq_abs);
     for (long i = 1; i <= beat_window_len; ++i) {
-      const std::int32_t p = review.beat_r - 201 + static_cast<std::int32_t>(i);
+      const std::int32_t p = beat_r - 201 + static_cast<std::int32_t>(i);
       float value = 0.0f;
       if (p >= 1 && p <= matrix_positions)
-        value = static_cast<float>(sample_matrix(channel, p) - review.baseline);
+        value = static_cast<float>(sample_matrix(channel, p) - baseline);
       marking.beat_wave(i, k) = value;
     }
   }
@@ -68,10 +69,8 @@ void draw_fiducial_markers(const MarkingState& marking, DisplayGeometry& geometr
 }
 
 void show_beat(const ReviewContext& c, Io& io, std::int32_t beat_r) {
-  ReviewState& review = c.review;
-  review.beat_r = beat_r;
-  review.pq_abs = beat_r + c.marking.pq_point - r_peak_index;
-  fill_beat_wave(c.conditions, c.recording.sample_matrix, review, c.marking);
+  const std::int32_t pq_abs = beat_r + c.marking.pq_point - r_peak_index;
+  fill_beat_wave(c.conditions, c.recording.sample_matrix, beat_r, pq_abs, c.marking);
   c.marking.beat_x_scale = (c.geometry.plot_x1 - c.geometry.plot_x0) / 1000.0f;
   // The three leads over one another, drawn and clipped as command s draws them.
   draw_beat_wave(c.marking, c.detection, c.geometry, io);

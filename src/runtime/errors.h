@@ -9,11 +9,6 @@
 
 namespace ba {
 
-// Exit status of each way of ending.
-inline constexpr int exit_normal = 0;
-inline constexpr int exit_io_failure = 2;
-inline constexpr int exit_script_problem = 3;
-
 // The platform's error report: a typed answer that is not a number of its
 // field's kind, a failed open, a read past the end of a file, or a line that
 // could not be written to the log. The message names the unit and the

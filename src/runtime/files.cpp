@@ -67,15 +67,6 @@ class Descriptor {
   int fd_;
 };
 
-// The reason a file cannot be used, as the open report gives it, from the
-// errno of a failed open without following links.
-std::string open_error_text(int error) {
-  if (error == ELOOP) return std::string(runtime_text::is_a_link);
-  if (error == ENXIO) return std::string(runtime_text::not_a_plain_file);  // a pipe with no reader
-  if (error == EISDIR) return std::string(runtime_text::is_a_folder);
-  return errno_text(error);
-}
-
 // Why an existing entry cannot be written as a file, looked at before any
 // open so that a device or a pipe is never opened at all; nothing when it is
 // a plain file or does not exist.
@@ -202,21 +193,52 @@ std::optional<std::string> HostFileOps::replace_file(const std::filesystem::path
   return std::nullopt;
 }
 
-// Opened without waiting (a pipe would block the run for ever) and without
-// following a link; only then emptied, so a refused entry is left untouched.
+// Complete on disk under a temporary name first, then linked to its own
+// name, which fails when that name exists: there is no moment at which
+// another file of the name could be overwritten.
+std::optional<std::string> HostFileOps::create_file(const std::filesystem::path& path,
+                                                    std::string_view bytes) {
+  Descriptor folder(open_folder(path));
+  if (folder.get() < 0) return errno_text(errno);
+  const std::string name = path.filename().string();
+  struct stat old {};
+  if (::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0)
+    return errno_text(EEXIST);
+  std::string temporary;
+  Descriptor file(create_temporary(folder.get(), name, temporary));
+  if (file.get() < 0) return errno_text(errno);
+  std::optional<std::string> error = fill_temporary(file, bytes);
+  if (!error && ::linkat(folder.get(), temporary.c_str(), folder.get(), name.c_str(), 0) != 0)
+    error = errno_text(errno);
+  ::unlinkat(folder.get(), temporary.c_str(), 0);
+  if (!error) ::fsync(folder.get());
+  return error;
+}
+
+// The log starts as a new file renamed into place, never by emptying the
+// old one: a log that has other names (hard links) keeps its bytes under
+// them, and a refused entry (a link, a pipe, a folder, a read-only file) is
+// left untouched.
 std::optional<std::string> HostFileOps::open_log(const std::filesystem::path& path) {
   close_log();
   Descriptor folder(open_folder(path));
   if (folder.get() < 0) return errno_text(errno);
   const std::string name = path.filename().string();
-  struct stat info {};
-  if (auto error = unusable_output(folder.get(), name.c_str(), info)) return error;
-  Descriptor file(
-      open_beneath(path.parent_path(), path.filename(), O_WRONLY | O_CREAT | O_NONBLOCK, 0666));
-  if (file.get() < 0) return open_error_text(errno);
-  if (::fstat(file.get(), &info) != 0) return errno_text(errno);
-  if (!S_ISREG(info.st_mode)) return std::string(runtime_text::not_a_plain_file);
-  if (::ftruncate(file.get(), 0) != 0) return errno_text(errno);
+  struct stat old {};
+  if (auto error = unusable_output(folder.get(), name.c_str(), old)) return error;
+  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && !may_replace(folder.get(), name.c_str(), old)) return errno_text(EACCES);
+  std::string temporary;
+  Descriptor file(create_temporary(folder.get(), name, temporary));
+  if (file.get() < 0) return errno_text(errno);
+  std::optional<std::string> error;
+  if (exists && ::fchmod(file.get(), old.st_mode & 07777) != 0) error = errno_text(errno);
+  if (!error && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0)
+    error = errno_text(errno);
+  if (error) {
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    return error;
+  }
   log_ = file.release();
   log_size_ = 0;
   return std::nullopt;

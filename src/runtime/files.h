@@ -57,7 +57,14 @@ class FileOps {
   // it. A replaced file keeps its permission bits; a link is replaced itself.
   virtual std::optional<std::string> replace_file(const std::filesystem::path& path,
                                                   std::string_view bytes) = 0;
-  // Text log: opened empty, appended line by line, written through at once.
+  // Writes a new file whole or not at all, as replace_file does, but refuses
+  // when anything of that name already exists ("File exists"), a link
+  // included: for outputs that must never replace a file.
+  virtual std::optional<std::string> create_file(const std::filesystem::path& path,
+                                                 std::string_view bytes) = 0;
+  // Text log: started as a new file (never by emptying the old one, whose
+  // other names keep their bytes), appended line by line, written through
+  // at once.
   // After a failed write the log is cut back to the end of its last whole
   // line, so no reader meets half a record.
   virtual std::optional<std::string> open_log(const std::filesystem::path& path) = 0;
@@ -73,6 +80,8 @@ class HostFileOps : public FileOps {
                                          std::vector<unsigned char>& bytes) override;
   std::optional<std::string> replace_file(const std::filesystem::path& path,
                                           std::string_view bytes) override;
+  std::optional<std::string> create_file(const std::filesystem::path& path,
+                                         std::string_view bytes) override;
   std::optional<std::string> open_log(const std::filesystem::path& path) override;
   std::optional<std::string> append_log(std::string_view bytes) override;
   void close_log() override;

@@ -34,6 +34,7 @@ class Io {
 
   Platform& platform() { return platform_; }
   const DataFolder& folder() const { return folder_; }
+  FileOps& files() { return files_; }
 
   // One output statement to the console, a window or the log file.
   void write_line(int unit, std::initializer_list<Item> items);

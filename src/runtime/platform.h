@@ -12,9 +12,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
-
-#include "runtime/one_based.h"
 
 namespace ba {
 
@@ -41,13 +38,6 @@ constexpr std::uint32_t rgb(int red, int green, int blue) {
   return static_cast<std::uint32_t>(red) | (static_cast<std::uint32_t>(green) << 8) |
          (static_cast<std::uint32_t>(blue) << 16);
 }
-
-// One accepted beat as the program measured it.
-inline constexpr int measured_lead_count = 64;  // the mapping leads
-struct MeasuredBeat {
-  std::int32_t r_position = 0;                      // samples (1 ms each)
-  Array1<std::int32_t, measured_lead_count> areas;  // AQRST of leads 1..64
-};
 
 class Platform {
  public:
@@ -90,10 +80,6 @@ class Platform {
   // Shows the error report before the program ends (a message box in the
   // window mode); the caller also writes it to stderr.
   virtual void show_error(const std::string& message) = 0;
-
-  // The selection a c or v command leaves, in time order, for the platform's
-  // QRST map; the program itself shows nothing of it here.
-  virtual void selection_measured(const std::vector<MeasuredBeat>& /*beats*/) {}
 };
 
 }  // namespace ba

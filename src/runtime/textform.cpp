@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "runtime/text_kit.h"
+
 namespace ba {
 
 namespace {
@@ -141,10 +143,9 @@ std::string take_sign(std::string_view text, std::size_t& position) {
 // Correctly rounded conversion of a plain decimal text ("-12.5", "95e-2")
 // to single precision, independent of the locale.
 bool decimal_to_float(const std::string& decimal, float& value) {
-  const char* first = decimal.data();
-  const char* last = first + decimal.size();
-  const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-  return error == std::errc() && end == last;
+  const std::optional<float> number = parse_float(decimal);
+  if (number) value = *number;
+  return number.has_value();
 }
 
 // Decimal exponent of |value| once it is rounded to 7 significant digits.
@@ -153,7 +154,7 @@ int decimal_exponent(float value) {
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
                                     std::chars_format::scientific, 6);
   const std::string text(buffer, result.ptr);
-  return std::stoi(text.substr(text.find('e') + 1));
+  return parse_int32(text.substr(text.find('e') + 1)).value_or(0);
 }
 
 bool is_word_separator(char c) { return c == ' ' || c == '\t'; }
@@ -324,9 +325,9 @@ bool parse_whole_field(std::string_view typed, int width, std::int32_t& value) {
     value = 0;
     return true;
   }
-  const std::string number = sign + digits;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  return error == std::errc() && end == number.data() + number.size();
+  const std::optional<std::int32_t> number = parse_int32(sign + digits);
+  if (number) value = *number;
+  return number.has_value();
 }
 
 bool parse_real_field(std::string_view typed, int width, int implied_decimals, float& value) {

@@ -100,5 +100,12 @@ TEST_F(CommandLine, SnapshotsAreSavedAtAnyExit) {
   EXPECT_TRUE(fs::exists(folder / "shots" / "console.png"));
 }
 
+TEST_F(CommandLine, ARepeatedOptionTakesItsLastValue) {
+  Outcome ended = run("--headless --snapshot-dir first --snapshot-dir=last", "1\n");
+  EXPECT_EQ(ended.status, 3);
+  EXPECT_FALSE(fs::exists(folder / "first"));
+  EXPECT_TRUE(fs::exists(folder / "last" / "console.png"));
+}
+
 }  // namespace
 }  // namespace ba

@@ -20,6 +20,7 @@
 #include "app/program_runs.h"
 #include "platform/session.h"
 #include "platform/window_platform.h"
+#include "program/program.h"
 #include "program/program_state.h"
 #include "runtime/io.h"
 #include "support/qt_application.h"
@@ -153,8 +154,8 @@ TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   });
 
   std::ostringstream err;
-  int status = run_session(
-      platform, io, [&] { run_program(*state, io); }, err);
+  int status = exit_code(run_session(
+      platform, io, [&] { run_program(*state, io, platform); }, err));
   QTest::lastMouseTimestamp = time + 10000;
   EXPECT_EQ(status, 0) << err.str();
   EXPECT_TRUE(person.done());

@@ -35,12 +35,17 @@ struct MeasureRun {
     return state->recording.sample_matrix(lead + 8, t);
   }
 
+  // Measured as command c measures after recognition, with the log open.
   const Selection& measure(const std::vector<std::int16_t>& latest_first) {
     test::set_candidates(state->detection, latest_first);
-    measure_accepted_beats(state->recording.sample_matrix, state->marking, state->detection,
-                           state->selection);
+    clear_selection(state->selection);
+    bench.io.open_log("d:\\data\\map\\measurestlog.txt");
+    measure_and_print_beats(compute_context(*state), bench.io);
+    bench.io.close_log();
     return state->selection;
   }
+
+  test::TestBench bench;
 };
 
 TEST(ScaledArea, TruncatesTowardZero) {

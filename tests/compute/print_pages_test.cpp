@@ -12,7 +12,7 @@
 #include "compute/compute.h"
 #include "dialogue/paths.h"
 #include "program/program_state.h"
-#include "review/selection.h"
+#include "review/review.h"
 #include "support/fake_platform.h"
 #include "support/state_setup.h"
 

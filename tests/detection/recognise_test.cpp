@@ -137,8 +137,7 @@ TEST_F(Recognition, MovesMatchingCandidatesByTheirBestShift) {
 TEST_F(Recognition, ThresholdIsReachedByEquality) {
   lay(7003, 1);
   (*matrix)(channel, 7003) = static_cast<std::int16_t>((*matrix)(channel, 7003) + 300);
-  aligned(7000, 0.0f);
-  const float best = recognition.best_corr;
+  const float best = best_match(*matrix, recognition, 7000).corr;
   ASSERT_GT(best, 0.5f);
   ASSERT_LT(best, 1.0f);
   EXPECT_EQ(aligned(7000, best), 7003);
@@ -151,18 +150,44 @@ TEST_F(Recognition, EqualCoefficientsGoToTheMoreNegativeShift) {
     (*matrix)(channel, t) = static_cast<std::int16_t>(shape[static_cast<std::size_t>(t % 10)]);
   take_template();
   EXPECT_EQ(aligned(3000, 0.95f), 2990);
-  EXPECT_EQ(recognition.best_shift, -10);
+  EXPECT_EQ(best_match(*matrix, recognition, 3000).shift, -10);
 }
 
 TEST_F(Recognition, FlatCandidateNeverCountsAndStaysInPlaceAtZeroThreshold) {
   EXPECT_EQ(aligned(12000, 0.95f), 0);
   EXPECT_EQ(aligned(12000, 0.0f), 12000);
-  EXPECT_EQ(recognition.best_corr, 0.0f);
-  EXPECT_EQ(recognition.best_shift, 0);
+  const ShapeMatch flat = best_match(*matrix, recognition, 12000);
+  EXPECT_EQ(flat.corr, 0.0f);
+  EXPECT_EQ(flat.shift, 0);
   const auto lines = log_lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], " k=           1 r=  0.0000000E+00 ;  time_dif           0      0\r");
   EXPECT_EQ(lines[1], " k=           1 r=  0.0000000E+00 ;  time_dif           0  12000\r");
+}
+
+// The trial windows may reach the first and the last sample of the matrix
+// and no further: a shape there is found at the shift that reaches it, and
+// one a sample beyond the furthest shift is found one shift short of it.
+TEST_F(Recognition, TrialWindowsReachBothEndsOfTheMatrixAndNoFurther) {
+  struct Row {
+    const char* what;
+    std::int32_t shape_centre, listed, shift;
+  };
+  const Row rows[] = {
+      {"first sample", 26, 36, -10},
+      {"last sample", matrix_positions - 25, matrix_positions - 35, 10},
+      {"one before the first", 26, 35, -9},
+      {"one past the last", matrix_positions - 25, matrix_positions - 34, 9},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    for (int i = 1; i <= template_len; ++i)
+      (*matrix)(channel, row.shape_centre + i - 26) =
+          static_cast<std::int16_t>(recognition.template_wave(i));
+    const ShapeMatch match = best_match(*matrix, recognition, row.listed);
+    EXPECT_NEAR(match.corr, 1.0f, 1e-5f);
+    EXPECT_EQ(match.shift, row.shift);
+  }
 }
 
 TEST_F(Recognition, NoCandidateWritesNothing) {

@@ -33,6 +33,9 @@ class InputFile : public ba::FileOps {
   std::optional<std::string> replace_file(const std::filesystem::path&, std::string_view) override {
     return "read-only";
   }
+  std::optional<std::string> create_file(const std::filesystem::path&, std::string_view) override {
+    return "read-only";
+  }
   std::optional<std::string> open_log(const std::filesystem::path&) override { return "no log"; }
   std::optional<std::string> append_log(std::string_view) override { return "no log"; }
   void close_log() override {}

@@ -6,12 +6,12 @@
 #include <string_view>
 
 #include "map/page.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   const ba::ResultFileText parsed = ba::parse_result_file(text);
-  if (const auto* fault = std::get_if<ba::ResultFileFault>(&parsed)) {
+  if (const auto* fault = std::get_if<ba::LineFault>(&parsed)) {
     if (fault->line < 1 || fault->reason.empty()) __builtin_trap();
     return 0;
   }

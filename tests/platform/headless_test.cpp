@@ -243,13 +243,13 @@ TEST(Headless, MapSavesTheMeanOfTheLastMeasuredSelection) {
   EXPECT_EQ(
       script_problem_of([&] {
         Scripted run("!map " + (folder / "mean.jpg").string() + "\n");
-        run.platform.selection_measured(std::vector<MeasuredBeat>(1));
+        run.platform.selection_measured(std::vector<ResultBeat>(1));
         run.platform.get_line(console_unit);
       }),
       "input line 1: a map path must end in .png, .svg or .pdf: " + (folder / "mean.jpg").string());
   // Lead 1 at +100 and -100 in two beats: a mean of 0 there, and lead 64's
   // 50 and 150 give 100.
-  std::vector<MeasuredBeat> beats(2);
+  std::vector<ResultBeat> beats(2);
   beats[0].areas(1) = 100;
   beats[1].areas(1) = -100;
   beats[0].areas(64) = 50;

@@ -25,11 +25,11 @@ QAction* menu_item(QMenuBar& bar, const QString& menu, const QString& item) {
   return nullptr;
 }
 
-std::vector<MeasuredBeat> two_beats() {
-  std::vector<MeasuredBeat> beats(2);
-  beats[0].r_position = 1200;
-  beats[1].r_position = 2050;
-  for (int n = 1; n <= measured_lead_count; ++n) {
+std::vector<ResultBeat> two_beats() {
+  std::vector<ResultBeat> beats(2);
+  beats[0].r_ms = 1200;
+  beats[1].r_ms = 2050;
+  for (int n = 1; n <= lead_point_count; ++n) {
     beats[0].areas(n) = n - 20;
     beats[1].areas(n) = 40 - n;
   }

@@ -28,14 +28,14 @@ struct Session {
   // Runs `body` with the log open, as the program has it from the display set-up on.
   int run(const std::function<void()>& body,
           const std::optional<std::filesystem::path>& snapshots = std::nullopt) {
-    return run_session(
+    return exit_code(run_session(
         platform, io,
         [&] {
           io.open_log("d:\\data\\map\\abcstlog.txt");
           io.write_line(log_unit, {"before the end"});
           body();
         },
-        err, snapshots);
+        err, snapshots));
   }
 
   test::TempFolder folder{"session"};

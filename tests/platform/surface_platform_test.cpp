@@ -99,7 +99,8 @@ TEST(Snapshots, EveryWindowEverOpenedAndTheConsoleAreSaved) {
   platform.close_window(12);  // the exit sequence closes the graphics window
   const test::TempFolder temp("snapshots");
   const auto folder = temp / "made";
-  ASSERT_EQ(platform.save_snapshots(folder), std::nullopt);
+  HostFileOps files;
+  ASSERT_EQ(platform.save_snapshots(folder, files), std::nullopt);
   for (const char* name : {"console.png", "unit12.png", "unit14.png"})
     EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
   QImage page(QString::fromStdString((folder / "unit14.png").string()));
@@ -111,9 +112,49 @@ TEST(Snapshots, AnUnwritableFolderIsReported) {
   SilentPlatform platform;
   const test::TempFolder folder("snapshots_bad");
   test::write_host_file(folder / "file", "x");
-  auto failed = platform.save_snapshots(folder / "file" / "inside");
+  HostFileOps files;
+  auto failed = platform.save_snapshots(folder / "file" / "inside", files);
   ASSERT_TRUE(failed.has_value());
   EXPECT_NE(failed->find("inside"), std::string::npos);
+}
+
+// A snapshot's name that is a link, to a file or to nowhere, is replaced by
+// the picture; what the link pointed to keeps its bytes.
+TEST(Snapshots, ALinkInPlaceOfASnapshotIsReplacedNotFollowed) {
+  namespace fs = std::filesystem;
+  SilentPlatform platform;
+  platform.open_window(12);
+  const test::TempFolder temp("snapshots_link");
+  const fs::path shots = temp / "shots";
+  fs::create_directories(shots);
+  test::write_host_file(temp / "kept.txt", "someone else's");
+  fs::create_symlink(temp / "kept.txt", shots / "console.png");
+  fs::create_symlink(temp / "nowhere.png", shots / "unit12.png");
+  HostFileOps files;
+  ASSERT_EQ(platform.save_snapshots(shots, files), std::nullopt);
+  EXPECT_EQ(test::read_host_file(temp / "kept.txt"), "someone else's");
+  EXPECT_FALSE(fs::exists(temp / "nowhere.png"));
+  for (const char* name : {"console.png", "unit12.png"}) {
+    EXPECT_FALSE(fs::is_symlink(shots / name)) << name;
+    EXPECT_EQ(test::read_host_file(shots / name).substr(1, 3), "PNG") << name;
+  }
+}
+
+// A write that fails is named with the system's reason.
+TEST(Snapshots, AFailedWriteIsReportedWithItsReason) {
+  struct FullDisk : HostFileOps {
+    std::optional<std::string> replace_file(const std::filesystem::path&,
+                                            std::string_view) override {
+      return "No space left on device";
+    }
+  } full;
+  SilentPlatform platform;
+  const test::TempFolder temp("snapshots_full");
+  auto failed = platform.save_snapshots(temp.path(), full);
+  ASSERT_TRUE(failed.has_value());
+  EXPECT_EQ(*failed,
+            "cannot write " + (temp / "console.png").string() + ": No space left on device");
+  EXPECT_TRUE(std::filesystem::is_empty(temp.path()));
 }
 
 }  // namespace

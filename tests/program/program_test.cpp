@@ -1,5 +1,7 @@
 // The order of the whole start: conditions, name, recording, display.
 
+#include "program/program.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -16,7 +18,7 @@ TEST(RunProgram, ReadsTheNamedRecordingRightAfterTheDialogue) {
   test::TestBench bench;
   bench.platform.typed_lines = {"1", "nofile"};
   auto state = std::make_unique<ProgramState>();
-  const auto failure = test::io_failure_of([&] { run_program(*state, bench.io); });
+  const auto failure = test::io_failure_of([&] { run_program(*state, bench.io, bench.platform); });
   ASSERT_TRUE(failure);
   EXPECT_EQ(failure->kind(), IoFailure::Kind::open);
   EXPECT_EQ(failure->unit(), recording_unit);

@@ -11,7 +11,7 @@
 #include "dialogue/paths.h"
 #include "program/program_state.h"
 #include "review/messages.h"
-#include "review/selection.h"
+#include "review/review.h"
 #include "runtime/errors.h"
 #include "runtime/textform.h"
 #include "support/fake_platform.h"

@@ -200,6 +200,49 @@ TEST_F(HostFiles, LogThroughALinkIsRefusedAndTheTargetKept) {
   EXPECT_FALSE(fs::exists(folder / "missing.txt"));
 }
 
+// A new file is written only where no entry of its name exists: a file, a
+// link (even one to nowhere) and a folder are all left as they were.
+TEST_F(HostFiles, CreateFileRefusesAnyExistingEntry) {
+  write("taken.csv", "old");
+  fs::create_symlink(folder / "nowhere.csv", folder / "link.csv");
+  fs::create_directory(folder / "folder.csv");
+  for (const char* name : {"taken.csv", "link.csv", "folder.csv"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(files.create_file(folder / name, "new"), "File exists");
+  }
+  EXPECT_EQ(read("taken.csv"), "old");
+  EXPECT_FALSE(fs::exists(folder / "nowhere.csv"));
+  EXPECT_EQ(entries(folder), 3u);
+  EXPECT_FALSE(files.create_file(folder / "fresh.csv", "a,b\r\n"));
+  EXPECT_EQ(read("fresh.csv"), "a,b\r\n");
+  EXPECT_EQ(entries(folder), 4u);
+}
+
+// A log with other names (a hard link made to it from elsewhere) starts as
+// a new file: the other name keeps the previous run's bytes, the new log
+// keeps the old one's permission bits, and no temporary is left; a
+// read-only log is refused and left as it was.
+TEST_F(HostFiles, LogStartsAsANewFileAndNeverEmptiesAnotherName) {
+  test::TempFolder outside{"outside"};
+  write("log.txt", "previous run");
+  fs::permissions(folder / "log.txt", fs::perms(0640));
+  fs::create_hard_link(folder / "log.txt", outside / "kept.txt");
+  ASSERT_FALSE(files.open_log(folder / "log.txt"));
+  ASSERT_FALSE(files.append_log("one\r\n"));
+  files.close_log();
+  EXPECT_EQ(read("log.txt"), "one\r\n");
+  EXPECT_EQ(test::read_host_file(outside / "kept.txt"), "previous run");
+  EXPECT_EQ(fs::hard_link_count(folder / "log.txt"), 1u);
+  EXPECT_EQ(fs::status(folder / "log.txt").permissions(), fs::perms(0640));
+  EXPECT_EQ(entries(folder), 1u);
+
+  write("kept_log.txt", "read only");
+  fs::permissions(folder / "kept_log.txt", fs::perms(0444));
+  EXPECT_EQ(files.open_log(folder / "kept_log.txt"), "Permission denied");
+  EXPECT_EQ(read("kept_log.txt"), "read only");
+  EXPECT_EQ(entries(folder), 2u);
+}
+
 // The file size limit stands in for a full disk: the record that no longer
 // fits is taken back whole, so the log ends with its last complete line.
 TEST_F(HostFiles, FailedLogWriteLeavesOnlyWholeLines) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "results/selection.h"
 #include "runtime/files.h"
 #include "runtime/io.h"
 #include "runtime/platform.h"
@@ -35,7 +36,7 @@ struct LineShown {
   std::string text;
 };
 
-class FakePlatform : public Platform {
+class FakePlatform : public Platform, public SelectionListener {
  public:
   // Input the program will read.
   std::deque<std::string> typed_lines;
@@ -69,10 +70,10 @@ class FakePlatform : public Platform {
   void set_crosshair_cursor() override;
   MouseEvent wait_mouse_event(int event_set) override;
   void show_error(const std::string& message) override;
-  void selection_measured(const std::vector<MeasuredBeat>& beats) override {
+  void selection_measured(const std::vector<ResultBeat>& beats) override {
     measured.push_back(beats);
   }
-  std::vector<std::vector<MeasuredBeat>> measured;  // every selection handed over
+  std::vector<std::vector<ResultBeat>> measured;  // every selection handed over
 
   // Lines shown on one unit, in order.
   std::vector<std::string> lines_of(int unit) const;

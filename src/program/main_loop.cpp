@@ -1,11 +1,12 @@
-#include "program/menu.h"
+#include "program/main_loop.h"
 
 #include "compute/compute.h"
 #include "dialogue/messages.h"
 #include "display/plot.h"
 #include "marking/marking.h"
 #include "program/program_state.h"
-#include "review/selection.h"
+#include "results/selection.h"
+#include "review/review.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -64,29 +65,17 @@ void loop_top(ProgramState& state, Io& io) {
   read_answer(state.menu, io);
 }
 
-// Hands the beats of the selection and their areas to the platform's map.
-void report_selection(const Selection& selection, Io& io) {
-  static_assert(measured_lead_count == lead_point_count);
-  std::vector<MeasuredBeat> beats(static_cast<std::size_t>(selection.n_accepted));
-  for (int k = 1; k <= selection.n_accepted; ++k) {
-    MeasuredBeat& beat = beats[static_cast<std::size_t>(k - 1)];
-    beat.r_position = selection.accepted_beats(k);
-    for (int n = 1; n <= lead_point_count; ++n) beat.areas(n) = selection.aqrst(n, k);
-  }
-  io.platform().selection_measured(beats);
-}
-
 // Runs the command the answer names; false when the answer ends the program.
-bool dispatch(ProgramState& state, Io& io) {
+bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
   const std::string& answer = state.menu.answer;
   if (answer_is(answer, 's'))
     select_waveform(marking_context(state), io);
   else if (answer_is(answer, 'c')) {
     compute_all(compute_context(state), io);
-    report_selection(state.selection, io);
+    listener.selection_measured(selected_beats(state.selection));
   } else if (answer_is(answer, 'v')) {
     view_all_beats(review_context(state), io);
-    report_selection(state.selection, io);
+    listener.selection_measured(selected_beats(state.selection));
   } else if (answer_is(answer, 'd'))
     save_selection(state.selection, state.paths, state.menu, io);
   else if (answer_is(answer, 'x'))
@@ -103,7 +92,7 @@ void display_setup(ProgramState& state, Io& io) {
   io.write_line(graphics_unit, {state.paths.recording_path, dialogue_text::show_ecg_data});
 }
 
-void run_display(ProgramState& state, Io& io) {
+void run_main_loop(ProgramState& state, Io& io, SelectionListener& listener) {
   DetectionState& d = state.detection;
   detect(state.recording.sample_matrix, state.conditions, preview_span, preview_reference_end, true,
          d);
@@ -116,7 +105,7 @@ void run_display(ProgramState& state, Io& io) {
   set_display_geometry(d.span_len, d.amp_max, state.geometry);
   do {
     loop_top(state, io);
-  } while (dispatch(state, io));
+  } while (dispatch(state, io, listener));
   exit_sequence(io);
 }
 

@@ -1,5 +1,5 @@
 // The display set-up, the main display loop with its menu, and the exit.
-#include "program/menu.h"
+#include "program/main_loop.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ const std::string menu_line =
 void quiet(DisplayBench& bench) { bench.state->conditions.print_flag = 0; }
 void run_menu(DisplayBench& bench) {
   display_setup(*bench.state, bench.io);
-  run_display(*bench.state, bench.io);
+  run_main_loop(*bench.state, bench.io, bench.platform);
 }
 
 struct Menu : ::testing::Test {
@@ -165,7 +165,7 @@ TEST(MenuCommands, ComputeAndSaveInEitherCase) {
     // The map gets the measured beat once, with its areas.
     ASSERT_EQ(bench.platform.measured.size(), 1u);
     ASSERT_EQ(bench.platform.measured[0].size(), 1u);
-    EXPECT_EQ(bench.platform.measured[0][0].r_position, 1001);
+    EXPECT_EQ(bench.platform.measured[0][0].r_ms, 1001);
     for (int n : {1, 64})
       EXPECT_EQ(bench.platform.measured[0][0].areas(n), bench.state->selection.aqrst(n, 1));
   }

@@ -5,8 +5,9 @@
 
 #include "dialogue/answer.h"
 #include "dialogue/paths.h"
+#include "results/result_file.h"
 #include "review/messages.h"
-#include "review/selection.h"
+#include "review/review.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -20,28 +21,6 @@ void report_save_failure(Io& io, const std::string& detail) {
 }
 
 }  // namespace
-
-void clear_selection(Selection& selection) {
-  selection.accepted_beats.fill(0);
-  selection.aqrst.fill(0);
-  selection.n_accepted = 0;
-}
-
-// Line 1 the number of beats; per beat its R position (samples), then its 64
-// areas as one statement, which the 80-character file lines break into ten
-// lines of six values and one of four.
-std::vector<std::vector<Item>> result_statements(const Selection& selection) {
-  std::vector<std::vector<Item>> statements;
-  statements.push_back({selection.n_accepted});
-  for (long b = 1; b <= selection.n_accepted; ++b) {
-    statements.push_back({selection.accepted_beats(b)});
-    std::vector<Item> areas;
-    for (long lead = 1; lead <= lead_point_count; ++lead)
-      areas.emplace_back(selection.aqrst(lead, b));
-    statements.push_back(std::move(areas));
-  }
-  return statements;
-}
 
 void save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu, Io& io) {
   io.write_line(graphics_unit,

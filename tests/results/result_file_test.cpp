@@ -1,10 +1,10 @@
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "review/selection.h"
+#include "results/selection.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -17,9 +17,9 @@ std::string written_file(const Selection& selection) {
   return bytes;
 }
 
-ResultFileFault fault_of(const ResultFileText& parsed) {
-  static const ResultFileFault none{-1, "parsed without fault"};
-  const auto* fault = std::get_if<ResultFileFault>(&parsed);
+LineFault fault_of(const ResultFileText& parsed) {
+  static const LineFault none{-1, "parsed without fault"};
+  const auto* fault = std::get_if<LineFault>(&parsed);
   return fault ? *fault : none;
 }
 
@@ -92,7 +92,7 @@ TEST(ResultReader, FaultsNameTheLine) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    const ResultFileFault fault = fault_of(parse_result_file(row.text));
+    const LineFault fault = fault_of(parse_result_file(row.text));
     EXPECT_EQ(fault.line, row.line);
     EXPECT_EQ(fault.reason, row.reason);
   }

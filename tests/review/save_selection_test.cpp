@@ -12,7 +12,7 @@
 #include "dialogue/paths.h"
 #include "program/program_state.h"
 #include "review/messages.h"
-#include "review/selection.h"
+#include "review/review.h"
 #include "runtime/textform.h"
 #include "support/display_bench.h"
 

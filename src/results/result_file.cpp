@@ -1,7 +1,7 @@
-#include "review/result_reader.h"
+#include "results/result_file.h"
 
-#include <charconv>
 #include <optional>
+#include <string>
 
 #include "runtime/quoting.h"
 #include "runtime/text_lines.h"
@@ -25,12 +25,9 @@ std::variant<std::vector<std::int32_t>, std::string> whole_numbers(std::string_v
     std::size_t end = i;
     while (end < line.size() && !is_blank(line[end])) ++end;
     const std::string_view word = line.substr(i, end - i);
-    std::string_view digits = word;
-    if (digits.size() > 1 && digits.front() == '+') digits.remove_prefix(1);
-    std::int32_t value = 0;
-    const auto [stop, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error != std::errc{} || stop != digits.data() + digits.size()) return std::string(word);
-    values.push_back(value);
+    const std::optional<std::int32_t> value = parse_int32(word);
+    if (!value) return std::string(word);
+    values.push_back(*value);
     i = end;
   }
   return values;
@@ -60,8 +57,8 @@ class Parser {
   }
 
  private:
-  ResultFileFault fail(std::string reason) {
-    fault_ = {lines_.number(), std::move(reason)};
+  LineFault fail(std::string reason) {
+    fault_ = {static_cast<int>(lines_.number()), std::move(reason)};
     return fault_;
   }
 
@@ -70,7 +67,7 @@ class Parser {
   std::optional<std::vector<std::int32_t>> numbers_line(const std::string& expected) {
     const auto line = lines_.next();
     if (!line) {
-      fault_ = {lines_.number() + 1, "the file ends before " + expected};
+      fault_ = {static_cast<int>(lines_.number() + 1), "the file ends before " + expected};
       return std::nullopt;
     }
     auto values = whole_numbers(*line);
@@ -112,10 +109,23 @@ class Parser {
   }
 
   TextLines lines_;
-  ResultFileFault fault_;
+  LineFault fault_;
 };
 
 }  // namespace
+
+std::vector<std::vector<Item>> result_statements(const Selection& selection) {
+  std::vector<std::vector<Item>> statements;
+  statements.push_back({selection.n_accepted});
+  for (long b = 1; b <= selection.n_accepted; ++b) {
+    statements.push_back({selection.accepted_beats(b)});
+    std::vector<Item> areas;
+    for (long lead = 1; lead <= lead_point_count; ++lead)
+      areas.emplace_back(selection.aqrst(lead, b));
+    statements.push_back(std::move(areas));
+  }
+  return statements;
+}
 
 ResultFileText parse_result_file(std::string_view text) { return Parser(text).parse(); }
 

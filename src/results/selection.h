@@ -1,0 +1,37 @@
+#pragma once
+// The selection: the accepted beats of the last v or c command and their
+// QRST areas, saved and emptied by command d.
+
+#include <cstdint>
+#include <vector>
+
+#include "recording/recording.h"
+#include "results/beat.h"
+#include "runtime/one_based.h"
+
+namespace ba {
+
+inline constexpr int selection_room = 200;
+
+struct Selection {
+  std::int32_t n_accepted = 0;
+  Array1<std::int32_t, selection_room> accepted_beats;            // R positions, time order
+  Matrix1<std::int32_t, lead_point_count, selection_room> aqrst;  // (lead, beat)
+};
+
+// Empties the selection: all 200 entries of accepted_beats and aqrst, and
+// n_accepted.
+void clear_selection(Selection& selection);
+
+// The accepted beats with their areas, in time order.
+std::vector<ResultBeat> selected_beats(const Selection& selection);
+
+// Told of every selection a c or v command leaves (the window mode's QRST
+// map shows it); the program itself shows nothing of it there.
+class SelectionListener {
+ public:
+  virtual ~SelectionListener() = default;
+  virtual void selection_measured(const std::vector<ResultBeat>& beats) = 0;
+};
+
+}  // namespace ba
