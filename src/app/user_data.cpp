@@ -16,9 +16,6 @@ UserDataFolder user_data_folder() {
   fs::create_directories(folder, error);
   if (error)
     return {{}, "cannot make the data folder " + quote(folder.string()) + ": " + error.message()};
-  // create_directories reports no fault when a file already has the name.
-  if (!fs::is_directory(folder, error))
-    return {{}, "the data folder " + quote(folder.string()) + " is not a folder"};
   return {folder, {}};
 }
 
