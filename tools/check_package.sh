@@ -24,7 +24,10 @@ rm -f "$build"/beat-analyser_*.deb
 cmake --build "$build" -j2
 (cd "$build" && cpack -G DEB > "$work/cpack.log") || { cat "$work/cpack.log"; exit 1; }
 debs=("$build"/beat-analyser_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { echo "no single package in $build" >&2; exit 1; }
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+  echo "no single package in $build" >&2
+  exit 1
+fi
 deb=${debs[0]}
 echo "$deb"
 
