@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QTranslator>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <variant>
 
 #include "app/command_line.h"
+#include "app/user_data.h"
 #include "app/verbs.h"
 #include "platform/headless_platform.h"
 #include "platform/session.h"
@@ -33,6 +35,7 @@ namespace {
 struct Options {
   bool headless = false;
   std::filesystem::path data_dir = "data/map";
+  bool user_data = false;
   std::optional<std::filesystem::path> snapshot_dir;
 };
 
@@ -51,6 +54,9 @@ void print_help(std::ostream& out) {
          "                        the lines the program shows go to standard output\n"
          "  --data-dir DIR      host folder that stands for the data folder\n"
          "                        d:\\data\\map\\ (default: data/map)\n"
+         "  --user-data         the data folder is beat-analyser in your documents\n"
+         "                        folder (XDG_DOCUMENTS_DIR, usually ~/Documents),\n"
+         "                        made when missing; the desktop menu entry uses it\n"
          "  --snapshot-dir DIR  at exit, save every window as DIR/unitN.png and the\n"
          "                        console as DIR/console.png\n"
          "      --help          display this help and exit\n"
@@ -80,6 +86,7 @@ std::variant<Options, ba::ExitStatus> parse_options(int argc, char** argv) {
   app.add_flag("--headless", options.headless);
   // A repeated option counts with its last value.
   app.add_option("--data-dir", data_dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag("--user-data", options.user_data);
   app.add_option("--snapshot-dir", snapshot_dir)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--version", version);
@@ -88,7 +95,12 @@ std::variant<Options, ba::ExitStatus> parse_options(int argc, char** argv) {
     std::cout << "beat_analyser " << BEAT_VERSION << "\n";
     return ba::ExitStatus::ok;
   }
-  if (app.count("--data-dir") > 0) options.data_dir = data_dir;
+  if (app.count("--data-dir") > 0) {
+    if (options.user_data)
+      return command_line.usage("--user-data and --data-dir each name the data folder; give one",
+                                std::cerr);
+    options.data_dir = data_dir;
+  }
   if (app.count("--snapshot-dir") > 0) options.snapshot_dir = snapshot_dir;
   return options;
 }
@@ -131,7 +143,15 @@ int main(int argc, char** argv) {
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);
-  const Options& options = std::get<Options>(parsed);
+  Options& options = std::get<Options>(parsed);
+  if (options.user_data) {
+    const ba::UserDataFolder user = ba::user_data_folder();
+    if (!user.fault.empty()) {
+      std::cerr << "beat_analyser: " << user.fault << "\n";
+      return ba::exit_code(ba::ExitStatus::failed);
+    }
+    options.data_dir = user.folder;
+  }
   // Qt sees no command-line options of its own.
   int qt_argc = 1;
   if (options.headless) {
@@ -146,6 +166,9 @@ int main(int argc, char** argv) {
     return ba::exit_code(ba::ExitStatus::usage);
   }
   QApplication application(qt_argc, argv);
+  // The desktop knows the windows by the menu entry, and the icon by its name.
+  QGuiApplication::setDesktopFileName(QStringLiteral(BEAT_APP_ID));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(BEAT_APP_ID)));
   // Menus and messages of the window in the system's language; English
   // when there is no translation for it.
   std::unique_ptr<QTranslator> translation = ba::load_translation(QLocale());
