@@ -72,8 +72,11 @@ double size_to_fit(const std::string& text, double width, double preferred) {
   return needed > 0 ? std::clamp(width / needed, 1.0, preferred) : preferred;
 }
 
-// `box` moved the least to lie inside `room` (its top left when too big).
+// `box` moved the least to lie inside `room`, and cut to its size when
+// larger (what text does not fit is cut off).
 PageBox kept_inside(PageBox box, const PageBox& room) {
+  box.width = std::min(box.width, room.width);
+  box.height = std::min(box.height, room.height);
   box.left = std::max(room.left, std::min(box.left, room.right() - box.width));
   box.top = std::max(room.top, std::min(box.top, room.bottom() - box.height));
   return box;
@@ -321,7 +324,8 @@ void add_electrodes(MapPanel& panel, const MapPlacement& placement, const MapPag
     panel.electrodes.push_back(dot);
     if (!labels) continue;
     const std::string text = e.label.empty() ? std::to_string(n) : e.label;
-    const double w = text_width(text, label_font), h = label_font + 3;
+    const double size = size_to_fit(text, panel.clip.width, label_font);
+    const double w = text_width(text, size), h = size + 3;
     const bool is_max = extremes.shown && n == extremes.found.max_lead;
     const bool is_min = extremes.shown && n == extremes.found.min_lead;
     // Beside the dot; beside an extreme's ring, above it on the side its
@@ -333,7 +337,7 @@ void add_electrodes(MapPanel& panel, const MapPlacement& placement, const MapPag
       box = {value_on_right ? at.x - gap - w : at.x + gap, at.y - gap - h, w, h};
     }
     box = kept_inside(box, panel.clip);
-    panel.labels.push_back(text_at(text, box, label_font, ink_against(panel.field, box)));
+    panel.labels.push_back(text_at(text, box, size, ink_against(panel.field, box)));
   }
 }
 
@@ -347,7 +351,8 @@ bool add_extreme(MapPanel& panel, std::vector<PageText>& labels, const MapPlacem
   panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
   const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
                                   {format_value(value, page.step), std::to_string(lead)});
-  const double w = text_width(text, extreme_font) + 6, h = extreme_font + 5;
+  const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
+  const double w = text_width(text, size) + 6, h = size + 5;
   // To the right of the ring, or to its left when the right has no room.
   const bool right = at.x + ring + 3 + w <= panel.clip.right();
   PageBox box{right ? at.x + ring + 3 : at.x - ring - 3 - w, at.y - h / 2, w, h};
@@ -360,8 +365,7 @@ bool add_extreme(MapPanel& panel, std::vector<PageText>& labels, const MapPlacem
       if (box.bottom() > panel.clip.bottom()) box.top = other.box.top - 2 - h;
       box = kept_inside(box, panel.clip);
     }
-  PageText label =
-      text_at(text, box, extreme_font, maximum ? max_ink : min_ink, TextAlign::centre, true);
+  PageText label = text_at(text, box, size, maximum ? max_ink : min_ink, TextAlign::centre, true);
   label.backdrop = backdrop;
   labels.push_back(label);
   return right;

@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/translation.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -165,6 +167,23 @@ TEST(MapDrawing, EachKindLooksAsApproved) {
     // line or colour moves hundreds of pixels.
     EXPECT_LE(pixels_apart(expected, drawn), 150);
   }
+}
+
+TEST(MapDrawing, TitleAndCaptionFollowTheInstalledTranslation) {
+  const std::unique_ptr<QTranslator> japanese =
+      load_translation(QLocale(QLocale::Japanese, QLocale::Japan));
+  ASSERT_NE(japanese, nullptr);
+  QCoreApplication::installTranslator(japanese.get());
+  const std::vector<ResultBeat> beats = turning_beats();
+  const MapPage page = make_page(beats, default_layout(), MapRequest{}, map_wording());
+  const MapPicture picture = compose_picture(page, 800, 600, MapDrawOptions{}, map_wording());
+  QCoreApplication::removeTranslator(japanese.get());
+  EXPECT_EQ(page.title, "QRST 積分マップ: 12 心拍の平均");
+  ASSERT_EQ(picture.captions.size(), 1u);
+  EXPECT_EQ(picture.captions[0].text.rfind("最大 ", 0), 0u) << picture.captions[0].text;
+  EXPECT_EQ(make_page(beats, default_layout(), MapRequest{}, map_wording()).title,
+            "QRST integral map: mean of 12 beats")
+      << "English again without the translation";
 }
 
 // A disk that is full: every whole-file write is refused.
