@@ -183,6 +183,7 @@ TEST(Isolines, SaddleCellJoinsTheEndsTheMeanChooses) {
       {"mean above: the low corners are cut off", 3, -1, 3, -1, {{1, 0}, {0, 1}}},
       {"mean below: the high corners are cut off", 1, -3, 1, -3, {{0, 0}, {1, 1}}},
       {"other diagonal, mean above", -1, 3, -1, 3, {{0, 0}, {1, 1}}},
+      {"one strong corner lifts the mean", 5, -1, 1, -1, {{1, 0}, {0, 1}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);

@@ -49,6 +49,18 @@ TEST(ColourBarTicks, StayWithinTheBar) {
       EXPECT_GT(bar.ticks.front().y, bar.ticks.back().y);
     }
   }
+  // Mean maps reaching 950 and 1164.7: isolines every 200, scales to 1000
+  // and 1200; the ticks every 200 (11 of them) and every 400 (7).
+  struct Row {
+    double amplitude;
+    std::size_t ticks;
+  };
+  for (const Row& row : {Row{1000, 11}, Row{1226, 7}}) {
+    SCOPED_TRACE(row.amplitude);
+    EXPECT_EQ(
+        compose_picture(dipole_page(row.amplitude), 800, 600, MapDrawOptions{}).bar.ticks.size(),
+        row.ticks);
+  }
 }
 
 // Four leads far wider than tall, or tall and narrow, in huge or tiny units.
@@ -190,6 +202,14 @@ TEST(Sheet, CaptionsApartWithinTheirCells) {
     }
   }
   EXPECT_EQ(sheet_capacity(800, 600), 81u);  // 9 x 9 cells of at least 72 x 60
+  // Two maps of a layout ten times wider than tall: larger one above the other.
+  MapRequest two;
+  two.kind = MapKind::sheet;
+  MapPage wide = make_page({beats[0], beats[1]}, stretched(10, 1), two);
+  const MapPicture stacked = compose_picture(wide, 800, 600, MapDrawOptions{});
+  ASSERT_EQ(stacked.captions.size(), 2u);
+  EXPECT_EQ(stacked.captions[0].box.left, stacked.captions[1].box.left);
+  EXPECT_LT(stacked.captions[0].box.top, stacked.captions[1].box.top);
 }
 
 }  // namespace
