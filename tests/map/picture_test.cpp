@@ -133,14 +133,6 @@ TEST(MapPanel, LabelsLegibleBesideTheMarks) {
   }
 }
 
-TEST(MapPanel, NoLabelsLeavesTheLeadNumbersOut) {
-  MapDrawOptions options;
-  options.lead_labels = false;
-  const MapPicture picture = compose_picture(dipole_page(500), 800, 600, options);
-  EXPECT_EQ(picture.panels.at(0).labels.size(), 2u) << "the extremes' values only";
-  EXPECT_EQ(picture.panels.at(0).electrodes.size(), 64u);
-}
-
 TEST(MapPanel, IsolineWeightsOfEachKind) {
   LeadDepartures z;
   for (int n = 1; n <= lead_point_count; ++n) z(n) = ((n - 1) / grid_side - 3.5) * 1.1;
