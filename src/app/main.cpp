@@ -137,7 +137,7 @@ ba::ExitStatus run(ba::SurfacePlatform& platform, const Options& options) {
 int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view verb = argv[1];
-    if (verb == "map") return ba::run_map_verb(argc - 1, argv + 1);
+    if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1));
     if (verb == "import") return ba::run_import(argc - 1, argv + 1);
     if (verb == "export") return ba::run_export(argc - 1, argv + 1);
   }

@@ -2,23 +2,23 @@
 // PNG, SVG or PDF file.
 
 #include <QGuiApplication>
-#include <cerrno>
-#include <charconv>
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
-#include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/verbs.h"
 #include "map/layout.h"
 #include "map/page.h"
+#include "map/picture.h"
 #include "platform/map_drawing.h"
 #include "results/result_file.h"
+#include "runtime/files.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -28,173 +28,196 @@ namespace {
 // lose all digits or overflow while the map is drawn.
 constexpr double smallest_scale = 1e-9;
 constexpr double largest_scale = 1e9;
-constexpr int exit_usage = 1;  // the command line is wrong
-constexpr int exit_input = 2;  // a file could not be read, used or written
 // Pixels, --size: a page of 5000 x 5000 already takes 100 MB while drawn.
 constexpr int largest_side = 5000;
+// A result file of a million beats is far smaller; anything larger is not one.
+constexpr std::uintmax_t largest_input = 256u << 20;
 
-void print_map_help() {
-  std::cout << "Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf) [OPTION]...\n"
-               "Draw the QRST integral map of a result file (NAMEst.txt): the area of each\n"
-               "mapping lead where its electrode sits on the torso, interpolated, with\n"
-               "isolines, the zero line heavier, and the maximum and minimum marked.\n"
-               "\n"
-               "  -o, --output FILE   the picture to write; PNG, SVG or PDF by its extension\n"
-               "      --mean          the mean over the beats (the default)\n"
-               "      --sd            the standard deviation over the beats\n"
-               "      --beat K        beat K alone (1 = the earliest), its R time in the title\n"
-               "      --sheet         every beat as a small map, in time order, one shared\n"
-               "                        colour scale\n"
-               "      --layout FILE   electrode places: CSV with the header lead,x,y and\n"
-               "                        optional columns label and bad (0 or 1); x grows to\n"
-               "                        the right, y downward, in any unit; leads not listed\n"
-               "                        or bad are left out (default: 8 x 8 grid, lead n in\n"
-               "                        column (n - 1) / 8, row (n - 1) mod 8)\n"
-               "      --scale F       multiply every value by F\n"
-               "      --unit TEXT     the unit named in the colour bar (default: AQRST)\n"
-               "      --size WxH      picture size in pixels (default: 800x600)\n"
-               "      --no-labels     no lead numbers beside the electrodes\n"
-               "      --help          display this help and exit\n"
-               "\n"
-               "Exit status:\n"
-               " 0  if the map was written,\n"
-               " 1  if the command line was wrong,\n"
-               " 2  if a file could not be read or was not fit for use, or the picture\n"
-               "    could not be written (nothing is written then).\n";
+void print_map_help(std::ostream& out) {
+  out << "Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf) [OPTION]...\n"
+         "Draw the QRST integral map of a result file (NAMEst.txt): the area of each\n"
+         "mapping lead where its electrode sits on the torso, interpolated, with\n"
+         "isolines, the zero line heavier, and the maximum and minimum marked.\n"
+         "\n"
+         "  -o, --output FILE   the picture to write; PNG, SVG or PDF by its extension\n"
+         "      --mean          the mean over the beats (the default)\n"
+         "      --sd            the standard deviation over the beats (at least two),\n"
+         "                        on a scale from 0\n"
+         "      --beat K        beat K alone, counted in the order of the R times\n"
+         "                        (1 = the earliest), its R time in the title\n"
+         "      --sheet         the beats as small maps in the order of their R times,\n"
+         "                        one shared colour scale; as many as the picture shows\n"
+         "                        legibly (a larger --size shows more)\n"
+         "      --minus OTHER   the mean map of RESULT_FILE less that of the result\n"
+         "                        file OTHER (before and after a drug, two sessions)\n"
+         "      --layout FILE   electrode places: CSV with the columns lead, x, y and\n"
+         "                        optionally label and bad (0 or 1), in any order; x\n"
+         "                        grows to the right, y downward, in any unit; leads not\n"
+         "                        listed or bad are left out (default: 8 x 8 grid, lead\n"
+         "                        n in column (n - 1) / 8, row (n - 1) mod 8)\n"
+         "      --scale F       multiply every value by F\n"
+         "      --unit TEXT     the unit named in the colour bar (default: AQRST)\n"
+         "      --size WxH      picture size in pixels (default: 800x600)\n"
+         "      --no-labels     no lead numbers beside the electrodes\n"
+         "      --help          display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         " 0  if the map was written,\n"
+         " 1  if the command line was wrong,\n"
+         " 2  if a file could not be read or was not fit for use, or the picture\n"
+         "    could not be written (nothing is written then).\n";
 }
 
-struct MapOptions {
+// The command line as typed; numbers are turned with the text kit.
+struct MapArguments {
   std::string result_path;
   std::string output_path;
-  std::optional<std::string> layout_path;
+  std::string layout_path;
+  std::string minus_path;
+  std::string beat;
+  std::string scale;
+  std::string size;
+  std::string unit = "AQRST";
+  bool mean = false;
+  bool sd = false;
+  bool sheet = false;
+  bool no_labels = false;
+};
+
+struct MapOptions {
+  MapArguments given;
   MapRequest request;
   QSize size = default_map_size;
   bool labels = true;
 };
 
-// A wrong command line: the reason and a hint, status 1.
-struct UsageError {
-  std::string reason;
-};
-// A file that cannot be used: the message, status 2.
-struct InputError {
-  std::string message;
-};
-
-std::optional<double> real_number(std::string_view text) {
-  double value = 0;
-  const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || stop != text.data() + text.size() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
-
-std::optional<int> whole_number(std::string_view text) {
-  int value = 0;
-  const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || stop != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-QSize picture_size(const std::string& text) {
+std::optional<QSize> picture_size(const std::string& text) {
   const std::size_t x = text.find('x');
-  const auto w = whole_number(std::string_view(text).substr(0, x));
-  const auto h =
-      x == std::string::npos ? std::nullopt : whole_number(std::string_view(text).substr(x + 1));
+  if (x == std::string::npos) return std::nullopt;
+  const auto w = parse_int32(std::string_view(text).substr(0, x));
+  const auto h = parse_int32(std::string_view(text).substr(x + 1));
   if (!w || !h || *w < 200 || *h < 150 || *w > largest_side || *h > largest_side)
-    throw UsageError{"--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '" +
-                     text + "'"};
-  return {*w, *h};
+    return std::nullopt;
+  return QSize(*w, *h);
 }
 
-MapOptions parse_map_options(int argc, char** argv) {
+// The options checked, or the reason the command line is wrong.
+std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   MapOptions options;
-  int kinds_chosen = 0;
-  for (int k = 1; k < argc; ++k) {
-    const std::string word = argv[k];
-    auto value = [&]() -> std::string {
-      if (k + 1 >= argc) throw UsageError{"option '" + word + "' needs a value"};
-      return argv[++k];
-    };
-    if (word == "--help") {
-      print_map_help();
-      std::exit(EXIT_SUCCESS);
-    } else if (word == "-o" || word == "--output") {
-      options.output_path = value();
-    } else if (word == "--mean" || word == "--sd" || word == "--sheet") {
-      options.request.kind = word == "--mean" ? MapKind::mean
-                             : word == "--sd" ? MapKind::sd
-                                              : MapKind::sheet;
-      ++kinds_chosen;
-    } else if (word == "--beat") {
-      const std::string text = value();
-      const auto beat = whole_number(text);
-      if (!beat || *beat < 1)
-        throw UsageError{"--beat needs a beat number from 1, not '" + text + "'"};
-      options.request.kind = MapKind::beat;
-      options.request.beat = *beat;
-      ++kinds_chosen;
-    } else if (word == "--layout") {
-      options.layout_path = value();
-    } else if (word == "--scale") {
-      const std::string text = value();
-      const auto scale = real_number(text);
-      if (!scale || !(std::abs(*scale) >= smallest_scale && std::abs(*scale) <= largest_scale))
-        throw UsageError{"--scale needs a number from 1e-9 to 1e9 in size, not '" + text + "'"};
-      options.request.scale = *scale;
-    } else if (word == "--unit") {
-      options.request.unit = value();
-    } else if (word == "--size") {
-      options.size = picture_size(value());
-    } else if (word == "--no-labels") {
-      options.labels = false;
-    } else if (word.size() > 1 && word[0] == '-') {
-      throw UsageError{"unknown option '" + word + "'"};
-    } else if (options.result_path.empty()) {
-      options.result_path = word;
-    } else {
-      throw UsageError{"unexpected argument '" + word + "'"};
-    }
+  options.given = given;
+  if (given.result_path.empty()) return std::string("missing the result file");
+  if (given.output_path.empty()) return std::string("missing -o OUT.png, OUT.svg or OUT.pdf");
+  if (!map_file_type_known(given.output_path))
+    return "the output '" + given.output_path + "' must end in .png, .svg or .pdf";
+  const int kinds =
+      given.mean + given.sd + given.sheet + !given.beat.empty() + !given.minus_path.empty();
+  if (kinds > 1) return std::string("choose one of --mean, --sd, --beat K, --sheet and --minus");
+  if (given.sd) options.request.kind = MapKind::sd;
+  if (given.sheet) options.request.kind = MapKind::sheet;
+  if (!given.minus_path.empty()) options.request.kind = MapKind::difference;
+  if (!given.beat.empty()) {
+    const auto beat = parse_int32(given.beat);
+    if (!beat || *beat < 1) return "--beat needs a beat number from 1, not '" + given.beat + "'";
+    options.request.kind = MapKind::beat;
+    options.request.beat = *beat;
   }
-  if (options.result_path.empty()) throw UsageError{"missing the result file"};
-  if (options.output_path.empty()) throw UsageError{"missing -o OUT.png, OUT.svg or OUT.pdf"};
-  if (!map_file_type_known(options.output_path))
-    throw UsageError{"the output '" + options.output_path + "' must end in .png, .svg or .pdf"};
-  if (kinds_chosen > 1) throw UsageError{"choose one of --mean, --sd, --beat K and --sheet"};
+  if (!given.scale.empty()) {
+    const auto scale = parse_real(given.scale);
+    if (!scale || !(std::abs(*scale) >= smallest_scale && std::abs(*scale) <= largest_scale))
+      return "--scale needs a number from 1e-9 to 1e9 in size, not '" + given.scale + "'";
+    options.request.scale = *scale;
+  }
+  if (!given.size.empty()) {
+    const auto size = picture_size(given.size);
+    if (!size)
+      return "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '" + given.size +
+             "'";
+    options.size = *size;
+  }
+  options.request.unit = given.unit;
+  options.request.most_frames = sheet_capacity(options.size.width(), options.size.height());
+  options.labels = !given.no_labels;
   return options;
 }
 
-std::string read_whole_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InputError{"cannot read " + path + ": " + std::strerror(errno)};
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) throw InputError{"cannot read " + path + ": " + std::strerror(errno)};
-  return bytes.str();
+// A file that cannot be used: its message, status 2.
+struct Refusal {
+  std::string message;
+};
+
+std::string read_input(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (!error && size > largest_input)
+    throw Refusal{describe_fault(path, {0, "is too large for this use (over 256 MB)"})};
+  HostFileOps files;
+  std::vector<unsigned char> bytes;
+  // A pipe or a device has no size and is refused by the read itself.
+  if (auto reason = files.read_prefix(path, error ? 1 : size + 1, bytes))
+    throw Refusal{describe_fault(path, {0, *reason})};
+  return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<ResultBeat> read_beats(const MapOptions& options) {
-  const ResultFileText text = parse_result_file(read_whole_file(options.result_path));
+std::vector<ResultBeat> read_beats(const std::string& path) {
+  const ResultFileText text = parse_result_file(read_input(path));
   if (const auto* fault = std::get_if<LineFault>(&text))
-    throw InputError{options.result_path + ":" + std::to_string(fault->line) + ": " +
-                     fault->reason};
+    throw Refusal{describe_fault(path, *fault)};
   const auto& beats = std::get<std::vector<ResultBeat>>(text);
-  if (beats.empty()) throw InputError{options.result_path + ": holds no beats to map"};
-  if (options.request.kind == MapKind::beat &&
-      options.request.beat > static_cast<int>(beats.size()))
-    throw InputError{options.result_path + ": holds " + std::to_string(beats.size()) +
-                     " beats; there is no beat " + std::to_string(options.request.beat)};
+  if (beats.empty()) throw Refusal{describe_fault(path, {0, "holds no beats to map"})};
   return beats;
 }
 
-LeadLayout read_layout(const MapOptions& options) {
-  if (!options.layout_path) return default_layout();
-  const LayoutText text = parse_layout(read_whole_file(*options.layout_path));
+void check_beats_fit(const std::string& path, const std::vector<ResultBeat>& beats,
+                     const MapRequest& request) {
+  const std::string count = std::to_string(beats.size());
+  if (request.kind == MapKind::beat && request.beat > static_cast<int>(beats.size()))
+    throw Refusal{describe_fault(
+        path, {0, "holds " + count + " beats; there is no beat " + std::to_string(request.beat)})};
+  if (request.kind == MapKind::sd && beats.size() < 2)
+    throw Refusal{
+        describe_fault(path, {0, "holds 1 beat; a standard deviation needs at least two"})};
+}
+
+LeadLayout read_layout(const std::string& path) {
+  if (path.empty()) return default_layout();
+  const LayoutText text = parse_layout(read_input(path));
   if (const auto* fault = std::get_if<LayoutFault>(&text))
-    throw InputError{*options.layout_path +
-                     (fault->line > 0 ? ":" + std::to_string(fault->line) : std::string()) + ": " +
-                     fault->reason};
+    throw Refusal{describe_fault(path, *fault)};
   return std::get<LeadLayout>(text);
+}
+
+// An output that is one of the inputs would destroy it.
+void check_output_apart(const MapArguments& given) {
+  for (const std::string& input : {given.result_path, given.layout_path, given.minus_path}) {
+    std::error_code error;
+    if (!input.empty() && std::filesystem::equivalent(given.output_path, input, error))
+      throw Refusal{describe_fault(given.output_path, {0, "is the input " + input})};
+  }
+}
+
+bool every_area_zero(const std::vector<ResultBeat>& beats) {
+  return std::all_of(beats.begin(), beats.end(), [](const ResultBeat& beat) {
+    for (int n = 1; n <= lead_point_count; ++n)
+      if (beat.areas(n) != 0) return false;
+    return true;
+  });
+}
+
+MapPage page_for(const MapOptions& options, std::ostream& err) {
+  const MapArguments& given = options.given;
+  const std::vector<ResultBeat> beats = read_beats(given.result_path);
+  check_beats_fit(given.result_path, beats, options.request);
+  if (every_area_zero(beats))
+    err << "beat_analyser map: note: every area in " << given.result_path
+        << " is 0: the fiducial points were not marked\n";
+  const LeadLayout layout = read_layout(given.layout_path);
+  if (options.request.kind == MapKind::difference)
+    return make_difference_page(beats, read_beats(given.minus_path), given.result_path,
+                                given.minus_path, layout, options.request);
+  if (options.request.kind == MapKind::sheet && beats.size() > options.request.most_frames)
+    err << "beat_analyser map: note: the sheet shows the first " << options.request.most_frames
+        << " of " << beats.size() << " beats; a larger --size shows more\n";
+  return make_page(beats, layout, options.request);
 }
 
 // Qt reports about its environment would be noise beside the verb's own.
@@ -206,29 +229,42 @@ void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
 
 }  // namespace
 
-int run_map_verb(int argc, char** argv) {
+ExitStatus run_map_verb(int argc, char** argv) {
+  CommandLine line("beat_analyser map", print_map_help);
+  CLI::App& app = line.app();
+  MapArguments given;
+  app.add_option("RESULT_FILE", given.result_path);
+  app.add_option("-o,--output", given.output_path);
+  app.add_flag("--mean", given.mean);
+  app.add_flag("--sd", given.sd);
+  app.add_option("--beat", given.beat);
+  app.add_flag("--sheet", given.sheet);
+  app.add_option("--minus", given.minus_path);
+  app.add_option("--layout", given.layout_path);
+  app.add_option("--scale", given.scale);
+  app.add_option("--unit", given.unit);
+  app.add_option("--size", given.size);
+  app.add_flag("--no-labels", given.no_labels);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
+  const auto options = checked(given);
+  if (const auto* reason = std::get_if<std::string>(&options))
+    return line.usage(*reason, std::cerr);
+  const MapOptions& chosen = std::get<MapOptions>(options);
   try {
-    const MapOptions options = parse_map_options(argc, argv);
-    const std::vector<ResultBeat> beats = read_beats(options);
-    const LeadLayout layout = read_layout(options);
-    const MapPage page = make_page(beats, layout, options.request);
+    check_output_apart(chosen.given);
+    const MapPage page = page_for(chosen, std::cerr);
     // Drawing text needs a GUI application; the map is never shown.
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler(keep_only_serious_qt_messages);
     int qt_argc = 1;
     QGuiApplication application(qt_argc, argv);
     MapDrawOptions draw;
-    draw.lead_labels = options.labels;
-    if (auto error = save_map_file(options.output_path, page, options.size, draw))
-      throw InputError{*error};
-    return EXIT_SUCCESS;
-  } catch (const UsageError& error) {
-    std::cerr << "beat_analyser map: " << error.reason << "\n"
-              << "Try 'beat_analyser map --help' for more information.\n";
-    return exit_usage;
-  } catch (const InputError& error) {
-    std::cerr << "beat_analyser map: " << error.message << "\n";
-    return exit_input;
+    draw.lead_labels = chosen.labels;
+    if (auto error = save_map_file(chosen.given.output_path, page, chosen.size, draw))
+      return line.refuse(*error, std::cerr);
+    return ExitStatus::ok;
+  } catch (const Refusal& refusal) {
+    return line.refuse(refusal.message, std::cerr);
   }
 }
 

@@ -1,13 +1,13 @@
 #include "map/layout.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <vector>
 
 #include "map/geometry.h"
 #include "runtime/quoting.h"
+#include "runtime/text_kit.h"
 #include "runtime/text_lines.h"
 
 namespace ba {
@@ -26,13 +26,6 @@ LeadLayout default_layout() {
 
 namespace {
 
-std::string_view trimmed(std::string_view word) {
-  const auto first = word.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = word.find_last_not_of(" \t");
-  return word.substr(first, last - first + 1);
-}
-
 // A field without blanks around it and without the double quotes a
 // spreadsheet may put around it (fields holding commas are not expected).
 std::string_view field_text(std::string_view word) {
@@ -40,13 +33,6 @@ std::string_view field_text(std::string_view word) {
   if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
     word = trimmed(word.substr(1, word.size() - 2));
   return word;
-}
-
-std::string lower_case(std::string_view word) {
-  std::string text(word);
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
 }
 
 std::vector<std::string_view> fields(std::string_view line) {
@@ -64,15 +50,6 @@ std::vector<std::string_view> fields(std::string_view line) {
 // spline squares distances, and a layout spanning more is surely a mistake.
 constexpr double farthest_place = 1e9;
 
-std::optional<double> number(std::string_view word) {
-  double value = 0;
-  if (!word.empty() && word.front() == '+') word.remove_prefix(1);
-  const auto [stop, error] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (error != std::errc{} || stop != word.data() + word.size() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
-
 // Column positions of the header's names; -1 for an optional one missing.
 struct Columns {
   int lead = -1, x = -1, y = -1, label = -1, bad = -1;
@@ -85,7 +62,7 @@ std::variant<Columns, std::string> header_columns(std::string_view line) {
   columns.count = names.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const int at = static_cast<int>(i);
-    const std::string name = lower_case(names[i]);
+    const std::string name = ascii_lower(names[i]);
     int* slot = name == "lead"    ? &columns.lead
                 : name == "x"     ? &columns.x
                 : name == "y"     ? &columns.y
@@ -96,8 +73,8 @@ std::variant<Columns, std::string> header_columns(std::string_view line) {
     if (*slot >= 0) return "column " + quote_word(names[i]) + " appears twice";
     *slot = at;
   }
-  if (columns.lead != 0 || columns.x != 1 || columns.y != 2)
-    return "the header must begin with lead,x,y";
+  if (columns.lead < 0 || columns.x < 0 || columns.y < 0)
+    return "the header must name the columns lead, x and y";
   return columns;
 }
 
@@ -109,7 +86,7 @@ class LayoutParser {
     bool header_seen = false;
     TextLines lines(text);
     while (const auto next = lines.next()) {
-      line_ = lines.number();
+      line_ = static_cast<int>(lines.number());
       const std::string_view line = *next;
       if (trimmed(line).empty()) continue;
       std::optional<std::string> fault;
@@ -132,20 +109,21 @@ class LayoutParser {
     if (words.size() != columns_.count)
       return "expected " + std::to_string(columns_.count) + " fields, found " +
              std::to_string(words.size());
-    const auto lead = number(words[0]);
-    if (!lead || *lead != std::floor(*lead))
-      return "the lead " + quote_word(words[0]) + " is not a whole number";
+    const std::string_view lead_word = words[columns_.lead];
+    const auto lead = parse_int32(lead_word);
+    if (!lead) return "the lead " + quote_word(lead_word) + " is not a whole number";
     if (*lead < 1 || *lead > lead_point_count)
-      return "lead " + quote_word(words[0]) + " is out of range 1 to 64";
-    const int n = static_cast<int>(*lead);
+      return "lead " + quote_word(lead_word) + " is out of range 1 to 64";
+    const int n = *lead;
     Electrode& e = layout_.leads(n);
     if (e.listed) return "lead " + std::to_string(n) + " is listed twice";
-    const auto x = number(words[1]);
-    if (!x) return "x " + quote_word(words[1]) + " is not a number";
-    const auto y = number(words[2]);
-    if (!y) return "y " + quote_word(words[2]) + " is not a number";
+    const std::string_view x_word = words[columns_.x], y_word = words[columns_.y];
+    const auto x = parse_real(x_word);
+    if (!x) return "x " + quote_word(x_word) + " is not a number";
+    const auto y = parse_real(y_word);
+    if (!y) return "y " + quote_word(y_word) + " is not a number";
     if (std::abs(*x) > farthest_place || std::abs(*y) > farthest_place)
-      return "the place " + quote_word(words[1]) + ", " + quote_word(words[2]) +
+      return "the place " + quote_word(x_word) + ", " + quote_word(y_word) +
              " lies beyond 1e9 from the origin";
     e.x = *x;
     e.y = *y;
@@ -173,7 +151,7 @@ class LayoutParser {
 
   LeadLayout layout_;
   Columns columns_;
-  long line_ = 0;
+  int line_ = 0;
 };
 
 }  // namespace

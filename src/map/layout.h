@@ -9,6 +9,7 @@
 
 #include "recording/recording.h"
 #include "runtime/one_based.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -35,15 +36,12 @@ LeadLayout default_layout();
 
 // Why a layout text cannot be used: the 1-based line and what is wrong there
 // (line 0 when the fault is the file as a whole).
-struct LayoutFault {
-  long line = 0;
-  std::string reason;
-};
+using LayoutFault = LineFault;
 
 using LayoutText = std::variant<LeadLayout, LayoutFault>;
 
-// A CSV text: the header "lead,x,y" followed optionally by "label" and "bad"
-// columns in any order, then one line per lead. Needs at least 4 usable
+// A CSV text: a header naming the columns lead, x, y and optionally label
+// and bad, in any order, then one line per lead. Needs at least 4 usable
 // leads that do not lie on one line.
 LayoutText parse_layout(std::string_view text);
 

@@ -5,82 +5,169 @@
 #include <cmath>
 #include <cstdio>
 
+#include "map/field.h"
 #include "runtime/platform.h"
 
 namespace ba {
 
-namespace {
-
-std::string seconds(std::int32_t r_ms) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.3f s", r_ms / 1000.0);
+std::string worded(const Wording& wording, const char* phrase,
+                   const std::vector<std::string>& values) {
+  std::string text = wording ? wording(phrase) : std::string(phrase);
+  // From the highest number down, so that %1 never eats the start of %10.
+  for (std::size_t k = values.size(); k-- > 0;) {
+    const std::string mark = "%" + std::to_string(k + 1);
+    for (std::size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + values[k].size()))
+      text.replace(at, mark.size(), values[k]);
+  }
   return text;
 }
 
-std::string beats_phrase(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " beat" : " beats");
+namespace {
+
+// The beats in the order of their R times (the file's order among equals).
+std::vector<ResultBeat> in_time_order(const std::vector<ResultBeat>& beats) {
+  std::vector<ResultBeat> sorted = beats;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const ResultBeat& a, const ResultBeat& b) { return a.r_ms < b.r_ms; });
+  return sorted;
 }
 
-std::vector<MapFrame> frames_for(const std::vector<ResultBeat>& beats, const MapRequest& request) {
-  switch (request.kind) {
-    case MapKind::mean:
-      return {{"", mean_values(beats, request.scale)}};
-    case MapKind::sd:
-      return {{"", sd_values(beats, request.scale)}};
-    case MapKind::beat:
-      return {{"", beat_values(beats.at(request.beat - 1), request.scale)}};
-    case MapKind::sheet:
-      break;
-  }
+std::string count_text(std::size_t count) { return std::to_string(count); }
+
+std::vector<MapFrame> sheet_frames(const std::vector<ResultBeat>& sorted, const MapRequest& request,
+                                   const Wording& wording) {
+  std::size_t shown = sorted.size();
+  if (request.most_frames > 0) shown = std::min(shown, request.most_frames);
   std::vector<MapFrame> frames;
-  for (std::size_t b = 0; b < beats.size(); ++b)
-    frames.push_back({std::to_string(b + 1) + "  " + seconds(beats[b].r_ms),
-                      beat_values(beats[b], request.scale)});
+  frames.reserve(shown);
+  for (std::size_t b = 0; b < shown; ++b)
+    frames.push_back(
+        {worded(wording, "%1  R %2 ms", {std::to_string(b + 1), std::to_string(sorted[b].r_ms)}),
+         beat_values(sorted[b], request.scale)});
   return frames;
 }
 
-std::string title_for(const std::vector<ResultBeat>& beats, const MapRequest& request) {
-  switch (request.kind) {
-    case MapKind::mean:
-      return "QRST integral map: mean of " + beats_phrase(beats.size());
-    case MapKind::sd:
-      return "QRST integral map: standard deviation over " + beats_phrase(beats.size());
-    case MapKind::beat:
-      return "QRST integral map: beat " + std::to_string(request.beat) + " of " +
-             std::to_string(beats.size()) + ", R at " + seconds(beats.at(request.beat - 1).r_ms);
-    case MapKind::sheet:
-      break;
-  }
-  return "QRST integral maps of " + beats_phrase(beats.size()) + " in time order";
+std::string sheet_title(std::size_t shown, std::size_t count, const Wording& wording) {
+  if (shown < count)
+    return worded(wording, "QRST integral maps of the first %1 of %2 beats in time order",
+                  {count_text(shown), count_text(count)});
+  return worded(wording, "QRST integral maps of %1 beats in time order", {count_text(count)});
 }
 
-}  // namespace
-
-MapPage make_page(const std::vector<ResultBeat>& beats, const LeadLayout& layout,
-                  const MapRequest& request) {
-  MapPage page;
-  page.title = title_for(beats, request);
-  page.unit = request.unit;
-  page.layout = layout;
-  page.frames = frames_for(beats, request);
-  page.sheet = request.kind == MapKind::sheet;
+// The isoline step and the colour limit from the values of the usable leads
+// of every frame: the limit ends on a whole number of steps, so that the
+// scale's labels are round, and never below the largest value.
+void fit_scale(MapPage& page) {
   double low = 0, high = 0;
   bool first = true;
   for (const MapFrame& frame : page.frames)
     for (int n = 1; n <= lead_point_count; ++n) {
-      if (!layout.leads(n).usable()) continue;
+      if (!page.layout.leads(n).usable()) continue;
       const double v = frame.values(n);
       low = first ? v : std::min(low, v);
       high = first ? v : std::max(high, v);
       first = false;
     }
+  if (page.scale == ColourScale::sequential) low = 0;
   page.step = isoline_step(low, high);
   const double reach = std::max(std::abs(low), std::abs(high));
-  // The scale ends on a whole number of steps so that its labels are round.
   if (page.step)
     page.limit = std::max(1.0, std::ceil(reach / *page.step - 1e-9)) * *page.step;
   else
     page.limit = reach > 0 ? reach : 1;
+}
+
+}  // namespace
+
+MapPage make_page(const std::vector<ResultBeat>& beats, const LeadLayout& layout,
+                  const MapRequest& request, const Wording& wording) {
+  MapPage page;
+  page.kind = request.kind;
+  page.unit = request.unit;
+  page.layout = layout;
+  const std::string count = count_text(beats.size());
+  switch (request.kind) {
+    case MapKind::sd:
+      page.scale = ColourScale::sequential;
+      page.heavy_levels.clear();
+      if (beats.size() < 2) {
+        page.title =
+            worded(wording, "QRST integral map: a standard deviation needs at least two beats");
+        return page;
+      }
+      page.title = worded(wording, "QRST integral map: standard deviation over %1 beats", {count});
+      page.frames = {{"", sd_values(beats, request.scale)}};
+      break;
+    case MapKind::beat: {
+      const std::vector<ResultBeat> sorted = in_time_order(beats);
+      const ResultBeat& beat = sorted.at(request.beat - 1);
+      page.title = worded(wording, "QRST integral map: beat %1 of %2, R %3 ms",
+                          {std::to_string(request.beat), count, std::to_string(beat.r_ms)});
+      page.frames = {{"", beat_values(beat, request.scale)}};
+      break;
+    }
+    case MapKind::sheet:
+      page.sheet = true;
+      page.frames = sheet_frames(in_time_order(beats), request, wording);
+      page.title = sheet_title(page.frames.size(), beats.size(), wording);
+      break;
+    default:
+      page.kind = MapKind::mean;
+      page.title = beats.size() == 1
+                       ? worded(wording, "QRST integral map: mean of 1 beat")
+                       : worded(wording, "QRST integral map: mean of %1 beats", {count});
+      page.frames = {{"", mean_values(beats, request.scale)}};
+      break;
+  }
+  fit_scale(page);
+  return page;
+}
+
+MapPage make_difference_page(const std::vector<ResultBeat>& beats,
+                             const std::vector<ResultBeat>& other, const std::string& name,
+                             const std::string& other_name, const LeadLayout& layout,
+                             const MapRequest& request, const Wording& wording) {
+  MapPage page;
+  page.kind = MapKind::difference;
+  page.unit = request.unit;
+  page.layout = layout;
+  page.title = worded(wording, "QRST integral map: mean of %1 less mean of %2", {name, other_name});
+  const LeadValues minuend = mean_values(beats, request.scale);
+  const LeadValues subtrahend = mean_values(other, request.scale);
+  LeadValues difference;
+  for (int n = 1; n <= lead_point_count; ++n) difference(n) = minuend(n) - subtrahend(n);
+  page.frames = {{"", difference}};
+  fit_scale(page);
+  return page;
+}
+
+std::variant<MapPage, std::string> make_departure_page(const LeadDepartures& z,
+                                                       const LeadLayout& layout,
+                                                       const Wording& wording) {
+  MapPage page;
+  page.kind = MapKind::departure;
+  page.unit = "SD";
+  page.layout = layout;
+  LeadValues values;
+  int usable = 0;
+  for (int n = 1; n <= lead_point_count; ++n) {
+    Electrode& e = page.layout.leads(n);
+    if (!z(n) || !std::isfinite(*z(n)))
+      e.bad = true;  // left out, drawn hollow
+    else
+      values(n) = *z(n);
+    usable += e.usable();
+  }
+  if (usable < 4 || hull_area(usable_hull(page.layout)) <= 0)
+    return std::string(
+        "a departure map needs at least 4 leads with a value that do not lie on "
+        "one line");
+  page.title = worded(wording, "QRST integral map: departure from the reference group");
+  page.frames = {{"", values}};
+  page.limit = departure_reach;
+  page.step = 1;
+  page.heavy_levels = {-2, 2};
   return page;
 }
 
@@ -93,32 +180,66 @@ std::string format_value(double value, std::optional<double> step) {
   return text;
 }
 
-std::uint32_t scale_colour(double value, double limit) {
-  // A diverging ramp from dark blue through near white to dark red, stops
-  // evenly spaced over -1..1; lightness falls evenly on both sides.
-  static constexpr std::array<std::array<int, 3>, 11> stops = {{{5, 48, 97},
-                                                                {33, 102, 172},
-                                                                {67, 147, 195},
-                                                                {146, 197, 222},
-                                                                {209, 229, 240},
-                                                                {247, 247, 247},
-                                                                {253, 219, 199},
-                                                                {244, 165, 130},
-                                                                {214, 96, 77},
-                                                                {178, 24, 43},
-                                                                {103, 0, 31}}};
-  double t = limit > 0 ? value / limit : 0;
-  if (!(t >= -1)) t = -1;  // NaN too
-  if (t > 1) t = 1;
-  const double position = (t + 1) / 2 * (stops.size() - 1);
-  const std::size_t below =
-      std::min<std::size_t>(static_cast<std::size_t>(position), stops.size() - 2);
+namespace {
+
+using Stop = std::array<int, 3>;
+
+// A diverging ramp from dark blue through near white to dark red, stops
+// evenly spaced over -1..1; lightness falls evenly on both sides.
+constexpr std::array<Stop, 11> diverging_stops = {{{5, 48, 97},
+                                                   {33, 102, 172},
+                                                   {67, 147, 195},
+                                                   {146, 197, 222},
+                                                   {209, 229, 240},
+                                                   {247, 247, 247},
+                                                   {253, 219, 199},
+                                                   {244, 165, 130},
+                                                   {214, 96, 77},
+                                                   {178, 24, 43},
+                                                   {103, 0, 31}}};
+
+// `t` in 0..1 along `stops`, linear between neighbours.
+template <std::size_t N>
+std::uint32_t along(const std::array<Stop, N>& stops, double t) {
+  const double position = t * (N - 1);
+  const std::size_t below = std::min<std::size_t>(static_cast<std::size_t>(position), N - 2);
   const double f = position - below;
   int c[3];
   for (int k = 0; k < 3; ++k)
     c[k] = static_cast<int>(
         std::lround(stops[below][k] + f * (stops[below + 1][k] - stops[below][k])));
   return rgb(c[0], c[1], c[2]);
+}
+
+// -1..1, NaN to -1.
+double clamped(double t) {
+  if (!(t >= -1)) return -1;
+  return std::min(t, 1.0);
+}
+
+}  // namespace
+
+std::uint32_t scale_colour(double value, double limit) {
+  const double t = clamped(limit > 0 ? value / limit : 0);
+  return along(diverging_stops, (t + 1) / 2);
+}
+
+std::uint32_t sequential_colour(double value, double limit) {
+  // The red half of the diverging ramp: the same white at 0.
+  static constexpr std::array<Stop, 6> stops = {{diverging_stops[5], diverging_stops[6],
+                                                 diverging_stops[7], diverging_stops[8],
+                                                 diverging_stops[9], diverging_stops[10]}};
+  const double t = std::max(0.0, clamped(limit > 0 ? value / limit : 0));
+  return along(stops, t);
+}
+
+std::uint32_t page_colour(const MapPage& page, double value) {
+  return page.scale == ColourScale::sequential ? sequential_colour(value, page.limit)
+                                               : scale_colour(value, page.limit);
+}
+
+double scale_bottom(const MapPage& page) {
+  return page.scale == ColourScale::sequential ? 0 : -page.limit;
 }
 
 }  // namespace ba

@@ -1,53 +1,41 @@
 #pragma once
-// Drawing a map page (map/page.h) with Qt: into an image, or into an SVG or
-// PDF file. The field is painted pixel by pixel from the interpolated
-// lattice; isolines, electrodes, marks and the colour bar are vector
-// drawing on top, so SVG and PDF keep them sharp.
+// Painting a map picture (map/picture.h) with Qt, and saving it as PNG, SVG
+// or PDF. Everything the picture shows is decided below Qt; this only draws
+// it: the field raster as an image, the rest as vector drawing on top, so
+// SVG and PDF keep it sharp.
 
 #include <QPainter>
-#include <QPointF>
-#include <QRectF>
 #include <QSize>
 #include <optional>
 #include <string>
 
-#include "map/field.h"
 #include "map/page.h"
+#include "map/picture.h"
+#include "runtime/files.h"
 
 namespace ba {
 
 inline const QSize default_map_size(800, 600);  // pixels
 
-struct MapDrawOptions {
-  bool lead_labels = true;  // lead numbers (or layout labels) beside the dots
-  // Isolines, electrodes, extreme marks; off only to look at the bare field.
-  bool overlays = true;
-};
+// The map's words in the language of the installed translators.
+Wording map_wording();
 
-// Where the usable bounds of the layout land in a pixel rectangle: the same
-// scale on both axes, centred.
-struct MapPlacement {
-  QRectF area;  // the bounds in pixels
-  MapBounds bounds;
-  double pixels_per_unit = 1;
-  QPointF to_pixel(double x, double y) const {
-    return {area.left() + (x - bounds.left) * pixels_per_unit,
-            area.top() + (y - bounds.top) * pixels_per_unit};
-  }
-};
-
-// The placement of a single map on a page of `size` pixels; for a sheet,
-// that of frame `index`.
-MapPlacement map_placement(const MapPage& page, QSize size, std::size_t index = 0);
-
-// Paints the whole page: title, map or sheet, colour bar.
+void paint_map_picture(QPainter& painter, const MapPicture& picture);
+// Composes and paints the whole page: title, map or sheet, colour bar.
 void paint_map_page(QPainter& painter, QSize size, const MapPage& page,
                     const MapDrawOptions& options);
 QImage map_image(const MapPage& page, QSize size, const MapDrawOptions& options);
 
-// Writes the page to `host_path` as PNG, SVG or PDF by its extension (any
-// case), through a temporary file in the same folder renamed into place, so
-// that a failure leaves no partial file. Returns an error text on failure.
+// The bytes of the page as a PNG, SVG or PDF file by the extension of
+// `host_path` (any case); nothing when the drawing fails.
+std::optional<std::string> map_file_bytes(const std::string& host_path, const MapPage& page,
+                                          QSize size, const MapDrawOptions& options);
+// Writes the page to `host_path` whole or not at all through `files`.
+// Returns an error text on failure, with nothing written.
+std::optional<std::string> save_map_file(FileOps& files, const std::string& host_path,
+                                         const MapPage& page, QSize size,
+                                         const MapDrawOptions& options);
+// The same through the host file system.
 std::optional<std::string> save_map_file(const std::string& host_path, const MapPage& page,
                                          QSize size, const MapDrawOptions& options);
 // Whether save_map_file knows the extension of `host_path`.

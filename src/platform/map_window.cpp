@@ -107,7 +107,8 @@ void MapWindow::choice_changed() {
   MapRequest request;
   request.kind = kinds[kind_choice_->currentIndex()];
   request.beat = beat_choice_->value();
-  canvas_->set_page(make_page(beats_, default_layout(), request));
+  request.most_frames = sheet_capacity(default_map_size.width(), default_map_size.height());
+  canvas_->set_page(make_page(beats_, default_layout(), request, map_wording()));
 }
 
 MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu)

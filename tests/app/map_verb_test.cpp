@@ -3,6 +3,7 @@
 // written.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -59,6 +60,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
       {"st.txt --beat 2 --scale 0.5 --unit mV -o beat.pdf", "beat.pdf", "%PDF"},
       {"st.txt --sheet --no-labels -o sheet.png", "sheet.png", "\x89PNG\r\n"},
       {"st.txt --layout layout.csv -o placed.png", "placed.png", "\x89PNG\r\n"},
+      {"st.txt --minus st.txt -o change.png", "change.png", "\x89PNG\r\n"},
   };
   test::write_host_file(folder / "layout.csv",
                         "lead,x,y,bad\n1,0,0,0\n2,5,0,0\n9,0,4,1\n30,2,7,0\n64,6,5,0\n");
@@ -69,7 +71,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
     EXPECT_EQ(done.err, "");
     EXPECT_EQ(test::read_host_file(folder / row.file).rfind(row.start, 0), 0u);
   }
-  EXPECT_EQ(outputs().size(), 5u) << "no temporary file left behind";
+  EXPECT_EQ(outputs().size(), 6u) << "no temporary file left behind";
 }
 
 TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
@@ -81,6 +83,8 @@ TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
     std::string message;
   };
   const std::string grid = "lead,x,y\n1,0,0\n2,1,0\n3,0,1\n";
+  std::string one_beat = "1\n5\n";
+  for (int n = 1; n <= 64; ++n) one_beat += "7 ";
   const Row rows[] = {
       {"result file cut short", two_beats().substr(0, 60), "", "",
        "st.txt:4: the file ends before the areas of beat 1"},
@@ -95,7 +99,12 @@ TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
       {"layout too few leads", two_beats(), grid, "--layout layout.csv",
        "layout.csv:4: only 3 usable leads; a map needs at least 4"},
       {"layout missing", two_beats(), "", "--layout none.csv",
-       "cannot read none.csv: No such file or directory"},
+       "none.csv: No such file or directory"},
+      {"a folder for the layout", two_beats(), "", "--layout .", ".: is a folder, not a file"},
+      {"a device for the other file", two_beats(), "", "--minus /dev/zero",
+       "/dev/zero: is not a plain file"},
+      {"a spread of one beat", one_beat, "", "--sd",
+       "st.txt: holds 1 beat; a standard deviation needs at least two"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -126,16 +135,23 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
       {"st.txt", "missing -o OUT.png, OUT.svg or OUT.pdf"},
       {"-o map.png", "missing the result file"},
       {"st.txt -o map.jpg", "the output 'map.jpg' must end in .png, .svg or .pdf"},
-      {"st.txt -o map.png --sd --sheet", "choose one of --mean, --sd, --beat K and --sheet"},
+      {"st.txt -o map.png --sd --sheet",
+       "choose one of --mean, --sd, --beat K, --sheet and --minus"},
+      {"st.txt -o map.png --minus st.txt --beat 1",
+       "choose one of --mean, --sd, --beat K, --sheet and --minus"},
       {"st.txt -o map.png --beat 0", "--beat needs a beat number from 1, not '0'"},
+      {"st.txt -o map.png --beat +2x", "--beat needs a beat number from 1, not '+2x'"},
       {"st.txt -o map.png --size 800",
-       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to "
-       "5000x5000, not '800'"},
+       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '800'"},
+      {"st.txt -o map.png --size 199x150",
+       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '199x150'"},
+      {"st.txt -o map.png --size 5000x5001",
+       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '5000x5001'"},
       {"st.txt -o map.png --scale 0", "--scale needs a number from 1e-9 to 1e9 in size, not '0'"},
       {"st.txt -o map.png --scale -1e10",
        "--scale needs a number from 1e-9 to 1e9 in size, not '-1e10'"},
-      {"st.txt -o map.png --colour", "unknown option '--colour'"},
-      {"st.txt -o", "option '-o' needs a value"},
+      {"st.txt -o map.png --colour", "The following argument was not expected: --colour"},
+      {"st.txt -o", "--output: 1 required TEXT missing"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.arguments);
@@ -152,6 +168,59 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
                 .out.find("  map                 the QRST integral map"),
             std::string::npos)
       << "the program's help lists the verb";
+}
+
+TEST_F(MapVerb, NotesBesideAWrittenMap) {
+  struct Row {
+    const char* label;
+    std::string result;
+    const char* options;
+    std::string note;
+  };
+  std::string flat = "2\n10\n", many = "90\n";
+  for (int n = 1; n <= 64; ++n) flat += "0 ";
+  flat += "\n20\n";
+  for (int n = 1; n <= 64; ++n) flat += "0 ";
+  for (int b = 1; b <= 90; ++b) {
+    many += std::to_string(b * 300) + "\n";
+    for (int n = 1; n <= 64; ++n) many += std::to_string(n - b) + " ";
+    many += "\n";
+  }
+  const Row rows[] = {
+      {"every area 0", flat, "",
+       "note: every area in st.txt is 0: the fiducial points were not marked"},
+      {"a sheet beyond its legible count", many, "--sheet",
+       "note: the sheet shows the first 81 of 90 beats; a larger --size shows more"},
+      {"a larger sheet shows them all", many, "--sheet --size 1600x1000", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    test::write_host_file(folder / "st.txt", row.result);
+    const Outcome done = run(std::string("st.txt -o map.png ") + row.options);
+    EXPECT_EQ(done.status, 0);
+    EXPECT_EQ(done.err, row.note.empty() ? "" : "beat_analyser map: " + row.note + "\n");
+    EXPECT_TRUE(fs::exists(folder / "map.png"));
+  }
+}
+
+TEST_F(MapVerb, OutputNeverWrittenThroughALinkOrOverAnInput) {
+  test::TempFolder outside("map_outside");
+  const fs::path precious = outside.path() / "precious.png";
+  test::write_host_file(precious, "keep me");
+  fs::create_symlink(precious, folder / "linked.png");
+  const Outcome linked = run("st.txt -o linked.png");
+  EXPECT_EQ(test::read_host_file(precious), "keep me");
+  if (linked.status == 0) {
+    EXPECT_FALSE(fs::is_symlink(folder / "linked.png")) << "replaced";
+  }
+  fs::remove(folder / "linked.png");
+
+  test::write_host_file(folder / "layout.png", "lead,x,y\n1,0,0\n2,1,0\n3,0,1\n4,1,1\n");
+  const Outcome over_input = run("st.txt --layout layout.png -o layout.png");
+  EXPECT_EQ(over_input.status, 2);
+  EXPECT_EQ(over_input.err, "beat_analyser map: layout.png: is the input layout.png\n");
+  EXPECT_EQ(test::read_host_file(folder / "layout.png").rfind("lead,x,y", 0), 0u);
+  EXPECT_EQ(outputs(), std::vector<std::string>{"layout.png"});
 }
 
 }  // namespace

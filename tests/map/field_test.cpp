@@ -139,5 +139,72 @@ TEST(Field, NothingOutsideTheHullOfUsableLeads) {
   EXPECT_TRUE(std::isnan(field.at(3, 2)));
 }
 
+// A point just beyond any one edge is outside, the closing edge included
+// (from the last corner back to the first).
+TEST(Hull, EveryEdgeBoundsTheInside) {
+  // An irregular quadrilateral, y downward.
+  const std::vector<MapPoint> hull = convex_hull({{0, 0}, {6, 1}, {5, 5}, {1, 4}});
+  ASSERT_EQ(hull.size(), 4u);
+  struct Row {
+    const char* label;
+    MapPoint p;
+    bool inside;
+  };
+  const Row rows[] = {
+      {"middle", {3, 2.5}, true},
+      {"beyond the top edge", {3, 0.2}, false},
+      {"beyond the right edge", {5.8, 3}, false},
+      {"beyond the bottom edge", {3, 4.8}, false},
+      {"beyond the left edge", {0.2, 2.5}, false},
+      {"on a corner", {6, 1}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    EXPECT_EQ(inside_hull(hull, row.p, 1e-9), row.inside);
+  }
+  // Whichever edge the hull closes with, each must count.
+  for (std::size_t start = 0; start < hull.size(); ++start) {
+    std::vector<MapPoint> turned(hull.begin() + start, hull.end());
+    turned.insert(turned.end(), hull.begin(), hull.begin() + start);
+    for (const Row& row : rows) EXPECT_EQ(inside_hull(turned, row.p, 1e-9), row.inside);
+  }
+}
+
+// One cell with the high corners on a diagonal: the cell's mean decides
+// which corners the two line pieces cut off.
+TEST(Isolines, SaddleCellJoinsTheEndsTheMeanChooses) {
+  struct Row {
+    const char* label;
+    float top_left, top_right, bottom_right, bottom_left;
+    // The corners cut off, each by one piece: (x, y) of the corner.
+    MapPoint cut[2];
+  };
+  const Row rows[] = {
+      {"mean above: the low corners are cut off", 3, -1, 3, -1, {{1, 0}, {0, 1}}},
+      {"mean below: the high corners are cut off", 1, -3, 1, -3, {{0, 0}, {1, 1}}},
+      {"other diagonal, mean above", -1, 3, -1, 3, {{0, 0}, {1, 1}}},
+      {"one strong corner lifts the mean", 5, -1, 1, -1, {{1, 0}, {0, 1}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    SampledField field;
+    field.columns = field.rows = 2;
+    field.dx = field.dy = 1;
+    field.values = {row.top_left, row.top_right, row.bottom_left, row.bottom_right};
+    const std::vector<Isoline> lines = trace_isolines(field, 0);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const Isoline& line : lines) {
+      ASSERT_EQ(line.points.size(), 2u);
+      // Both ends of a piece lie half a cell from the corner it cuts off.
+      const MapPoint middle{(line.points[0].x + line.points[1].x) / 2,
+                            (line.points[0].y + line.points[1].y) / 2};
+      const bool near_one = std::hypot(middle.x - row.cut[0].x, middle.y - row.cut[0].y) < 0.5 ||
+                            std::hypot(middle.x - row.cut[1].x, middle.y - row.cut[1].y) < 0.5;
+      EXPECT_TRUE(near_one) << "piece from " << line.points[0].x << "," << line.points[0].y
+                            << " to " << line.points[1].x << "," << line.points[1].y;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ba

@@ -25,15 +25,16 @@ TEST(DefaultLayout, LeadsGoDownEachColumnThenToTheRight) {
   EXPECT_TRUE(layout.regular_grid);
 }
 
-TEST(LayoutFile, ReadsOptionalColumnsInAnyOrder) {
+TEST(LayoutFile, ReadsColumnsInAnyOrder) {
+  // y after the label: each value is taken from its own column.
   const LayoutText text = parse_layout(
-      "lead,x,y,bad,label\r\n"
-      "1, 0.5, -2, 0, V1\r\n"
-      "2,1e1,0,1,V2\r\n"
+      "lead,x,label,y,bad\r\n"
+      "1, 0.5, V1, -2, 0\r\n"
+      "2,1e1,V2,0,1\r\n"
       "\r\n"
-      "3,0,3,0,\r\n"
-      "4,4,4,0,x\r\n"
-      "5,4,0,0,y\r\n");
+      "3,0,,3,0\r\n"
+      "4,4,x,4,0\r\n"
+      "5,4,y,0,0\r\n");
   ASSERT_TRUE(std::holds_alternative<LeadLayout>(text)) << std::get<LayoutFault>(text).reason;
   const LeadLayout& layout = std::get<LeadLayout>(text);
   EXPECT_EQ(layout.leads(1).x, 0.5);
@@ -69,7 +70,7 @@ TEST(LayoutFile, EachFaultNamesItsLine) {
       {"empty file", "", 0, "the file is empty; it needs the header lead,x,y"},
       {"unknown column", "lead,x,y,colour\n", 1,
        "unknown column 'colour' (known: lead, x, y, label, bad)"},
-      {"header out of order", "x,y,lead\n", 1, "the header must begin with lead,x,y"},
+      {"header without y", "lead,x,label\n", 1, "the header must name the columns lead, x and y"},
       {"column twice", "lead,x,y,bad,bad\n", 1, "column 'bad' appears twice"},
       {"lead twice", "lead,x,y\n1,0,0\n\n1,1,1\n", 4, "lead 1 is listed twice"},
       {"lead 0", "lead,x,y\n0,0,0\n", 2, "lead '0' is out of range 1 to 64"},

@@ -26,11 +26,15 @@ TEST(LeadValues, MeanAndSampleDeviation) {
                                          beat_with(2500, 4)};
   EXPECT_DOUBLE_EQ(mean_values(beats, 1)(5), 2.5);
   EXPECT_DOUBLE_EQ(mean_values(beats, 0.5)(7), 350);
+  EXPECT_DOUBLE_EQ(mean_values(beats, 1)(1), 100) << "the first lead divided too";
+  EXPECT_DOUBLE_EQ(mean_values(beats, 1)(64), 6400) << "the last lead divided too";
   // Squared deviations 2.25 + 0.25 + 0.25 + 2.25 = 5, over n - 1 = 3.
   EXPECT_NEAR(sd_values(beats, 1)(5), 1.2909944, 1e-6);
   EXPECT_NEAR(sd_values(beats, -2)(5), 2.5819889, 1e-6);
   EXPECT_EQ(sd_values(beats, 1)(7), 0) << "identical beats spread nothing";
   EXPECT_EQ(sd_values({beats[0]}, 1)(5), 0) << "one beat";
+  // Two beats 1 and 2: squared deviations 0.25 + 0.25 over n - 1 = 1.
+  EXPECT_NEAR(sd_values({beats[0], beats[1]}, 1)(5), 0.7071068, 1e-6) << "two beats";
   EXPECT_EQ(beat_values(beats[3], 2)(5), 8);
 }
 
@@ -108,16 +112,129 @@ TEST(MapPage, SheetSharesOneScaleEndingOnAStep) {
   const MapPage page = make_page(beats, default_layout(), request);
   EXPECT_TRUE(page.sheet);
   ASSERT_EQ(page.frames.size(), 2u);
-  EXPECT_EQ(page.frames[0].caption, "1  1.500 s");
+  EXPECT_EQ(page.frames[0].caption, "1  R 1500 ms");
   EXPECT_EQ(page.title, "QRST integral maps of 2 beats in time order");
   // Values -900..6400: step 500 gives 14 levels (-500..6000); the scale
   // reaches 6400 rounded up to 6500.
   EXPECT_EQ(page.step, 500);
   EXPECT_EQ(page.limit, 6500);
+}
+
+// Beats given out of time order: lead 5 holds each beat's place in time.
+TEST(MapPage, BeatsCountedInTheOrderOfTheirRTimes) {
+  const std::vector<ResultBeat> beats = {beat_with(3000, 3), beat_with(1000, 1),
+                                         beat_with(2000, 2)};
+  MapRequest request;
   request.kind = MapKind::beat;
-  request.beat = 2;
-  EXPECT_EQ(make_page(beats, default_layout(), request).title,
-            "QRST integral map: beat 2 of 2, R at 2.300 s");
+  request.beat = 1;
+  const MapPage first = make_page(beats, default_layout(), request);
+  EXPECT_EQ(first.title, "QRST integral map: beat 1 of 3, R 1000 ms");
+  EXPECT_EQ(first.frames.at(0).values(5), 1);
+  request.kind = MapKind::sheet;
+  request.most_frames = 2;
+  const MapPage sheet = make_page(beats, default_layout(), request);
+  EXPECT_EQ(sheet.title, "QRST integral maps of the first 2 of 3 beats in time order");
+  ASSERT_EQ(sheet.frames.size(), 2u);
+  EXPECT_EQ(sheet.frames[0].values(5), 1);
+  EXPECT_EQ(sheet.frames[1].values(5), 2);
+  EXPECT_EQ(sheet.frames[1].caption, "2  R 2000 ms");
+}
+
+TEST(MapPage, ColourScaleOfEachKind) {
+  // Leads n * 100 except lead 5; lead 64 (6400) reaches farthest.
+  LeadLayout outlier_bad = default_layout();
+  outlier_bad.leads(5).bad = true;
+  const std::vector<ResultBeat> one = {beat_with(500, -1000000)};
+  const std::vector<ResultBeat> two = {beat_with(500, 10), beat_with(900, 30)};
+  struct Row {
+    const char* label;
+    std::vector<ResultBeat> beats;
+    LeadLayout layout;
+    MapKind kind;
+    ColourScale scale;
+    double bottom, limit;
+  };
+  const Row rows[] = {
+      // -1e6..6400 gives a step of 100000: the scale ends at 1e6.
+      {"an outlier widens the scale", one, default_layout(), MapKind::mean, ColourScale::diverging,
+       -1000000, 1000000},
+      // 100..6400: step 500, 6400 rounded up.
+      {"a bad lead's outlier does not", one, outlier_bad, MapKind::mean, ColourScale::diverging,
+       -6500, 6500},
+      // Only lead 5 varies: SD 14.142; from 0, step 1 gives 15 levels.
+      {"a spread from 0", two, default_layout(), MapKind::sd, ColourScale::sequential, 0, 15},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    MapRequest request;
+    request.kind = row.kind;
+    const MapPage page = make_page(row.beats, row.layout, request);
+    EXPECT_EQ(page.scale, row.scale);
+    EXPECT_EQ(scale_bottom(page), row.bottom);
+    EXPECT_EQ(page.limit, row.limit);
+  }
+  MapRequest sd;
+  sd.kind = MapKind::sd;
+  const MapPage lone = make_page(one, default_layout(), sd);
+  EXPECT_TRUE(lone.frames.empty());
+  EXPECT_EQ(lone.title, "QRST integral map: a standard deviation needs at least two beats");
+}
+
+TEST(MapPage, ColourLimitNeverBelowTheLargestValue) {
+  // Largest values a hair above a step and just below one.
+  for (const std::int32_t top : {6401, 6499, 6500, 7001}) {
+    SCOPED_TRACE(top);
+    ResultBeat beat = beat_with(100, 0);
+    beat.areas(64) = top;
+    const MapPage page = make_page({beat}, default_layout(), MapRequest{});
+    EXPECT_GE(page.limit, top);
+    EXPECT_LT(page.limit, top + *page.step);
+  }
+}
+
+TEST(MapPage, DifferenceOfTheTwoMeans) {
+  const std::vector<ResultBeat> before = {beat_with(100, 10), beat_with(900, 30)};
+  const std::vector<ResultBeat> after = {beat_with(100, -40)};
+  const MapPage page =
+      make_difference_page(before, after, "a.txt", "b.txt", default_layout(), MapRequest{});
+  EXPECT_EQ(page.title, "QRST integral map: mean of a.txt less mean of b.txt");
+  EXPECT_EQ(page.frames.at(0).values(5), 60);  // 20 - (-40)
+  EXPECT_EQ(page.frames.at(0).values(1), 0);
+  EXPECT_EQ(page.scale, ColourScale::diverging);
+}
+
+TEST(MapPage, DepartureOnAFixedScale) {
+  LeadDepartures z;
+  for (int n = 1; n <= lead_point_count; ++n) z(n) = (n % 9) - 4.0;
+  z(7) = std::nullopt;
+  z(8) = 11;  // far beyond the scale: it stays -4..4
+  const auto made = make_departure_page(z, default_layout());
+  ASSERT_TRUE(std::holds_alternative<MapPage>(made));
+  const MapPage& page = std::get<MapPage>(made);
+  EXPECT_EQ(page.limit, 4);
+  EXPECT_EQ(scale_bottom(page), -4);
+  EXPECT_EQ(page.step, 1);
+  EXPECT_EQ(page.heavy_levels, (std::vector<double>{-2, 2}));
+  EXPECT_TRUE(page.layout.leads(7).listed && page.layout.leads(7).bad) << "drawn hollow";
+  EXPECT_EQ(page.frames.at(0).values(8), 11);
+
+  LeadDepartures three, in_a_line;
+  for (int n : {1, 2, 9}) three(n) = 1;
+  for (int n : {1, 2, 3, 4}) in_a_line(n) = 1;
+  EXPECT_TRUE(std::holds_alternative<std::string>(make_departure_page(three, default_layout())));
+  EXPECT_TRUE(
+      std::holds_alternative<std::string>(make_departure_page(in_a_line, default_layout())));
+}
+
+TEST(MapPage, WordsGoThroughTheTranslation) {
+  const Wording shouting = [](const char* english) {
+    return english == std::string("QRST integral map: mean of %1 beats")
+               ? std::string("%1 beats, averaged")
+               : std::string(english);
+  };
+  const std::vector<ResultBeat> beats = {beat_with(1, 0), beat_with(2, 0)};
+  EXPECT_EQ(make_page(beats, default_layout(), MapRequest{}, shouting).title, "2 beats, averaged");
+  EXPECT_EQ(worded({}, "%2 of %1", {"a", "b"}), "b of a");
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(MapWindow, OpensFromTheViewMenuAndFollowsEachSelection) {
   EXPECT_EQ(map->page()->title, "QRST integral map: mean of 2 beats");
   map->beat_choice().setValue(2);
   EXPECT_EQ(map->kind_choice().currentText(), "One beat");
-  EXPECT_EQ(map->page()->title, "QRST integral map: beat 2 of 2, R at 2.050 s");
+  EXPECT_EQ(map->page()->title, "QRST integral map: beat 2 of 2, R 2050 ms");
   map->kind_choice().setCurrentIndex(1);
   EXPECT_EQ(map->page()->title, "QRST integral map: standard deviation over 2 beats");
   // A new c starts again from the mean.

@@ -2,6 +2,81 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>MapPicture</name>
+    <message>
+        <source>QRST integral map: mean of 1 beat</source>
+        <translation>QRST 積分マップ: 1 心拍</translation>
+    </message>
+    <message>
+        <source>QRST integral map: mean of %1 beats</source>
+        <translation>QRST 積分マップ: %1 心拍の平均</translation>
+    </message>
+    <message>
+        <source>QRST integral map: standard deviation over %1 beats</source>
+        <translation>QRST 積分マップ: %1 心拍の標準偏差</translation>
+    </message>
+    <message>
+        <source>QRST integral map: a standard deviation needs at least two beats</source>
+        <translation>QRST 積分マップ: 標準偏差には 2 心拍以上が必要です</translation>
+    </message>
+    <message>
+        <source>QRST integral map: beat %1 of %2, R %3 ms</source>
+        <translation>QRST 積分マップ: 心拍 %1 / %2、R %3 ms</translation>
+    </message>
+    <message>
+        <source>QRST integral maps of %1 beats in time order</source>
+        <translation>%1 心拍の QRST 積分マップ (時間順)</translation>
+    </message>
+    <message>
+        <source>QRST integral maps of the first %1 of %2 beats in time order</source>
+        <translation>%2 心拍のうち最初の %1 心拍の QRST 積分マップ (時間順)</translation>
+    </message>
+    <message>
+        <source>QRST integral map: mean of %1 less mean of %2</source>
+        <translation>QRST 積分マップ: %1 の平均 − %2 の平均</translation>
+    </message>
+    <message>
+        <source>QRST integral map: departure from the reference group</source>
+        <translation>QRST 積分マップ: 基準群からの偏位</translation>
+    </message>
+    <message>
+        <source>%1  R %2 ms</source>
+        <translation>%1  R %2 ms</translation>
+    </message>
+    <message>
+        <source>max %1 (lead %2)</source>
+        <translation>最大 %1 (誘導 %2)</translation>
+    </message>
+    <message>
+        <source>min %1 (lead %2)</source>
+        <translation>最小 %1 (誘導 %2)</translation>
+    </message>
+    <message>
+        <source>max %1 at lead %2</source>
+        <translation>最大 %1 (誘導 %2)</translation>
+    </message>
+    <message>
+        <source>min %1 at lead %2</source>
+        <translation>最小 %1 (誘導 %2)</translation>
+    </message>
+    <message>
+        <source>no isolines: the map is flat</source>
+        <translation>等値線なし: マップは平坦です</translation>
+    </message>
+    <message>
+        <source>isolines every %1 SD, the -2 and +2 SD lines heavier</source>
+        <translation>等値線 %1 SD ごと、−2 と +2 SD の線を太く</translation>
+    </message>
+    <message>
+        <source>isolines every %1 %2 from 0</source>
+        <translation>等値線 0 から %1 %2 ごと</translation>
+    </message>
+    <message>
+        <source>isolines every %1 %2, zero line heavier</source>
+        <translation>等値線 %1 %2 ごと、ゼロ線を太く</translation>
+    </message>
+</context>
+<context>
     <name>MapWindow</name>
     <message>
         <source>No measured beats yet: command c measures them.</source>
