@@ -20,7 +20,9 @@ MainWindow::MainWindow(std::function<void()> close_requested)
     : mdi_area_(new QMdiArea(this)),
       console_dock_(new QDockWidget(tr("Console"), this)),
       waiting_(new QLabel(this)),
-      console_line_(new QLabel(this)),
+      question_(new QLabel(this)),
+      note_(new QLabel(this)),
+      data_folder_label_(new QLabel(this)),
       close_requested_(std::move(close_requested)) {
   setWindowTitle(QStringLiteral("beat analyser"));
   mdi_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -33,9 +35,19 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   console_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
   addDockWidget(Qt::BottomDockWidgetArea, console_dock_);
   waiting_->setObjectName(QStringLiteral("waiting"));
-  console_line_->setObjectName(QStringLiteral("console line"));
+  question_->setObjectName(QStringLiteral("question"));
+  note_->setObjectName(QStringLiteral("note"));
+  data_folder_label_->setObjectName(QStringLiteral("data folder"));
   statusBar()->addWidget(waiting_);
-  statusBar()->addWidget(console_line_, 1);
+  // On a narrow screen the question is cut at its end rather than pushing
+  // the other texts out of sight; the window that asks shows it whole.
+  question_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  statusBar()->addWidget(question_, 1);
+  // Stays in sight until the next measurement, whatever the program asks.
+  statusBar()->addPermanentWidget(note_);
+  statusBar()->addPermanentWidget(data_folder_label_);
+  note_->hide();
+  data_folder_label_->hide();
   add_file_menu();
   add_view_menu();
   add_window_menu();
@@ -114,9 +126,20 @@ QString MainWindow::about_text() const {
   return tr("beat analyser %1\n"
             "Measures the QRST area of the mapping leads over every beat of a body-surface ECG "
             "recording that has the shape of a chosen reference beat.\n\n"
-            "Licence: all rights reserved.\n"
+            "Licence: MIT.\n"
             "Data folder d:\\data\\map\\ is %2")
       .arg(QStringLiteral(BEAT_VERSION), data_folder_);
+}
+
+void MainWindow::set_data_folder(const QString& folder) {
+  data_folder_ = folder;
+  // A deep folder is cut in its middle; the tooltip names it whole.
+  const QString shown = data_folder_label_->fontMetrics().elidedText(
+      folder, Qt::ElideMiddle, data_folder_label_->fontMetrics().averageCharWidth() * 40);
+  data_folder_label_->setText(tr("Data folder: %1").arg(shown));
+  data_folder_label_->setToolTip(folder);
+  data_folder_label_->setVisible(!folder.isEmpty());
+  emit data_folder_changed(folder);
 }
 
 SurfacePane* MainWindow::current_pane() {
@@ -132,13 +155,22 @@ void MainWindow::show_waiting(const QString& what) {
   waiting_->repaint();
 }
 
-void MainWindow::show_console_line(const QString& line) {
-  console_line_->setText(tr("Console: %1").arg(line));
+void MainWindow::show_question(const QString& question) {
+  question_->setText(question.isEmpty() ? QString() : tr("Asked: %1").arg(question));
+}
+
+void MainWindow::show_note(const QString& note) {
+  note_->setText(note);
+  note_->setVisible(!note.isEmpty());
 }
 
 QString MainWindow::waiting_text() const { return waiting_->text(); }
 
-QString MainWindow::console_line_text() const { return console_line_->text(); }
+QString MainWindow::question_text() const { return question_->text(); }
+
+QString MainWindow::note_text() const { return note_->text(); }
+
+QString MainWindow::data_folder_text() const { return data_folder_label_->text(); }
 
 void MainWindow::close_at_end() {
   ending_ = true;

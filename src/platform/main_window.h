@@ -30,11 +30,16 @@ class MainWindow : public QMainWindow {
   // program has ended).
   void close_at_end();
 
-  // Status bar: what the program waits for now, and the console's last line.
+  // Status bar: what the program waits for now, the question it waits on
+  // (empty while it works), a note about the last measurement (empty when
+  // there is nothing to say) and, at its right end, the data folder.
   void show_waiting(const QString& what);
-  void show_console_line(const QString& line);
+  void show_question(const QString& question);
+  void show_note(const QString& note);
   QString waiting_text() const;
-  QString console_line_text() const;
+  QString question_text() const;
+  QString note_text() const;
+  QString data_folder_text() const;
 
   // The pane the View menu acts on: the one holding the keyboard focus,
   // else the child in front.
@@ -43,12 +48,17 @@ class MainWindow : public QMainWindow {
   void set_close_confirmer(std::function<bool()> confirmer) {
     confirm_close_ = std::move(confirmer);
   }
-  // The host folder standing for the data folder, for the About box.
-  void set_data_folder(const QString& folder) { data_folder_ = folder; }
+  // The host folder standing for the data folder, for the About box and the
+  // status bar.
+  void set_data_folder(const QString& folder);
+  const QString& data_folder() const { return data_folder_; }
   QString about_text() const;
   // The File and View menus, for windows that add their own entries.
   QMenu& file_menu() { return *file_menu_; }
   QMenu& view_menu() { return *view_menu_; }
+
+ signals:
+  void data_folder_changed(const QString& folder);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -66,7 +76,9 @@ class MainWindow : public QMainWindow {
   QMenu* file_menu_ = nullptr;
   QMenu* view_menu_ = nullptr;
   QLabel* waiting_;
-  QLabel* console_line_;
+  QLabel* question_;
+  QLabel* note_;
+  QLabel* data_folder_label_;
   std::function<void()> close_requested_;
   std::function<bool()> confirm_close_;
   QString data_folder_;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -57,7 +58,10 @@ constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind:
 }  // namespace
 
 MapWindow::MapWindow()
-    : kind_choice_(new QComboBox), beat_choice_(new QSpinBox), canvas_(new MapCanvas) {
+    : kind_choice_(new QComboBox),
+      beat_choice_(new QSpinBox),
+      note_(new QLabel),
+      canvas_(new MapCanvas) {
   kind_choice_->addItems({QCoreApplication::translate("MapWindow", "Mean"),
                           QCoreApplication::translate("MapWindow", "Standard deviation"),
                           QCoreApplication::translate("MapWindow", "One beat"),
@@ -72,6 +76,10 @@ MapWindow::MapWindow()
   auto* column = new QVBoxLayout(body);
   column->setContentsMargins(4, 4, 4, 4);
   column->addLayout(controls);
+  note_->setObjectName(QStringLiteral("note"));
+  note_->setWordWrap(true);
+  note_->hide();
+  column->addWidget(note_);
   column->addWidget(canvas_, 1);
   setWidget(body);
   setWindowTitle(QCoreApplication::translate("MapWindow", "QRST map"));
@@ -98,6 +106,27 @@ void MapWindow::show_beats(const std::vector<ResultBeat>& beats) {
 }
 
 std::optional<MapPage> MapWindow::page() const { return canvas_->page(); }
+
+void MapWindow::show_note(const QString& note) {
+  note_->setText(note);
+  note_->setVisible(!note.isEmpty());
+}
+
+QString MapWindow::note() const { return note_->text(); }
+
+QString MapWindow::view_name() const {
+  switch (kinds[kind_choice_->currentIndex()]) {
+    case MapKind::mean:
+      return QStringLiteral("mean");
+    case MapKind::sd:
+      return QStringLiteral("sd");
+    case MapKind::beat:
+      return QStringLiteral("beat%1").arg(beat_choice_->value());
+    case MapKind::sheet:
+      return QStringLiteral("sheet");
+  }
+  return QStringLiteral("map");
+}
 
 void MapWindow::choice_changed() {
   if (beats_.empty()) {
@@ -128,11 +157,30 @@ void MapWindowHook::show_beats(const std::vector<ResultBeat>& beats) {
   if (window_) window_->show_beats(beats_);
 }
 
+void MapWindowHook::describe_selection(const QString& recording_name, const QString& note) {
+  recording_name_ = recording_name;
+  note_ = note;
+  if (window_) window_->show_note(note_);
+}
+
+QString MapWindowHook::suggested_export_path() const {
+  const QString view = window_ ? window_->view_name() : QStringLiteral("mean");
+  const QString name =
+      (recording_name_.isEmpty() ? QStringLiteral("qrst_map") : recording_name_) + '_' + view;
+  const QDir folder(data_folder_.isEmpty() ? QDir::currentPath() : data_folder_);
+  return folder.filePath(name + QStringLiteral(".png"));
+}
+
 MapWindow& MapWindowHook::open() {
   if (!window_) {
     window_ = new MapWindow;
     area_.addSubWindow(window_);
     window_->show_beats(beats_);
+    window_->show_note(note_);
+    // Wholly inside the child area, however small the screen.
+    const QSize room = area_.viewport()->size();
+    const QSize wanted = window_->size().boundedTo(room).expandedTo(window_->minimumSizeHint());
+    window_->setGeometry(QRect(QPoint(0, 0), wanted));
     window_->show();
   }
   area_.setActiveSubWindow(window_);
@@ -154,7 +202,7 @@ void MapWindowHook::export_with_dialog() {
     return;
   }
   QString path = QFileDialog::getSaveFileName(
-      &main_, title, QStringLiteral("qrst_map.png"),
+      &main_, title, suggested_export_path(),
       QCoreApplication::translate("MapWindow",
                                   "PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)"));
   if (path.isEmpty()) return;

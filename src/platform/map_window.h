@@ -16,6 +16,7 @@
 #include "results/beat.h"
 
 class QComboBox;
+class QLabel;
 class QMenu;
 class QMainWindow;
 class QMdiArea;
@@ -33,6 +34,11 @@ class MapWindow : public QMdiSubWindow {
   void show_beats(const std::vector<ResultBeat>& beats);
   // The page as shown; nothing before any beat is measured.
   std::optional<MapPage> page() const;
+  // A line above the map saying why it shows what it shows; none when empty.
+  void show_note(const QString& note);
+  QString note() const;
+  // The view chosen, as a file name takes it: "mean", "sd", "beat3", "sheet".
+  QString view_name() const;
 
   QComboBox& kind_choice() { return *kind_choice_; }
   QSpinBox& beat_choice() { return *beat_choice_; }
@@ -43,6 +49,7 @@ class MapWindow : public QMdiSubWindow {
   std::vector<ResultBeat> beats_;
   QComboBox* kind_choice_;
   QSpinBox* beat_choice_;
+  QLabel* note_;
   MapCanvas* canvas_;
 };
 
@@ -56,6 +63,15 @@ class MapWindowHook : public QObject {
 
   // The selection of the last c or v; shown at once when the window is open.
   void show_beats(const std::vector<ResultBeat>& beats);
+  // The recording the selection was measured on, and the note the Map
+  // window shows with it (empty for none).
+  void describe_selection(const QString& recording_name, const QString& note);
+  // Where File > Export map... starts: the data folder (the working folder
+  // before one is known).
+  void set_data_folder(const QString& folder) { data_folder_ = folder; }
+  // The file the export dialog offers: the recording's name and the view
+  // shown, in the data folder ("/data/demo_mean.png").
+  QString suggested_export_path() const;
   // Opens the window (or brings it forward) with the last selection.
   MapWindow& open();
   MapWindow* window() const { return window_.data(); }
@@ -70,6 +86,9 @@ class MapWindowHook : public QObject {
   QMdiArea& area_;
   QPointer<MapWindow> window_;
   std::vector<ResultBeat> beats_;
+  QString recording_name_;
+  QString note_;
+  QString data_folder_;
 };
 
 }  // namespace ba

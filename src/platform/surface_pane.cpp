@@ -7,9 +7,10 @@ namespace ba {
 
 namespace {
 
-// View pixels per surface pixel. Steps above 2 would cost more memory per
-// view than they show (a 4x surface is 12 million pixels).
-constexpr std::array<double, 7> zoom_steps = {0.25, 0.33, 0.5, 0.67, 0.75, 1.0, 2.0};
+// View pixels per surface pixel, from the smallest readable one. Steps above
+// 2 would cost more memory per view than they show (a 4x surface is 12
+// million pixels).
+constexpr std::array<double, 4> zoom_steps = {SurfaceView::smallest_scale, 0.75, 1.0, 2.0};
 
 }  // namespace
 

@@ -71,7 +71,7 @@ void SurfaceView::set_fit() {
 
 void SurfaceView::set_scale(double scale) {
   fit_ = false;
-  scale_ = scale;
+  scale_ = std::max(scale, smallest_scale);
   scaled_valid_ = false;
   setFixedSize(sizeHint());
   update();
@@ -83,7 +83,9 @@ QSize SurfaceView::sizeHint() const {
 }
 
 QSize SurfaceView::minimumSizeHint() const {
-  return fit_ ? QSize(Surface::width / 8, Surface::height / 8) : sizeHint();
+  if (!fit_) return sizeHint();
+  return QSize(static_cast<int>(Surface::width * smallest_scale) + 2 * margin,
+               static_cast<int>(Surface::height * smallest_scale) + 2 * margin);
 }
 
 void SurfaceView::resizeEvent(QResizeEvent* event) {
@@ -95,7 +97,7 @@ void SurfaceView::rescale() {
   QSize room = size() - QSize(2 * margin, 2 * margin);
   double fitted = std::min(static_cast<double>(room.width()) / Surface::width,
                            static_cast<double>(room.height()) / Surface::height);
-  fitted = std::max(fitted, 1.0 / Surface::width);
+  fitted = std::max(fitted, smallest_scale);
   if (fitted == scale_) return;
   scale_ = fitted;
   scaled_valid_ = false;

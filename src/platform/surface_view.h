@@ -23,6 +23,9 @@ class SurfaceView : public QWidget {
   // Pixels of the view's own background around the surface, so that text at
   // the surface's left edge and the caret there stand clear of the border.
   static constexpr int margin = 4;
+  // The smallest zoom, view pixels per surface pixel: text lines stay about
+  // 11 pixels high, still readable. A view given less room than that scrolls.
+  static constexpr double smallest_scale = 0.67;
 
   explicit SurfaceView(Surface& surface, QWidget* parent = nullptr);
 
@@ -31,8 +34,9 @@ class SurfaceView : public QWidget {
   void sync();
 
   // Zoom: with `fit` the surface is scaled (aspect kept) to whatever size the
-  // view is given; otherwise it is shown `scale` times its size and the view
-  // asks for exactly that room.
+  // view is given, down to `smallest_scale`; otherwise it is shown `scale`
+  // times its size (never less than `smallest_scale`) and the view asks for
+  // exactly that room.
   void set_fit();
   void set_scale(double scale);
   bool fitting() const { return fit_; }

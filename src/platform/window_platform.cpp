@@ -1,19 +1,27 @@
 #include "platform/window_platform.h"
 
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTextEdit>
 #include <algorithm>
 #include <stdexcept>
 
 #include "runtime/errors.h"
+#include "runtime/io.h"
 
 namespace ba {
 
@@ -64,6 +72,21 @@ bool edits_a_line(const QKeyEvent& key) {
   }
 }
 
+// Whether `widget` is, or lies in, a control of the window's own that takes
+// typed keys itself (the Map window's fields, an edit or a button of a panel):
+// keys typed there are meant for it, not for the program's question.
+bool in_own_control(const QWidget* widget, const QWidget* main) {
+  for (const QWidget* up = widget; up && up != main; up = up->parentWidget()) {
+    if (qobject_cast<const QMdiSubWindow*>(up) && !qobject_cast<const ChildWindow*>(up))
+      return true;
+    if (qobject_cast<const QAbstractSpinBox*>(up) || qobject_cast<const QLineEdit*>(up) ||
+        qobject_cast<const QComboBox*>(up) || qobject_cast<const QAbstractButton*>(up) ||
+        qobject_cast<const QTextEdit*>(up) || qobject_cast<const QPlainTextEdit*>(up))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 WindowPlatform::WindowPlatform()
@@ -81,6 +104,9 @@ WindowPlatform::WindowPlatform()
   lay_out();
   map_hook_ = std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area(),
                                               main_window_->file_menu(), main_window_->view_menu());
+  // Exported maps start out in the data folder.
+  QObject::connect(main_window_.get(), &MainWindow::data_folder_changed, map_hook_.get(),
+                   [this](const QString& folder) { map_hook_->set_data_folder(folder); });
   main_window_->show();
   main_window_->activateWindow();
   bring_forward(console_unit);
@@ -136,6 +162,17 @@ QString WindowPlatform::caption(int unit) {
                               : pane(unit).parentWidget()->windowTitle();
 }
 
+QString WindowPlatform::child_caption(int unit) {
+  if (unit == graphics_unit)
+    return QCoreApplication::translate("WindowPlatform", "Overview and enlarged beat (unit %1)")
+        .arg(unit);
+  if (unit >= first_print_unit)
+    return QCoreApplication::translate("WindowPlatform", "Print page %1 (unit %2)")
+        .arg(unit - first_print_unit + 1)
+        .arg(unit);
+  return QCoreApplication::translate("WindowPlatform", "Window (unit %1)").arg(unit);
+}
+
 ChildWindow& WindowPlatform::add_child(int unit, const QString& caption) {
   auto* child = new ChildWindow(new SurfacePane(new SurfaceView(surface(unit))), caption);
   main_window_->mdi_area().addSubWindow(child);
@@ -155,6 +192,11 @@ void WindowPlatform::place_child(ChildWindow& child, int slot) {
   QSize frame = child.size() - child.widget()->size();
   int view_height = room.height() - frame.height() - 2 * SurfaceView::margin;
   int fitted_width = view_height * Surface::width / Surface::height + 2 * SurfaceView::margin;
+  // Too low for the smallest zoom: the surface scrolls up and down, as wide
+  // as that zoom shows it beside the scroll bar.
+  if (view_height < Surface::height * SurfaceView::smallest_scale)
+    fitted_width = static_cast<int>(Surface::width * SurfaceView::smallest_scale) +
+                   2 * SurfaceView::margin + child.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   room.setWidth(std::min(room.width(), fitted_width + frame.width()));
   child.setGeometry(QRect(corner, room.expandedTo(QSize(200, 150))));
 }
@@ -178,7 +220,8 @@ void WindowPlatform::refresh() {
 
 void WindowPlatform::window_opened(int unit) {
   if (ChildWindow* old = child(unit)) old->close_by_program();
-  ChildWindow& opened = add_child(unit, QStringLiteral("Unit %1").arg(unit));
+  last_lines_.erase(unit);
+  ChildWindow& opened = add_child(unit, child_caption(unit));
   place_child(opened, children_opened_++ % cascade_slots);
   bring_forward(unit);
 }
@@ -194,7 +237,21 @@ void WindowPlatform::line_shown(int unit, const std::string& utf8_line) {
   Surface& shown = surface(unit);
   pane(unit).show_surface_area(QRect(QPoint(0, shown.text_position().y() - shown.line_height()),
                                      QSize(1, shown.line_height())));
-  if (unit == console_unit) main_window_->show_console_line(QString::fromStdString(utf8_line));
+  last_lines_[unit] = utf8_line;
+}
+
+QString WindowPlatform::last_line(int unit) const {
+  auto found = last_lines_.find(unit);
+  return found == last_lines_.end() ? QString() : QString::fromStdString(found->second);
+}
+
+void WindowPlatform::selection_described(const std::string& recording_name, bool points_marked) {
+  const QString note =
+      points_marked ? QString()
+                    : QCoreApplication::translate(
+                          "WindowPlatform", "The fiducial points are not marked: every area is 0");
+  main_window_->show_note(note);
+  map_hook_->describe_selection(QString::fromStdString(recording_name), note);
 }
 
 bool WindowPlatform::route_key(QObject* receiver, QEvent* event) {
@@ -202,6 +259,11 @@ bool WindowPlatform::route_key(QObject* receiver, QEvent* event) {
   auto* widget = qobject_cast<QWidget*>(receiver);
   SurfaceView& reading = view(reading_unit_);
   if (!widget || widget == &reading || widget->window() != main_window_.get()) return false;
+  // A key a control leaves unused goes on to the widgets around it: it was
+  // still typed into the control, where the focus is.
+  if (in_own_control(widget, main_window_.get()) ||
+      in_own_control(main_window_->focusWidget(), main_window_.get()))
+    return false;
   if (!edits_a_line(*static_cast<QKeyEvent*>(event))) return false;
   // Shown where it is read: the echo must be in sight.
   if (!reading.hasFocus()) bring_forward(reading_unit_);
@@ -220,6 +282,7 @@ void WindowPlatform::wait() {
   loop_ = nullptr;
   reading_unit_ = -1;
   main_window_->show_waiting(QCoreApplication::translate("WindowPlatform", "Working"));
+  main_window_->show_question(QString());
   if (!answered_) {
     console_->view().stop_input();
     for (auto& [unit, child] : children_)
@@ -243,6 +306,7 @@ std::string WindowPlatform::get_line(int unit) {
   main_window_->show_waiting(
       QCoreApplication::translate("WindowPlatform", "Type an answer in %1, then Enter")
           .arg(caption(unit)));
+  main_window_->show_question(last_line(unit));
   wait();
   return line;
 }
@@ -260,6 +324,7 @@ MouseEvent WindowPlatform::wait_mouse_event(int event_set) {
   bring_forward(unit);
   main_window_->show_waiting(
       QCoreApplication::translate("WindowPlatform", "Click in %1").arg(caption(unit)));
+  main_window_->show_question(last_line(unit));
   wait();
   return pressed;
 }

@@ -58,22 +58,31 @@ class WindowPlatform : public SurfacePlatform {
   void line_shown(int unit, const std::string& utf8_line) override;
   void measured_beats_changed() override { map_hook_->show_beats(measured_beats()); }
 
+ public:
+  void selection_described(const std::string& recording_name, bool points_marked) override;
+  // A child's caption: what it shows, then its unit ("Print page 1 (unit 14)").
+  static QString child_caption(int unit);
+
  private:
   ChildWindow& add_child(int unit, const QString& caption);
   void place_child(ChildWindow& child, int slot);
   void lay_out();
   void bring_forward(int unit);
   QString caption(int unit);
-  // Hands a key typed anywhere in the main window to the line being read.
+  // Hands a key typed anywhere in the main window, outside its own
+  // controls, to the line being read.
   bool route_key(QObject* receiver, QEvent* event);
   // Runs the event loop until `answered_` or a stop request.
   void wait();
+  // The last line written to a unit, the question a read from it answers.
+  QString last_line(int unit) const;
 
   std::unique_ptr<MainWindow> main_window_;
   SurfacePane* console_ = nullptr;
   std::unique_ptr<MapWindowHook> map_hook_;
   std::map<int, QPointer<ChildWindow>> children_;
   int children_opened_ = 0;
+  std::map<int, std::string> last_lines_;
   int reading_unit_ = -1;  // the unit whose line is being read, -1 for none
   bool routing_ = false;
   std::unique_ptr<QObject> key_router_;

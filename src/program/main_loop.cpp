@@ -8,6 +8,7 @@
 #include "results/selection.h"
 #include "review/review.h"
 #include "runtime/io.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -65,6 +66,20 @@ void loop_top(ProgramState& state, Io& io) {
   read_answer(state.menu, io);
 }
 
+// Whether the fiducial points measure anything: never confirmed (all three
+// still 0) or a T end before the Q start give every beat an area of 0.
+bool points_marked(const MarkingState& marking) {
+  const bool never_confirmed = marking.pq_point == 0 && marking.q_start == 0 && marking.t_end == 0;
+  return !never_confirmed && marking.t_end >= marking.q_start;
+}
+
+// Tells the listener what the selection was measured on, then the selection.
+void report_selection(const ProgramState& state, SelectionListener& listener) {
+  listener.selection_described(std::string(trimmed(state.paths.recording_name)),
+                               points_marked(state.marking));
+  listener.selection_measured(selected_beats(state.selection));
+}
+
 // Runs the command the answer names; false when the answer ends the program.
 bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
   const std::string& answer = state.menu.answer;
@@ -72,10 +87,10 @@ bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
     select_waveform(marking_context(state), io);
   else if (answer_is(answer, 'c')) {
     compute_all(compute_context(state), io);
-    listener.selection_measured(selected_beats(state.selection));
+    report_selection(state, listener);
   } else if (answer_is(answer, 'v')) {
     view_all_beats(review_context(state), io);
-    listener.selection_measured(selected_beats(state.selection));
+    report_selection(state, listener);
   } else if (answer_is(answer, 'd'))
     save_selection(state.selection, state.paths, state.menu, io);
   else if (answer_is(answer, 'x'))

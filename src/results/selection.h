@@ -3,6 +3,7 @@
 // QRST areas, saved and emptied by command d.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "recording/recording.h"
@@ -32,6 +33,10 @@ class SelectionListener {
  public:
   virtual ~SelectionListener() = default;
   virtual void selection_measured(const std::vector<ResultBeat>& beats) = 0;
+  // Told just before selection_measured: the recording's name, and whether
+  // the fiducial points were marked (when they were not, or the T end lies
+  // before the Q start, every area is 0 and the listener may say why).
+  virtual void selection_described(const std::string& /*recording_name*/, bool /*points_marked*/) {}
 };
 
 }  // namespace ba

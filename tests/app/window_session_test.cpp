@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "app/program_runs.h"
 #include "platform/session.h"
@@ -103,7 +104,8 @@ TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   person.types(console_unit, "demo");
   person.then([&] {
     // The menu waits in the graphics window, opened after the first print page.
-    EXPECT_EQ(captions(platform), (QStringList{"Unit 14", "Unit 12"}));
+    EXPECT_EQ(captions(platform),
+              (QStringList{"Print page 1 (unit 14)", "Overview and enlarged beat (unit 12)"}));
     EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
     EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(12));
     // The console panel and the whole graphics window are both on the screen.
@@ -149,7 +151,8 @@ TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   });
   person.types(12, "y");  // keep the three points
   person.then([&] {
-    EXPECT_EQ(platform.main_window().waiting_text(), "Type an answer in Unit 12, then Enter");
+    EXPECT_EQ(platform.main_window().waiting_text(),
+              "Type an answer in Overview and enlarged beat (unit 12), then Enter");
     platform.main_window().close();  // the person ends the program here
   });
 
@@ -166,6 +169,79 @@ TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   EXPECT_EQ(state->marking.pq_point, 199);
   EXPECT_EQ(state->marking.q_start, 249);
   EXPECT_EQ(state->marking.t_end, 699);
+}
+
+// Command c after the fiducial points were never confirmed, or confirmed
+// with the T end before the Q start: every area is 0, as measured, and the
+// status bar and the Map window say why.
+TEST(WindowSession, MeasuringWithoutMarkedPointsSaysWhy) {
+  struct Case {
+    const char* name;
+    std::vector<int> clicks;  // beat-window columns of PQ, Q start, T end; none: not marked
+    bool said;
+  };
+  const Case cases[] = {
+      {"never confirmed", {}, true},
+      {"T end before Q start", {120, 420, 150}, true},
+      {"marked", {120, 150, 420}, false},
+  };
+  const QString note = "The fiducial points are not marked: every area is 0";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const test::TempFolder folder("unmarked");
+    test::write_demo_recording(folder / "demo.dat");
+    WindowPlatform platform;
+    HostFileOps files;
+    Io io(platform, DataFolder(folder.path()), files);
+    auto state = std::make_unique<ProgramState>();
+    Person person(platform);
+    int time = QTest::lastMouseTimestamp + 10000;
+    QString status_note, map_note;
+    bool all_zero = true;
+    person.types(console_unit, "0");  // conditions: leads 1, 1, 1; no print pages
+    person.types(console_unit, "1");
+    person.types(console_unit, "1");
+    person.types(console_unit, "1");
+    person.types(console_unit, "0");
+    person.types(console_unit, "demo");
+    person.types(12, "s");
+    person.then([&] {
+      // The first candidate of the preview.
+      SurfaceView& graphics = platform.view(12);
+      QImage shown = graphics.grab().toImage();
+      const int row = graphics.view_rect(QRect(0, 150, 1, 1)).y();
+      QTest::mousePress(&graphics, Qt::LeftButton, {}, QPoint(first_column(shown, row, cyan), row));
+    });
+    person.types(12, "y");
+    if (!c.clicks.empty()) {
+      person.types(12, "s");
+      for (int x : c.clicks)
+        person.then([&platform, &time, x] {
+          platform.pane(12).actual_size();
+          press_at(platform, 12, QPoint(x, 200) + QPoint(SurfaceView::margin, SurfaceView::margin),
+                   time += 3000);
+        });
+      person.types(12, "y");
+    }
+    person.types(12, "x");  // back to the main menu
+    person.types(12, "c");
+    person.then([&] {
+      status_note = platform.main_window().note_text();
+      map_note = platform.map_hook().open().note();
+      for (const ResultBeat& beat : platform.measured_beats())
+        for (int n = 1; n <= lead_point_count; ++n) all_zero = all_zero && beat.areas(n) == 0;
+      platform.main_window().close();
+    });
+    std::ostringstream err;
+    run_session(
+        platform, io, [&] { run_program(*state, io, platform); }, err);
+    QTest::lastMouseTimestamp = time + 10000;
+    EXPECT_TRUE(person.done()) << err.str();
+    EXPECT_FALSE(platform.measured_beats().empty());
+    EXPECT_EQ(all_zero, c.said);
+    EXPECT_EQ(status_note, c.said ? note : QString());
+    EXPECT_EQ(map_note, c.said ? note : QString());
+  }
 }
 
 // The same session under Xvfb with the window system's own plugin, and a

@@ -17,8 +17,7 @@ QStringList menu_titles(WindowPlatform& platform) {
   return titles;
 }
 
-// A Japanese system gets Japanese menus and status texts; the child
-// captions stay as the program names them.
+// A Japanese system gets Japanese menus, captions and status texts.
 TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
   std::unique_ptr<QTranslator> japanese =
       load_translation(QLocale(QLocale::Japanese, QLocale::Japan));
@@ -29,9 +28,9 @@ TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
     platform.open_window(12);
     EXPECT_EQ(menu_titles(platform),
               (QStringList{"ファイル(&F)", "表示(&V)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
-    EXPECT_EQ(platform.child(12)->windowTitle(), "Unit 12");
-    platform.put_line(console_unit, "ok");
-    EXPECT_EQ(platform.main_window().console_line_text(), "コンソール: ok");
+    EXPECT_EQ(platform.child(12)->windowTitle(), "概観と拡大波形 (ユニット 12)");
+    platform.selection_described("demo", false);
+    EXPECT_EQ(platform.main_window().note_text(), "基準点が未設定のため、面積はすべて 0 です");
   }
   QCoreApplication::removeTranslator(japanese.get());
 }

@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDockWidget>
 #include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <QWindow>
 #include <functional>
@@ -50,13 +55,31 @@ QAction* item(QMenu* menu, const QString& text) {
   return nullptr;
 }
 
+// Each child is named by what it shows, its unit after it.
+TEST(WindowMode, ChildrenAreNamedByWhatTheyShow) {
+  const struct {
+    int unit;
+    const char* caption;
+  } cases[] = {
+      {12, "Overview and enlarged beat (unit 12)"},
+      {14, "Print page 1 (unit 14)"},
+      {16, "Print page 3 (unit 16)"},
+  };
+  WindowPlatform platform;
+  for (const auto& c : cases) {
+    platform.open_window(c.unit);
+    EXPECT_EQ(platform.child(c.unit)->windowTitle(), c.caption);
+  }
+}
+
 TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
   WindowPlatform platform;
   EXPECT_EQ(platform.main_window().windowTitle(), "beat analyser");
   platform.open_window(14);
   platform.open_window(12);
   EXPECT_EQ(platform.main_window().console_dock().windowTitle(), "Console");
-  EXPECT_EQ(captions(platform), (QStringList{"Unit 14", "Unit 12"}));
+  EXPECT_EQ(captions(platform),
+            (QStringList{"Print page 1 (unit 14)", "Overview and enlarged beat (unit 12)"}));
   EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
   platform.activate_window(14);
   EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(14));
@@ -76,7 +99,8 @@ TEST(WindowMode, WindowMenuShowsACoveredChild) {
   QStringList items;
   for (QAction* action : menu->actions())
     if (!action->isSeparator()) items << action->text();
-  EXPECT_EQ(items, (QStringList{"&Cascade", "&Tile", "Console", "Unit 12"}));
+  EXPECT_EQ(items,
+            (QStringList{"&Cascade", "&Tile", "Console", "Overview and enlarged beat (unit 12)"}));
   menu->actions().at(3)->trigger();  // Console
   EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(console_unit));
   EXPECT_EQ(platform.active_unit(), 12);
@@ -138,7 +162,7 @@ TEST(WindowMode, KeysReachTheWaitingReadWhereverTheFocusIs) {
        [](WindowPlatform& p) { return &p.main_window().mdi_area(); }},
       {"graphics read, print page chosen from the Window menu", 12,
        [](WindowPlatform& p) -> QWidget* {
-         item(window_menu(p), "Unit 14")->trigger();
+         item(window_menu(p), "Print page 1 (unit 14)")->trigger();
          return p.main_window().focusWidget();
        }},
   };
@@ -170,12 +194,10 @@ TEST(WindowMode, ReadsAndWaitsBringTheirWindowForwardAndSayItInTheStatusBar) {
   Person person(platform);
   platform.open_window(14);
   platform.open_window(12);
-  platform.put_line(console_unit, "計算中");
-  EXPECT_EQ(platform.main_window().console_line_text(), "Console: 計算中");
   person.then([&] {
     EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(console_unit));
     EXPECT_EQ(platform.main_window().waiting_text(), "Type an answer in Console, then Enter");
-    item(window_menu(platform), "Unit 14")->trigger();  // the person looks elsewhere
+    item(window_menu(platform), "Print page 1 (unit 14)")->trigger();  // looks elsewhere
     QTest::keyClick(platform.main_window().focusWidget(), Qt::Key_Return);
   });
   platform.get_line(console_unit);
@@ -184,7 +206,8 @@ TEST(WindowMode, ReadsAndWaitsBringTheirWindowForwardAndSayItInTheStatusBar) {
   person.then([&] {
     EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
     EXPECT_EQ(platform.main_window().focusWidget(), &platform.view(12));
-    EXPECT_EQ(platform.main_window().waiting_text(), "Click in Unit 12");
+    EXPECT_EQ(platform.main_window().waiting_text(),
+              "Click in Overview and enlarged beat (unit 12)");
     press_in_viewport(platform, 12, QPoint(50, 50));
   });
   platform.wait_mouse_event(mouse_left_down | mouse_right_down);
@@ -460,7 +483,7 @@ TEST(WindowMode, CloseButtonHidesAChildAndTheWindowMenuShowsItAgain) {
     c.put_away(*platform.child(12));
     ASSERT_NE(platform.child(12), nullptr);
     EXPECT_TRUE(!platform.child(12)->isVisible() || platform.child(12)->isMinimized());
-    item(window_menu(platform), "Unit 12")->trigger();
+    item(window_menu(platform), "Overview and enlarged beat (unit 12)")->trigger();
     EXPECT_TRUE(platform.child(12)->isVisible());
     EXPECT_FALSE(platform.child(12)->isMinimized());
     EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), platform.child(12));
@@ -497,13 +520,206 @@ TEST(WindowMode, OpensNoLargerThanTheScreenWithTheConsoleInSight) {
   EXPECT_GE(console.height(), 6 * platform.surface(console_unit).line_height());
 }
 
-TEST(WindowMode, AboutNamesVersionLicenceAndDataFolder) {
+TEST(WindowMode, AboutAndStatusBarNameTheDataFolder) {
   WindowPlatform platform;
+  EXPECT_EQ(platform.main_window().data_folder_text(), "");
   platform.main_window().set_data_folder("/srv/ecg/map");
   QString about = platform.main_window().about_text();
   EXPECT_TRUE(about.startsWith("beat analyser " BEAT_VERSION "\n")) << about.toStdString();
-  EXPECT_TRUE(about.contains("Licence: ")) << about.toStdString();
+  EXPECT_TRUE(about.contains("Licence: MIT.")) << about.toStdString();
   EXPECT_TRUE(about.endsWith("is /srv/ecg/map")) << about.toStdString();
+  EXPECT_EQ(platform.main_window().data_folder_text(), "Data folder: /srv/ecg/map");
+}
+
+// Three beats measured, for the Map window's beat field.
+void measure_three_beats(WindowPlatform& platform) {
+  std::vector<ResultBeat> beats(3);
+  for (int k = 0; k < 3; ++k) {
+    beats[static_cast<std::size_t>(k)].r_ms = 500 + 800 * k;
+    for (int n = 1; n <= lead_point_count; ++n)
+      beats[static_cast<std::size_t>(k)].areas(n) = (n % 8 - 4) * (k + 1) * 100;
+  }
+  platform.selection_described("demo", true);
+  platform.selection_measured(beats);
+}
+
+// Keys typed into a control of the window's own stay there: the line being
+// read takes none of them and its window stays where it is.
+TEST(WindowMode, KeysTypedIntoTheWindowsOwnControlsStayThere) {
+  struct Case {
+    const char* name;
+    std::function<QWidget*(WindowPlatform&)> control;  // given the focus, typed into
+    std::function<QString(QWidget*)> holds;            // what the control took
+  };
+  const Case cases[] = {
+      {"Map window beat field",
+       [](WindowPlatform& p) -> QWidget* { return &p.map_hook().open().beat_choice(); },
+       [](QWidget* w) { return QString::number(static_cast<QSpinBox*>(w)->value()); }},
+      {"edit in a panel of the main window",
+       [](WindowPlatform& p) -> QWidget* {
+         auto* dock = new QDockWidget("panel", &p.main_window());
+         auto* edit = new QLineEdit;
+         dock->setWidget(edit);
+         p.main_window().addDockWidget(Qt::LeftDockWidgetArea, dock);
+         return edit;
+       },
+       [](QWidget* w) { return static_cast<QLineEdit*>(w)->text(); }},
+      {"edit in a dialogue",
+       [](WindowPlatform& p) -> QWidget* {
+         auto* dialog = new QDialog(&p.main_window());
+         auto* edit = new QLineEdit(dialog);
+         dialog->setAttribute(Qt::WA_DeleteOnClose);
+         dialog->show();
+         return edit;
+       },
+       [](QWidget* w) { return static_cast<QLineEdit*>(w)->text(); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    Person person(platform);
+    platform.open_window(12);
+    measure_three_beats(platform);
+    QString held;
+    QMdiSubWindow* in_front = nullptr;
+    person.then([&] {
+      QWidget* control = c.control(platform);
+      control->activateWindow();
+      control->setFocus();
+      in_front = platform.main_window().mdi_area().activeSubWindow();
+      QTest::keyClick(control, Qt::Key_A, Qt::ControlModifier);  // select what it holds
+      QTest::keyClicks(control, "3");
+      held = c.holds(control);
+      EXPECT_EQ(platform.view(12).typed(), "");
+      EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), in_front);
+      QTest::keyClick(control, Qt::Key_Return);
+      QTest::keyClicks(&platform.view(12), "x");
+      QTest::keyClick(&platform.view(12), Qt::Key_Return);
+    });
+    EXPECT_EQ(platform.get_line(12), "x");
+    EXPECT_EQ(held, "3");
+  }
+}
+
+// The status bar shows the question being waited on: the last line written
+// to the window read from (or clicked in) before the wait began, whatever
+// the console said since.
+TEST(WindowMode, StatusBarShowsTheQuestionWaitedOn) {
+  struct Case {
+    const char* name;
+    std::function<void(WindowPlatform&)> wait;
+    const char* question;
+  };
+  const Case cases[] = {
+      {"read in the graphics window", [](WindowPlatform& p) { p.get_line(12); }, "Asked: select?"},
+      {"read on the console", [](WindowPlatform& p) { p.get_line(console_unit); }, "Asked: 計算中"},
+      {"click in the graphics window",
+       [](WindowPlatform& p) { p.wait_mouse_event(mouse_left_down); }, "Asked: select?"},
+      {"read in a window nothing was written to", [](WindowPlatform& p) { p.get_line(14); }, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    Person person(platform);
+    platform.open_window(14);
+    platform.open_window(12);
+    platform.put_line(12, "menu?");
+    platform.put_line(12, "select?");
+    platform.put_line(console_unit, "計算中");
+    platform.activate_window(12);
+    QString shown;
+    person.then([&] {
+      shown = platform.main_window().question_text();
+      platform.main_window().close();
+    });
+    EXPECT_THROW(c.wait(platform), StopRequested);
+    EXPECT_EQ(shown, c.question);
+    EXPECT_EQ(platform.main_window().question_text(), "");  // nothing is asked now
+  }
+}
+
+// Text stays readable on small screens and in tiled windows: the surfaces
+// shrink no further than the smallest zoom and scroll instead, and every
+// window, the Map window too, lies inside the child area.
+TEST(WindowMode, SmallScreensScrollInsteadOfShrinkingTheText) {
+  struct Case {
+    const char* name;
+    QSize main;  // the main window
+    bool tiled;
+  };
+  const Case cases[] = {
+      {"1024 x 768", QSize(1008, 720), false},
+      {"1366 x 768 tiled", QSize(1350, 720), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    platform.main_window().resize(c.main);
+    QApplication::processEvents();
+    platform.open_window(14);
+    platform.open_window(12);
+    measure_three_beats(platform);
+    MapWindow& map = platform.map_hook().open();
+    QMdiArea& area = platform.main_window().mdi_area();
+    const QRect room(QPoint(0, 0), area.viewport()->size());
+    EXPECT_TRUE(room.contains(map.geometry())) << "map " << map.width() << "x" << map.height();
+    if (c.tiled) area.tileSubWindows();
+    QApplication::processEvents();
+    for (int unit : {12, 14}) {
+      SCOPED_TRACE(unit);
+      SurfacePane& pane = platform.pane(unit);
+      // Text lines at least 10 view pixels high.
+      EXPECT_GE(platform.view(unit).scale() * platform.surface(unit).line_height(), 10.0);
+      if (pane.viewport()->height() < platform.view(unit).height()) {
+        EXPECT_TRUE(pane.verticalScrollBar()->isVisible());
+      }
+    }
+  }
+}
+
+// A measurement whose fiducial points were never marked gives every area 0:
+// the status bar and the Map window say so until points are marked.
+TEST(WindowMode, UnmarkedPointsAreNamedOutsideTheUnits) {
+  const QString note = "The fiducial points are not marked: every area is 0";
+  WindowPlatform platform;
+  MapWindow& map = platform.map_hook().open();
+  platform.selection_described("demo", false);
+  EXPECT_EQ(platform.main_window().note_text(), note);
+  EXPECT_EQ(map.note(), note);
+  EXPECT_FALSE(map.findChild<QLabel*>("note")->isHidden());
+  map.close();
+  QApplication::processEvents();
+  EXPECT_EQ(platform.map_hook().open().note(), note);  // opened again: still said
+  platform.selection_described("demo", true);
+  EXPECT_EQ(platform.main_window().note_text(), "");
+  EXPECT_EQ(platform.map_hook().window()->note(), "");
+}
+
+// File > Export map... offers the recording's name and the view shown, in
+// the data folder.
+TEST(WindowMode, ExportStartsInTheDataFolderNamedByRecordingAndView) {
+  struct Case {
+    const char* name;
+    int kind;  // index in the kind list
+    int beat;
+    const char* file;
+  };
+  const Case cases[] = {
+      {"mean", 0, 1, "/srv/ecg/map/demo_mean.png"},
+      {"standard deviation", 1, 1, "/srv/ecg/map/demo_sd.png"},
+      {"one beat", 2, 3, "/srv/ecg/map/demo_beat3.png"},
+      {"all beats", 3, 1, "/srv/ecg/map/demo_sheet.png"},
+  };
+  WindowPlatform platform;
+  platform.main_window().set_data_folder("/srv/ecg/map");
+  measure_three_beats(platform);
+  MapWindow& map = platform.map_hook().open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    map.beat_choice().setValue(c.beat);
+    map.kind_choice().setCurrentIndex(c.kind);
+    EXPECT_EQ(platform.map_hook().suggested_export_path(), c.file);
+  }
 }
 
 }  // namespace

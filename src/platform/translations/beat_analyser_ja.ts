@@ -141,6 +141,22 @@
         <source>Click in %1</source>
         <translation>%1 をクリックしてください</translation>
     </message>
+    <message>
+        <source>Overview and enlarged beat (unit %1)</source>
+        <translation>概観と拡大波形 (ユニット %1)</translation>
+    </message>
+    <message>
+        <source>Print page %1 (unit %2)</source>
+        <translation>印刷ページ %1 (ユニット %2)</translation>
+    </message>
+    <message>
+        <source>Window (unit %1)</source>
+        <translation>ウィンドウ (ユニット %1)</translation>
+    </message>
+    <message>
+        <source>The fiducial points are not marked: every area is 0</source>
+        <translation>基準点が未設定のため、面積はすべて 0 です</translation>
+    </message>
 </context>
 <context>
     <name>ba::MainWindow</name>
@@ -201,22 +217,6 @@
         <translation>beat analyser について</translation>
     </message>
     <message>
-        <source>beat analyser %1
-Measures the QRST area of the mapping leads over every beat of a body-surface ECG recording that has the shape of a chosen reference beat.
-
-Licence: all rights reserved.
-Data folder d:\data\map\ is %2</source>
-        <translation>beat analyser %1
-基準心拍と同じ形をした体表面心電図の各心拍について、マッピング誘導の QRST 面積を測定します。
-
-ライセンス: all rights reserved（無断複製・転載を禁じます）
-データフォルダ d:\data\map\ は %2</translation>
-    </message>
-    <message>
-        <source>Console: %1</source>
-        <translation>コンソール: %1</translation>
-    </message>
-    <message>
         <source>beat analyser</source>
         <translation>beat analyser</translation>
     </message>
@@ -231,6 +231,26 @@ Data folder d:\data\map\ is %2</source>
     <message>
         <source>&amp;No</source>
         <translation>いいえ(&amp;N)</translation>
+    </message>
+    <message>
+        <source>beat analyser %1
+Measures the QRST area of the mapping leads over every beat of a body-surface ECG recording that has the shape of a chosen reference beat.
+
+Licence: MIT.
+Data folder d:\data\map\ is %2</source>
+        <translation>beat analyser %1
+基準心拍と同じ形をした体表面心電図の各心拍について、マッピング誘導の QRST 面積を測定します。
+
+ライセンス: MIT
+データフォルダ d:\data\map\ は %2</translation>
+    </message>
+    <message>
+        <source>Data folder: %1</source>
+        <translation>データフォルダ: %1</translation>
+    </message>
+    <message>
+        <source>Asked: %1</source>
+        <translation>質問: %1</translation>
     </message>
 </context>
 </TS>
