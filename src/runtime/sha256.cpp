@@ -7,6 +7,11 @@
 #include <cerrno>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 #include "runtime/files.h"
 #include "runtime/messages.h"
 
@@ -26,13 +31,8 @@ constexpr std::array<std::uint32_t, 64> round_constants = {
 
 constexpr std::uint32_t rotate_right(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-}  // namespace
-
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::compress(const unsigned char* block) {
+// The 64 rounds of one block, portable.
+void compress_portable(std::array<std::uint32_t, 8>& state_, const unsigned char* block) {
   std::array<std::uint32_t, 64> w{};
   for (int t = 0; t < 16; ++t)
     w[t] = static_cast<std::uint32_t>(block[4 * t]) << 24 |
@@ -74,15 +74,89 @@ void Sha256::compress(const unsigned char* block) {
   state_[7] += h;
 }
 
+#if defined(__x86_64__)
+bool processor_has_sha() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+  const bool ssse3 = (c & (1u << 9)) != 0;
+  const bool sse41 = (c & (1u << 19)) != 0;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return ssse3 && sse41 && (b & (1u << 29)) != 0;
+}
+
+// The rounds on the processor's SHA instructions. The state is kept as the
+// instructions want it: ABEF in one register, CDGH in the other. Message
+// words rotate through four registers; group g (rounds 4g..4g+3) extends
+// the schedule for the groups after it.
+__attribute__((target("sha,sse4.1,ssse3"))) void compress_hardware(
+    std::array<std::uint32_t, 8>& state, const unsigned char* data, std::size_t count) {
+  const __m128i byte_order = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
+  __m128i tmp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[0]));
+  __m128i state1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&state[4]));
+  tmp = _mm_shuffle_epi32(tmp, 0xB1);                // CDAB
+  state1 = _mm_shuffle_epi32(state1, 0x1B);          // EFGH
+  __m128i state0 = _mm_alignr_epi8(tmp, state1, 8);  // ABEF
+  state1 = _mm_blend_epi16(state1, tmp, 0xF0);       // CDGH
+  for (; count > 0; --count, data += 64) {
+    const __m128i abef = state0;
+    const __m128i cdgh = state1;
+    __m128i m[4];
+    for (int g = 0; g < 16; ++g) {
+      if (g < 4)
+        m[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)),
+                                byte_order);
+      const __m128i current = m[g % 4];
+      __m128i words = _mm_add_epi32(
+          current, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&round_constants[4 * g])));
+      state1 = _mm_sha256rnds2_epu32(state1, state0, words);
+      if (g >= 3 && g <= 14) {
+        __m128i& next = m[(g + 1) % 4];
+        next = _mm_add_epi32(next, _mm_alignr_epi8(current, m[(g + 3) % 4], 4));
+        next = _mm_sha256msg2_epu32(next, current);
+      }
+      words = _mm_shuffle_epi32(words, 0x0E);
+      state0 = _mm_sha256rnds2_epu32(state0, state1, words);
+      if (g >= 1 && g <= 12) m[(g + 3) % 4] = _mm_sha256msg1_epu32(m[(g + 3) % 4], current);
+    }
+    state0 = _mm_add_epi32(state0, abef);
+    state1 = _mm_add_epi32(state1, cdgh);
+  }
+  tmp = _mm_shuffle_epi32(state0, 0x1B);        // FEBA
+  state1 = _mm_shuffle_epi32(state1, 0xB1);     // DCHG
+  state0 = _mm_blend_epi16(tmp, state1, 0xF0);  // DCBA
+  state1 = _mm_alignr_epi8(state1, tmp, 8);     // ABEF
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[0]), state0);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(&state[4]), state1);
+}
+#else
+bool processor_has_sha() { return false; }
+void compress_hardware(std::array<std::uint32_t, 8>&, const unsigned char*, std::size_t) {}
+#endif
+
+}  // namespace
+
+Sha256::Sha256(bool hardware)
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {
+  static const bool available = processor_has_sha();
+  hardware_ = hardware && available;
+}
+
+void Sha256::compress(const unsigned char* blocks, std::size_t count) {
+  if (hardware_) return compress_hardware(state_, blocks, count);
+  for (std::size_t k = 0; k < count; ++k) compress_portable(state_, blocks + 64 * k);
+}
+
 void Sha256::add(std::string_view bytes) {
   total_bytes_ += bytes.size();
   const auto* next = reinterpret_cast<const unsigned char*>(bytes.data());
   std::size_t left = bytes.size();
   while (left > 0) {
     if (pending_size_ == 0 && left >= 64) {
-      compress(next);
-      next += 64;
-      left -= 64;
+      const std::size_t whole = left / 64;
+      compress(next, whole);
+      next += 64 * whole;
+      left -= 64 * whole;
       continue;
     }
     const std::size_t taken = std::min(left, 64 - pending_size_);
@@ -91,7 +165,7 @@ void Sha256::add(std::string_view bytes) {
     next += taken;
     left -= taken;
     if (pending_size_ == 64) {
-      compress(pending_.data());
+      compress(pending_.data(), 1);
       pending_size_ = 0;
     }
   }
