@@ -192,7 +192,8 @@ std::string record_text(const AnalysisRecord& r) {
   root["left_out"] = left_out;
   root["result_file"] = {{"file", r.result_file}, {"sha256", r.result_sha256}};
   root["written_utc"] = r.written_utc;
-  return root.dump(2) + "\n";
+  // Names are shown as text; bytes that are not UTF-8 must not stop the save.
+  return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 std::variant<AnalysisRecord, std::string> read_record(std::string_view text) {
