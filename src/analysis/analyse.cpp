@@ -146,29 +146,28 @@ std::optional<int> reference_column(const DetectionState& d, const DisplayGeomet
 }
 
 // The column of the one-beat display whose click marks beat-window index
-// `index`, or a refusal naming the nearest points a click does mark.
+// `index` or, for an index that lies between two columns, the nearest one
+// (the index itself is then given to the program as a number), or a
+// refusal for an index outside the beat window.
 std::variant<int, std::string> point_column(const DisplayGeometry& g, std::int32_t index,
                                             const std::string& option) {
-  const std::int32_t ms = index - r_peak_index;
   if (index < 1 || index > beat_window_len)
-    return option + " " + std::to_string(ms) + ": outside the beat window (" +
+    return option + " " + std::to_string(index - r_peak_index) + ": outside the beat window (" +
            std::to_string(1 - r_peak_index) + " to " +
            std::to_string(beat_window_len - r_peak_index) + " ms from R)";
   const float beat_x_scale =
       static_cast<float>((static_cast<double>(g.plot_x1) - g.plot_x0) / beat_window_len);
-  std::optional<std::int32_t> below, above;
+  int best = 0;
+  std::int64_t best_distance = -1;
   for (int column = 0; column < trace_columns; ++column) {
     const std::int32_t marked = click_sample(click_x(column), g.plot_x0, beat_x_scale);
-    if (marked == index) return column;
-    if (marked < index) below = marked;
-    if (marked > index && !above) above = marked;
+    const std::int64_t distance = std::llabs(std::int64_t{marked} - index);
+    if (best_distance < 0 || distance < best_distance) {
+      best = column;
+      best_distance = distance;
+    }
   }
-  std::string nearest;
-  if (below) nearest += std::to_string(*below - r_peak_index);
-  if (below && above) nearest += " or ";
-  if (above) nearest += std::to_string(*above - r_peak_index);
-  return option + " " + std::to_string(ms) +
-         ": no pixel of the beat display marks that point; a click marks " + nearest + " ms";
+  return best;
 }
 
 std::variant<std::string, Refused> read_text_file(const fs::path& path) {
@@ -297,8 +296,11 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
   a.push_back(Answer::line("y"));
   a.push_back(Answer::line("s"));
   for (int point : point_columns) a.push_back(Answer::left_click(point, answer_click_row));
-  for (const char* typed : {"y", "x", c.view ? "v" : "c", "d", "y", "x"})
-    a.push_back(Answer::line(typed));
+  a.push_back(Answer::line("y"));
+  a.push_back(Answer::line("x"));
+  plan.command_answer = a.size();
+  a.push_back(Answer::line(c.view ? "v" : "c"));
+  for (const char* typed : {"d", "y", "x"}) a.push_back(Answer::line(typed));
   return plan;
 }
 
@@ -346,11 +348,22 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
 
 std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoices& choices,
                                     const fs::path& folder, const PagePlatform& pages) {
-  AnsweringPlatform platform(plan.answers, choices.print ? &pages() : nullptr);
+  // The marking clicks give the points a click can mark; the points are
+  // given again as numbers when the command is chosen, which changes nothing
+  // for those and gives the program a point that lies between two columns.
+  MarkingState* marking = nullptr;
+  std::vector<Answer> answers = plan.answers;
+  answers.at(plan.command_answer).then = [&] {
+    if (!marking) return;
+    marking->pq_point = plan.indices[0];
+    marking->q_start = plan.indices[1];
+    marking->t_end = plan.indices[2];
+  };
+  AnsweringPlatform platform(std::move(answers), choices.print ? &pages() : nullptr);
   HostFileOps files;
   Io io(platform, DataFolder(folder), files);
   try {
-    run_whole_program(io);
+    run_whole_program(io, [&](MarkingState& state) { marking = &state; });
   } catch (const ProgramEnd&) {
   } catch (const IoFailure& failure) {
     io.close_all_files();

@@ -53,6 +53,7 @@ struct SessionPlan {
   std::int32_t reference_r = 0;           // the candidate the click picks
   std::array<std::int32_t, 3> indices{};  // beat-window indices of PQ, Q start, T end
   std::string stem;                       // NAME
+  std::size_t command_answer = 0;         // the answer c or v
 };
 std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& choices);
 

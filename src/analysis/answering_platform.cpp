@@ -25,7 +25,9 @@ std::string AnsweringPlatform::get_line(int unit) {
     throw ScriptProblem(
         "the analysis has no typed answer for the question on " +
         (unit == console_unit ? std::string("the console") : "unit " + std::to_string(unit)));
-  const std::string typed = answers_[next_++].typed;
+  const Answer& answer = answers_[next_++];
+  if (answer.then) answer.then();
+  const std::string typed = answer.typed;
   // Shown where it is typed, as a person's typing shows.
   if (drawing_) drawing_->put_line(unit, typed);
   return typed;

@@ -4,6 +4,7 @@
 // when print pages are to be made, and nowhere otherwise.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,9 +17,10 @@ struct Answer {
   std::string typed;  // a typed line
   int x = 0;          // pixel of a left click
   int y = 0;
+  std::function<void()> then;  // run when the answer is given
 
-  static Answer line(std::string text) { return {false, std::move(text), 0, 0}; }
-  static Answer left_click(int x, int y) { return {true, {}, x, y}; }
+  static Answer line(std::string text) { return {false, std::move(text), 0, 0, {}}; }
+  static Answer left_click(int x, int y) { return {true, {}, x, y, {}}; }
 };
 
 // Row of every click: the middle of the trace area.

@@ -6,9 +6,10 @@
 
 namespace ba {
 
-void run_whole_program(Io& io) {
+void run_whole_program(Io& io, const std::function<void(MarkingState&)>& reach_marking) {
   // The state holds the whole recording: too large for the stack.
   auto state = std::make_unique<ProgramState>();
+  if (reach_marking) reach_marking(state->marking);
   run_program(*state, io);
 }
 

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "dialogue/paths.h"
+#include "recording/recording.h"
 #include "runtime/io.h"
 #include "runtime/sha256.h"
 #include "runtime/text_kit.h"
@@ -134,7 +135,7 @@ AnalysisRecord parse(const Json& root) {
     throw Unusable{"measured_by is not \"c\", \"v\" or null"};
   }
   r.reference_r =
-      whole(field(root, "reference_beat", "record"), "r_ms", "reference_beat", 0, 1'000'000);
+      whole(field(root, "reference_beat", "record"), "r_ms", "reference_beat", 0, recorded_samples);
   const Json& points = field(root, "fiducial_points", "record");
   r.pq_point = point_index(points, "pq");
   r.q_start = point_index(points, "q_start");
@@ -144,12 +145,12 @@ AnalysisRecord parse(const Json& root) {
   if (!accepted.is_array()) throw Unusable{"accepted_r_ms is not a list"};
   for (const Json& r_ms : accepted)
     r.accepted_r.push_back(
-        static_cast<std::int32_t>(whole_field(r_ms, "an accepted R time", 0, 1'000'000)));
+        static_cast<std::int32_t>(whole_field(r_ms, "an accepted R time", 1, recorded_samples)));
   const Json& left_out = field(root, "left_out", "record");
   if (!left_out.is_array()) throw Unusable{"left_out is not a list"};
   for (const Json& beat : left_out)
-    r.left_out.push_back(
-        {whole(beat, "r_ms", "left_out", 0, 1'000'000), text_field(beat, "reason", "left_out")});
+    r.left_out.push_back({whole(beat, "r_ms", "left_out", 1, recorded_samples),
+                          text_field(beat, "reason", "left_out")});
 
   const Json& result = field(root, "result_file", "record");
   r.result_file = file_name(result, "result_file");

@@ -124,8 +124,6 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
        "--t-end 801: outside the beat window (-199 to 800 ms from R)"},
       {"PQ before the beat window", [](AnalyseChoices& c) { c.pq_ms = -200; },
        "--pq -200: outside the beat window"},
-      {"a point no pixel marks", [](AnalyseChoices& c) { c.q_ms = 0; },
-       "--q 0: no pixel of the beat display marks that point; a click marks -1 or 1 ms"},
       {"a threshold the dialogue cannot take", [](AnalyseChoices& c) { c.threshold = 0.955f; },
        "--threshold"},
       {"a lead outside the recording",
@@ -214,6 +212,35 @@ TEST(Analyse, RecordNamesTheBeatsLeftOut) {
   EXPECT_EQ(record.reference_r, 1387);
   EXPECT_FALSE(record.print);
   EXPECT_EQ(record.recording_size, 4608000u);
+}
+
+// A point between two pixel columns of the beat display (index 200, R
+// itself) is still the point the run takes; --check then finds the same
+// files, and a changed result file is named at its first changed line.
+TEST(Analyse, PointBetweenColumnsAndCheck) {
+  const Demo demo;
+  AnalyseRequest request;
+  request.recording = demo.folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = 0;
+  request.t_end_ms = 379;
+  request.no_print = true;
+  const AnalyseOutcome run = analyse(request, nullptr);
+  ASSERT_EQ(run.status, 0) << run.message;
+  const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
+  ASSERT_EQ(read.index(), 0u);
+  EXPECT_EQ(std::get<0>(read).q_start, 200);
+
+  request.check = true;
+  const AnalyseOutcome same = analyse(request, nullptr);
+  EXPECT_EQ(same.status, 0) << same.message;
+  std::string log = test::read_host_file(demo.folder / "demostlog.txt");
+  log.replace(log.find("selected time"), 8, "SELECTED");
+  test::write_host_file(demo.folder / "demostlog.txt", log);
+  const AnalyseOutcome differs = analyse(request, nullptr);
+  EXPECT_EQ(differs.status, 1);
+  EXPECT_EQ(differs.message.substr(0, 33), "demostlog.txt:1: ' SELECTED time ");
 }
 
 TEST(Analyse, AnsweringPlatformGivesTheListInOrder) {

@@ -131,6 +131,10 @@ TEST(AnalysisRecord, UnusableRecordsAreRefusedWithTheirReason) {
        "measured_by"},
       {"a recording named with its folder", hand_written("\"demo.dat\"", "\"../demo.dat\""),
        "recording.file is not a file name"},
+      {"a reference after the recording's end", hand_written("\"r_ms\": 1387", "\"r_ms\": 32001"),
+       "reference_beat.r_ms is 32001, not in 0..32000"},
+      {"an accepted beat before the recording", hand_written("[435, 1387", "[0, 1387"),
+       "an accepted R time is 0, not in 1..32000"},
       {"print as a number", hand_written("\"print\": false", "\"print\": 0"),
        "conditions.print is not true or false"},
   };
