@@ -4,7 +4,6 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
-#include "dialogue/paths.h"
 #include "recording/recording.h"
 #include "runtime/io.h"
 #include "runtime/sha256.h"
@@ -216,22 +215,23 @@ std::string utc_now_iso8601() {
   return text;
 }
 
-void keep_analysis_record(Io& io, const RecordingPaths& paths, const SelectionSource& source,
+void keep_analysis_record(Io& io, const std::string& result_path, const std::string& recording_path,
+                          const SelectionSource& source,
                           const std::vector<std::int32_t>& accepted_r,
                           const std::vector<std::vector<Item>>& result) {
-  std::string txt = trimmed_path(paths.st_txt_path);
+  std::string txt = trimmed_path(result_path);
   if (txt.ends_with(".txt")) txt.resize(txt.size() - 4);
   const std::string record_path = txt + std::string(record_suffix);
   auto fail = [&](const std::string& reason) {
     io.platform().remark("cannot write the analysis record " + record_path + ": " + reason);
   };
   const auto host = io.folder().host_path(record_path);
-  const auto recording = io.folder().host_path(paths.recording_path);
+  const auto recording = io.folder().host_path(recording_path);
   if (!host || !recording) return fail("outside the data folder");
 
   AnalysisRecord r;
   r.program_version = BEAT_VERSION;
-  r.recording_file = name_of(paths.recording_path);
+  r.recording_file = name_of(recording_path);
   const auto digest = digest_file(*recording);
   if (const auto* failure = std::get_if<std::string>(&digest))
     return fail("the recording cannot be read: " + *failure);
@@ -248,7 +248,7 @@ void keep_analysis_record(Io& io, const RecordingPaths& paths, const SelectionSo
   r.t_end = source.t_end;
   r.accepted_r = accepted_r;
   r.left_out = source.left_out;
-  r.result_file = name_of(paths.st_txt_path);
+  r.result_file = name_of(result_path);
   std::string bytes;
   for (const auto& statement : result) bytes += file_bytes(statement);
   r.result_sha256 = sha256_hex(bytes);

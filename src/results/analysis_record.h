@@ -17,7 +17,6 @@
 namespace ba {
 
 class Io;
-struct RecordingPaths;
 
 inline constexpr std::string_view record_format = "beat-analyser-record";
 inline constexpr int record_version = 1;
@@ -76,10 +75,12 @@ std::variant<AnalysisRecord, std::string> read_record(std::string_view text);
 // The time now as the record keeps it.
 std::string utc_now_iso8601();
 
-// Writes NAMEst.record.json beside the result file d has just written, whole
-// or not at all; the result file's bytes are the lines of `result`. A failure
-// changes nothing the program shows: it is passed to the platform's remark.
-void keep_analysis_record(Io& io, const RecordingPaths& paths, const SelectionSource& source,
+// Writes NAMEst.record.json beside the result file d has just written at
+// `result_path` (the program's path), whole or not at all; the result file's
+// bytes are the lines of `result`. A failure changes nothing the program
+// shows: it is passed to the platform's remark.
+void keep_analysis_record(Io& io, const std::string& result_path, const std::string& recording_path,
+                          const SelectionSource& source,
                           const std::vector<std::int32_t>& accepted_r,
                           const std::vector<std::vector<Item>>& result);
 

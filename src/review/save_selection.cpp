@@ -42,7 +42,8 @@ void save_selection(Selection& selection, const RecordingPaths& paths, MenuState
     const std::vector<std::int32_t> accepted(
         selection.accepted_beats.data(),
         selection.accepted_beats.data() + std::max<std::int32_t>(selection.n_accepted, 0));
-    keep_analysis_record(io, paths, selection.source, accepted, statements);
+    keep_analysis_record(io, paths.st_txt_path, paths.recording_path, selection.source, accepted,
+                         statements);
   }
   clear_selection(selection);
 }
