@@ -16,5 +16,7 @@ inline constexpr int verb_failed = 2;
 ExitStatus run_map_verb(int argc, char** argv);
 int run_import(int argc, char** argv);
 int run_export(int argc, char** argv);
+// `analyse`: one analysis without a window, from choices or a record.
+int run_analyse(int argc, char** argv);
 
 }  // namespace ba

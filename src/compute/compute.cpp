@@ -3,7 +3,10 @@
 
 #include "compute/compute.h"
 
+#include <algorithm>
+#include <functional>
 #include <span>
+#include <vector>
 
 #include "compute/messages.h"
 #include "runtime/io.h"
@@ -61,6 +64,7 @@ bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState&
   if (!measurable(points)) {
     io.write_line(console_unit, {compute_text::beat_left_out, r});
     io.write_line(log_unit, {compute_text::left_out_record, r});
+    selection.source.left_out.push_back({r, std::string(left_out_by_points)});
     return false;
   }
   measure_beat(sample_matrix, points, r, selection);
@@ -75,6 +79,40 @@ void detect_whole_recording(const SampleMatrix& sample_matrix, const AnalysisCon
   sort_candidates(detection);
   count_candidates(detection);
   recognise(io, sample_matrix, conditions.corr_threshold, detection, recognition);
+}
+
+void sort_left_out(SelectionSource& source) {
+  std::stable_sort(source.left_out.begin(), source.left_out.end(),
+                   [](const LeftOutBeat& a, const LeftOutBeat& b) { return a.r_ms < b.r_ms; });
+}
+
+void note_selection_source(char command, const AnalysisConditions& conditions,
+                           const MarkingState& marking, const DetectionState& detection,
+                           Selection& selection) {
+  SelectionSource& source = selection.source;
+  source = SelectionSource{};
+  source.command = command;
+  source.reference_r = marking.selected_beat;
+  source.pq_point = marking.pq_point;
+  source.q_start = marking.q_start;
+  source.t_end = marking.t_end;
+  source.leads = {conditions.first_lead - lead_channel_offset,
+                  conditions.second_lead - lead_channel_offset,
+                  conditions.third_lead - lead_channel_offset};
+  source.corr_threshold = conditions.corr_threshold;
+  source.r_ratio = conditions.r_ratio;
+  source.print_flag = conditions.print_flag;
+  // Recognition rewrote beat_positions in place; the candidates it compared
+  // are r_positions sorted the same way, latest first.
+  std::vector<std::int32_t> compared;
+  for (long k = 1; k <= candidate_slots; ++k)
+    if (detection.r_positions(k) != 0) compared.push_back(detection.r_positions(k));
+  std::sort(compared.begin(), compared.end(), std::greater<>());
+  for (long k = std::min<long>(detection.n_candidates, static_cast<long>(compared.size())); k >= 1;
+       --k)
+    if (detection.beat_positions(k) == 0)
+      source.left_out.push_back(
+          {compared[static_cast<std::size_t>(k - 1)], std::string(left_out_by_correlation)});
 }
 
 std::int32_t scaled_area(std::int32_t area_sum) {
@@ -123,7 +161,9 @@ void compute_all(const ComputeContext& c, Io& io) {
   // The slope minimum comes from the first four seconds only, as in the preview.
   detect_whole_recording(c.recording.sample_matrix, c.conditions, preview_reference_end,
                          c.detection, c.recognition, io);
+  note_selection_source('c', c.conditions, c.marking, c.detection, c.selection);
   measure_and_print_beats(c, io);
+  sort_left_out(c.selection.source);
 }
 
 }  // namespace ba

@@ -57,6 +57,14 @@ void measure_and_print_beats(const ComputeContext& c, Io& io);
 // it is left out with a console line and a log record. True when measured.
 bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState& marking,
                           std::int32_t r, Selection& selection, Io& io);
+// Keeps in the selection what the c or v command (`command`) is using: the
+// conditions, the reference beat, the three points, and every candidate
+// that recognition struck out, at its position before alignment.
+// Puts the left-out beats in time order.
+void sort_left_out(SelectionSource& source);
+void note_selection_source(char command, const AnalysisConditions& conditions,
+                           const MarkingState& marking, const DetectionState& detection,
+                           Selection& selection);
 // area sum / 200 truncated toward zero, as the program's scaling gives it.
 std::int32_t scaled_area(std::int32_t area_sum);
 

@@ -6,6 +6,7 @@ void clear_selection(Selection& selection) {
   selection.accepted_beats.fill(0);
   selection.aqrst.fill(0);
   selection.n_accepted = 0;
+  selection.source = SelectionSource{};
 }
 
 std::vector<ResultBeat> selected_beats(const Selection& selection) {

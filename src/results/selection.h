@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "recording/recording.h"
+#include "results/analysis_record.h"
 #include "results/beat.h"
 #include "runtime/one_based.h"
 
@@ -18,10 +19,11 @@ struct Selection {
   std::int32_t n_accepted = 0;
   Array1<std::int32_t, selection_room> accepted_beats;            // R positions, time order
   Matrix1<std::int32_t, lead_point_count, selection_room> aqrst;  // (lead, beat)
+  SelectionSource source;  // what the c or v command that filled it used
 };
 
-// Empties the selection: all 200 entries of accepted_beats and aqrst, and
-// n_accepted.
+// Empties the selection: all 200 entries of accepted_beats and aqrst,
+// n_accepted and its source.
 void clear_selection(Selection& selection);
 
 // The accepted beats with their areas, in time order.

@@ -1,6 +1,7 @@
 // Command d: the selection goes to the result file after a y/n question, and
 // is emptied afterwards so that every selection is saved at most once.
 
+#include <algorithm>
 #include <string>
 
 #include "dialogue/answer.h"
@@ -32,11 +33,17 @@ void save_selection(Selection& selection, const RecordingPaths& paths, MenuState
   if (answer_is(menu.answer, 'y')) {
     // The file is replaced whole or not at all; on failure the selection
     // stays so the person can free the file and save again.
-    if (auto failure = io.write_text_file(paths.st_txt_path, result_statements(selection))) {
+    const auto statements = result_statements(selection);
+    if (auto failure = io.write_text_file(paths.st_txt_path, statements)) {
       report_save_failure(io, *failure);
       return;
     }
     io.write_line(graphics_unit, {review_text::saved});
+    const std::vector<std::int32_t> accepted(
+        selection.accepted_beats.data(),
+        selection.accepted_beats.data() + std::max<std::int32_t>(selection.n_accepted, 0));
+    keep_analysis_record(io, paths.st_txt_path, paths.recording_path, selection.source, accepted,
+                         statements);
   }
   clear_selection(selection);
 }

@@ -113,7 +113,9 @@ void view_all_beats(const ReviewContext& c, Io& io) {
   clear_selection(c.selection);
   detect_whole_recording(c.recording.sample_matrix, c.conditions, whole_reference_end, c.detection,
                          c.recognition, io);
+  note_selection_source('v', c.conditions, c.marking, c.detection, c.selection);
   review_accepted_beats(c, io);
+  sort_left_out(c.selection.source);
 }
 
 }  // namespace ba

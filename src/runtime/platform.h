@@ -10,6 +10,7 @@
 // right, y downward.
 
 #include <cstdint>
+#include <iostream>
 #include <optional>
 #include <string>
 
@@ -80,6 +81,13 @@ class Platform {
   // Shows the error report before the program ends (a message box in the
   // window mode); the caller also writes it to stderr.
   virtual void show_error(const std::string& message) = 0;
+
+  // A remark about a file beside the program's own (the analysis record)
+  // that could not be written: never among the program's lines; standard
+  // error unless the platform shows it elsewhere.
+  virtual void remark(const std::string& message) {
+    std::cerr << "beat_analyser: " << message << std::endl;
+  }
 };
 
 }  // namespace ba

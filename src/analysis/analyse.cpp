@@ -1,0 +1,424 @@
+#include "analysis/analyse.h"
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "detection/detection.h"
+#include "dialogue/paths.h"
+#include "display/plot.h"
+#include "marking/marking.h"
+#include "program/whole_run.h"
+#include "recording/recording.h"
+#include "runtime/errors.h"
+#include "runtime/files.h"
+#include "runtime/io.h"
+#include "runtime/quoting.h"
+#include "runtime/sha256.h"
+#include "runtime/textform.h"
+
+namespace ba {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view recording_extension = ".dat";
+constexpr int longest_stem = 5;      // the name the program asks for, before ".dat"
+constexpr int real_field_width = 4;  // the start-up dialogue's threshold fields
+constexpr int real_field_decimals = 2;
+constexpr int trace_columns = 600;  // pixel columns of the trace area
+constexpr double columns_per_unit = 1000.0;
+constexpr std::size_t longest_record = 16 * 1024 * 1024;
+constexpr std::size_t preview_bytes = frame_bytes * preview_span;  // all the preview reads
+
+std::string shown(const fs::path& path) { return quote(path.string()); }
+
+// Why a file or name cannot be used, beside a text that can.
+struct Refused {
+  std::string reason;
+};
+
+// Where a left click at a pixel column lands, as the program's mouse pick
+// gives it.
+float click_x(int column) { return static_cast<float>(column / columns_per_unit); }
+
+// The text typed into a 4-character field with 2 implied decimals that the
+// dialogue reads as exactly `value`, if there is one.
+std::optional<std::string> typed_real(float value) {
+  for (const char* form : {"%.2f", "%.1f", "%.0f"}) {
+    char text[64];
+    std::snprintf(text, sizeof text, form, static_cast<double>(value));
+    const std::string typed = std::string(text).substr(0, real_field_width);
+    float read = 0.0f;
+    if (parse_real_field(typed, real_field_width, real_field_decimals, read) && read == value)
+      return typed;
+  }
+  return std::nullopt;
+}
+
+std::string point_option(int k) {
+  static constexpr const char* names[] = {"--pq", "--q", "--t-end"};
+  return names[k];
+}
+
+// The start-up answers that settle the conditions: 1 when every condition
+// keeps its start value, otherwise each one answered in turn.
+std::variant<std::vector<Answer>, std::string> condition_answers(const AnalyseChoices& c,
+                                                                 AnalysisConditions& conditions) {
+  const AnalysisConditions start;
+  const std::array<std::int32_t, 3> start_leads = {start.first_lead - lead_channel_offset,
+                                                   start.second_lead - lead_channel_offset,
+                                                   start.third_lead - lead_channel_offset};
+  for (std::int32_t lead : c.leads)
+    if (lead + lead_channel_offset < 1 || lead + lead_channel_offset > channel_count)
+      return "--leads: lead " + std::to_string(lead) + " is not in the recording (-7 to 64)";
+  const auto threshold = typed_real(c.threshold);
+  const auto ratio = typed_real(c.ratio);
+  if (!threshold || !ratio)
+    return std::string(!threshold ? "--threshold" : "--ratio") +
+           ": the start-up dialogue takes a number of 4 characters (such as 0.95)";
+  conditions.first_lead = static_cast<std::int16_t>(c.leads[0] + lead_channel_offset);
+  conditions.second_lead = static_cast<std::int16_t>(c.leads[1] + lead_channel_offset);
+  conditions.third_lead = static_cast<std::int16_t>(c.leads[2] + lead_channel_offset);
+  conditions.corr_threshold = c.threshold;
+  conditions.r_ratio = c.ratio;
+  conditions.print_flag = c.print ? 1 : 0;
+  const bool start_leads_kept = c.leads == start_leads;
+  const bool threshold_kept = c.threshold == start.corr_threshold;
+  const bool ratio_kept = c.ratio == start.r_ratio;
+  if (start_leads_kept && threshold_kept && ratio_kept && c.print)
+    return std::vector<Answer>{Answer::line("1")};
+  std::vector<Answer> answers{Answer::line("0")};
+  if (start_leads_kept) {
+    answers.push_back(Answer::line("1"));
+  } else {
+    answers.push_back(Answer::line("0"));
+    for (std::int32_t lead : c.leads) answers.push_back(Answer::line(std::to_string(lead)));
+  }
+  for (const auto& [kept, typed] : {std::pair{threshold_kept, *threshold}, {ratio_kept, *ratio}}) {
+    answers.push_back(Answer::line(kept ? "1" : "0"));
+    if (!kept) answers.push_back(Answer::line(typed));
+  }
+  answers.push_back(Answer::line(c.print ? "1" : "0"));
+  return answers;
+}
+
+// The name the program is told: the file name without ".dat", which must
+// give back the same file.
+std::variant<std::string, Refused> recording_stem(const fs::path& recording) {
+  const std::string name = recording.filename().string();
+  const std::string refusal = shown(recording) +
+                              ": the program names a recording by 1 to 5 characters (no blank) "
+                              "followed by .dat";
+  if (!name.ends_with(recording_extension)) return Refused{refusal};
+  const std::string stem = name.substr(0, name.size() - recording_extension.size());
+  if (stem.empty() || stem.size() > static_cast<std::size_t>(longest_stem) ||
+      stem.find(' ') != std::string::npos)
+    return Refused{refusal};
+  RecordingPaths paths;
+  build_paths(stem, paths);
+  const DataFolder folder(recording.parent_path());
+  const auto host = folder.host_path(paths.recording_path);
+  if (!paths_usable(folder, paths) || !host || host->filename() != name) return Refused{refusal};
+  return stem;
+}
+
+// The column of the preview whose click picks `target`, nearest to it.
+std::optional<int> reference_column(const DetectionState& d, const DisplayGeometry& g,
+                                    std::int32_t target) {
+  std::optional<int> best;
+  std::int64_t best_distance = 0;
+  for (int column = 0; column < trace_columns; ++column) {
+    const std::int32_t sample = click_sample(click_x(column), g.plot_x0, g.x_scale);
+    if (nearest_beat(d.beat_positions, sample, 0) != target) continue;
+    const std::int64_t distance = std::llabs(std::int64_t{sample} - target);
+    if (!best || distance < best_distance) {
+      best = column;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+// The column of the one-beat display whose click marks beat-window index
+// `index` or, for an index that lies between two columns, the nearest one
+// (the index itself is then given to the program as a number), or a
+// refusal for an index outside the beat window.
+std::variant<int, std::string> point_column(const DisplayGeometry& g, std::int32_t index,
+                                            const std::string& option) {
+  if (index < 1 || index > beat_window_len)
+    return option + " " + std::to_string(index - r_peak_index) + ": outside the beat window (" +
+           std::to_string(1 - r_peak_index) + " to " +
+           std::to_string(beat_window_len - r_peak_index) + " ms from R)";
+  const float beat_x_scale =
+      static_cast<float>((static_cast<double>(g.plot_x1) - g.plot_x0) / beat_window_len);
+  int best = 0;
+  std::int64_t best_distance = -1;
+  for (int column = 0; column < trace_columns; ++column) {
+    const std::int32_t marked = click_sample(click_x(column), g.plot_x0, beat_x_scale);
+    const std::int64_t distance = std::llabs(std::int64_t{marked} - index);
+    if (best_distance < 0 || distance < best_distance) {
+      best = column;
+      best_distance = distance;
+    }
+  }
+  return best;
+}
+
+std::variant<std::string, Refused> read_text_file(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return Refused{shown(path) + ": not a readable file"};
+  if (fs::file_size(path, error) > longest_record)
+    return Refused{shown(path) + ": too large for a record"};
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Refused{shown(path) + ": cannot be opened"};
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> crlf_lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
+    lines.push_back(text.substr(from, at - from));
+  if (from < text.size()) lines.push_back(text.substr(from));
+  return lines;
+}
+
+// The first difference between a file beside the recording and the same
+// file of a new run, or nothing when they are identical.
+std::optional<std::string> first_difference(const fs::path& kept, const fs::path& fresh) {
+  const std::string name = kept.filename().string();
+  std::error_code error;
+  const bool kept_exists = fs::exists(kept, error);
+  const bool fresh_exists = fs::exists(fresh, error);
+  if (!kept_exists && !fresh_exists) return std::nullopt;
+  if (!kept_exists) return name + ": not beside the recording, but the new run writes it";
+  if (!fresh_exists) return name + ": beside the recording, but the new run does not write it";
+  const auto old_text = read_text_file(kept);
+  const auto new_text = read_text_file(fresh);
+  if (old_text.index() != 0 || new_text.index() != 0) return name + ": cannot be read";
+  const std::string& a = std::get<0>(old_text);
+  const std::string& b = std::get<0>(new_text);
+  if (a == b) return std::nullopt;
+  const auto old_lines = crlf_lines(a);
+  const auto new_lines = crlf_lines(b);
+  for (std::size_t k = 0; k < std::max(old_lines.size(), new_lines.size()); ++k) {
+    const std::string was = k < old_lines.size() ? quote(old_lines[k]) : "(no line)";
+    const std::string now = k < new_lines.size() ? quote(new_lines[k]) : "(no line)";
+    if (was != now)
+      return name + ":" + std::to_string(k + 1) + ": " + was + " beside the recording, " + now +
+             " in the new run";
+  }
+  return name + ": the line ends differ";
+}
+
+// A fresh folder for a run that must leave the data folder alone; removed
+// when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (fs::temp_directory_path() / "beat_analyse_XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) fs::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+}  // namespace
+
+std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
+  SessionPlan plan;
+  auto stem = recording_stem(c.recording);
+  if (stem.index() == 1) return std::get<1>(stem).reason;
+  plan.stem = std::get<0>(stem);
+
+  AnalysisConditions conditions;
+  auto answers = condition_answers(c, conditions);
+  if (answers.index() == 1) return std::get<1>(answers);
+  plan.answers = std::move(std::get<0>(answers));
+
+  std::vector<unsigned char> bytes;
+  HostFileOps files;
+  if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
+    return shown(c.recording) + ": cannot be read: " + *error;
+  if (bytes.size() < recording_bytes)
+    return shown(c.recording) + ": " + std::to_string(bytes.size()) + " bytes, a recording has " +
+           std::to_string(recording_bytes);
+  auto recording = std::make_unique<RecordingState>();
+  unpack_recording(bytes, recording->sample_matrix);
+
+  // The preview as the program shows it, and the beat a click would pick.
+  auto detection = std::make_unique<DetectionState>();
+  detect(recording->sample_matrix, conditions, preview_span, preview_reference_end, true,
+         *detection);
+  if (detection->amp_max == 0.0f)
+    return shown(c.recording) + ": no signal in the first 4 seconds of the first displayed lead";
+  DisplayGeometry geometry;
+  set_display_geometry(detection->span_len, detection->amp_max, geometry);
+  sort_candidates(*detection);
+  const std::int32_t target = nearest_beat(detection->beat_positions, c.reference_ms, 0);
+  if (target < earliest_selectable_beat || target > latest_selectable_beat)
+    return "--reference " + std::to_string(c.reference_ms) +
+           ": no beat of the preview there within 201 to 3000 ms" +
+           (target > 0 ? " (the nearest lies at " + std::to_string(target) + " ms)" : "");
+  const auto column = reference_column(*detection, geometry, target);
+  if (!column)
+    return "--reference " + std::to_string(c.reference_ms) + ": no click picks the beat at " +
+           std::to_string(target) + " ms";
+  plan.reference_r = target;
+
+  const std::array<std::int32_t, 3> ms = {c.pq_ms, c.q_ms, c.t_end_ms};
+  std::array<int, 3> point_columns{};
+  for (int k = 0; k < 3; ++k) {
+    plan.indices[static_cast<std::size_t>(k)] = r_peak_index + ms[static_cast<std::size_t>(k)];
+    auto found = point_column(geometry, plan.indices[static_cast<std::size_t>(k)], point_option(k));
+    if (found.index() == 1) return std::get<1>(found);
+    point_columns[static_cast<std::size_t>(k)] = std::get<0>(found);
+  }
+
+  std::vector<Answer>& a = plan.answers;
+  a.push_back(Answer::line(plan.stem));
+  a.push_back(Answer::line("s"));
+  a.push_back(Answer::left_click(*column, answer_click_row));
+  a.push_back(Answer::line("y"));
+  a.push_back(Answer::line("s"));
+  for (int point : point_columns) a.push_back(Answer::left_click(point, answer_click_row));
+  a.push_back(Answer::line("y"));
+  a.push_back(Answer::line("x"));
+  plan.command_answer = a.size();
+  a.push_back(Answer::line(c.view ? "v" : "c"));
+  for (const char* typed : {"d", "y", "x"}) a.push_back(Answer::line(typed));
+  return plan;
+}
+
+std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& r) {
+  AnalyseChoices c;
+  c.recording = r.recording;
+  if (r.record) {
+    auto text = read_text_file(*r.record);
+    if (text.index() == 1) return std::get<1>(text).reason;
+    auto read = read_record(std::get<0>(text));
+    if (read.index() == 1) return shown(*r.record) + ": " + std::get<1>(read);
+    const AnalysisRecord& record = std::get<0>(read);
+    if (record.command == 0)
+      return shown(*r.record) + ": the record holds no measurement (no c or v before d)";
+    const auto digest = digest_file(r.recording);
+    if (digest.index() == 1) return shown(r.recording) + ": cannot be read: " + std::get<1>(digest);
+    const std::string& sha = std::get<FileDigest>(digest).sha256;
+    if (sha != record.recording_sha256 && !r.force)
+      return shown(r.recording) + " has SHA-256 " + sha +
+             ", but the record was made from SHA-256 " + record.recording_sha256 +
+             " (--force analyses it all the same)";
+    c.reference_ms = record.reference_r;
+    c.pq_ms = record.pq_point - r_peak_index;
+    c.q_ms = record.q_start - r_peak_index;
+    c.t_end_ms = record.t_end - r_peak_index;
+    c.leads = record.leads;
+    c.threshold = record.corr_threshold;
+    c.ratio = record.r_ratio;
+    c.print = record.print;
+    c.view = record.command == 'v';
+  } else if (!r.reference_ms || !r.pq_ms || !r.q_ms || !r.t_end_ms) {
+    return std::string("--reference, --pq, --q and --t-end are needed without --record");
+  }
+  if (r.reference_ms) c.reference_ms = *r.reference_ms;
+  if (r.pq_ms) c.pq_ms = *r.pq_ms;
+  if (r.q_ms) c.q_ms = *r.q_ms;
+  if (r.t_end_ms) c.t_end_ms = *r.t_end_ms;
+  if (r.leads) c.leads = *r.leads;
+  if (r.threshold) c.threshold = *r.threshold;
+  if (r.ratio) c.ratio = *r.ratio;
+  if (r.no_print) c.print = false;
+  if (r.view) c.view = true;
+  return c;
+}
+
+std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoices& choices,
+                                    const fs::path& folder, const PagePlatform& pages) {
+  // The marking clicks give the points a click can mark; the points are
+  // given again as numbers when the command is chosen, which changes nothing
+  // for those and gives the program a point that lies between two columns.
+  MarkingState* marking = nullptr;
+  std::vector<Answer> answers = plan.answers;
+  answers.at(plan.command_answer).then = [&] {
+    if (!marking) return;
+    marking->pq_point = plan.indices[0];
+    marking->q_start = plan.indices[1];
+    marking->t_end = plan.indices[2];
+  };
+  AnsweringPlatform platform(std::move(answers), choices.print ? &pages() : nullptr);
+  HostFileOps files;
+  Io io(platform, DataFolder(folder), files);
+  try {
+    run_whole_program(io, [&](MarkingState& state) { marking = &state; });
+  } catch (const ProgramEnd&) {
+  } catch (const IoFailure& failure) {
+    io.close_all_files();
+    return failure.message();
+  } catch (const std::exception& error) {
+    io.close_all_files();
+    return std::string("the run did not go as planned: ") + error.what();
+  }
+  io.close_all_files();
+  if (!platform.all_answered())
+    return std::string("the program ended before the analysis was done");
+  if (!platform.remarks().empty()) return platform.remarks().front();
+  // The record d wrote says which beat and points the run used: they must be
+  // the ones asked for.
+  const auto text = read_text_file(folder / (plan.stem + "st" + std::string(record_suffix)));
+  if (text.index() == 1) return std::get<1>(text).reason;
+  const auto record = read_record(std::get<0>(text));
+  if (record.index() == 1) return std::get<1>(record);
+  const AnalysisRecord& kept = std::get<0>(record);
+  if (kept.reference_r != plan.reference_r || kept.pq_point != plan.indices[0] ||
+      kept.q_start != plan.indices[1] || kept.t_end != plan.indices[2])
+    return std::string("the run did not take the planned beat and points");
+  return std::nullopt;
+}
+
+AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages) {
+  auto choices = resolve_choices(request);
+  if (choices.index() == 1) return {2, std::get<1>(choices)};
+  const AnalyseChoices& c = std::get<0>(choices);
+  auto planned = plan_session(c);
+  if (planned.index() == 1) return {2, std::get<1>(planned)};
+  const SessionPlan& plan = std::get<0>(planned);
+  if (!request.check) {
+    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages)) return {2, *failure};
+    return {};
+  }
+  const ScratchFolder scratch;
+  if (scratch.path().empty()) return {2, "cannot make a temporary folder"};
+  std::vector<unsigned char> bytes;
+  HostFileOps files;
+  const std::string name = c.recording.filename().string();
+  if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
+    return {2, shown(c.recording) + ": cannot be read: " + *error};
+  if (auto error = files.replace_file(
+          scratch.path() / name,
+          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+    return {2, "cannot copy the recording to " + shown(scratch.path()) + ": " + *error};
+  AnalyseChoices elsewhere = c;
+  elsewhere.recording = scratch.path() / name;
+  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages)) return {2, *failure};
+  const fs::path beside = c.recording.parent_path();
+  for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})
+    if (auto difference = first_difference(beside / file, scratch.path() / file))
+      return {1, *difference};
+  return {};
+}
+
+}  // namespace ba

@@ -1,0 +1,258 @@
+// One analysis without a window: the answers it gives the program, the
+// choices it refuses before anything is written, and the files of its run
+// against those the scripted sessions of tests/runs wrote.
+
+#include "analysis/analyse.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "runtime/errors.h"
+#include "support/fake_platform.h"
+#include "support/temp_folder.h"
+#include "tools/demo_model.h"
+
+namespace ba {
+namespace {
+
+namespace fs = std::filesystem;
+
+const demo::DemoModel& model() {
+  static const demo::DemoModel m;
+  return m;
+}
+
+void write_demo(const fs::path& file) {
+  const auto bytes = model().recording_bytes();
+  test::write_host_file(
+      file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+fs::path run_case(const std::string& name) {
+  return fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / name;
+}
+
+// The choices of the scripted sessions: the click at column 208 picks the
+// beat at 1387 ms, the marking clicks at 78, 93 and 348 give indices 129,
+// 154 and 579.
+AnalyseChoices session_choices(const fs::path& recording) {
+  AnalyseChoices c;
+  c.recording = recording;
+  c.reference_ms = 1387;
+  c.pq_ms = -71;
+  c.q_ms = -46;
+  c.t_end_ms = 379;
+  return c;
+}
+
+std::vector<std::string> typed(const SessionPlan& plan) {
+  std::vector<std::string> lines;
+  for (const Answer& a : plan.answers) lines.push_back(a.click ? "!click" : a.typed);
+  return lines;
+}
+
+struct Demo {
+  Demo() { write_demo(folder / "demo.dat"); }
+  test::TempFolder folder{"analyse"};
+};
+
+TEST(Analyse, AnswersThePersonWouldGive) {
+  const Demo demo;
+  const std::vector<std::string> marking = {"demo",   "s",      "!click", "y", "s",
+                                            "!click", "!click", "!click", "y", "x"};
+  auto with = [&](std::vector<std::string> start, const char* command) {
+    start.insert(start.end(), marking.begin(), marking.end());
+    for (const char* line : {command, "d", "y", "x"}) start.push_back(line);
+    return start;
+  };
+  const struct {
+    const char* label;
+    void (*change)(AnalyseChoices&);
+    std::vector<std::string> answers;
+  } cases[] = {
+      {"start conditions kept at once", [](AnalyseChoices&) {}, with({"1"}, "c")},
+      {"printing off: every condition asked", [](AnalyseChoices& c) { c.print = false; },
+       with({"0", "1", "1", "1", "0"}, "c")},
+      {"a threshold typed with its two decimals", [](AnalyseChoices& c) { c.threshold = 0.9f; },
+       with({"0", "1", "0", "0.90", "1", "1"}, "c")},
+      {"other leads and ratio",
+       [](AnalyseChoices& c) {
+         c.leads = {1, 2, 64};
+         c.ratio = 0.25f;
+       },
+       with({"0", "0", "1", "2", "64", "1", "0", "0.25", "1"}, "c")},
+      {"view instead of compute", [](AnalyseChoices& c) { c.view = true; }, with({"1"}, "v")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    AnalyseChoices choices = session_choices(demo.folder / "demo.dat");
+    c.change(choices);
+    const auto plan = plan_session(choices);
+    ASSERT_EQ(plan.index(), 0u) << std::get<1>(plan);
+    EXPECT_EQ(typed(std::get<0>(plan)), c.answers);
+  }
+}
+
+TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
+  const Demo demo;
+  test::write_host_file(demo.folder / "short.dat", "too short");
+  write_demo(demo.folder / "patient.dat");
+  const struct {
+    const char* label;
+    void (*change)(AnalyseChoices&);
+    const char* reason;  // a part of the refusal
+  } cases[] = {
+      {"a name the program cannot be told",
+       [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "patient.dat"; },
+       "1 to 5 characters"},
+      {"a recording too short",
+       [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "short.dat"; },
+       "9 bytes, a recording has 4608000"},
+      {"a missing recording",
+       [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "gone.dat"; },
+       "cannot be read"},
+      {"a reference after 3000 ms", [](AnalyseChoices& c) { c.reference_ms = 3700; },
+       "no beat of the preview there within 201 to 3000 ms"},
+      {"a reference far from every beat", [](AnalyseChoices& c) { c.reference_ms = 30000; },
+       "--reference 30000"},
+      {"T end after the beat window", [](AnalyseChoices& c) { c.t_end_ms = 801; },
+       "--t-end 801: outside the beat window (-199 to 800 ms from R)"},
+      {"PQ before the beat window", [](AnalyseChoices& c) { c.pq_ms = -200; },
+       "--pq -200: outside the beat window"},
+      {"a threshold the dialogue cannot take", [](AnalyseChoices& c) { c.threshold = 0.955f; },
+       "--threshold"},
+      {"a lead outside the recording",
+       [](AnalyseChoices& c) {
+         c.leads = {13, 65, 37};
+       },
+       "lead 65"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    AnalyseChoices choices = session_choices(demo.folder / "demo.dat");
+    c.change(choices);
+    const auto plan = plan_session(choices);
+    ASSERT_EQ(plan.index(), 1u);
+    EXPECT_NE(std::get<1>(plan).find(c.reason), std::string::npos) << std::get<1>(plan);
+  }
+}
+
+// The result file and log of each scripted session that saves, from the
+// same choices given to the analysis (the pages go to a fake here; the
+// program's tests compare them with a live session's).
+TEST(Analyse, WritesWhatTheScriptedSessionsWrote) {
+  const struct {
+    const char* run;
+    bool print;
+    bool view;
+  } runs[] = {{"demo_compute", true, false},
+              {"demo_compute_no_print", false, false},
+              {"demo_view", true, true}};
+  for (const auto& r : runs) {
+    SCOPED_TRACE(r.run);
+    const Demo demo;
+    test::FakePlatform pages;
+    AnalyseRequest request;
+    request.recording = demo.folder / "demo.dat";
+    request.reference_ms = 1387;
+    request.pq_ms = -71;
+    request.q_ms = -46;
+    request.t_end_ms = 379;
+    request.no_print = !r.print;
+    request.view = r.view;
+    const AnalyseOutcome outcome = analyse(request, [&]() -> Platform& { return pages; });
+    ASSERT_EQ(outcome.status, 0) << outcome.message;
+    for (const char* file : {"demost.txt", "demostlog.txt"})
+      EXPECT_TRUE(test::read_host_file(demo.folder / file) ==
+                  test::read_host_file(run_case(r.run) / ("expected_" + std::string(file))))
+          << file;
+    EXPECT_EQ(pages.calls.empty(), !r.print) << "pages are drawn only when printing";
+  }
+}
+
+// The record of a compute run: every ectopic beat of the demonstration
+// recording is left out for its shape (a wide one may give a second
+// candidate), every normal one kept.
+TEST(Analyse, RecordNamesTheBeatsLeftOut) {
+  const Demo demo;
+  AnalyseRequest request;
+  request.recording = demo.folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = -46;
+  request.t_end_ms = 379;
+  request.no_print = true;
+  ASSERT_EQ(analyse(request, nullptr).status, 0);
+  const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
+  ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
+  const AnalysisRecord& record = std::get<0>(read);
+  std::vector<int> ectopic, normal;
+  for (const demo::Beat& beat : model().beats())
+    (beat.kind == demo::BeatKind::ectopic ? ectopic : normal).push_back(beat.r);
+  auto near = [](int r, const std::vector<int>& beats) {
+    for (int beat : beats)
+      if (std::abs(r - beat) <= 15) return true;
+    return false;
+  };
+  std::vector<int> left_out;
+  for (const LeftOutBeat& beat : record.left_out) {
+    EXPECT_EQ(beat.reason, left_out_by_correlation);
+    EXPECT_FALSE(near(beat.r_ms, normal)) << beat.r_ms << " is a normal beat";
+    left_out.push_back(beat.r_ms);
+  }
+  for (int r : ectopic) EXPECT_TRUE(near(r, left_out)) << "the ectopic beat at " << r;
+  EXPECT_TRUE(std::is_sorted(left_out.begin(), left_out.end()));
+  EXPECT_EQ(record.accepted_r.size(), normal.size());
+  EXPECT_EQ(record.command, 'c');
+  EXPECT_EQ(record.reference_r, 1387);
+  EXPECT_FALSE(record.print);
+  EXPECT_EQ(record.recording_size, 4608000u);
+}
+
+// A point between two pixel columns of the beat display (index 200, R
+// itself) is still the point the run takes; --check then finds the same
+// files, and a changed result file is named at its first changed line.
+TEST(Analyse, PointBetweenColumnsAndCheck) {
+  const Demo demo;
+  AnalyseRequest request;
+  request.recording = demo.folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = 0;
+  request.t_end_ms = 379;
+  request.no_print = true;
+  const AnalyseOutcome run = analyse(request, nullptr);
+  ASSERT_EQ(run.status, 0) << run.message;
+  const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
+  ASSERT_EQ(read.index(), 0u);
+  EXPECT_EQ(std::get<0>(read).q_start, 200);
+
+  request.check = true;
+  const AnalyseOutcome same = analyse(request, nullptr);
+  EXPECT_EQ(same.status, 0) << same.message;
+  std::string log = test::read_host_file(demo.folder / "demostlog.txt");
+  log.replace(log.find("selected time"), 8, "SELECTED");
+  test::write_host_file(demo.folder / "demostlog.txt", log);
+  const AnalyseOutcome differs = analyse(request, nullptr);
+  EXPECT_EQ(differs.status, 1);
+  EXPECT_EQ(differs.message.substr(0, 33), "demostlog.txt:1: ' SELECTED time ");
+}
+
+TEST(Analyse, AnsweringPlatformGivesTheListInOrder) {
+  AnsweringPlatform platform({Answer::line("1"), Answer::left_click(208, 150)}, nullptr);
+  EXPECT_EQ(platform.get_line(console_unit), "1");
+  EXPECT_THROW(platform.get_line(console_unit), ScriptProblem) << "a click is next";
+  EXPECT_EQ(platform.wait_mouse_event(mouse_left_down).x, 208);
+  EXPECT_TRUE(platform.all_answered());
+  // Clicks beyond the list only let a review go on.
+  EXPECT_EQ(platform.wait_mouse_event(mouse_left_down).x, review_click_column);
+  EXPECT_THROW(platform.get_line(graphics_unit), ScriptProblem);
+}
+
+}  // namespace
+}  // namespace ba
