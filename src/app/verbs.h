@@ -14,5 +14,9 @@ inline constexpr int verb_failed = 2;
 int run_map_verb(int argc, char** argv);
 int run_import(int argc, char** argv);
 int run_export(int argc, char** argv);
+// `reference`: a reference group from several result files.
+int run_reference_verb(int argc, char** argv);
+// `metrics`: the measures of result files as CSV.
+int run_metrics_verb(int argc, char** argv);
 
 }  // namespace ba

@@ -63,3 +63,16 @@ std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
 }
 
 }  // namespace ba
+
+namespace ba {
+
+std::optional<std::string> replaced_input(const std::string& output,
+                                          const std::vector<std::string>& inputs) {
+  std::error_code error;
+  if (!std::filesystem::exists(output, error)) return std::nullopt;
+  for (const std::string& input : inputs)
+    if (std::filesystem::equivalent(output, input, error)) return input;
+  return std::nullopt;
+}
+
+}  // namespace ba

@@ -3,6 +3,7 @@
 // reference group. Each gives what it holds or the one message that names
 // the file (and the line, where there is one) and what is wrong.
 
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -34,5 +35,14 @@ std::variant<ReferenceGroup, std::string> read_group_file(FileOps& files, const 
 std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
                                                const ReferenceGroup* group,
                                                const std::string& group_path);
+
+}  // namespace ba
+
+namespace ba {
+
+// The input among `inputs` that writing `output` would replace (the same
+// file, by any name), or nothing.
+std::optional<std::string> replaced_input(const std::string& output,
+                                          const std::vector<std::string>& inputs);
 
 }  // namespace ba

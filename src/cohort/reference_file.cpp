@@ -10,8 +10,8 @@ namespace {
 
 using nlohmann::json;
 
-json lead_array(const LeadValues& values, const LeadSet& leads) {
-  json array = json::array();
+nlohmann::ordered_json lead_array(const LeadValues& values, const LeadSet& leads) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
   for (int n : leads) array.push_back(values(n));
   return array;
 }
@@ -134,24 +134,24 @@ ReferenceGroup read_group(const json& document) {
 }  // namespace
 
 std::string reference_group_json(const ReferenceGroup& group) {
-  json document = json::object();
+  nlohmann::ordered_json document = nlohmann::ordered_json::object();
   document["format"] = std::string(reference_format);
   document["version"] = reference_version;
   document["count"] = group.count;
   document["leads"] = group.leads;
   document["mean"] = lead_array(group.mean, group.leads);
   document["sd"] = lead_array(group.sd, group.leads);
-  json basis = json::array();
+  nlohmann::ordered_json basis = nlohmann::ordered_json::array();
   for (const KlComponent& component : group.basis)
     basis.push_back({{"eigenvalue", component.eigenvalue},
                      {"vector", lead_array(component.vector, group.leads)}});
   document["basis"] = basis;
-  json files = json::array();
+  nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReferenceGroup::Member& file : group.members)
     files.push_back({{"name", file.name}, {"sha256", file.sha256}});
   document["files"] = files;
   // File names that are not UTF-8 are kept readable, bytes replaced.
-  return document.dump(1, ' ', false, json::error_handler_t::replace) + "\n";
+  return document.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 ReferenceText parse_reference_group(std::string_view text) {
