@@ -73,6 +73,17 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
             "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,50\n");
 }
 
+TEST_F(StudyVerbs, ReportWritesTheTableAndAPagePerFile) {
+  ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
+  write("subject.record.json", R"({"measured_by": "c"})");
+  const Outcome outcome = run("report subject.txt g1.txt --reference group.ref.json -o study.pdf");
+  ASSERT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.err, "") << "no progress when not on a terminal";
+  const std::string pdf = test::read_host_file(folder / "study.pdf");
+  EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
+  EXPECT_NE(pdf.find("/Count 3"), std::string::npos) << "the table and two files";
+}
+
 TEST_F(StudyVerbs, RefusalsWriteNothing) {
   ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
   struct Row {
