@@ -78,6 +78,9 @@ int run_metrics_verb(int argc, char** argv) {
     if (const auto* error = std::get_if<std::string>(&read))
       return exit_code(line.refuse(*error, std::cerr));
     group = std::get<ReferenceGroup>(read);
+    if (const auto leads = leads_without_sd(*group))
+      std::cerr << "beat_analyser metrics: " << *group_path << ": " << *leads
+                << " without spread in the group: no z there\n";
   }
   auto chosen =
       study_leads(layout ? &*layout : nullptr, group ? &*group : nullptr, group_path.value_or(""));

@@ -75,4 +75,24 @@ std::optional<std::string> replaced_input(const std::string& output,
   return std::nullopt;
 }
 
+std::optional<std::string> leads_without_sd(const ReferenceGroup& group) {
+  std::string text;
+  int count = 0;
+  // Runs of consecutive lead numbers, each written as FIRST-LAST.
+  for (std::size_t i = 0; i < group.leads.size(); ++i) {
+    const int n = group.leads[i];
+    if (group.sd(n) > 0) continue;
+    ++count;
+    const bool follows = i > 0 && group.leads[i - 1] == n - 1 && !(group.sd(n - 1) > 0);
+    const bool followed =
+        i + 1 < group.leads.size() && group.leads[i + 1] == n + 1 && !(group.sd(n + 1) > 0);
+    if (!follows)
+      text += (text.empty() ? "" : ", ") + std::to_string(n);
+    else if (!followed)
+      text += "-" + std::to_string(n);
+  }
+  if (count == 0) return std::nullopt;
+  return (count == 1 ? "lead " : "leads ") + text;
+}
+
 }  // namespace ba

@@ -40,6 +40,10 @@ std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
 
 namespace ba {
 
+// Which leads of the group have SD 0 and so no z, as "lead 7" or "leads
+// 2-5, 9"; nothing when every lead has an SD.
+std::optional<std::string> leads_without_sd(const ReferenceGroup& group);
+
 // The input among `inputs` that writing `output` would replace (the same
 // file, by any name), or nothing.
 std::optional<std::string> replaced_input(const std::string& output,

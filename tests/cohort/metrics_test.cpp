@@ -87,5 +87,22 @@ TEST(KlBands, SpreadOfTheMembersCoefficients) {
   EXPECT_NEAR(bands[0].sd, 1.0, 1e-12);
 }
 
+TEST(LeadsWithoutSd, RunsOfLeadsNamed) {
+  // Lead 1 of each map: 1, 2, 3; leads 2..4 the same in every map.
+  const std::vector<LeadValues> maps = {map_of({{1, 1}, {3, 5}}), map_of({{1, 2}, {3, 5}}),
+                                        map_of({{1, 3}, {3, 5}, {6, 1}})};
+  struct Row {
+    const char* label;
+    LeadSet leads;
+    std::optional<std::string> note;
+  } rows[] = {
+      {"one lead", {1, 2}, "lead 2"},
+      {"a run, a gap, a single lead", {1, 2, 3, 4, 6, 8}, "leads 2-4, 8"},
+      {"every lead spread", {1, 6}, std::nullopt},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(leads_without_sd(group_of(maps, row.leads)), row.note) << row.label;
+}
+
 }  // namespace
 }  // namespace ba

@@ -48,6 +48,17 @@ TEST(ReferenceFile, ReadsBackWhatItWrites) {
   EXPECT_EQ(read.members[0].sha256, std::string(64, 'a'));
 }
 
+TEST(ReferenceFile, ReadsTheLargestBasis) {
+  std::vector<LeadValues> maps(15);
+  for (int i = 1; i <= 15; ++i) maps[i - 1](i) = 100 - i;
+  GroupOutcome group = make_reference_group(maps, usable_leads(default_layout()));
+  std::get<ReferenceGroup>(group).members.resize(15);
+  ASSERT_EQ(std::get<ReferenceGroup>(group).basis.size(), 12u);
+  const ReferenceText text =
+      parse_reference_group(reference_group_json(std::get<ReferenceGroup>(group)));
+  EXPECT_TRUE(std::holds_alternative<ReferenceGroup>(text)) << std::get<std::string>(text);
+}
+
 TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
   const json good = json::parse(reference_group_json(sample_group()));
   struct Row {
@@ -77,6 +88,8 @@ TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
        },
        "the eigenvalues are not in decreasing order"},
       {"mean missing", [](json& d) { d.erase("mean"); }, "has no \"mean\""},
+      {"no format at all", [](json& d) { d.erase("format"); },
+       "is not a reference group (its format is not \"beat-analyser-reference\")"},
   };
   for (const Row& row : rows) {
     json document = good;

@@ -77,5 +77,20 @@ TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
   EXPECT_TRUE(layout_over(grid, usable_leads(grid))->regular_grid);
 }
 
+TEST(DeparturePage, ZOnAFixedScaleWithoutTheLeadsLeftOut) {
+  Departure found;
+  for (int n = 1; n <= lead_point_count; ++n) found.z(n) = n == 1 ? -2.5 : 0.5;
+  found.z(9) = std::nullopt;
+  const auto page = departure_page(found, default_layout());
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->limit, 4);
+  EXPECT_EQ(page->step, 1);
+  ASSERT_EQ(page->frames.size(), 1u);
+  EXPECT_EQ(page->frames[0].values(1), -2.5);
+  EXPECT_EQ(page->frames[0].values(2), 0.5);
+  EXPECT_FALSE(page->layout.leads(9).usable()) << "no z: left out";
+  EXPECT_TRUE(page->layout.leads(1).usable());
+}
+
 }  // namespace
 }  // namespace ba
