@@ -78,15 +78,16 @@ int run_metrics_verb(int argc, char** argv) {
     if (const auto* error = std::get_if<std::string>(&read))
       return exit_code(line.refuse(*error, std::cerr));
     group = std::get<ReferenceGroup>(read);
-    if (const auto leads = leads_without_sd(*group))
-      std::cerr << "beat_analyser metrics: " << *group_path << ": " << *leads
-                << " without spread in the group: no z there\n";
   }
   auto chosen =
       study_leads(layout ? &*layout : nullptr, group ? &*group : nullptr, group_path.value_or(""));
   if (const auto* error = std::get_if<std::string>(&chosen))
     return exit_code(line.refuse(*error, std::cerr));
   const LeadSet& leads = std::get<LeadSet>(chosen);
+  if (group)
+    if (const auto without = leads_without_sd(*group))
+      std::cerr << "beat_analyser metrics: " << *group_path << ": " << *without
+                << " without spread in the group: no z there\n";
 
   std::vector<MetricsRow> rows;
   for (const std::string& path : results) {

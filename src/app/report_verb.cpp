@@ -82,15 +82,16 @@ int run_report_verb(int argc, char** argv) {
     if (const auto* error = std::get_if<std::string>(&read))
       return exit_code(line.refuse(*error, std::cerr));
     group = std::get<ReferenceGroup>(read);
-    if (const auto leads = leads_without_sd(*group))
-      std::cerr << "beat_analyser report: " << *group_path << ": " << *leads
-                << " without spread in the group: no z there\n";
   }
   const ReferenceGroup* chosen_group = group ? &*group : nullptr;
   auto chosen = study_leads(layout_path ? &layout : nullptr, chosen_group, group_path.value_or(""));
   if (const auto* error = std::get_if<std::string>(&chosen))
     return exit_code(line.refuse(*error, std::cerr));
   const LeadSet& leads = std::get<LeadSet>(chosen);
+  if (group)
+    if (const auto without = leads_without_sd(*group))
+      std::cerr << "beat_analyser report: " << *group_path << ": " << *without
+                << " without spread in the group: no z there\n";
   // The maps leave out the leads the measures leave out.
   const std::optional<LeadLayout> mapped = layout_over(layout, leads);
   if (!mapped) return exit_code(line.refuse("the leads measured leave no area to map", std::cerr));
