@@ -77,6 +77,7 @@ TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
       {"a basis vector too long", [](json& d) { d["basis"][0]["vector"].push_back(1); },
        "\"vector\" does not hold one number per lead"},
       {"lead 65", [](json& d) { d["leads"][2] = 65; }, "\"leads\" names a lead outside 1..64"},
+      {"lead 0", [](json& d) { d["leads"][0] = 0; }, "\"leads\" names a lead outside 1..64"},
       {"a lead twice", [](json& d) { d["leads"][1] = 2; },
        "\"leads\" are not in ascending order, each once"},
       {"more files than the count", [](json& d) { d["files"].push_back(d["files"][0]); },

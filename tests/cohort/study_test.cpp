@@ -59,6 +59,14 @@ TEST(KlBasis, OrthogonalPatternsComeBackSignedByTheirLargestLoading) {
   }
 }
 
+TEST(KlBasis, AFullRankGroupKeepsEveryVector) {
+  const std::vector<LeadValues> maps = {map_of({{1, 4.0}}), map_of({{2, 3.0}}), map_of({{3, 2.0}}),
+                                        map_of({{4, 1.0}})};
+  const ReferenceGroup group = group_of(make_reference_group(maps, {1, 2, 3, 4}));
+  ASSERT_EQ(group.basis.size(), 4u);
+  EXPECT_DOUBLE_EQ(group.basis[3].vector(4), 1.0);
+}
+
 TEST(KlBasis, KeepsAtMostTwelveVectors) {
   std::vector<LeadValues> maps;
   for (int i = 1; i <= 15; ++i) maps.push_back(map_of({{i, 100.0 - i}}));
