@@ -25,8 +25,7 @@ std::variant<StudyFile, std::string> read_study_file(FileOps& files, const std::
   study.name = path;
   study.bytes = std::move(std::get<std::string>(bytes));
   ResultFileText text = parse_result_file(study.bytes);
-  if (const auto* fault = std::get_if<ResultFileFault>(&text))
-    return describe_fault(path, LineFault{static_cast<int>(fault->line), fault->reason});
+  if (const auto* fault = std::get_if<LineFault>(&text)) return describe_fault(path, *fault);
   study.beats = std::move(std::get<std::vector<ResultBeat>>(text));
   if (study.beats.empty()) return describe_fault(path, LineFault{0, "holds no beats"});
   return study;

@@ -10,7 +10,7 @@
 
 #include "cohort/study.h"
 #include "map/layout.h"
-#include "review/result_reader.h"
+#include "results/result_file.h"
 #include "runtime/files.h"
 
 namespace ba {

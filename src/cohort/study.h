@@ -16,7 +16,7 @@
 
 #include "map/layout.h"
 #include "map/values.h"
-#include "review/result_reader.h"
+#include "results/beat.h"
 
 namespace ba {
 
