@@ -67,6 +67,9 @@ void print_help(std::ostream& out) {
          "  import              an EDF or BDF recording into a recording to analyse\n"
          "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
          "  analyse             one analysis without a window, from choices or a record\n"
+         "  reference           a reference group from the result files of several people\n"
+         "  metrics             measures of result files as CSV, against a group\n"
+         "  report              a study report of result files as PDF\n"
          "\n"
          "Exit status:\n"
          " 0  if the program ended normally,\n"
@@ -142,6 +145,9 @@ int main(int argc, char** argv) {
     if (verb == "import") return ba::run_import(argc - 1, argv + 1);
     if (verb == "export") return ba::run_export(argc - 1, argv + 1);
     if (verb == "analyse") return ba::run_analyse(argc - 1, argv + 1);
+    if (verb == "reference") return ba::run_reference_verb(argc - 1, argv + 1);
+    if (verb == "metrics") return ba::run_metrics_verb(argc - 1, argv + 1);
+    if (verb == "report") return ba::run_report_verb(argc - 1, argv + 1);
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

@@ -1,0 +1,132 @@
+// beat_analyser report: a study report as a PDF, the cohort table first and
+// then one page per result file.
+
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/verbs.h"
+#include "cohort/report.h"
+#include "platform/report_pdf.h"
+
+namespace ba {
+
+namespace {
+
+void print_report_help(std::ostream& out) {
+  out << "Usage: beat_analyser report RESULT_FILE... -o STUDY.pdf [OPTION]...\n"
+         "Write a study report, A4 landscape: on the first page the measures of every\n"
+         "result file (as 'beat_analyser metrics' gives them), then one page per file\n"
+         "with its mean and SD maps and, against a group, its departure, its KL\n"
+         "coefficients against the group's +-2 SD band and the NDI of its beats over\n"
+         "time; the choices of the analysis record NAMEst.record.json when it lies\n"
+         "beside the result file. Progress goes to a terminal.\n"
+         "\n"
+         "  -o, --output FILE      the report to write (PDF)\n"
+         "      --reference GROUP  a group made by 'beat_analyser reference'\n"
+         "      --layout FILE      electrode places as for 'beat_analyser map'\n"
+         "                           (default: the group's leads, else all 64)\n"
+         "      --help             display this help and exit\n"
+         "\n"
+         "Exit status:\n"
+         " 0  if the report was written,\n"
+         " 1  if the command line was wrong,\n"
+         " 2  if a file could not be read or used, the group's leads are not the\n"
+         "    layout's, or the report could not be written (nothing is written then).\n";
+}
+
+// Qt reports about its environment would be noise beside the verb's own.
+void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
+                                   const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
+}
+
+}  // namespace
+
+int run_report_verb(int argc, char** argv) {
+  CommandLine line("beat_analyser report", print_report_help);
+  std::vector<std::string> results;
+  std::string output;
+  std::optional<std::string> layout_path;
+  std::optional<std::string> group_path;
+  line.app().add_option("RESULT_FILE", results)->required();
+  line.app().add_option("-o,--output", output)->required();
+  line.app().add_option("--layout", layout_path);
+  line.app().add_option("--reference", group_path);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  std::vector<std::string> inputs = results;
+  if (layout_path) inputs.push_back(*layout_path);
+  if (group_path) inputs.push_back(*group_path);
+  for (const std::string& result : results) inputs.push_back(record_path(result));
+  if (auto input = replaced_input(output, inputs))
+    return exit_code(
+        line.usage("the output " + output + " would replace the input " + *input, std::cerr));
+
+  HostFileOps files;
+  LeadLayout layout = default_layout();
+  if (layout_path) {
+    auto read = read_layout_file(files, *layout_path);
+    if (const auto* error = std::get_if<std::string>(&read))
+      return exit_code(line.refuse(*error, std::cerr));
+    layout = std::get<LeadLayout>(read);
+  }
+  std::optional<ReferenceGroup> group;
+  if (group_path) {
+    auto read = read_group_file(files, *group_path);
+    if (const auto* error = std::get_if<std::string>(&read))
+      return exit_code(line.refuse(*error, std::cerr));
+    group = std::get<ReferenceGroup>(read);
+  }
+  const ReferenceGroup* chosen_group = group ? &*group : nullptr;
+  auto chosen = study_leads(layout_path ? &layout : nullptr, chosen_group, group_path.value_or(""));
+  if (const auto* error = std::get_if<std::string>(&chosen))
+    return exit_code(line.refuse(*error, std::cerr));
+  const LeadSet& leads = std::get<LeadSet>(chosen);
+  if (group)
+    if (const auto without = leads_without_sd(*group))
+      std::cerr << "beat_analyser report: " << *group_path << ": " << *without
+                << " without spread in the group: no z there\n";
+  // The maps leave out the leads the measures leave out.
+  const std::optional<LeadLayout> mapped = layout_over(layout, leads);
+  if (!mapped) return exit_code(line.refuse("the leads measured leave no area to map", std::cerr));
+
+  StudyReport report;
+  report.columns = report_columns();
+  report.with_group = chosen_group != nullptr;
+  for (const std::string& path : results) {
+    auto read = read_study_file(files, path);
+    if (const auto* error = std::get_if<std::string>(&read))
+      return exit_code(line.refuse(*error, std::cerr));
+    const StudyFile& study = std::get<StudyFile>(read);
+    report.rows.push_back(report_cells(study_rows(study, leads, chosen_group, false).front()));
+    std::optional<std::string> record;
+    std::vector<unsigned char> bytes;
+    if (!files.read_prefix(record_path(path), largest_study_input, bytes))
+      record = std::string(bytes.begin(), bytes.end());
+    report.pages.push_back(describe_file(study, leads, chosen_group, record));
+  }
+
+  // Painting text needs a GUI application; nothing is shown.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(keep_only_serious_qt_messages);
+  int qt_argc = 1;
+  QGuiApplication application(qt_argc, argv);
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  const QByteArray pdf =
+      study_report_pdf(report, *mapped, [&](std::size_t page, std::size_t pages) {
+        if (terminal) std::cerr << "\rpage " << page << " of " << pages << std::flush;
+      });
+  if (terminal) std::cerr << "\n";
+  if (pdf.isEmpty()) return exit_code(line.refuse("cannot make the PDF " + output, std::cerr));
+  if (auto error = files.replace_file(output, std::string_view(pdf.constData(), pdf.size())))
+    return exit_code(line.refuse("cannot write " + output + ": " + *error, std::cerr));
+  return exit_code(ExitStatus::ok);
+}
+
+}  // namespace ba

@@ -1,0 +1,97 @@
+#include "cohort/inputs.h"
+
+#include "cohort/reference_file.h"
+#include "runtime/text_kit.h"
+
+namespace ba {
+
+namespace {
+
+std::variant<std::string, LineFault> whole_file(FileOps& files, const std::string& path) {
+  std::vector<unsigned char> bytes;
+  if (auto error = files.read_prefix(path, largest_study_input + 1, bytes))
+    return LineFault{0, "cannot be read: " + *error};
+  if (bytes.size() > largest_study_input)
+    return LineFault{0, "is larger than " + std::to_string(largest_study_input >> 20) + " MiB"};
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::variant<StudyFile, std::string> read_study_file(FileOps& files, const std::string& path) {
+  auto bytes = whole_file(files, path);
+  if (const auto* fault = std::get_if<LineFault>(&bytes)) return describe_fault(path, *fault);
+  StudyFile study;
+  study.name = path;
+  study.bytes = std::move(std::get<std::string>(bytes));
+  ResultFileText text = parse_result_file(study.bytes);
+  if (const auto* fault = std::get_if<LineFault>(&text)) return describe_fault(path, *fault);
+  study.beats = std::move(std::get<std::vector<ResultBeat>>(text));
+  if (study.beats.empty()) return describe_fault(path, LineFault{0, "holds no beats"});
+  return study;
+}
+
+std::variant<LeadLayout, std::string> read_layout_file(FileOps& files, const std::string& path) {
+  auto bytes = whole_file(files, path);
+  if (const auto* fault = std::get_if<LineFault>(&bytes)) return describe_fault(path, *fault);
+  LayoutText text = parse_layout(std::get<std::string>(bytes));
+  if (const auto* fault = std::get_if<LayoutFault>(&text))
+    return describe_fault(path, LineFault{static_cast<int>(fault->line), fault->reason});
+  return std::get<LeadLayout>(text);
+}
+
+std::variant<ReferenceGroup, std::string> read_group_file(FileOps& files, const std::string& path) {
+  auto bytes = whole_file(files, path);
+  if (const auto* fault = std::get_if<LineFault>(&bytes)) return describe_fault(path, *fault);
+  ReferenceText text = parse_reference_group(std::get<std::string>(bytes));
+  if (const auto* reason = std::get_if<std::string>(&text))
+    return describe_fault(path, LineFault{0, *reason});
+  return std::get<ReferenceGroup>(text);
+}
+
+std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
+                                               const ReferenceGroup* group,
+                                               const std::string& group_path) {
+  const LeadSet leads = layout  ? usable_leads(*layout)
+                        : group ? group->leads
+                                : usable_leads(default_layout());
+  if (group && leads != group->leads)
+    return describe_fault(group_path,
+                          LineFault{0, "was made over other leads than the layout's usable ones"});
+  return leads;
+}
+
+}  // namespace ba
+
+namespace ba {
+
+std::optional<std::string> replaced_input(const std::string& output,
+                                          const std::vector<std::string>& inputs) {
+  std::error_code error;
+  if (!std::filesystem::exists(output, error)) return std::nullopt;
+  for (const std::string& input : inputs)
+    if (std::filesystem::equivalent(output, input, error)) return input;
+  return std::nullopt;
+}
+
+std::optional<std::string> leads_without_sd(const ReferenceGroup& group) {
+  std::string text;
+  int count = 0;
+  // Runs of consecutive lead numbers, each written as FIRST-LAST.
+  for (std::size_t i = 0; i < group.leads.size(); ++i) {
+    const int n = group.leads[i];
+    if (group.sd(n) > 0) continue;
+    ++count;
+    const bool follows = i > 0 && group.leads[i - 1] == n - 1 && !(group.sd(n - 1) > 0);
+    const bool followed =
+        i + 1 < group.leads.size() && group.leads[i + 1] == n + 1 && !(group.sd(n + 1) > 0);
+    if (!follows)
+      text += (text.empty() ? "" : ", ") + std::to_string(n);
+    else if (!followed)
+      text += "-" + std::to_string(n);
+  }
+  if (count == 0) return std::nullopt;
+  return (count == 1 ? "lead " : "leads ") + text;
+}
+
+}  // namespace ba

@@ -1,0 +1,52 @@
+#pragma once
+// Reading the files a study is made of: result files, a lead layout and a
+// reference group. Each gives what it holds or the one message that names
+// the file (and the line, where there is one) and what is wrong.
+
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "cohort/study.h"
+#include "map/layout.h"
+#include "results/result_file.h"
+#include "runtime/files.h"
+
+namespace ba {
+
+// Larger inputs are refused rather than read: a result file of 10 000
+// beats takes under 4 MB.
+inline constexpr std::size_t largest_study_input = 64u << 20;
+
+struct StudyFile {
+  std::string name;  // as given
+  std::string bytes;
+  std::vector<ResultBeat> beats;  // at least one
+};
+
+std::variant<StudyFile, std::string> read_study_file(FileOps& files, const std::string& path);
+std::variant<LeadLayout, std::string> read_layout_file(FileOps& files, const std::string& path);
+std::variant<ReferenceGroup, std::string> read_group_file(FileOps& files, const std::string& path);
+
+// The leads a study is measured over: the layout's when one is given, else
+// the group's, else all 64. A layout whose usable leads are not the group's
+// gives the reason instead.
+std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
+                                               const ReferenceGroup* group,
+                                               const std::string& group_path);
+
+}  // namespace ba
+
+namespace ba {
+
+// Which leads of the group have SD 0 and so no z, as "lead 7" or "leads
+// 2-5, 9"; nothing when every lead has an SD.
+std::optional<std::string> leads_without_sd(const ReferenceGroup& group);
+
+// The input among `inputs` that writing `output` would replace (the same
+// file, by any name), or nothing.
+std::optional<std::string> replaced_input(const std::string& output,
+                                          const std::vector<std::string>& inputs);
+
+}  // namespace ba

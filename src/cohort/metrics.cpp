@@ -1,0 +1,133 @@
+#include "cohort/metrics.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace ba {
+
+namespace {
+
+// Mean and sample SD (n - 1) of the values; nothing where too few.
+std::pair<std::optional<double>, std::optional<double>> mean_and_sd(
+    const std::vector<double>& values) {
+  if (values.empty()) return {};
+  double sum = 0;
+  for (double v : values) sum += v;
+  const double mean = sum / static_cast<double>(values.size());
+  if (values.size() < 2) return {mean, std::nullopt};
+  double squares = 0;
+  for (double v : values) squares += (v - mean) * (v - mean);
+  return {mean, std::sqrt(squares / static_cast<double>(values.size() - 1))};
+}
+
+// Fields with a comma, quote or line end quoted, quotes doubled.
+std::string csv_field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string cell(const std::optional<double>& value) {
+  return value ? number_text(*value) : std::string();
+}
+
+std::string whole_cell(long value, bool shown) {
+  return shown ? std::to_string(value) : std::string();
+}
+
+}  // namespace
+
+std::string number_text(double value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
+                                   const ReferenceGroup* group, bool per_beat) {
+  const std::vector<LeadValues> maps = beat_maps(file.beats);
+  const LeadValues mean = mean_map(maps, leads);
+  std::vector<MetricsRow> rows(1);
+  MetricsRow& whole = rows.front();
+  whole.file = file.name;
+  whole.beats = static_cast<int>(file.beats.size());
+  whole.extremes = map_extremes(mean, leads);
+  whole.variability = variability(maps, leads);
+  if (group) {
+    whole.kl = kl_coefficients(*group, mean);
+    whole.ndi = non_dipolarity(whole.kl);
+    whole.departure = departure(*group, mean);
+  }
+  std::vector<double> beat_ndis;
+  for (std::size_t b = 0; b < maps.size(); ++b) {
+    MetricsRow row;
+    row.file = file.name;
+    row.beat = static_cast<int>(b + 1);
+    row.r_ms = file.beats[b].r_ms;
+    row.extremes = map_extremes(maps[b], leads);
+    if (group) {
+      row.kl = kl_coefficients(*group, maps[b]);
+      row.ndi = non_dipolarity(row.kl);
+      row.departure = departure(*group, maps[b]);
+      if (row.ndi) beat_ndis.push_back(*row.ndi);
+    }
+    if (per_beat) rows.push_back(std::move(row));
+  }
+  std::tie(rows.front().ndi_beats_mean, rows.front().ndi_beats_sd) = mean_and_sd(beat_ndis);
+  return rows;
+}
+
+std::string metrics_csv(const std::vector<MetricsRow>& rows, std::size_t kl_columns,
+                        bool per_beat) {
+  std::string text = per_beat ? "file,beat,r_ms,beats" : "file,beats";
+  text +=
+      ",max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,max_abs_z,"
+      "max_abs_z_lead,leads_z2,leads_z3";
+  for (std::size_t k = 1; k <= kl_columns; ++k) text += ",kl" + std::to_string(k);
+  text += "\n";
+  for (const MetricsRow& row : rows) {
+    const bool file_row = row.beat == 0;
+    std::vector<std::string> cells = {csv_field(row.file)};
+    if (per_beat) {
+      cells.push_back(whole_cell(row.beat, !file_row));
+      cells.push_back(whole_cell(row.r_ms, !file_row));
+    }
+    cells.push_back(whole_cell(row.beats, file_row));
+    cells.push_back(number_text(row.extremes.max));
+    cells.push_back(std::to_string(row.extremes.max_lead));
+    cells.push_back(number_text(row.extremes.min));
+    cells.push_back(std::to_string(row.extremes.min_lead));
+    cells.push_back(cell(row.variability));
+    cells.push_back(cell(row.ndi));
+    cells.push_back(cell(row.ndi_beats_mean));
+    cells.push_back(cell(row.ndi_beats_sd));
+    const bool has_z = row.departure && row.departure->max_abs_z_lead != 0;
+    cells.push_back(has_z ? number_text(row.departure->max_abs_z) : std::string());
+    cells.push_back(whole_cell(has_z ? row.departure->max_abs_z_lead : 0, has_z));
+    cells.push_back(whole_cell(row.departure ? row.departure->leads_z2 : 0, has_z));
+    cells.push_back(whole_cell(row.departure ? row.departure->leads_z3 : 0, has_z));
+    for (std::size_t k = 0; k < kl_columns; ++k)
+      cells.push_back(k < row.kl.size() ? number_text(row.kl[k]) : std::string());
+    for (std::size_t i = 0; i < cells.size(); ++i) text += (i ? "," : "") + cells[i];
+    text += "\n";
+  }
+  return text;
+}
+
+std::vector<KlBand> kl_bands(const ReferenceGroup& group) {
+  const std::vector<double> centres = kl_coefficients(group, group.mean);
+  std::vector<KlBand> bands;
+  const double n = group.count;
+  for (std::size_t k = 0; k < group.basis.size(); ++k) {
+    const double variance = n / (n - 1) * (group.basis[k].eigenvalue - centres[k] * centres[k]);
+    bands.push_back({centres[k], std::sqrt(std::max(variance, 0.0))});
+  }
+  return bands;
+}
+
+}  // namespace ba

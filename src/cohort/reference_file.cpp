@@ -1,0 +1,167 @@
+#include "cohort/reference_file.h"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+namespace ba {
+
+namespace {
+
+using nlohmann::json;
+
+nlohmann::ordered_json lead_array(const LeadValues& values, const LeadSet& leads) {
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
+  for (int n : leads) array.push_back(values(n));
+  return array;
+}
+
+// A refusal while reading: the reason.
+struct Refusal {
+  std::string reason;
+};
+
+const json& member(const json& object, const char* name) {
+  const auto found = object.find(name);
+  if (found == object.end()) throw Refusal{std::string("has no \"") + name + "\""};
+  return *found;
+}
+
+long whole(const json& object, const char* name) {
+  const json& value = member(object, name);
+  if (!value.is_number_integer()) throw Refusal{std::string("\"") + name + "\" is no whole number"};
+  if (value.is_number_unsigned()) {
+    const auto unsigned_value = value.get<std::uint64_t>();
+    if (unsigned_value > 1000000) throw Refusal{std::string("\"") + name + "\" is too large"};
+    return static_cast<long>(unsigned_value);
+  }
+  const auto signed_value = value.get<std::int64_t>();
+  if (signed_value < -1000000 || signed_value > 1000000)
+    throw Refusal{std::string("\"") + name + "\" is too large"};
+  return static_cast<long>(signed_value);
+}
+
+double finite(const json& value, const std::string& what) {
+  if (!value.is_number()) throw Refusal{what + " is no number"};
+  const double number = value.get<double>();
+  if (!std::isfinite(number)) throw Refusal{what + " is not finite"};
+  return number;
+}
+
+// One number per lead, into a map.
+LeadValues per_lead(const json& object, const char* name, const LeadSet& leads) {
+  const json& array = member(object, name);
+  if (!array.is_array() || array.size() != leads.size())
+    throw Refusal{std::string("\"") + name + "\" does not hold one number per lead"};
+  LeadValues values;
+  std::size_t i = 0;
+  for (int n : leads) values(n) = finite(array[i++], std::string("a value of \"") + name + "\"");
+  return values;
+}
+
+LeadSet read_leads(const json& object) {
+  const json& array = member(object, "leads");
+  if (!array.is_array() || array.empty()) throw Refusal{"\"leads\" names no leads"};
+  LeadSet leads;
+  for (const json& value : array) {
+    if (!value.is_number_integer()) throw Refusal{"\"leads\" holds something other than a lead"};
+    const auto lead = value.get<std::int64_t>();
+    if (value.is_number_unsigned() && value.get<std::uint64_t>() > lead_point_count)
+      throw Refusal{"\"leads\" names a lead outside 1..64"};
+    if (lead < 1 || lead > lead_point_count) throw Refusal{"\"leads\" names a lead outside 1..64"};
+    if (!leads.empty() && lead <= leads.back())
+      throw Refusal{"\"leads\" are not in ascending order, each once"};
+    leads.push_back(static_cast<int>(lead));
+  }
+  return leads;
+}
+
+std::string text_member(const json& object, const char* name) {
+  const json& value = member(object, name);
+  if (!value.is_string()) throw Refusal{std::string("\"") + name + "\" is no text"};
+  return value.get<std::string>();
+}
+
+ReferenceGroup read_group(const json& document) {
+  if (!document.is_object() || !document.contains("format") ||
+      document["format"] != std::string(reference_format))
+    throw Refusal{"is not a reference group (its format is not \"" + std::string(reference_format) +
+                  "\")"};
+  const long version = whole(document, "version");
+  if (version != reference_version)
+    throw Refusal{"is a reference group of version " + std::to_string(version) +
+                  "; this program reads version " + std::to_string(reference_version)};
+  ReferenceGroup group;
+  const long count = whole(document, "count");
+  if (count < smallest_group)
+    throw Refusal{"\"count\" is " + std::to_string(count) + "; a group has at least " +
+                  std::to_string(smallest_group) + " files"};
+  group.count = static_cast<int>(count);
+  group.leads = read_leads(document);
+  group.mean = per_lead(document, "mean", group.leads);
+  group.sd = per_lead(document, "sd", group.leads);
+  for (int n : group.leads)
+    if (group.sd(n) < 0) throw Refusal{"\"sd\" holds a negative value"};
+
+  const json& basis = member(document, "basis");
+  if (!basis.is_array()) throw Refusal{"\"basis\" is no list"};
+  if (basis.size() > static_cast<std::size_t>(largest_basis) || basis.size() > group.leads.size())
+    throw Refusal{"\"basis\" holds more vectors than a group can have"};
+  for (const json& entry : basis) {
+    if (!entry.is_object()) throw Refusal{"\"basis\" holds something other than a vector"};
+    KlComponent component;
+    component.eigenvalue = finite(member(entry, "eigenvalue"), "an eigenvalue");
+    if (component.eigenvalue < 0) throw Refusal{"an eigenvalue is negative"};
+    if (!group.basis.empty() && component.eigenvalue > group.basis.back().eigenvalue)
+      throw Refusal{"the eigenvalues are not in decreasing order"};
+    component.vector = per_lead(entry, "vector", group.leads);
+    group.basis.push_back(component);
+  }
+
+  const json& files = member(document, "files");
+  if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
+    throw Refusal{"\"files\" does not name \"count\" files"};
+  for (const json& entry : files) {
+    if (!entry.is_object()) throw Refusal{"\"files\" holds something other than a file"};
+    ReferenceGroup::Member file;
+    file.name = text_member(entry, "name");
+    file.sha256 = text_member(entry, "sha256");
+    group.members.push_back(file);
+  }
+  return group;
+}
+
+}  // namespace
+
+std::string reference_group_json(const ReferenceGroup& group) {
+  nlohmann::ordered_json document = nlohmann::ordered_json::object();
+  document["format"] = std::string(reference_format);
+  document["version"] = reference_version;
+  document["count"] = group.count;
+  document["leads"] = group.leads;
+  document["mean"] = lead_array(group.mean, group.leads);
+  document["sd"] = lead_array(group.sd, group.leads);
+  nlohmann::ordered_json basis = nlohmann::ordered_json::array();
+  for (const KlComponent& component : group.basis)
+    basis.push_back({{"eigenvalue", component.eigenvalue},
+                     {"vector", lead_array(component.vector, group.leads)}});
+  document["basis"] = basis;
+  nlohmann::ordered_json files = nlohmann::ordered_json::array();
+  for (const ReferenceGroup::Member& file : group.members)
+    files.push_back({{"name", file.name}, {"sha256", file.sha256}});
+  document["files"] = files;
+  // File names that are not UTF-8 are kept readable, bytes replaced.
+  return document.dump(1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+ReferenceText parse_reference_group(std::string_view text) {
+  const json document = json::parse(text.begin(), text.end(), nullptr, false);
+  if (document.is_discarded()) return std::string("is not JSON");
+  try {
+    return read_group(document);
+  } catch (const Refusal& refusal) {
+    return refusal.reason;
+  }
+}
+
+}  // namespace ba

@@ -1,0 +1,64 @@
+#pragma once
+// What a study report shows, page by page, before anything is painted:
+// the cohort table on the first page, then per result file its maps, its
+// departure from the group, its KL coefficients beside the group's spread,
+// the NDI of its beats over time and the choices kept in its analysis
+// record (NAMEst.record.json beside NAMEst.txt) when there is one.
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cohort/inputs.h"
+#include "cohort/metrics.h"
+#include "cohort/study.h"
+#include "map/layout.h"
+#include "map/page.h"
+
+namespace ba {
+
+struct ReportFilePage {
+  std::string file;
+  std::vector<ResultBeat> beats;
+  std::optional<Departure> departure;  // with a group
+  std::vector<double> kl;              // of the mean map, with a group
+  std::vector<KlBand> bands;           // the group's, one per coefficient
+  // Per beat: R time in seconds and NDI, for the beats that have one.
+  std::vector<std::pair<double, double>> ndi_over_time;
+  // Label and value of each choice of the record, in reading order.
+  std::vector<std::pair<std::string, std::string>> choices;
+  std::string record_note;  // why there are no choices, when there are none
+};
+
+struct StudyReport {
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;  // one per file, cells as text
+  std::vector<ReportFilePage> pages;
+  bool with_group = false;
+};
+
+// The analysis record beside a result file: its name with the last
+// extension replaced by ".record.json".
+std::string record_path(const std::string& result_path);
+
+// The cohort table's row of a file's measures (from study_rows).
+std::vector<std::string> report_columns();
+std::vector<std::string> report_cells(const MetricsRow& row);
+
+// The page of one file; `record_text` the record's bytes when one was read.
+ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
+                             const ReferenceGroup* group,
+                             const std::optional<std::string>& record_text);
+
+// `layout` with only `leads` usable (the others bad, so they are left out
+// of the interpolation); nothing when those leave no area to map: fewer
+// than 4 or all on one line.
+std::optional<LeadLayout> layout_over(const LeadLayout& layout, const LeadSet& leads);
+
+// The departure as a map: z per lead on a fixed scale of +-4 SD, isolines
+// every 1 SD, the leads without a z left out; nothing when too few leads
+// have one to make a map.
+std::optional<MapPage> departure_page(const Departure& found, const LeadLayout& layout);
+
+}  // namespace ba

@@ -1,0 +1,96 @@
+// What a study report's pages are made of: the record found beside a result
+// file, its choices, and the leads a map of the study can be drawn over.
+
+#include "cohort/report.h"
+
+#include <gtest/gtest.h>
+
+namespace ba {
+namespace {
+
+TEST(RecordPath, LastExtensionReplaced) {
+  struct Row {
+    const char* result;
+    const char* record;
+  } rows[] = {
+      {"data/map/demost.txt", "data/map/demost.record.json"},
+      {"old.folder/pat1st", "old.folder/pat1st.record.json"},
+      {"a.b.TXT", "a.b.record.json"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(record_path(row.result), row.record) << row.result;
+}
+
+TEST(RecordChoices, ReadFromTheRecordBesideTheResult) {
+  StudyFile file;
+  file.name = "pst.txt";
+  file.beats.resize(1);
+  const std::string record =
+      R"({"measured_by": "c", "reference_beat": {"r_ms": 4300},
+          "fiducial_points": {"pq": {"index": 4220, "ms_from_r": -80},
+                              "t_end": {"index": 4680, "ms_from_r": 380}},
+          "conditions": {"correlation_threshold": "0.95", "amplitude_ratio": 0.5}})";
+  struct Row {
+    const char* label;
+    std::optional<std::string> record;
+    std::vector<std::pair<std::string, std::string>> choices;
+    std::string note;
+  } rows[] = {
+      {"every choice present, in reading order",
+       record,
+       {{"measured by", "c"},
+        {"reference beat R (ms)", "4300"},
+        {"PQ point (ms from R)", "-80"},
+        {"T end (ms from R)", "380"},
+        {"correlation threshold", "0.95"},
+        {"amplitude ratio", "0.5"}},
+       ""},
+      {"no record", std::nullopt, {}, "no analysis record beside the result file"},
+      {"not JSON", std::string("{\"measured_by\":"), {}, "the analysis record is not JSON"},
+  };
+  for (const Row& row : rows) {
+    const ReportFilePage page = describe_file(file, {1, 2, 3, 4}, nullptr, row.record);
+    EXPECT_EQ(page.choices, row.choices) << row.label;
+    EXPECT_EQ(page.record_note, row.note) << row.label;
+  }
+}
+
+TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
+  const LeadLayout grid = default_layout();
+  // Grid lead n sits in column (n - 1) / 8, row (n - 1) mod 8.
+  struct Row {
+    const char* label;
+    LeadSet leads;
+    bool mapped;
+  } rows[] = {
+      {"four corners of a square", {1, 8, 57, 64}, true},
+      {"one column of the grid", {1, 2, 3, 4, 5, 6, 7, 8}, false},
+      {"three leads", {1, 8, 64}, false},
+  };
+  for (const Row& row : rows) {
+    const auto kept = layout_over(grid, row.leads);
+    ASSERT_EQ(kept.has_value(), row.mapped) << row.label;
+    if (!kept) continue;
+    for (int n = 1; n <= lead_point_count; ++n)
+      EXPECT_EQ(kept->leads(n).usable(), n == 1 || n == 8 || n == 57 || n == 64) << n;
+    EXPECT_FALSE(kept->regular_grid) << "a grid with leads left out is no full grid";
+  }
+  EXPECT_TRUE(layout_over(grid, usable_leads(grid))->regular_grid);
+}
+
+TEST(DeparturePage, ZOnAFixedScaleWithoutTheLeadsLeftOut) {
+  Departure found;
+  for (int n = 1; n <= lead_point_count; ++n) found.z(n) = n == 1 ? -2.5 : 0.5;
+  found.z(9) = std::nullopt;
+  const auto page = departure_page(found, default_layout());
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->limit, 4);
+  EXPECT_EQ(page->step, 1);
+  ASSERT_EQ(page->frames.size(), 1u);
+  EXPECT_EQ(page->frames[0].values(1), -2.5);
+  EXPECT_EQ(page->frames[0].values(2), 0.5);
+  EXPECT_FALSE(page->layout.leads(9).usable()) << "no z: left out";
+  EXPECT_TRUE(page->layout.leads(1).usable());
+}
+
+}  // namespace
+}  // namespace ba
