@@ -60,6 +60,7 @@ void print_help(std::ostream& out) {
          "  map                 the QRST integral map of a result file as PNG, SVG or PDF\n"
          "  import              an EDF or BDF recording into a recording to analyse\n"
          "  export              results or a log as CSV, a recording as EDF+ or WFDB\n"
+         "  batch               analyse every recording of a manifest, on every core\n"
          "\n"
          "Exit status:\n"
          " 0  if the program ended normally,\n"
@@ -128,6 +129,7 @@ int main(int argc, char** argv) {
     if (verb == "map") return ba::run_map_verb(argc - 1, argv + 1);
     if (verb == "import") return ba::run_import(argc - 1, argv + 1);
     if (verb == "export") return ba::run_export(argc - 1, argv + 1);
+    if (verb == "batch") return ba::run_batch(argc - 1, argv + 1);
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

@@ -14,5 +14,7 @@ inline constexpr int verb_failed = 2;
 int run_map_verb(int argc, char** argv);
 int run_import(int argc, char** argv);
 int run_export(int argc, char** argv);
+// `batch`: analyses every row of a manifest, each in a process of its own.
+int run_batch(int argc, char** argv);
 
 }  // namespace ba
