@@ -96,7 +96,8 @@ std::optional<std::string> ProcessLauncher::start(std::size_t slot, const Manife
   if (error_file < 0) return "cannot keep the row's messages: " + errno_text(errno);
 
   std::vector<std::string> words = row.analyse_arguments();
-  words.insert(words.begin(), program_.string());
+  // The row names the program as a person would have typed it.
+  words.insert(words.begin(), "beat_analyser");
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
