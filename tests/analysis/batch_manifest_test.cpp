@@ -50,6 +50,8 @@ TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
        "print 'maybe' is not 1 or 0"},
       {"quote unclosed", "recording,record\n\"a.dat,r.json\n", 2,
        "a quoted field without its closing quote"},
+      {"quote unclosed after a doubled quote", "recording,record\na.dat,\"r\"\"\n", 2,
+       "a quoted field without its closing quote"},
       {"text after quote", "recording,record\n\"a\".dat,r.json\n", 2,
        "text after the closing quote of a field"},
       {"same files twice", "recording,record\na.dat,r.json\nb.dat,r.json\nsub/../a.dat,s.json\n", 4,

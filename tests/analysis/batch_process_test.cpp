@@ -27,7 +27,7 @@ constexpr const char* stand_in =
     "          exit 2 ;;\n"
     "  *quiet*) exit 3 ;;\n"
     "  *slow*) exec sleep 20 ;;\n"
-    "  *) read line; echo \"$line\" \"$@\" > \"$2.args\"; echo out; exit 0 ;;\n"
+    "  *) read line; echo \"$line\" \"$@\" > \"$2.args\"; echo out || exit 5; exit 0 ;;\n"
     "esac\n";
 
 ManifestRow row_for(const std::filesystem::path& recording) {
