@@ -21,7 +21,7 @@ make_study() {
 recording,reference_ms,pq_ms,q_ms,t_end_ms,leads,threshold,ratio,print
 rec/demo.dat,1387,-71,-46,379,,,,0
 rec/pat2.dat,2265,-71,-46,379,"13,23,37",0.9,0.5,0
-rec/pat3.dat,1387,-60,-40,360,,,,1
+rec/pat3.dat,1387,-61,-46,379,,,,1
 CSV
 }
 
