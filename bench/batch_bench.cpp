@@ -3,8 +3,9 @@
 // each row in its own folder with a hard link to its recording, analysed
 // without printing: by `beat_analyser batch --jobs 2`, and side by side the
 // same choices typed into headless sessions driven by GNU parallel -j 2.
-// Wall time of the whole study; the largest memory any one process of it
-// held (the batch itself or one row), and the rows that ended ok.
+// Wall time of the whole study; the processor time of all its processes
+// (what the wall time would be on one idle core); the largest memory any
+// one process of it held (the batch itself or one row); the rows ok.
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -86,9 +87,13 @@ class Study {
 
 fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path() / "beat_analyser"; }
 
-// Runs a command line to its end, its output to /dev/null. Returns the
-// largest memory in MB any one process of it held, or -1 when it failed.
-double run_measured(std::vector<std::string> words) {
+struct Measured {
+  double largest_mb = -1;  // -1 when the command failed
+  double cpu_seconds = 0;
+};
+
+// Runs a command line to its end, its output to /dev/null.
+Measured run_measured(std::vector<std::string> words) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -98,12 +103,14 @@ double run_measured(std::vector<std::string> words) {
   pid_t pid = 0;
   const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return -1;
+  if (error != 0) return {};
   int status = 0;
   rusage usage{};
   ::wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return {static_cast<double>(usage.ru_maxrss) / 1024.0,
+          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 int ok_rows(const fs::path& summary) {
@@ -120,13 +127,14 @@ void BM_Batch1000Rows(benchmark::State& st) {
   }
   Study study;
   for (auto _ : st) {
-    const double largest = run_measured(
+    const Measured run = run_measured(
         {program().string(), "batch", (study.folder() / "manifest.csv").string(), "--jobs", "2"});
-    if (largest < 0) {
+    if (run.largest_mb < 0) {
       st.SkipWithError("the batch did not end with every row ok");
       break;
     }
-    st.counters["largest_process_MB"] = largest;
+    st.counters["largest_process_MB"] = run.largest_mb;
+    st.counters["cpu_s"] = run.cpu_seconds;
   }
   st.counters["rows_ok"] = ok_rows(study.folder() / "batch_summary.csv");
 }
@@ -142,13 +150,14 @@ void BM_Headless1000RowsThroughParallel(benchmark::State& st) {
                            "' --headless --data-dir . < session.txt > /dev/null && "
                            "test -s $(ls *st.txt)";
   for (auto _ : st) {
-    const double largest = run_measured({"parallel", "--will-cite", "-j", "2", "-a",
-                                         (study.folder() / "folders.txt").string(), each});
-    if (largest < 0) {
+    const Measured run = run_measured({"parallel", "--will-cite", "-j", "2", "-a",
+                                       (study.folder() / "folders.txt").string(), each});
+    if (run.largest_mb < 0) {
       st.SkipWithError("a headless session failed");
       break;
     }
-    st.counters["largest_process_MB"] = largest;
+    st.counters["largest_process_MB"] = run.largest_mb;
+    st.counters["cpu_s"] = run.cpu_seconds;
   }
 }
 BENCHMARK(BM_Headless1000RowsThroughParallel)
