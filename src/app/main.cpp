@@ -70,6 +70,7 @@ void print_help(std::ostream& out) {
          "  reference           a reference group from the result files of several people\n"
          "  metrics             measures of result files as CSV, against a group\n"
          "  report              a study report of result files as PDF\n"
+         "  batch               analyse every recording of a manifest, on every core\n"
          "\n"
          "Exit status:\n"
          " 0  if the program ended normally,\n"
@@ -148,6 +149,7 @@ int main(int argc, char** argv) {
     if (verb == "reference") return ba::run_reference_verb(argc - 1, argv + 1);
     if (verb == "metrics") return ba::run_metrics_verb(argc - 1, argv + 1);
     if (verb == "report") return ba::run_report_verb(argc - 1, argv + 1);
+    if (verb == "batch") return ba::run_batch(argc - 1, argv + 1);
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

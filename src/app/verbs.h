@@ -24,5 +24,7 @@ int run_reference_verb(int argc, char** argv);
 int run_metrics_verb(int argc, char** argv);
 // `report`: a study report of result files as PDF.
 int run_report_verb(int argc, char** argv);
+// `batch`: analyses every row of a manifest, each in a process of its own.
+int run_batch(int argc, char** argv);
 
 }  // namespace ba

@@ -1,0 +1,255 @@
+#include "analysis/manifest.h"
+
+#include <array>
+#include <map>
+#include <system_error>
+
+#include "runtime/text_lines.h"
+
+namespace ba {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view recording_suffix = ".dat";
+
+enum Column {
+  recording,
+  record,
+  reference_ms,
+  pq_ms,
+  q_ms,
+  t_end_ms,
+  leads,
+  threshold,
+  ratio,
+  print
+};
+constexpr std::array<std::string_view, 10> column_names = {
+    "recording", "record", "reference_ms", "pq_ms", "q_ms",
+    "t_end_ms",  "leads",  "threshold",    "ratio", "print"};
+constexpr std::array<Column, 4> point_columns = {reference_ms, pq_ms, q_ms, t_end_ms};
+
+std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The fields of one CSV line, or the reason it cannot be split.
+std::variant<std::vector<std::string>, std::string> split_fields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::size_t k = 0;
+  for (;;) {
+    field.clear();
+    const std::string_view rest = trimmed(line.substr(k));
+    if (!rest.empty() && rest.front() == '"') {
+      k = line.size() - rest.size() + 1;
+      for (;;) {
+        if (k >= line.size()) return std::string("a quoted field without its closing quote");
+        if (line[k] == '"') {
+          if (k + 1 < line.size() && line[k + 1] == '"') {
+            field += '"';
+            k += 2;
+            continue;
+          }
+          ++k;
+          break;
+        }
+        field += line[k++];
+      }
+      const std::size_t comma = line.find(',', k);
+      if (!trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)).empty())
+        return std::string("text after the closing quote of a field");
+      fields.push_back(field);
+      if (comma == std::string_view::npos) return fields;
+      k = comma + 1;
+    } else {
+      const std::size_t comma = line.find(',', k);
+      fields.emplace_back(
+          trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)));
+      if (comma == std::string_view::npos) return fields;
+      k = comma + 1;
+    }
+  }
+}
+
+std::optional<std::string> real_field(std::string_view text) {
+  if (!parse_real(text)) return std::nullopt;
+  return std::string(text);
+}
+
+// "A,B,C" from three whole numbers separated by commas, semicolons or, when
+// there is neither, blanks.
+std::optional<std::string> lead_field(std::string_view text) {
+  const bool marked = text.find_first_of(",;") != std::string_view::npos;
+  std::vector<std::string_view> numbers;
+  std::size_t from = 0;
+  for (std::size_t k = 0; k <= text.size(); ++k) {
+    const bool separator = k == text.size() || (marked ? text[k] == ',' || text[k] == ';'
+                                                       : text[k] == ' ' || text[k] == '\t');
+    if (!separator) continue;
+    const std::string_view number = trimmed(text.substr(from, k - from));
+    if (!number.empty() || marked) numbers.push_back(number);
+    from = k + 1;
+  }
+  if (numbers.size() != 3) return std::nullopt;
+  std::string joined;
+  for (std::string_view number : numbers) {
+    if (!parse_int32(number)) return std::nullopt;
+    joined += (joined.empty() ? "" : ",") + std::string(number);
+  }
+  return joined;
+}
+
+std::optional<bool> print_field(std::string_view text) {
+  const std::string word = ascii_lower(text);
+  if (word == "1" || word == "yes" || word == "true" || word == "on") return true;
+  if (word == "0" || word == "no" || word == "false" || word == "off") return false;
+  return std::nullopt;
+}
+
+// The recording's output files are named from its folder and its name
+// without ".dat": two rows with the same key would write the same files.
+std::string output_key(const fs::path& recording) {
+  std::error_code ignored;
+  fs::path folder = fs::weakly_canonical(recording.parent_path(), ignored);
+  if (folder.empty()) folder = recording.parent_path().lexically_normal();
+  std::string name = recording.filename().string();
+  if (name.ends_with(recording_suffix)) name.resize(name.size() - recording_suffix.size());
+  return (folder / name).string();
+}
+
+fs::path beside_recording(const fs::path& recording, std::string_view ending) {
+  std::string name = recording.filename().string();
+  if (name.ends_with(recording_suffix)) name.resize(name.size() - recording_suffix.size());
+  return recording.parent_path() / (name + std::string(ending));
+}
+
+}  // namespace
+
+std::vector<std::string> ManifestRow::analyse_arguments() const {
+  std::vector<std::string> arguments = {"analyse", recording.string()};
+  auto add = [&](std::string_view name, const std::optional<std::string>& value) {
+    if (value) arguments.push_back(std::string(name) + "=" + *value);
+  };
+  if (record) arguments.push_back("--record=" + record->string());
+  add("--reference", reference_ms);
+  add("--pq", pq_ms);
+  add("--q", q_ms);
+  add("--t-end", t_end_ms);
+  add("--leads", leads);
+  add("--threshold", threshold);
+  add("--ratio", ratio);
+  if (!print) arguments.emplace_back("--no-print");
+  return arguments;
+}
+
+fs::path ManifestRow::record_written() const {
+  return beside_recording(recording, "st.record.json");
+}
+
+fs::path ManifestRow::result_written() const { return beside_recording(recording, "st.txt"); }
+
+std::variant<Manifest, LineFault> parse_manifest(const fs::path& file, std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a spreadsheet's byte-order mark
+  std::error_code no_folder;
+  const fs::path folder = fs::absolute(file, no_folder).parent_path();
+  TextLines lines(text);
+  std::optional<std::string_view> header;
+  while ((header = lines.next()) && trimmed(*header).empty()) {
+  }
+  if (!header) return LineFault{0, "no header line"};
+  const int header_line = static_cast<int>(lines.number());
+
+  auto split = split_fields(*header);
+  if (auto* reason = std::get_if<std::string>(&split)) return LineFault{header_line, *reason};
+  const auto names = std::get<std::vector<std::string>>(split);
+  std::vector<Column> columns;
+  std::map<Column, std::size_t> place;
+  for (const std::string& name : names) {
+    std::optional<Column> found;
+    for (std::size_t c = 0; c < column_names.size(); ++c)
+      if (ascii_lower(name) == column_names[c]) found = static_cast<Column>(c);
+    if (!found) return LineFault{header_line, "unknown column " + in_quotes(name)};
+    if (place.contains(*found))
+      return LineFault{header_line, "column " + in_quotes(name) + " twice"};
+    place[*found] = columns.size();
+    columns.push_back(*found);
+  }
+  if (!place.contains(recording)) return LineFault{header_line, "no column 'recording'"};
+  int points_given = 0;
+  for (Column point : point_columns) points_given += place.contains(point) ? 1 : 0;
+  if (points_given > 0 && points_given < 4) {
+    for (Column point : point_columns)
+      if (!place.contains(point))
+        return LineFault{header_line, "no column " + in_quotes(column_names[point]) +
+                                          " beside the other fiducial points"};
+  }
+  if (points_given == 0 && !place.contains(record))
+    return LineFault{header_line,
+                     "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms"};
+
+  Manifest manifest{file, {}};
+  std::map<std::string, int> writers;  // output key -> line of the row writing it
+  while (auto line = lines.next()) {
+    if (trimmed(*line).empty()) continue;
+    const int number = static_cast<int>(lines.number());
+    auto row_split = split_fields(*line);
+    if (auto* reason = std::get_if<std::string>(&row_split)) return LineFault{number, *reason};
+    const auto fields = std::get<std::vector<std::string>>(row_split);
+    if (fields.size() != columns.size())
+      return LineFault{number, std::to_string(fields.size()) + " fields where the header has " +
+                                   std::to_string(columns.size())};
+    auto field = [&](Column column) -> std::string_view {
+      const auto at = place.find(column);
+      return at == place.end() ? std::string_view() : std::string_view(fields[at->second]);
+    };
+    ManifestRow row;
+    row.line = number;
+    if (field(recording).empty()) return LineFault{number, "missing field 'recording'"};
+    row.recording_text = field(recording);
+    row.recording = folder / row.recording_text;
+    if (!field(record).empty()) row.record = folder / std::string(field(record));
+    std::optional<std::string>* points[] = {&row.reference_ms, &row.pq_ms, &row.q_ms,
+                                            &row.t_end_ms};
+    for (std::size_t p = 0; p < point_columns.size(); ++p) {
+      const std::string_view value = field(point_columns[p]);
+      if (value.empty()) {
+        if (!row.record)
+          return LineFault{number, "missing field " + in_quotes(column_names[point_columns[p]])};
+        continue;
+      }
+      *points[p] = real_field(value);
+      if (!*points[p])
+        return LineFault{number, "bad number " + in_quotes(value) + " in " +
+                                     in_quotes(column_names[point_columns[p]])};
+    }
+    if (!field(leads).empty()) {
+      row.leads = lead_field(field(leads));
+      if (!row.leads)
+        return LineFault{number,
+                         "leads " + in_quotes(field(leads)) + " are not three lead numbers"};
+    }
+    for (auto [column, target] : {std::pair{threshold, &row.threshold}, {ratio, &row.ratio}}) {
+      if (field(column).empty()) continue;
+      *target = real_field(field(column));
+      if (!*target)
+        return LineFault{number, "bad number " + in_quotes(field(column)) + " in " +
+                                     in_quotes(column_names[column])};
+    }
+    if (!field(print).empty()) {
+      const auto print_flag = print_field(field(print));
+      if (!print_flag)
+        return LineFault{number, "print " + in_quotes(field(print)) + " is not 1 or 0"};
+      row.print = *print_flag;
+    }
+    const auto [earlier, fresh] = writers.emplace(output_key(row.recording), number);
+    if (!fresh)
+      return LineFault{number, "writes the same files as line " + std::to_string(earlier->second) +
+                                   " (" + in_quotes(row.recording_text) + ")"};
+    manifest.rows.push_back(std::move(row));
+  }
+  if (manifest.rows.empty()) return LineFault{0, "no rows to run"};
+  return manifest;
+}
+
+}  // namespace ba

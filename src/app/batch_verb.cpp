@@ -1,0 +1,151 @@
+// beat_analyser batch: analyse every row of a manifest, each row a process
+// of its own, on every core, with a summary beside the manifest.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "analysis/batch.h"
+#include "analysis/batch_process.h"
+#include "analysis/batch_records.h"
+#include "analysis/manifest.h"
+#include "app/command_line.h"
+#include "app/verbs.h"
+#include "runtime/files.h"
+#include "runtime/text_kit.h"
+
+namespace ba {
+
+namespace {
+
+// A manifest is a table of paths and numbers: 64 MB hold millions of rows.
+constexpr std::size_t largest_manifest = 64u << 20;
+constexpr const char* summary_name = "batch_summary.csv";
+
+void print_batch_help(std::ostream& out) {
+  out << "Usage: beat_analyser batch MANIFEST.csv [OPTION]...\n"
+         "Analyse every recording a manifest lists, as `beat_analyser analyse` would one by\n"
+         "one, each row in a process of its own, and write batch_summary.csv beside the\n"
+         "manifest: row,recording,status,message,beats_accepted,beats_left_out,seconds.\n"
+         "\n"
+         "The manifest is CSV with a header: recording, then either record or\n"
+         "reference_ms,pq_ms,q_ms,t_end_ms; optionally leads (\"A,B,C\"), threshold, ratio\n"
+         "and print (1 or 0). Paths are relative to the manifest's folder; each row's\n"
+         "files go beside its recording. A manifest with any fault is refused whole.\n"
+         "\n"
+         "  --jobs N     run at most N rows at once (default: every core)\n"
+         "  --row K      run row K alone and write no summary (for job arrays:\n"
+         "                 sbatch --array=1-N, GNU parallel)\n"
+         "  --collect    run nothing: write the summary from the rows' records\n"
+         "  --resume     skip rows whose record is there and still matches its\n"
+         "                 recording and result file\n"
+         "  --help       display this help and exit\n"
+         "\n"
+         "Ctrl+C or SIGTERM starts no more rows and lets the running ones finish (a\n"
+         "second one ends them); the summary lists the rows not run.\n"
+         "\n"
+         "Exit status:\n"
+         " 0  if every row is ok,\n"
+         " 1  if a row failed or was not run, or the command line was wrong,\n"
+         " 2  if the manifest cannot be read or has a fault (FILE:LINE: reason), or the\n"
+         "    summary cannot be written.\n";
+}
+
+struct BatchOptions {
+  std::string manifest;
+  std::string jobs;
+  std::string row;
+  bool collect = false;
+  bool resume = false;
+};
+
+ExitStatus finish(const std::vector<SummaryRow>& rows) {
+  for (const SummaryRow& row : rows)
+    if (!row.ok) return ExitStatus::some_failed;
+  return ExitStatus::ok;
+}
+
+}  // namespace
+
+int run_batch(int argc, char** argv) {
+  CommandLine command("beat_analyser batch", print_batch_help);
+  BatchOptions options;
+  CLI::App& app = command.app();
+  app.add_option("manifest", options.manifest)->required();
+  app.add_option("--jobs", options.jobs);
+  app.add_option("--row", options.row);
+  app.add_flag("--collect", options.collect);
+  app.add_flag("--resume", options.resume);
+  if (auto status = command.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+
+  BatchChoice choice;
+  choice.jobs = available_cores();
+  choice.resume = options.resume;
+  if (!options.jobs.empty()) {
+    const auto jobs = parse_int32(options.jobs);
+    if (!jobs || *jobs < 1)
+      return exit_code(command.usage(
+          "--jobs needs a whole number of 1 or more, not '" + options.jobs + "'", std::cerr));
+    choice.jobs = static_cast<std::size_t>(*jobs);
+  }
+  std::optional<int> row;
+  if (!options.row.empty()) {
+    row = parse_int32(options.row);
+    if (!row || *row < 1)
+      return exit_code(command.usage(
+          "--row needs a row number of 1 or more, not '" + options.row + "'", std::cerr));
+  }
+  if (row && options.collect)
+    return exit_code(command.usage("--row and --collect cannot go together", std::cerr));
+
+  HostFileOps files;
+  std::vector<unsigned char> bytes;
+  if (auto reason = files.read_prefix(options.manifest, largest_manifest + 1, bytes))
+    return exit_code(command.refuse(describe_fault(options.manifest, {0, *reason}), std::cerr));
+  if (bytes.size() > largest_manifest)
+    return exit_code(command.refuse(
+        describe_fault(options.manifest, {0, "larger than 64 MB: not a manifest"}), std::cerr));
+  const auto parsed =
+      parse_manifest(options.manifest,
+                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (const auto* fault = std::get_if<LineFault>(&parsed))
+    return exit_code(command.refuse(describe_fault(options.manifest, *fault), std::cerr));
+  const Manifest& manifest = std::get<Manifest>(parsed);
+  if (row && static_cast<std::size_t>(*row) > manifest.rows.size())
+    return exit_code(command.usage("--row " + options.row + " but the manifest has " +
+                                       std::to_string(manifest.rows.size()) + " rows",
+                                   std::cerr));
+
+  const std::filesystem::path summary_path =
+      std::filesystem::path(options.manifest).parent_path() / summary_name;
+  auto write_summary = [&](const std::vector<SummaryRow>& rows) -> ExitStatus {
+    if (auto reason = files.replace_file(summary_path, summary_csv(rows)))
+      return command.refuse(describe_fault(summary_path.string(), {0, *reason}), std::cerr);
+    return finish(rows);
+  };
+
+  if (options.collect) return exit_code(write_summary(collect_rows(manifest, read_row_record)));
+
+  std::vector<std::size_t> chosen;
+  if (row) {
+    chosen.push_back(static_cast<std::size_t>(*row - 1));
+  } else {
+    for (std::size_t place = 0; place < manifest.rows.size(); ++place) chosen.push_back(place);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  StreamProgress progress(std::cout, ::isatty(STDOUT_FILENO) == 1, [started] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  });
+  StopSignals signals;
+  ProcessLauncher launcher("/proc/self/exe");
+  const std::vector<SummaryRow> rows = run_rows(
+      manifest, chosen, choice, launcher, read_row_record, [&] { return signals.level(); },
+      progress);
+  if (row) return exit_code(finish(rows));
+  return exit_code(write_summary(rows));
+}
+
+}  // namespace ba

@@ -1,0 +1,113 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/manifest.h"
+
+namespace ba {
+namespace {
+
+const std::filesystem::path manifest_file = "/study/manifest.csv";
+
+// Every fault refuses the whole manifest and names the line it is on.
+TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
+  struct Row {
+    const char* label;
+    const char* text;
+    int line;
+    const char* reason;
+  };
+  const Row rows[] = {
+      {"empty file", "", 0, "no header line"},
+      {"header only", "recording,record\n", 0, "no rows to run"},
+      {"unknown column", "recording,record,colour\na.dat,r.json,red\n", 1,
+       "unknown column 'colour'"},
+      {"column twice", "recording,record,Record\n", 1, "column 'Record' twice"},
+      {"no recording column", "record\nr.json\n", 1, "no column 'recording'"},
+      {"neither record nor points", "recording,leads\na.dat,1 2 3\n", 1,
+       "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms"},
+      {"points incomplete", "recording,reference_ms,pq_ms,t_end_ms\n", 1,
+       "no column 'q_ms' beside the other fiducial points"},
+      {"missing recording", "recording,record\n\n ,r.json\n", 3, "missing field 'recording'"},
+      {"missing point without record",
+       "recording,record,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,,1000,-40,,300\n", 2,
+       "missing field 'q_ms'"},
+      {"field too few", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-40,-20\n", 2,
+       "4 fields where the header has 5"},
+      {"bad point", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-40,-2O,300\n", 2,
+       "bad number '-2O' in 'q_ms'"},
+      {"bad threshold", "recording,record,threshold\na.dat,r.json,0.9x\n", 2,
+       "bad number '0.9x' in 'threshold'"},
+      {"bad ratio", "recording,record,ratio\na.dat,r.json,nan\n", 2, "bad number 'nan' in 'ratio'"},
+      {"two leads", "recording,record,leads\na.dat,r.json,\"1,2\"\n", 2,
+       "leads '1,2' are not three lead numbers"},
+      {"lead not whole", "recording,record,leads\na.dat,r.json,1;2;3.5\n", 2,
+       "leads '1;2;3.5' are not three lead numbers"},
+      {"lead place empty", "recording,record,leads\na.dat,r.json,\"1,,2,3\"\n", 2,
+       "leads '1,,2,3' are not three lead numbers"},
+      {"bad print", "recording,record,print\na.dat,r.json,maybe\n", 2,
+       "print 'maybe' is not 1 or 0"},
+      {"quote unclosed", "recording,record\n\"a.dat,r.json\n", 2,
+       "a quoted field without its closing quote"},
+      {"quote unclosed after a doubled quote", "recording,record\na.dat,\"r\"\"\n", 2,
+       "a quoted field without its closing quote"},
+      {"text after quote", "recording,record\n\"a\".dat,r.json\n", 2,
+       "text after the closing quote of a field"},
+      {"same files twice", "recording,record\na.dat,r.json\nb.dat,r.json\nsub/../a.dat,s.json\n", 4,
+       "writes the same files as line 2 ('sub/../a.dat')"},
+      {"same name without suffix", "recording,record\nx/a.dat,r.json\nx/a,s.json\n", 3,
+       "writes the same files as line 2 ('x/a')"},
+  };
+  for (const Row& row : rows) {
+    const auto parsed = parse_manifest(manifest_file, row.text);
+    const auto* fault = std::get_if<LineFault>(&parsed);
+    ASSERT_NE(fault, nullptr) << row.label;
+    EXPECT_EQ(fault->line, row.line) << row.label;
+    EXPECT_EQ(fault->reason, row.reason) << row.label;
+  }
+}
+
+// A good row becomes the analyse command line a person would type for it.
+TEST(BatchManifest, TurnsEachRowIntoTheAnalyseCommandLine) {
+  struct Row {
+    const char* label;
+    const char* text;
+    std::vector<std::string> arguments;  // of the last row
+  };
+  const Row rows[] = {
+      {"points, defaults",
+       "recording,reference_ms,pq_ms,q_ms,t_end_ms\r\np1.dat, 1200 ,-48,-22,310\r\n",
+       {"analyse", "/study/p1.dat", "--reference=1200", "--pq=-48", "--q=-22", "--t-end=310"}},
+      {"record beside a folder, print off",
+       "\xEF\xBB\xBFRecording,record,print\nsub/p2.dat,rec/p2.json,No\n",
+       {"analyse", "/study/sub/p2.dat", "--record=/study/rec/p2.json", "--no-print"}},
+      {"record with a point and conditions overriding",
+       "recording,record,reference_ms,pq_ms,q_ms,t_end_ms,leads,threshold,ratio,print\n"
+       "/data/p3.dat,p3.json,,-30,,,\"13, 23 ,37\",0.9,0.4,1\n",
+       {"analyse", "/data/p3.dat", "--record=/study/p3.json", "--pq=-30", "--leads=13,23,37",
+        "--threshold=0.9", "--ratio=0.4"}},
+      {"leads by semicolons, quoted comma in a name, blank lines skipped",
+       "recording,record,leads\n\na.dat,a.json,\n\n\"we,ird.dat\",\"b\"\"q.json\",4;5;6\n\n",
+       {"analyse", "/study/we,ird.dat", "--record=/study/b\"q.json", "--leads=4,5,6"}},
+  };
+  for (const Row& row : rows) {
+    const auto parsed = parse_manifest(manifest_file, row.text);
+    const auto* manifest = std::get_if<Manifest>(&parsed);
+    ASSERT_NE(manifest, nullptr) << row.label << ": " << std::get<LineFault>(parsed).reason;
+    EXPECT_EQ(manifest->rows.back().analyse_arguments(), row.arguments) << row.label;
+  }
+}
+
+// The files a row's analysis leaves: named from the recording without ".dat".
+TEST(BatchManifest, NamesTheFilesARowWrites) {
+  const auto parsed = parse_manifest(manifest_file, "recording,record\nsub/pat1.dat,r.json\n");
+  const ManifestRow& row = std::get<Manifest>(parsed).rows.at(0);
+  EXPECT_EQ(row.line, 2);
+  EXPECT_EQ(row.recording_text, "sub/pat1.dat");
+  EXPECT_EQ(row.record_written(), "/study/sub/pat1st.record.json");
+  EXPECT_EQ(row.result_written(), "/study/sub/pat1st.txt");
+}
+
+}  // namespace
+}  // namespace ba

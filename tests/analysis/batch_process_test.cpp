@@ -1,0 +1,132 @@
+#include "analysis/batch_process.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <csignal>
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace ba {
+namespace {
+
+using test::read_host_file;
+using test::TempFolder;
+using test::write_host_file;
+
+// A stand-in for the program, acting on the recording's name.
+constexpr const char* stand_in =
+    "#!/bin/sh\n"
+    "case \"$2\" in\n"
+    "  *crash*) kill -SEGV $$ ;;\n"
+    "  *fail*) echo 'opening' >&2\n"
+    "          echo 'beat_analyser analyse: x.dat: No such file or directory' >&2\n"
+    "          echo \"Try 'beat_analyser analyse --help' for more information.\" >&2\n"
+    "          exit 2 ;;\n"
+    "  *quiet*) exit 3 ;;\n"
+    "  *slow*) exec sleep 20 ;;\n"
+    "  *) read line; echo \"$line\" \"$@\" > \"$2.args\"; echo out || exit 5; exit 0 ;;\n"
+    "esac\n";
+
+ManifestRow row_for(const std::filesystem::path& recording) {
+  ManifestRow row;
+  row.recording = recording;
+  row.recording_text = recording.filename().string();
+  row.pq_ms = "-40";
+  return row;
+}
+
+// Each row is a process of its own; how it ended becomes its message.
+TEST(BatchProcess, ReportsHowEachRowEnded) {
+  TempFolder folder("batch-process");
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  struct Row {
+    const char* name;
+    bool ok;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"good.dat", true, ""},
+      {"fail.dat", false, "beat_analyser analyse: x.dat: No such file or directory"},
+      {"crash.dat", false, "ended by signal 11 (Segmentation fault)"},
+      {"quiet.dat", false, "exit status 3"},
+  };
+  ProcessLauncher launcher(program);
+  for (std::size_t slot = 0; slot < std::size(rows); ++slot)
+    ASSERT_EQ(launcher.start(slot, row_for(folder / rows[slot].name)), std::nullopt);
+  std::vector<bool> seen(std::size(rows));
+  for (std::size_t k = 0; k < std::size(rows); ++k) {
+    auto end = launcher.wait_one();
+    ASSERT_TRUE(end);
+    const Row& row = rows[end->slot];
+    seen[end->slot] = true;
+    EXPECT_EQ(end->ok, row.ok) << row.name;
+    EXPECT_EQ(end->message, row.message) << row.name;
+    EXPECT_GT(end->seconds, 0) << row.name;
+  }
+  EXPECT_EQ(seen, std::vector<bool>(std::size(rows), true));
+  // The row read an empty standard input and got the analyse arguments.
+  EXPECT_EQ(read_host_file(folder / "good.dat.args"),
+            " analyse " + (folder / "good.dat").string() + " --pq=-40\n");
+
+  ProcessLauncher missing(folder / "no-such-program");
+  EXPECT_EQ(
+      missing.start(0, row_for(folder / "good.dat")),
+      "cannot start " + (folder / "no-such-program").string() + ": No such file or directory");
+}
+
+TEST(BatchProcess, EndsRunningRowsWhenAsked) {
+  TempFolder folder("batch-process");
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  ProcessLauncher launcher(program);
+  ASSERT_EQ(launcher.start(7, row_for(folder / "slow.dat")), std::nullopt);
+  launcher.terminate_running();
+  const auto end = launcher.wait_one();
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->slot, 7u);
+  EXPECT_EQ(end->message, "ended by signal 15 (Terminated)");
+}
+
+TEST(BatchProcess, MessageIsTheLastSayingLine) {
+  struct Row {
+    const char* label;
+    std::string text;
+    int status;
+    std::string message;
+  };
+  const std::string long_line(400, 'x');
+  const Row rows[] = {
+      {"last line, blank lines after", "one\n  two  \n\n \n", 0, "two"},
+      {"no line end", "one\ntwo", 1 << 8, "two"},
+      {"hint skipped", "bad option\nTry 'beat_analyser analyse --help' for more.\n", 1 << 8,
+       "bad option"},
+      {"cut when long", long_line + "\n", 2 << 8, std::string(300, 'x') + "..."},
+      {"silent failure", "", 4 << 8, "exit status 4"},
+      {"silent success", "\n", 0, ""},
+  };
+  for (const Row& row : rows)
+    EXPECT_EQ(row_message(row.text, row.status), row.message) << row.label;
+}
+
+TEST(BatchProcess, SignalsRaiseTheStopLevelInsteadOfEnding) {
+  {
+    StopSignals signals;
+    EXPECT_EQ(signals.level(), 0);
+    std::raise(SIGTERM);
+    EXPECT_EQ(signals.level(), 1);
+    std::raise(SIGINT);
+    EXPECT_EQ(signals.level(), 2);
+  }
+  struct sigaction now {};
+  ::sigaction(SIGTERM, nullptr, &now);
+  EXPECT_EQ(now.sa_handler, SIG_DFL);
+}
+
+}  // namespace
+}  // namespace ba

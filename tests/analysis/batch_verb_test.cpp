@@ -1,0 +1,113 @@
+// beat_analyser batch as a person runs it, on the built program.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/program_runs.h"
+#include "support/temp_folder.h"
+
+namespace ba {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_host_file;
+using test::run_beat_analyser;
+using test::TempFolder;
+using test::write_host_file;
+
+const fs::path runs = fs::path(BEAT_SOURCE_DIR) / "tests" / "runs";
+
+// The choices of the scripted session demo_compute_no_print, as a row.
+constexpr const char* demo_choices = "1387,-71,-46,379,0";
+
+// A wrong command line or manifest: refused before any row runs, nothing
+// written.
+TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
+  TempFolder folder("batch-verb");
+  write_host_file(folder / "good.csv", "recording,record\na.dat,a.json\n");
+  write_host_file(folder / "bad.csv", "recording,record\na.dat,a.json\nb.dat,b.json,extra\n");
+  struct Row {
+    const char* label;
+    const char* arguments;
+    int status;
+    const char* error;
+  };
+  const Row rows[] = {
+      {"bad manifest", "batch bad.csv", 2,
+       "beat_analyser batch: bad.csv:3: 3 fields where the header has 2\n"},
+      {"missing manifest", "batch none.csv", 2,
+       "beat_analyser batch: none.csv: No such file or directory\n"},
+      {"jobs zero", "batch good.csv --jobs 0", 1,
+       "beat_analyser batch: --jobs needs a whole number of 1 or more, not '0'\n"
+       "Try 'beat_analyser batch --help' for more information.\n"},
+      {"row beyond the manifest", "batch good.csv --row 2", 1,
+       "beat_analyser batch: --row 2 but the manifest has 1 rows\n"
+       "Try 'beat_analyser batch --help' for more information.\n"},
+      {"row with collect", "batch good.csv --row 1 --collect", 1,
+       "beat_analyser batch: --row and --collect cannot go together\n"
+       "Try 'beat_analyser batch --help' for more information.\n"},
+  };
+  for (const Row& row : rows) {
+    const auto outcome = run_beat_analyser(folder.path(), row.arguments);
+    EXPECT_EQ(outcome.status, row.status) << row.label;
+    EXPECT_EQ(outcome.err, row.error) << row.label;
+    EXPECT_FALSE(fs::exists(folder / "batch_summary.csv")) << row.label;
+  }
+}
+
+// Two recordings analysed and a missing one failing alone; the files are
+// those of the scripted session with the same choices; --resume keeps what
+// still matches and runs again what changed; --collect sums up the records.
+TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
+  TempFolder folder("batch-verb");
+  for (const char* sub : {"one", "two"}) {
+    fs::create_directories(folder / sub);
+    test::write_demo_recording(folder / sub / "demo.dat");
+  }
+  write_host_file(folder / "m.csv",
+                  std::string("recording,reference_ms,pq_ms,q_ms,t_end_ms,print\n") +
+                      "one/demo.dat," + demo_choices + "\n" + "gone/demo.dat," + demo_choices +
+                      "\n" + "two/demo.dat," + demo_choices + "\n");
+  const auto first = run_beat_analyser(folder.path(), "batch m.csv --jobs 2");
+  EXPECT_EQ(first.status, 1) << first.err;
+  const fs::path expected = runs / "demo_compute_no_print";
+  for (const char* sub : {"one", "two"}) {
+    EXPECT_TRUE(read_host_file(folder / sub / "demost.txt") ==
+                read_host_file(expected / "expected_demost.txt"))
+        << sub;
+    EXPECT_TRUE(read_host_file(folder / sub / "demostlog.txt") ==
+                read_host_file(expected / "expected_demostlog.txt"))
+        << sub;
+    EXPECT_TRUE(fs::exists(folder / sub / "demost.record.json")) << sub;
+  }
+  const std::string summary = read_host_file(folder / "batch_summary.csv");
+  EXPECT_TRUE(summary.starts_with(
+      "row,recording,status,message,beats_accepted,beats_left_out,seconds\n1,one/demo.dat,ok,,32,"))
+      << summary;
+  EXPECT_NE(summary.find("\n2,gone/demo.dat,failed,"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("\n3,two/demo.dat,ok,,32,"), std::string::npos) << summary;
+
+  // A result file changed since: its row runs again; the other is kept.
+  write_host_file(folder / "two" / "demost.txt", "changed\n");
+  const auto resumed = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  EXPECT_EQ(resumed.status, 1);
+  const std::string again = read_host_file(folder / "batch_summary.csv");
+  EXPECT_NE(again.find("\n1,one/demo.dat,ok,kept: its record matches,32,"), std::string::npos)
+      << again;
+  EXPECT_NE(again.find("\n3,two/demo.dat,ok,,32,"), std::string::npos) << again;
+  EXPECT_TRUE(read_host_file(folder / "two" / "demost.txt") ==
+              read_host_file(expected / "expected_demost.txt"));
+
+  fs::remove(folder / "batch_summary.csv");
+  const auto collected = run_beat_analyser(folder.path(), "batch m.csv --collect");
+  EXPECT_EQ(collected.status, 1);
+  const std::string from_records = read_host_file(folder / "batch_summary.csv");
+  EXPECT_NE(from_records.find("\n1,one/demo.dat,ok,,32,"), std::string::npos) << from_records;
+  EXPECT_NE(from_records.find("\n2,gone/demo.dat,failed,no record,,,\n"), std::string::npos)
+      << from_records;
+}
+
+}  // namespace
+}  // namespace ba
