@@ -12,15 +12,19 @@
 #include "interchange/csv_tables.h"
 #include "interchange/edf_file.h"
 #include "interchange/log_reader.h"
-#include "interchange/output_file.h"
 #include "interchange/recording_export.h"
 #include "interchange/recording_import.h"
+#include "runtime/files.h"
 #include "support/edf_bytes.h"
 
 namespace ba::bench {
 namespace {
 
 namespace fs = std::filesystem;
+
+HostFileOps files;
+
+void write_output(const fs::path& path, std::string_view bytes) { files.replace_file(path, bytes); }
 
 // A 32 s EDF of 72 signals at `rate` per second beside the demonstration
 // recording, written once.
@@ -52,7 +56,7 @@ void import_file(benchmark::State& st, const fs::path& input) {
     auto imported = import_recording(file, chosen, {0, 1.0});
     if (imported.index() != 0) return st.SkipWithError(std::get<1>(imported).c_str());
     const auto& bytes = std::get<0>(imported).bytes;
-    write_output_file(output, {reinterpret_cast<const char*>(bytes.data()), bytes.size()}, true);
+    write_output(output, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   }
 }
 
@@ -75,15 +79,13 @@ std::vector<ResultBeat> full_selection() {
 
 void BM_ExportCsvWide(benchmark::State& st) {
   const auto beats = full_selection();
-  for (auto _ : st)
-    write_output_file(DemoFolder::get().path() / "wide.csv", result_csv_wide(beats), true);
+  for (auto _ : st) write_output(DemoFolder::get().path() / "wide.csv", result_csv_wide(beats));
 }
 BENCHMARK(BM_ExportCsvWide)->Unit(benchmark::kMillisecond);
 
 void BM_ExportCsvLong(benchmark::State& st) {
   const auto beats = full_selection();
-  for (auto _ : st)
-    write_output_file(DemoFolder::get().path() / "long.csv", result_csv_long(beats), true);
+  for (auto _ : st) write_output(DemoFolder::get().path() / "long.csv", result_csv_long(beats));
 }
 BENCHMARK(BM_ExportCsvLong)->Unit(benchmark::kMillisecond);
 
@@ -99,7 +101,7 @@ void BM_ExportLogAudit(benchmark::State& st) {
   }
   for (auto _ : st) {
     const LogAudit audit = read_log_audit(log);
-    write_output_file(DemoFolder::get().path() / "audit.csv", audit_csv(std::get<0>(audit)), true);
+    write_output(DemoFolder::get().path() / "audit.csv", audit_csv(std::get<0>(audit)));
   }
 }
 BENCHMARK(BM_ExportLogAudit)->Unit(benchmark::kMillisecond);
@@ -109,17 +111,15 @@ void BM_ExportEdfPlus(benchmark::State& st) {
   const fs::path output = DemoFolder::get().path() / "out.edf";
   for (auto _ : st) {
     const auto annotations = std::get<0>(beat_annotations(beats));
-    OutputFile file(output);
-    write_edf_plus(file.path(), recording_signals(demo_bytes(), 1.0), annotations);
-    file.commit(true);
+    write_edf_plus(files, output, recording_signals(demo_bytes(), 1.0), annotations);
   }
 }
 BENCHMARK(BM_ExportEdfPlus)->Unit(benchmark::kMillisecond);
 
 void BM_ExportWfdbHeader(benchmark::State& st) {
   for (auto _ : st)
-    write_output_file(DemoFolder::get().path() / "demo.hea",
-                      wfdb_header("demo", "demo.dat", demo_bytes(), 1.0), true);
+    write_output(DemoFolder::get().path() / "demo.hea",
+                 wfdb_header("demo", "demo.dat", demo_bytes(), 1.0));
 }
 BENCHMARK(BM_ExportWfdbHeader)->Unit(benchmark::kMillisecond);
 

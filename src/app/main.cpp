@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view verb = argv[1];
     if (verb == "map") return ba::run_map_verb(argc - 1, argv + 1);
-    if (verb == "import") return ba::run_import(argc - 1, argv + 1);
-    if (verb == "export") return ba::run_export(argc - 1, argv + 1);
+    if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1));
+    if (verb == "export") return ba::exit_code(ba::run_export(argc - 1, argv + 1));
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

@@ -180,15 +180,16 @@ TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
     std::int16_t second;    // channel 2 anywhere
     long saturated_first, saturated_second;
   } rows[] = {
-      {"1 unit per uV: 12345.6 uV rounds up, +-40000 uV clip",
+      {"1 unit per uV: 12345.6 uV rounds up, +-40000 uV clip (below to -32767: -32768 is "
+       "no sample to WFDB readers)",
        1.0,
-       {12346, 32767, -32768, -1, 0},
+       {12346, 32767, -32767, -1, 0},
        20000,
        12800,
        0},
       {"2 units per uV: 20000 uV clips as well",
        2.0,
-       {24691, 32767, -32768, -1, 0},
+       {24691, 32767, -32767, -1, 0},
        32767,
        12800,
        32000},
@@ -209,26 +210,35 @@ TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
   }
 }
 
-// A recording of every kind of value goes out as EDF+ and comes back with
-// the same bytes.
+// A recording of every value an import writes goes out as EDF+ and comes
+// back with the same bytes at every factor the EDF header can hold; from
+// 0.004 the physical limits (-8,192,000 uV) fill the 8-character fields, to
+// 40,000 they need five decimals.
 TEST(ImportRoundTrip, RecordingThroughEdfPlusComesBackIdentical) {
   std::vector<unsigned char> recording(recording_bytes);
   std::mt19937 random(12);
   for (auto& byte : recording) byte = static_cast<unsigned char>(random());
+  for (std::size_t at = 0; at < recording.size(); at += 2)  // -32768 is never written
+    if (recording[at] == 0x80 && recording[at + 1] == 0) recording[at + 1] = 1;
   for (std::size_t c = 0; c < 4; ++c) {  // the extremes in channels 1 and 2
     recording[c] = c % 2 == 0 ? 0x7F : 0xFF;
-    recording[frame_bytes + c] = c % 2 == 0 ? 0x80 : 0x00;
+    recording[frame_bytes + c] = c % 2 == 0 ? 0x80 : 0x01;
   }
   test::TempFolder folder("import_round_trip");
-  ASSERT_EQ(write_edf_plus(folder / "out.edf", recording_signals(recording, 1.0),
-                           {{0, "R"}, {31999 * ticks_per_ms, "R"}}),
-            std::nullopt);
-  auto file = open_file(folder / "out.edf");
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->signals().size(), 72u);
-  EXPECT_EQ(file->signals()[8].label, "lead1");
-  const auto imported = imported_or_fail(import_recording(*file, first_signals(72), {0, 1.0}));
-  EXPECT_TRUE(imported.bytes == recording);
+  HostFileOps files;
+  for (double units_per_uv : {1.0, 0.004, 0.37, 3.0, 1000.0, 40000.0}) {
+    SCOPED_TRACE(units_per_uv);
+    ASSERT_EQ(write_edf_plus(files, folder / "out.edf", recording_signals(recording, units_per_uv),
+                             {{0, "R"}, {31999 * ticks_per_ms, "R"}}),
+              std::nullopt);
+    auto file = open_file(folder / "out.edf");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->signals().size(), 72u);
+    EXPECT_EQ(file->signals()[8].label, "lead1");
+    const auto imported =
+        imported_or_fail(import_recording(*file, first_signals(72), {0, units_per_uv}));
+    EXPECT_TRUE(imported.bytes == recording);
+  }
 }
 
 TEST(ImportLength, TooShortSaysHowLongTheRecordingIs) {
