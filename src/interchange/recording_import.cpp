@@ -179,9 +179,9 @@ struct SignalClock {
   }
 };
 
-// The sinc filter reaches about 150 zero crossings each way, one per output
-// sample (1 ms) when the rate goes down and one per input sample (ratio ms)
-// when it goes up.
+// The sinc filters reach at most about 150 zero crossings each way (the
+// fastest about 20), one per output sample (1 ms) when the rate goes down and
+// one per input sample (ratio ms) when it goes up.
 std::int64_t filter_margin_ms(const SignalClock& clock) {
   constexpr double zero_crossings = 160.0;
   return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, clock.ratio())));

@@ -165,6 +165,8 @@ TEST(LogAudit, FaultsNameTheLineAndWhatIsWrong) {
        "left out time 6 is no accepted beat of the run before it"},
       {"a control character shown safely", "\x01\x02selected\n", 1,
        "'\\001\\002selected' is not a record of the log"},
+      {"a selected time whose R time overflows", "\n selected time 2147483448\n", 2,
+       "selected time 2147483448 lies beyond any recording"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -173,6 +175,10 @@ TEST(LogAudit, FaultsNameTheLineAndWhatIsWrong) {
     EXPECT_EQ(std::get<LineFault>(audit).line, row.line);
     EXPECT_EQ(std::get<LineFault>(audit).reason, row.reason);
   }
+  // The last selected time whose R time (200 later) is still a whole number.
+  const LogAudit edge = read_log_audit(" selected time 2147483447\n k= 1 r= 1 ; time_dif 0 0\n");
+  ASSERT_EQ(edge.index(), 0u);
+  EXPECT_EQ(std::get<0>(edge).front().reference_ms, 2147483647);
 }
 
 TEST(LogAudit, LogsAreToldFromResultFilesByTheirFirstRecord) {
