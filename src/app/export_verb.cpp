@@ -107,15 +107,18 @@ std::variant<ExportOptions, ExitStatus> parse(CommandLine& line, int argc, char*
     if (!value || *value <= 0) return usage("--units-per-uv needs a number above 0");
     options.units_per_uv = *value;
   }
-  const int targets = int(given.csv.has_value()) + int(given.edf.has_value()) +
-                      int(given.mat.has_value()) + int(given.wfdb);
+  const int targets = static_cast<int>(given.csv.has_value()) + given.edf.has_value() +
+                      given.mat.has_value() + given.wfdb;
   if (files.size() != 1) return usage("name one file to export");
   if (targets != 1) return usage("choose one of --csv, --edf, --wfdb and --mat");
   const std::pair<const std::optional<std::string>&, Target> named[] = {
       {given.csv, Target::csv}, {given.edf, Target::edf}, {given.mat, Target::mat}};
   options.target = Target::wfdb;
-  for (const auto& [output, target] : named)
-    if (output) options.target = target, options.output = *output;
+  for (const auto& [output, target] : named) {
+    if (!output) continue;
+    options.target = target;
+    options.output = *output;
+  }
   if (options.long_form && options.target != Target::csv) return usage("--long goes with --csv");
   if (given.result && options.target != Target::edf) return usage("--result goes with --edf");
   if (given.layout && options.target != Target::mat) return usage("--layout goes with --mat");

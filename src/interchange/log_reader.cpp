@@ -127,10 +127,9 @@ LogAudit read_log_audit(std::string_view text) { return LogParser().parse(text);
 bool looks_like_log(std::string_view text) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    const std::string_view line = trimmed(text.substr(0, end));
+    // Blanks and a CR line end trimmed.
+    const std::string_view first = trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    const std::string_view first =
-        line.ends_with('\r') ? trimmed(line.substr(0, line.size() - 1)) : line;
     if (first.empty()) continue;
     for (std::string_view word : {candidate_word, std::string_view(marking_text::selected_time),
                                   std::string_view(compute_text::left_out_record),

@@ -425,6 +425,9 @@ TEST(ChannelList, NumbersLabelsAndRangesInChannelOrder) {
   auto gap = numbered("V", 10);
   gap.erase(gap.begin() + 4);  // no V5
   EXPECT_EQ(chosen_text(gap, "V1-V9"), "no signal is labelled 'V5' (in the range V1-V9)");
+  // Labels that are numbers alone have no prefix to share: a range of them
+  // runs in file order, from the signal labelled 1 to the one labelled 3.
+  EXPECT_EQ(chosen_text(labelled({"2", "1", "3"}), "1-3"), "2,3");
 }
 
 }  // namespace
