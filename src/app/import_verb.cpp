@@ -1,8 +1,6 @@
 // beat_analyser import: an EDF or BDF recording into the program's own
 // recording format.
 
-#include <getopt.h>
-
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -10,14 +8,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/verbs.h"
 #include "dialogue/paths.h"
 #include "interchange/edf_file.h"
-#include "interchange/output_file.h"
 #include "interchange/recording_import.h"
 #include "runtime/files.h"
 #include "runtime/quoting.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -29,101 +29,72 @@ struct ImportOptions {
   std::filesystem::path input;
   std::filesystem::path output;
   std::string channels;
+  std::string start_text = "0";  // as typed, for messages
   double start_seconds = 0.0;
   double units_per_uv = 1.0;
   bool force = false;
 };
 
-void print_import_help() {
-  std::cout << "Usage: beat_analyser import IN.edf|IN.bdf -o DATA_DIR/NAME.dat [OPTION]...\n"
-               "Turn 32 s of an EDF, EDF+, BDF or BDF+ recording into a recording the\n"
-               "program reads (72 channels, 1000 samples per second, 16-bit).\n"
-               "\n"
-               "  -o DATA_DIR/NAME.dat  the recording to write; NAME is what you type at the\n"
-               "                          program's recording-name prompt (at most five\n"
-               "                          characters, no blanks or folder separators)\n"
-               "      --start SECONDS   where the 32 s begin in the file (default 0)\n"
-               "      --channels LIST   the signals for channels 1, 2, ... in order: numbers\n"
-               "                          (annotation signals not counted), labels and\n"
-               "                          ranges, e.g. 1-8,V1-V64; channels left over hold 0.\n"
-               "                          Default: the first 72 signals\n"
-               "      --units-per-uv F  recorder units per microvolt (default 1); values\n"
-               "                          beyond the 16-bit range are clipped and counted\n"
-               "      --force           replace NAME.dat when it exists\n"
-               "      --help            display this help and exit\n"
-               "\n"
-               "Signals at 1000 samples per second are copied; others are converted with a\n"
-               "high-quality sinc filter. Physical values in uV, mV or V are converted to\n"
-               "microvolts, multiplied by F and rounded to whole recorder units.\n"
-               "\n"
-               "Exit status: 0 written, 1 wrong command line, 2 a bad input (nothing written).\n";
-}
-
-int usage(const std::string& message) {
-  std::cerr << "beat_analyser import: " << message << "\n"
-            << "Try 'beat_analyser import --help' for more information.\n";
-  return verb_usage;
-}
-
-int refuse(const std::string& message) {
-  std::cerr << "beat_analyser import: " << message << "\n";
-  return verb_failed;
-}
-
-std::optional<double> number(std::string_view text) {
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size() ||
-      !std::isfinite(value))
-    return std::nullopt;
-  return value;
+void print_import_help(std::ostream& out) {
+  out << "Usage: beat_analyser import IN.edf|IN.bdf -o DATA_DIR/NAME.dat [OPTION]...\n"
+         "Turn 32 s of an EDF, EDF+, BDF or BDF+ recording into a recording the\n"
+         "program reads (72 channels, 1000 samples per second, 16-bit).\n"
+         "\n"
+         "  -o DATA_DIR/NAME.dat  the recording to write; NAME is what you type at the\n"
+         "                          program's recording-name prompt (at most five\n"
+         "                          characters, no blanks or folder separators)\n"
+         "      --start SECONDS   where the 32 s begin in the file (default 0), taken\n"
+         "                          to the nearest millisecond\n"
+         "      --channels LIST   the signals for channels 1, 2, ... in order: numbers\n"
+         "                          (annotation signals not counted), labels and\n"
+         "                          ranges, e.g. 1-8,V1-V64; channels left over hold 0.\n"
+         "                          Default: the first 72 signals\n"
+         "      --units-per-uv F  recorder units per microvolt (default 1); values\n"
+         "                          beyond -32767 to 32767 are clipped and counted\n"
+         "      --force           replace NAME.dat when it exists\n"
+         "      --help            display this help and exit\n"
+         "\n"
+         "Signals at 1000 samples per second are copied; others are converted with a\n"
+         "sinc filter whose error stays below the 16-bit steps. Physical values in\n"
+         "uV, mV or V are converted to microvolts, multiplied by F and rounded to\n"
+         "whole recorder units, a value halfway between two to the even one. -32768\n"
+         "is never written: WFDB readers take it for a missing sample.\n"
+         "\n"
+         "Exit status: 0 written, 1 wrong command line, 2 a bad input (nothing written).\n";
 }
 
 // The command line, or the status to end with.
-std::variant<ImportOptions, int> parse(int argc, char** argv) {
-  enum { start = 1000, channels, units_per_uv, force, help };
-  const option long_options[] = {{"start", required_argument, nullptr, start},
-                                 {"channels", required_argument, nullptr, channels},
-                                 {"units-per-uv", required_argument, nullptr, units_per_uv},
-                                 {"force", no_argument, nullptr, force},
-                                 {"help", no_argument, nullptr, help},
-                                 {nullptr, 0, nullptr, 0}};
+std::variant<ImportOptions, ExitStatus> parse(CommandLine& line, int argc, char** argv) {
   ImportOptions options;
-  optind = 1;
-  int chosen;
-  while ((chosen = getopt_long(argc, argv, "o:", long_options, nullptr)) != -1) {
-    switch (chosen) {
-      case 'o':
-        options.output = optarg;
-        break;
-      case start: {
-        const auto value = number(optarg);
-        if (!value || *value < 0) return usage("--start needs seconds, 0 or more");
-        options.start_seconds = *value;
-        break;
-      }
-      case channels:
-        options.channels = optarg;
-        break;
-      case units_per_uv: {
-        const auto value = number(optarg);
-        if (!value || *value <= 0) return usage("--units-per-uv needs a number above 0");
-        options.units_per_uv = *value;
-        break;
-      }
-      case force:
-        options.force = true;
-        break;
-      case help:
-        print_import_help();
-        return verb_done;
-      default:
-        return usage("wrong option");
-    }
+  std::vector<std::string> files;
+  std::string output;
+  std::optional<std::string> start;
+  std::optional<std::string> units;
+  CLI::App& app = line.app();
+  app.add_option("-o", output);
+  app.add_option("--start", start);
+  app.add_option("--channels", options.channels);
+  app.add_option("--units-per-uv", units);
+  app.add_flag("--force", options.force);
+  app.add_option("file", files);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
+  if (start) {
+    const auto value = parse_real(*start);
+    if (!value || *value < 0) return line.usage("--start needs seconds, 0 or more", std::cerr);
+    options.start_seconds = *value;
+    options.start_text = *start;
   }
-  if (optind + 1 != argc) return usage("name one EDF or BDF file to import");
-  if (options.output.empty()) return usage("name the recording to write with -o DATA_DIR/NAME.dat");
-  options.input = argv[optind];
+  if (units) {
+    const auto value = parse_real(*units);
+    if (!value || *value <= 0)
+      return line.usage("--units-per-uv needs a number above 0", std::cerr);
+    options.units_per_uv = *value;
+  }
+  if (files.size() != 1) return line.usage("name one EDF or BDF file to import", std::cerr);
+  if (output.empty())
+    return line.usage("name the recording to write with -o DATA_DIR/NAME.dat", std::cerr);
+  options.input = files.front();
+  options.output = output;
   return options;
 }
 
@@ -168,39 +139,70 @@ void report(const ImportOptions& options, const ChannelSignals& chosen,
             << " s of " << options.input.string() << "\n";
 }
 
-}  // namespace
+// The first millisecond to take, or nothing when the start lies beyond the
+// end of the file (also when it lies beyond any time a file can state).
+std::optional<std::int64_t> start_ms(const ImportOptions& options, const SignalSource& file) {
+  const double ms = std::nearbyint(options.start_seconds * 1000.0);
+  if (ms > static_cast<double>(file.duration() / ticks_per_ms)) return std::nullopt;
+  return static_cast<std::int64_t>(ms);
+}
 
-int run_import(int argc, char** argv) {
-  const auto parsed = parse(argc, argv);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
-  const ImportOptions& options = std::get<ImportOptions>(parsed);
+std::string seconds_of(const SignalSource& file) {
+  char text[64];
+  const double seconds = static_cast<double>(file.duration()) / ticks_per_second;
+  return std::string(
+             text, std::to_chars(text, text + sizeof text, seconds, std::chars_format::fixed).ptr) +
+         " s";
+}
+
+ExitStatus import_file(const CommandLine& line, const ImportOptions& options, FileOps& files) {
   const std::string out = options.output.string();
   if (!program_opens(options.output))
-    return refuse(out +
-                  ": the program cannot open this name; write NAME.dat where NAME has at "
-                  "most five characters and no blanks, folder separators, ':' or '..'");
-  std::error_code ignored;
-  if (!options.force && std::filesystem::exists(options.output, ignored))
-    return refuse(out + " exists; add --force to replace it");
-
+    return line.refuse(out +
+                           ": the program cannot open this name; write NAME.dat where NAME has at "
+                           "most five characters and no blanks, folder separators, ':' or '..'",
+                       std::cerr);
+  if (!options.force && std::filesystem::exists(std::filesystem::symlink_status(options.output)))
+    return line.refuse(out + " exists; add --force to replace it", std::cerr);
   const std::string in = options.input.string();
+  if (same_file(options.input, options.output))
+    return line.refuse(out + " is " + in + " itself; write the recording elsewhere", std::cerr);
+
   auto opened = EdfFile::open(options.input);
-  if (const auto* reason = std::get_if<std::string>(&opened)) return refuse(in + ": " + *reason);
+  if (const auto* reason = std::get_if<std::string>(&opened))
+    return line.refuse(in + ": " + *reason, std::cerr);
   EdfFile& file = *std::get<std::unique_ptr<EdfFile>>(opened);
   const auto chosen = choose_signals(file.signals(), options.channels);
   if (const auto* reason = std::get_if<std::string>(&chosen))
-    return refuse(in + ": --channels: " + *reason);
+    return line.refuse(in + ": --channels: " + *reason, std::cerr);
   const ChannelSignals& channels = std::get<ChannelSignals>(chosen);
-  const ImportSettings settings{std::llround(options.start_seconds * 1000.0), options.units_per_uv};
-  const auto imported = import_recording(file, channels, settings);
-  if (const auto* reason = std::get_if<std::string>(&imported)) return refuse(in + ": " + *reason);
+  const auto first_ms = start_ms(options, file);
+  if (!first_ms)
+    return line.refuse(in + ": --start " + options.start_text +
+                           " lies beyond the end of the recording (it lasts " + seconds_of(file) +
+                           ")",
+                       std::cerr);
+  const auto imported = import_recording(file, channels, {*first_ms, options.units_per_uv});
+  if (const auto* reason = std::get_if<std::string>(&imported))
+    return line.refuse(in + ": " + *reason, std::cerr);
   const ImportedRecording& recording = std::get<ImportedRecording>(imported);
   const std::string_view bytes(reinterpret_cast<const char*>(recording.bytes.data()),
                                recording.bytes.size());
-  if (auto error = write_output_file(options.output, bytes, options.force))
-    return refuse("cannot write " + out + ": " + *error);
+  const auto error = options.force ? files.replace_file(options.output, bytes)
+                                   : files.create_file(options.output, bytes);
+  if (error) return line.refuse("cannot write " + out + ": " + *error, std::cerr);
   report(options, channels, recording, file.signals());
-  return verb_done;
+  return ExitStatus::ok;
+}
+
+}  // namespace
+
+ExitStatus run_import(int argc, char** argv) {
+  CommandLine line("beat_analyser import", print_import_help);
+  const auto parsed = parse(line, argc, argv);
+  if (const auto* status = std::get_if<ExitStatus>(&parsed)) return *status;
+  HostFileOps files;
+  return import_file(line, std::get<ImportOptions>(parsed), files);
 }
 
 }  // namespace ba

@@ -143,8 +143,8 @@ int main(int argc, char** argv) {
   if (argc > 1) {
     const std::string_view verb = argv[1];
     if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1));
-    if (verb == "import") return ba::run_import(argc - 1, argv + 1);
-    if (verb == "export") return ba::run_export(argc - 1, argv + 1);
+    if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1));
+    if (verb == "export") return ba::exit_code(ba::run_export(argc - 1, argv + 1));
     if (verb == "analyse") return ba::run_analyse(argc - 1, argv + 1);
     if (verb == "reference") return ba::run_reference_verb(argc - 1, argv + 1);
     if (verb == "metrics") return ba::run_metrics_verb(argc - 1, argv + 1);

@@ -14,8 +14,8 @@ inline constexpr int verb_failed = 2;
 
 // `map`: draws the QRST integral map of a result file as PNG, SVG or PDF.
 ExitStatus run_map_verb(int argc, char** argv);
-int run_import(int argc, char** argv);
-int run_export(int argc, char** argv);
+ExitStatus run_import(int argc, char** argv);
+ExitStatus run_export(int argc, char** argv);
 // `analyse`: one analysis without a window, from choices or a record.
 int run_analyse(int argc, char** argv);
 // `reference`: a reference group from several result files.

@@ -3,10 +3,13 @@
 #include <edflib.h>
 
 #include <algorithm>
-#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <string_view>
+
+#include "interchange/scratch_file.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -29,18 +32,11 @@ std::string_view field(std::span<const unsigned char> head, std::size_t offset, 
 }
 
 // A header number: ASCII digits with blanks around them and an optional sign.
-std::optional<long long> header_number(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return std::nullopt;
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
-  if (text.starts_with('+')) text.remove_prefix(1);
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
+std::optional<std::int64_t> header_number(std::string_view text) {
+  return parse_int64(trimmed(text));
 }
 
-std::string trimmed(const char* text) {
+std::string without_trailing_blanks(const char* text) {
   std::string result(text);
   result.erase(result.find_last_not_of(' ') + 1);
   return result;
@@ -129,6 +125,9 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
     const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) return std::string("is a folder");
+  // A pipe or a device would make the read wait for ever.
+  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+    return std::string("is not a plain file");
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error) return std::string("cannot be opened: ") + error.message();
   std::ifstream in(path, std::ios::binary);
@@ -143,12 +142,13 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
   if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0)
     return edflib_open_error(header->filetype);
   std::unique_ptr<EdfFile> file(new EdfFile(header->handle));
+  if (header->edfsignals < 1) return std::string("holds no signals, only annotations");
   file->duration_ = header->file_duration;
   for (int i = 0; i < header->edfsignals; ++i) {
     const edf_param_struct& param = header->signalparam[i];
-    file->signals_.push_back({trimmed(param.label), trimmed(param.physdimension),
-                              param.smp_in_datarecord, header->datarecord_duration,
-                              param.smp_in_file});
+    file->signals_.push_back({without_trailing_blanks(param.label),
+                              without_trailing_blanks(param.physdimension), param.smp_in_datarecord,
+                              header->datarecord_duration, param.smp_in_file});
   }
   return file;
 }
@@ -173,19 +173,32 @@ std::optional<std::string> EdfFile::read(int signal, std::int64_t first, std::in
 namespace {
 
 constexpr int written_rate = 1000;  // samples per second of every written signal
+constexpr double digital_max = 32767.0;
+constexpr double digital_min = -32768.0;
+constexpr std::size_t most_annotation_signals = 64;  // EDFlib's limit
+constexpr std::size_t header_field_width = 8;
 
-// EDFlib keeps a fixed amount of room for annotations in each record's
-// annotation signal; more annotation signals make room for more annotations
-// than there are records.
+// EDFlib keeps room for one annotation in each record's annotation signal;
+// more annotation signals make room for more annotations than there are
+// records.
 int annotation_signals_for(std::size_t annotations, std::size_t records) {
   const std::size_t per_signal = std::max<std::size_t>(records, 1);
   const std::size_t needed = (annotations + per_signal - 1) / per_signal + 1;
-  return static_cast<int>(std::clamp<std::size_t>(needed, 1, 64));
+  return static_cast<int>(std::clamp<std::size_t>(needed, 1, most_annotation_signals));
+}
+
+// The last place of `value` in an 8-character header field (EDFlib cuts the
+// digits that do not fit), or nothing when not even its whole part fits.
+std::optional<double> field_step(double value) {
+  std::size_t whole = value < 0 ? 2 : 1;  // sign and first digit
+  for (double power = 10.0; whole <= header_field_width && std::fabs(value) >= power; power *= 10.0)
+    ++whole;
+  if (whole > header_field_width) return std::nullopt;
+  const std::size_t decimals = header_field_width - whole;  // the point takes one
+  return decimals > 1 ? std::pow(10.0, -static_cast<double>(decimals - 1)) : 1.0;
 }
 
 std::optional<std::string> set_up_signal(int handle, int index, const EdfSignalOut& signal) {
-  const double digital_max = 32767.0;
-  const double digital_min = -32768.0;
   if (edf_set_samplefrequency(handle, index, written_rate) != 0 ||
       edf_set_digital_maximum(handle, index, 32767) != 0 ||
       edf_set_digital_minimum(handle, index, -32768) != 0 ||
@@ -214,7 +227,20 @@ std::optional<std::string> write_records(int handle, const std::vector<EdfSignal
 
 }  // namespace
 
-std::optional<std::string> write_edf_plus(const std::filesystem::path& path,
+std::optional<std::string> edf_factor_fault(double units_per_physical) {
+  const auto low = field_step(digital_min / units_per_physical);
+  const auto high = field_step(digital_max / units_per_physical);
+  // A cut limit moves every value read back by less than one last place.
+  if (low && high && std::max(*low, *high) * units_per_physical < 0.5) return std::nullopt;
+  return "EDF's 8-character physical limits cannot hold -32768 and 32767 divided by this "
+         "factor closely enough for every value to come back (about 0.0033 to 50000 can)";
+}
+
+std::size_t edf_annotation_room(std::size_t records) { return records * most_annotation_signals; }
+
+namespace {
+
+std::optional<std::string> write_edf_file(const std::filesystem::path& path,
                                           const std::vector<EdfSignalOut>& signals,
                                           const std::vector<EdfAnnotation>& annotations) {
   const std::size_t records = signals.empty() ? 0 : signals.front().samples.size() / written_rate;
@@ -239,6 +265,22 @@ std::optional<std::string> write_edf_plus(const std::filesystem::path& path,
   }
   if (edfclose_file(handle) != 0 && !error) error = "closing the EDF+ file failed";
   return error;
+}
+
+}  // namespace
+
+std::optional<std::string> write_edf_plus(FileOps& files, const std::filesystem::path& path,
+                                          const std::vector<EdfSignalOut>& signals,
+                                          const std::vector<EdfAnnotation>& annotations) {
+  const std::size_t records = signals.empty() ? 0 : signals.front().samples.size() / written_rate;
+  if (annotations.size() > edf_annotation_room(records))
+    return std::to_string(annotations.size()) + " annotations are more than EDF+ carries in " +
+           std::to_string(records) + " s (" + std::to_string(edf_annotation_room(records)) + ")";
+  for (const EdfSignalOut& signal : signals)
+    if (auto fault = edf_factor_fault(signal.units_per_physical)) return fault;
+  return write_through_scratch(files, path, [&](const std::filesystem::path& scratch) {
+    return write_edf_file(scratch, signals, annotations);
+  });
 }
 
 }  // namespace ba

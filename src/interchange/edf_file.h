@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "interchange/signal_source.h"
+#include "runtime/files.h"
 
 namespace ba {
 
@@ -61,9 +62,19 @@ struct EdfSignalOut {
   std::vector<std::int16_t> samples;  // whole seconds
 };
 
-// Writes an EDF+ file of one-second records at `path` (which EDFlib creates).
-// Every signal must hold the same whole number of seconds.
-std::optional<std::string> write_edf_plus(const std::filesystem::path& path,
+// Why 16-bit values at `units_per_physical` would not come back from an EDF
+// header: its physical limits, -32768 and 32767 divided by the factor, are
+// 8-character fields, and a value read back through them must round to the
+// digital value it was. Nothing when the factor is fine.
+std::optional<std::string> edf_factor_fault(double units_per_physical);
+
+// The most annotations an EDF+ file of `records` one-second records carries.
+std::size_t edf_annotation_room(std::size_t records);
+
+// Writes an EDF+ file of one-second records, whole or not at all, replacing
+// `path`. Every signal must hold the same whole number of seconds; more
+// annotations than there is room for are refused.
+std::optional<std::string> write_edf_plus(FileOps& files, const std::filesystem::path& path,
                                           const std::vector<EdfSignalOut>& signals,
                                           const std::vector<EdfAnnotation>& annotations);
 

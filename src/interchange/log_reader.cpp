@@ -1,12 +1,13 @@
 #include "interchange/log_reader.h"
 
-#include <charconv>
+#include <limits>
 #include <string_view>
 
 #include "compute/messages.h"
 #include "marking/marking.h"
 #include "marking/messages.h"
 #include "runtime/quoting.h"
+#include "runtime/text_kit.h"
 #include "runtime/text_lines.h"
 
 namespace ba {
@@ -17,12 +18,6 @@ constexpr std::string_view candidate_word = "k=";
 constexpr std::string_view coefficient_word = "r=";
 constexpr std::string_view shift_word = "time_dif";
 
-std::string_view trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
 // The whole numbers of a text separated by blanks, or nothing when a word is
 // not one.
 std::optional<std::vector<std::int32_t>> numbers(std::string_view text) {
@@ -30,10 +25,9 @@ std::optional<std::vector<std::int32_t>> numbers(std::string_view text) {
   for (text = trimmed(text); !text.empty(); text = trimmed(text)) {
     std::size_t end = text.find_first_of(" \t");
     if (end == std::string_view::npos) end = text.size();
-    std::int32_t value = 0;
-    const auto [stop, error] = std::from_chars(text.data(), text.data() + end, value);
-    if (error != std::errc{} || stop != text.data() + end) return std::nullopt;
-    values.push_back(value);
+    const auto value = parse_int32(text.substr(0, end));
+    if (!value) return std::nullopt;
+    values.push_back(*value);
     text.remove_prefix(end);
   }
   return values;
@@ -44,8 +38,8 @@ class LogParser {
   LogAudit parse(std::string_view text) {
     TextLines lines(text);
     while (const auto line = lines.next()) {
-      line_ = lines.number();
-      if (auto reason = take(trimmed(*line))) return LogFault{line_, *reason};
+      line_ = static_cast<int>(lines.number());
+      if (auto reason = take(trimmed(*line))) return LineFault{line_, *reason};
     }
     return std::move(records_);
   }
@@ -56,7 +50,10 @@ class LogParser {
     if (line.empty()) return std::nullopt;
     if (line.starts_with(candidate_word)) return take_candidate(line.substr(candidate_word.size()));
     if (auto values = after(line, marking_text::selected_time, 1)) {
-      reference_ms_ = (*values)[0] + r_peak_index;
+      const std::int32_t selected = (*values)[0];
+      if (selected > std::numeric_limits<std::int32_t>::max() - r_peak_index)
+        return "selected time " + std::to_string(selected) + " lies beyond any recording";
+      reference_ms_ = selected + r_peak_index;
       return std::nullopt;
     }
     if (auto values = after(line, compute_text::left_out_record, 1))
@@ -89,12 +86,7 @@ class LogParser {
     const auto tail = numbers(rest.substr(shift_at + shift_word.size()));
     const std::string_view coefficient = trimmed(
         rest.substr(r_at + coefficient_word.size(), semicolon - r_at - coefficient_word.size()));
-    float r = 0;
-    const auto [stop, error] =
-        std::from_chars(coefficient.data(), coefficient.data() + coefficient.size(), r);
-    if (!k || k->size() != 1 || !tail || tail->size() != 2 || coefficient.empty() ||
-        error != std::errc{} || stop != coefficient.data() + coefficient.size())
-      return bad;
+    if (!k || k->size() != 1 || !tail || tail->size() != 2 || !parse_float(coefficient)) return bad;
     const std::int32_t number = (*k)[0];
     if (number == 1) {
       ++run_;
@@ -122,7 +114,7 @@ class LogParser {
 
   std::vector<CandidateRecord> records_;
   std::optional<std::int32_t> reference_ms_;
-  long line_ = 0;
+  int line_ = 0;
   int run_ = 0;
   std::int32_t last_k_ = 0;
   std::size_t run_start_ = 0;
@@ -135,10 +127,9 @@ LogAudit read_log_audit(std::string_view text) { return LogParser().parse(text);
 bool looks_like_log(std::string_view text) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
-    const std::string_view line = trimmed(text.substr(0, end));
+    // Blanks and a CR line end trimmed.
+    const std::string_view first = trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
-    const std::string_view first =
-        line.ends_with('\r') ? trimmed(line.substr(0, line.size() - 1)) : line;
     if (first.empty()) continue;
     for (std::string_view word : {candidate_word, std::string_view(marking_text::selected_time),
                                   std::string_view(compute_text::left_out_record),

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "runtime/text_kit.h"
+
 namespace ba {
 
 enum class Verdict { accepted, rejected, left_out };
@@ -25,12 +27,7 @@ struct CandidateRecord {
   Verdict verdict = Verdict::rejected;
 };
 
-struct LogFault {
-  long line = 0;  // 1-based
-  std::string reason;
-};
-
-using LogAudit = std::variant<std::vector<CandidateRecord>, LogFault>;
+using LogAudit = std::variant<std::vector<CandidateRecord>, LineFault>;
 
 // Parses the whole text of a log. A run starts at each record k=1; a
 // "left out time" record marks the accepted beat of the run just read whose

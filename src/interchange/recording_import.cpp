@@ -8,31 +8,20 @@
 #include <thread>
 
 #include "interchange/resample.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
 namespace {
 
-std::string lower(std::string_view text) {
-  std::string result(text);
-  for (char& c : result)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return result;
-}
-
 std::optional<int> signal_by_label(const std::vector<SignalInfo>& signals, std::string_view label) {
-  const std::string wanted = lower(label);
+  const std::string wanted = ascii_lower(label);
   for (std::size_t i = 0; i < signals.size(); ++i)
-    if (lower(signals[i].label) == wanted) return static_cast<int>(i + 1);
+    if (ascii_lower(signals[i].label) == wanted) return static_cast<int>(i + 1);
   return std::nullopt;
 }
 
-std::optional<int> whole_number(std::string_view text) {
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
+std::optional<int> whole_number(std::string_view text) { return parse_int32(text); }
 
 // A label split into a prefix and the number it ends in ("V12" -> "V", 12).
 std::optional<std::pair<std::string, int>> numbered_label(std::string_view label) {
@@ -40,7 +29,7 @@ std::optional<std::pair<std::string, int>> numbered_label(std::string_view label
   while (digits > 0 && label[digits - 1] >= '0' && label[digits - 1] <= '9') --digits;
   const auto number = whole_number(label.substr(digits));
   if (digits == 0 || !number) return std::nullopt;
-  return std::pair{lower(label.substr(0, digits)), *number};
+  return std::pair{ascii_lower(label.substr(0, digits)), *number};
 }
 
 // One end of a list item: a signal named by its label or its number, or a
@@ -190,9 +179,9 @@ struct SignalClock {
   }
 };
 
-// The sinc filter reaches about 150 zero crossings each way, one per output
-// sample (1 ms) when the rate goes down and one per input sample (ratio ms)
-// when it goes up.
+// The sinc filters reach at most about 150 zero crossings each way (the
+// fastest about 20), one per output sample (1 ms) when the rate goes down and
+// one per input sample (ratio ms) when it goes up.
 std::int64_t filter_margin_ms(const SignalClock& clock) {
   constexpr double zero_crossings = 160.0;
   return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, clock.ratio())));
@@ -284,15 +273,16 @@ std::optional<std::string> convert_at_1000(SignalSource& source, const std::vect
 }
 
 // Stores one channel as big-endian 16-bit recorder units, counting the
-// samples that had to be clipped.
+// samples that had to be clipped: to -32767 below, as -32768 stands for "no
+// sample" to WFDB readers.
 long store_channel(const std::vector<double>& values, double units_per_value, int channel,
                    std::vector<unsigned char>& bytes) {
   long saturated = 0;
   for (std::size_t t = 0; t < values.size(); ++t) {
     double units = std::nearbyint(values[t] * units_per_value);
-    if (!(units <= 32767.0 && units >= -32768.0)) {
+    if (!(units <= 32767.0 && units >= -32767.0)) {
       ++saturated;
-      units = units < 0 ? -32768.0 : 32767.0;  // NaN counts as the top
+      units = units < 0 ? -32767.0 : 32767.0;  // NaN counts as the top
     }
     const auto word = static_cast<std::uint16_t>(static_cast<std::int16_t>(units));
     const std::size_t at = t * frame_bytes + 2 * static_cast<std::size_t>(channel - 1);
@@ -330,8 +320,9 @@ std::variant<ChannelSignals, std::string> choose_signals(const std::vector<Signa
 std::variant<ImportedRecording, std::string> import_recording(SignalSource& source,
                                                               const ChannelSignals& chosen,
                                                               const ImportSettings& settings) {
-  const std::int64_t needed = (settings.start_ms + recorded_samples) * ticks_per_ms;
-  if (source.duration() < needed)
+  // Whole milliseconds of the file, so that no start overflows the sum.
+  const std::int64_t lasting_ms = source.duration() / ticks_per_ms;
+  if (settings.start_ms < 0 || settings.start_ms > lasting_ms - recorded_samples)
     return "the recording lasts " +
            seconds_text(static_cast<double>(source.duration()) / ticks_per_second) +
            ", too short for 32 s from " +

@@ -20,7 +20,7 @@ std::optional<std::string> resample(std::span<const float> input, int channels, 
   data.output_frames = static_cast<long>(room);
   data.src_ratio = ratio;
   data.end_of_input = 1;
-  if (const int error = src_simple(&data, SRC_SINC_BEST_QUALITY, channels); error != 0)
+  if (const int error = src_simple(&data, SRC_SINC_FASTEST, channels); error != 0)
     return src_strerror(error);
   output.resize(static_cast<std::size_t>(data.output_frames_gen) * width);
   return std::nullopt;

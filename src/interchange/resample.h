@@ -1,5 +1,7 @@
 #pragma once
-// Sample-rate conversion with libsamplerate at its best sinc quality.
+// Sample-rate conversion with libsamplerate's fastest sinc filter: its 97 dB
+// signal-to-noise ratio matches 16-bit data, at a fraction of the time of
+// the finer filters.
 
 #include <optional>
 #include <span>

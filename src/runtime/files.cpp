@@ -215,6 +215,13 @@ std::optional<std::string> HostFileOps::create_file(const std::filesystem::path&
   return error;
 }
 
+bool same_file(const std::filesystem::path& first, const std::filesystem::path& second) {
+  struct stat one {};
+  struct stat two {};
+  return ::stat(first.c_str(), &one) == 0 && ::stat(second.c_str(), &two) == 0 &&
+         one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
 // The log starts as a new file renamed into place, never by emptying the
 // old one: a log that has other names (hard links) keeps its bytes under
 // them, and a refused entry (a link, a pipe, a folder, a read-only file) is

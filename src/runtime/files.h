@@ -39,6 +39,11 @@ std::optional<std::string> write_all(int fd, std::string_view bytes);
 int open_beneath(const std::filesystem::path& folder, const std::filesystem::path& relative,
                  int flags, unsigned mode = 0);
 
+// Whether two paths name one file (the same device and inode), links
+// followed: an output must never be one of its own inputs. False when either
+// does not exist.
+bool same_file(const std::filesystem::path& first, const std::filesystem::path& second);
+
 // Host file operations, replaceable in tests to inject failures. Every file
 // read or written must be a plain file or, for a written one, not exist yet:
 // a pipe, device, socket or folder is refused at once without waiting on it,

@@ -2,6 +2,8 @@
 // for every bad input the one message, the exit status and nothing written.
 
 #include <gtest/gtest.h>
+#include <matio.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -21,6 +23,21 @@ std::set<std::string> files_in(const fs::path& folder) {
   for (const auto& entry : fs::recursive_directory_iterator(folder))
     names.insert(fs::relative(entry.path(), folder).string());
   return names;
+}
+
+// An EDF+ annotation signal whose records hold only their time stamps.
+test::EdfSignalContents annotation_signal() {
+  test::EdfSignalContents signal;
+  signal.label = "EDF Annotations";
+  signal.dimension = "";
+  signal.samples_per_record = 30;
+  signal.value = [](std::int64_t i) {
+    const std::string stamp = "+" + std::to_string(i / 30) + "\x14\x14";
+    const auto at = static_cast<std::size_t>(i % 30) * 2;
+    auto byte = [&](std::size_t k) { return k < stamp.size() ? std::uint8_t(stamp[k]) : 0; };
+    return static_cast<std::int32_t>(static_cast<std::int16_t>(byte(at) | byte(at + 1) << 8));
+  };
+  return signal;
 }
 
 // One signal "ecg" in uV at 1000 per second, `records` seconds long.
@@ -68,6 +85,13 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
   write("gapped.edf", test::edf_bytes(gapped));
   write("taken.dat", "keep me");
   fs::create_directory(folder / "data");
+  fs::create_hard_link(folder / "good.edf", folder / "link.dat");
+  ASSERT_EQ(::mkfifo((folder / "pipe.edf").c_str(), 0600), 0);
+  test::EdfContents notes_only;
+  notes_only.reserved = "EDF+C";
+  notes_only.records = 40;
+  notes_only.signals.push_back(annotation_signal());
+  write("notes_only.edf", test::edf_bytes(notes_only));
   const auto before = files_in(folder);
 
   const std::string prefix = "beat_analyser import: ";
@@ -93,6 +117,16 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
        "short.edf: the recording lasts 20 s, too short for 32 s from 0 s"},
       {"too short after the start", "good.edf --start 1.5 -o data/a.dat",
        "good.edf: the recording lasts 33 s, too short for 32 s from 1.5 s"},
+      {"a start beyond the end whose milliseconds overflow the arithmetic",
+       "good.edf --start 9.2e12 -o data/a.dat",
+       "good.edf: --start 9.2e12 lies beyond the end of the recording (it lasts 33 s)"},
+      {"a start beyond any whole number of milliseconds", "good.edf --start 1e308 -o data/a.dat",
+       "good.edf: --start 1e308 lies beyond the end of the recording (it lasts 33 s)"},
+      {"annotations and no signal", "notes_only.edf -o data/a.dat",
+       "notes_only.edf: holds no signals, only annotations"},
+      {"a pipe, which would never end", "pipe.edf -o data/a.dat", "pipe.edf: is not a plain file"},
+      {"the output is the input under another name", "good.edf -o link.dat --force",
+       "link.dat is good.edf itself; write the recording elsewhere"},
       {"unknown label", "good.edf --channels ecg,Cz -o data/a.dat",
        "good.edf: --channels: no signal is labelled 'Cz' and it is no signal number (the "
        "file's labels: ecg)"},
@@ -125,18 +159,19 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
 }
 
 TEST_F(InterchangeVerbs, ImportSaysWhichChannelsStayEmptyAndReplacesOnlyWithForce) {
-  write("good.edf", test::edf_bytes(one_signal(33)));
+  write("good.edf", test::edf_bytes(one_signal(34)));
   write("taken.dat", "keep me");
-  const Outcome outcome = run("import good.edf --start 0.5 -o taken.dat --force");
+  const Outcome outcome = run("import good.edf --start 1.001 -o taken.dat --force");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.err, "beat_analyser import: no signal for channel(s) 2-72; they hold 0\n");
-  EXPECT_EQ(outcome.out, "wrote taken.dat: 32 s from 0.5 s of good.edf\n");
+  EXPECT_EQ(outcome.out, "wrote taken.dat: 32 s from 1.001 s of good.edf\n");
   const std::string bytes = test::read_host_file(folder / "taken.dat");
   ASSERT_EQ(bytes.size(), 4'608'000u);
-  // Channel 1 at position 1 is sample 500 of the file, 500 % 100 = 0; at
-  // position 2 it is 1; channel 2 is 0.
-  EXPECT_EQ(bytes.substr(0, 4), std::string("\0\0\0\0", 4));
-  EXPECT_EQ(bytes.substr(144, 2), std::string("\0\1", 2));
+  // Channel 1 at position 1 is sample 1001 of the file (1.001 s is
+  // 1000.99... ms in binary), 1001 % 100 = 1; at position 2 it is 2;
+  // channel 2 is 0.
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\0\1\0\0", 4));
+  EXPECT_EQ(bytes.substr(144, 2), std::string("\0\2", 2));
   EXPECT_EQ(files_in(folder), (std::set<std::string>{"good.edf", "taken.dat"}));
 
   // At 1000 units per uV the values 33..99 of every 100 clip: 67 x 320.
@@ -207,8 +242,34 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   EXPECT_EQ(test::read_host_file(folder / "audit.csv"),
             test::read_host_file(run_case / "exported_audit.csv"));
   EXPECT_EQ(run("export demost.txt --csv areas.csv").status, 0);
-  EXPECT_EQ(test::read_host_file(folder / "areas.csv"),
-            test::read_host_file(run_case / "exported_areas.csv"));
+  const std::string areas = test::read_host_file(folder / "areas.csv");
+  EXPECT_EQ(areas, test::read_host_file(run_case / "exported_areas.csv"));
+
+  // The same result file for MATLAB, with a layout that places four leads.
+  write("layout.csv", "lead,x,y,label\n1,0,0,A\n2,1,0,B\n3,0,1,C\n4,1,1,D\n");
+  const Outcome mat = run("export demost.txt --mat demo.mat --layout layout.csv");
+  ASSERT_EQ(mat.status, 0) << mat.err;
+  mat_t* file = Mat_Open((folder / "demo.mat").c_str(), MAT_ACC_RDONLY);
+  ASSERT_TRUE(file);
+  matvar_t* name = Mat_VarRead(file, "recording");
+  matvar_t* table = Mat_VarRead(file, "areas");
+  matvar_t* layout = Mat_VarRead(file, "layout");
+  Mat_Close(file);
+  ASSERT_TRUE(name && table && layout);
+  EXPECT_EQ(std::string(static_cast<const char*>(name->data), name->nbytes), "demo");
+  EXPECT_EQ(table->dims[0], 32u);
+  EXPECT_EQ(table->dims[1], 64u);
+  // Beat 1, lead 1: the third field of the table's second row.
+  const std::string row = areas.substr(areas.find('\n') + 1);
+  const std::string lead_1 =
+      row.substr(row.find(',', 2) + 1, row.find(',', row.find(',', 2) + 1) - row.find(',', 2) - 1);
+  EXPECT_EQ(static_cast<const double*>(table->data)[0], std::stod(lead_1));
+  matvar_t* labels = Mat_VarGetStructFieldByName(layout, "label", 0);
+  ASSERT_TRUE(labels);
+  matvar_t* second = Mat_VarGetCell(labels, 1);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(std::string(static_cast<const char*>(second->data), second->nbytes), "B");
+  for (matvar_t* variable : {name, table, layout}) Mat_VarFree(variable);
 }
 
 TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
@@ -218,6 +279,12 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
   write("good.txt", "           0\r\n");
   write("short.dat", std::string(100, '\0'));
   write("my-rec.dat", std::string(4'608'000, '\0'));
+  write("rec.hea", std::string(4'608'000, '\0'));
+  write("long.dat", std::string(4'608'001, '\0'));
+  write("empty.csv", "");
+  fs::create_hard_link(folder / "my-rec.dat", folder / "link.edf");
+  fs::create_symlink("good.txt", folder / "soft.csv");
+  ASSERT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
   const auto before = files_in(folder);
   const std::string prefix = "beat_analyser export: ";
   struct Row {
@@ -226,9 +293,9 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
     std::string message;
   } rows[] = {
       {"result file that stops making sense", "bad.txt --csv out.csv",
-       "bad.txt: line 3: 'x' is not a whole number"},
+       "bad.txt:3: 'x' is not a whole number"},
       {"log with a broken record", "badlog.txt --csv out.csv",
-       "badlog.txt: line 3: a k= record needs k, r=, ;  time_dif, the shift and the position"},
+       "badlog.txt:3: a k= record needs k, r=, ;  time_dif, the shift and the position"},
       {"--long of a log", "log.txt --csv out.csv --long",
        "log.txt: --long is for result files; this is a log"},
       {"missing input", "none.txt --csv out.csv", "none.txt: cannot be opened"},
@@ -236,7 +303,7 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
        "short.dat: holds 100 bytes; a recording holds 4608000 (32000 frames of 72 16-bit "
        "samples)"},
       {"bad result file for the annotations", "my-rec.dat --edf out.edf --result bad.txt",
-       "bad.txt: line 3: 'x' is not a whole number"},
+       "bad.txt:3: 'x' is not a whole number"},
       {"short recording to WFDB", "short.dat --wfdb",
        "short.dat: holds 100 bytes; a recording holds 4608000 (32000 frames of 72 16-bit "
        "samples)"},
@@ -245,6 +312,24 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
        "does not"},
       {"output folder missing", "good.txt --csv nowhere/out.csv",
        "cannot write nowhere/out.csv: No such file or directory"},
+      {"a recording longer than one is not read", "long.dat --wfdb",
+       "long.dat: holds 4608001 bytes; a recording holds 4608000 (32000 frames of 72 16-bit "
+       "samples)"},
+      {"a pipe, which would never end", "pipe.txt --csv out.csv", "pipe.txt: is not a plain file"},
+      {"the header is the recording", "rec.hea --wfdb",
+       "rec.hea is rec.hea itself; name another output"},
+      {"the table is its source", "good.txt --csv good.txt",
+       "good.txt is good.txt itself; name another output"},
+      {"EDF+ over a hard link to the recording", "my-rec.dat --edf link.edf",
+       "link.edf is my-rec.dat itself; name another output"},
+      {"EDF+ over the result file", "my-rec.dat --edf good.txt --result good.txt",
+       "good.txt is good.txt itself; name another output"},
+      {"a symbolic link to the source", "good.txt --csv soft.csv",
+       "soft.csv is good.txt itself; name another output"},
+      {"MATLAB from a log", "log.txt --mat out.mat",
+       "log.txt: --mat is for result files; this is a log"},
+      {"a layout that is empty", "good.txt --mat out.mat --layout empty.csv",
+       "empty.csv: the file is empty; it needs the header lead,x,y"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
@@ -259,7 +344,9 @@ TEST_F(InterchangeVerbs, WrongCommandLinesAreUsageErrors) {
   for (const char* arguments :
        {"import a.edf", "import a.edf b.edf -o a.dat", "import a.edf -o a.dat --start -1",
         "import a.edf -o a.dat --units-per-uv 0", "export a.txt", "export a.dat --csv a --wfdb",
-        "export a.dat --wfdb --long", "export a.txt --csv a.csv --result b.txt"}) {
+        "export a.dat --wfdb --long", "export a.txt --csv a.csv --result b.txt",
+        "export a.dat --wfdb --units-per-uv 0", "export a.dat --edf a.edf --units-per-uv 0.001",
+        "export a.txt --csv a.csv --layout b.csv", "export a.txt --csv a.csv --mat a.mat"}) {
     const Outcome outcome = run(arguments);
     EXPECT_EQ(outcome.status, 1) << arguments;
     EXPECT_NE(outcome.err.find("Try 'beat_analyser "), std::string::npos) << arguments;

@@ -5,7 +5,7 @@
 
 #include "interchange/csv_tables.h"
 #include "interchange/log_reader.h"
-#include "interchange/output_file.h"
+#include "interchange/mat_file.h"
 #include "interchange/recording_export.h"
 #include "support/temp_folder.h"
 
@@ -121,7 +121,7 @@ constexpr const char* known_log =
 
 TEST(LogAudit, OneRowPerCandidateWithItsReferenceAndVerdict) {
   const LogAudit audit = read_log_audit(known_log);
-  ASSERT_EQ(audit.index(), 0u) << std::get<LogFault>(audit).reason;
+  ASSERT_EQ(audit.index(), 0u) << std::get<LineFault>(audit).reason;
   EXPECT_EQ(audit_csv(std::get<0>(audit)),
             "run,reference_ms,k,best_r,shift,aligned_ms,accepted\n"
             "1,1387,1,0.9998485,0,30577,yes\n"
@@ -146,7 +146,7 @@ TEST(LogAudit, FaultsNameTheLineAndWhatIsWrong) {
   struct Row {
     const char* label;
     const char* text;
-    long line;
+    int line;
     std::string reason;
   } rows[] = {
       {"a result file's count line", "          32\r\n", 1, "'32' is not a record of the log"},
@@ -165,14 +165,20 @@ TEST(LogAudit, FaultsNameTheLineAndWhatIsWrong) {
        "left out time 6 is no accepted beat of the run before it"},
       {"a control character shown safely", "\x01\x02selected\n", 1,
        "'\\001\\002selected' is not a record of the log"},
+      {"a selected time whose R time overflows", "\n selected time 2147483448\n", 2,
+       "selected time 2147483448 lies beyond any recording"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     const LogAudit audit = read_log_audit(row.text);
     ASSERT_EQ(audit.index(), 1u);
-    EXPECT_EQ(std::get<LogFault>(audit).line, row.line);
-    EXPECT_EQ(std::get<LogFault>(audit).reason, row.reason);
+    EXPECT_EQ(std::get<LineFault>(audit).line, row.line);
+    EXPECT_EQ(std::get<LineFault>(audit).reason, row.reason);
   }
+  // The last selected time whose R time (200 later) is still a whole number.
+  const LogAudit edge = read_log_audit(" selected time 2147483447\n k= 1 r= 1 ; time_dif 0 0\n");
+  ASSERT_EQ(edge.index(), 0u);
+  EXPECT_EQ(std::get<0>(edge).front().reference_ms, 2147483647);
 }
 
 TEST(LogAudit, LogsAreToldFromResultFilesByTheirFirstRecord) {
@@ -255,9 +261,10 @@ TEST(EdfAnnotations, AnEdfReaderSeesEveryBeat) {
   std::vector<EdfAnnotation> annotations;
   for (std::int64_t b = 0; b < 200; ++b) annotations.push_back({(150 * b + 7) * ticks_per_ms, "R"});
   test::TempFolder folder("edf_annotations");
-  ASSERT_EQ(
-      write_edf_plus(folder / "a.edf", recording_signals(known_recording(), 1.0), annotations),
-      std::nullopt);
+  HostFileOps files;
+  ASSERT_EQ(write_edf_plus(files, folder / "a.edf", recording_signals(known_recording(), 1.0),
+                           annotations),
+            std::nullopt);
   auto header = std::make_unique<edf_hdr_struct>();
   ASSERT_EQ(
       edfopen_file_readonly((folder / "a.edf").c_str(), header.get(), EDFLIB_READ_ALL_ANNOTATIONS),
@@ -273,28 +280,6 @@ TEST(EdfAnnotations, AnEdfReaderSeesEveryBeat) {
   EXPECT_EQ(annotation.onset, (150 * 199 + 7) * ticks_per_ms);
   EXPECT_STREQ(annotation.annotation, "R");
   edfclose_file(header->handle);
-}
-
-TEST(OutputFile, WholeOrNothingAndReplacedOnlyWhenAsked) {
-  test::TempFolder folder("output_file");
-  const auto path = folder / "out.csv";
-  EXPECT_EQ(write_output_file(path, "first", false), std::nullopt);
-  EXPECT_EQ(write_output_file(path, "second", false), std::optional<std::string>("File exists"));
-  EXPECT_EQ(test::read_host_file(path), "first");
-  EXPECT_EQ(write_output_file(path, "third", true), std::nullopt);
-  EXPECT_EQ(test::read_host_file(path), "third");
-  EXPECT_EQ(write_output_file(folder / "missing" / "out.csv", "x", true),
-            std::optional<std::string>("No such file or directory"));
-  {
-    OutputFile abandoned(folder / "never.csv");
-    test::write_host_file(abandoned.path(), "half");
-  }
-  std::size_t files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-    ++files;
-    EXPECT_EQ(entry.path().filename(), "out.csv");
-  }
-  EXPECT_EQ(files, 1u) << "no temporary file stays behind";
 }
 
 }  // namespace

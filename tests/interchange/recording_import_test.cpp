@@ -40,7 +40,7 @@ ChannelSignals first_signals(int count) {
   return chosen;
 }
 
-// A sine of 10 Hz and 10,000 uV at any rate, given as samples per record and
+// A sine of 10 Hz (or another frequency) and 10,000 uV at any rate, given as samples per record and
 // record duration, 40 s long.
 class SineSource : public SignalSource {
  public:
@@ -65,7 +65,7 @@ class SineSource : public SignalSource {
     }
     return std::nullopt;
   }
-  static constexpr double frequency = 10.0;
+  double frequency = 10.0;     // Hz
   double amplitude = 10000.0;  // uV
   double offset = 0.0;         // uV
 
@@ -74,43 +74,44 @@ class SineSource : public SignalSource {
   std::int64_t duration_ = 0;
 };
 
-// Rates other than 1000 per second keep the sine's amplitude (0.5 %) and
-// phase: the 32 s hold 320 whole periods, so projecting on sine and cosine
-// gives both.
+// Rates other than 1000 per second keep the sine's amplitude (0.05 %, finer
+// than the 16-bit steps of an ECG) and phase (0.01 ms) at 10 and 40 Hz: the
+// 32 s hold whole periods, so projecting on sine and cosine gives both.
 TEST(ImportRate, ConvertedSineKeepsAmplitudeAndPhase) {
   struct Row {
     const char* label;
     std::int64_t samples_per_record, record_duration, start_ms;
+    double frequency;
   } rows[] = {
-      {"500 per second", 500, ticks_per_second, 0},
-      {"2048 per second", 2048, ticks_per_second, 0},
-      {"2048 per second from 2.3 s, off the 125 ms grid", 2048, ticks_per_second, 2300},
-      {"500 per second from 1.5 s", 500, ticks_per_second, 1500},
-      {"333 1/3 per second: records of 3 s", 1000, 3 * ticks_per_second, 700},
+      {"500 per second", 500, ticks_per_second, 0, 10},
+      {"2048 per second", 2048, ticks_per_second, 0, 10},
+      {"2048 per second at 40 Hz", 2048, ticks_per_second, 0, 40},
+      {"2048 per second from 2.3 s, off the 125 ms grid", 2048, ticks_per_second, 2300, 10},
+      {"500 per second from 1.5 s at 40 Hz", 500, ticks_per_second, 1500, 40},
+      {"333 1/3 per second: records of 3 s", 1000, 3 * ticks_per_second, 700, 10},
       {"128 per second from 3.001 s: samples fall on whole ms every 125 ms", 128, ticks_per_second,
-       3001},
-      {"1000 per second is copied", 1000, ticks_per_second, 250},
+       3001, 40},
+      {"1000 per second is copied", 1000, ticks_per_second, 250, 10},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     SineSource source(row.samples_per_record, row.record_duration);
+    source.frequency = row.frequency;
     const auto imported =
         imported_or_fail(import_recording(source, first_signals(1), {row.start_ms, 1.0}));
     if (imported.bytes.empty()) continue;
     double sine = 0, cosine = 0;
     for (long t = 1; t <= recorded_samples; ++t) {
-      const double angle = 2 * std::numbers::pi * SineSource::frequency *
-                           static_cast<double>(row.start_ms + t - 1) / 1000.0;
+      const double angle =
+          2 * std::numbers::pi * row.frequency * static_cast<double>(row.start_ms + t - 1) / 1000.0;
       sine += sample_of(imported.bytes, 1, t) * std::sin(angle);
       cosine += sample_of(imported.bytes, 1, t) * std::cos(angle);
     }
     const double amplitude = 2 * std::hypot(sine, cosine) / recorded_samples;
     const double phase_ms =
-        std::atan2(cosine, sine) / (2 * std::numbers::pi * SineSource::frequency) * 1000.0;
-    EXPECT_NEAR(amplitude / source.amplitude, 1.0, 0.005);
-    // Within 1 ms is what a person needs; a quarter of a millisecond catches a
-    // converted stretch that starts between whole milliseconds.
-    EXPECT_NEAR(phase_ms, 0.0, 0.25);
+        std::atan2(cosine, sine) / (2 * std::numbers::pi * row.frequency) * 1000.0;
+    EXPECT_NEAR(amplitude / source.amplitude, 1.0, 0.0005);
+    EXPECT_NEAR(phase_ms, 0.0, 0.01);
     EXPECT_EQ(imported.saturated(1), 0);
   }
 }
@@ -154,6 +155,51 @@ TEST(ImportRate, SignalsConvertedTogetherMatchOneConvertedAlone) {
       EXPECT_EQ(sample_of(together.bytes, c, t), sample_of(single.bytes, 1, t)) << c << " " << t;
 }
 
+// Three sines of 10 Hz at rates that share samples per record or record
+// length but not both: 2048 every 1 s, 2048 every 2 s, 1024 every 1 s. Each
+// is converted at its own rate, as it would be alone.
+class MixedRateSource : public SignalSource {
+ public:
+  MixedRateSource() {
+    for (const auto& [per_record, duration] :
+         {std::pair{2048, 1}, std::pair{2048, 2}, std::pair{1024, 1}})
+      signals_.push_back(
+          {"sine", "uV", per_record, duration * ticks_per_second, 40 / duration * per_record});
+  }
+  const std::vector<SignalInfo>& signals() const override { return signals_; }
+  std::int64_t duration() const override { return 40 * ticks_per_second; }
+  std::optional<std::string> read(int signal, std::int64_t first, std::int64_t count,
+                                  std::vector<double>& values) override {
+    const SignalInfo& info = signals_.at(static_cast<std::size_t>(signal - 1));
+    values.resize(static_cast<std::size_t>(count));
+    for (std::int64_t i = 0; i < count; ++i)
+      values[static_cast<std::size_t>(i)] =
+          10000.0 * std::sin(2 * std::numbers::pi * 10.0 * static_cast<double>(first + i) *
+                             static_cast<double>(info.record_duration) /
+                             static_cast<double>(info.samples_per_record * ticks_per_second));
+    return std::nullopt;
+  }
+
+ private:
+  std::vector<SignalInfo> signals_;
+};
+
+TEST(ImportRate, SignalsOfDifferentRatesAreConvertedApart) {
+  MixedRateSource source;
+  const auto together = imported_or_fail(import_recording(source, first_signals(3), {500, 1.0}));
+  ASSERT_FALSE(together.bytes.empty());
+  for (long c = 1; c <= 3; ++c) {
+    ChannelSignals alone;
+    alone(1) = static_cast<int>(c);
+    const auto single = imported_or_fail(import_recording(source, alone, {500, 1.0}));
+    ASSERT_FALSE(single.bytes.empty());
+    // 10 Hz from 0.5 s: position 26 is 0.525 s, the crest of a period.
+    EXPECT_NEAR(sample_of(single.bytes, 1, 26), 10000, 2) << c;
+    for (long t : {1L, 26L, 16000L, 32000L})
+      EXPECT_EQ(sample_of(together.bytes, c, t), sample_of(single.bytes, 1, t)) << c << " " << t;
+  }
+}
+
 // A BDF file written here with 24-bit values: 1 digital unit is 0.1 uV.
 // Signal 1 cycles through five values, signal 2 holds 20,000 uV throughout.
 TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
@@ -180,15 +226,16 @@ TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
     std::int16_t second;    // channel 2 anywhere
     long saturated_first, saturated_second;
   } rows[] = {
-      {"1 unit per uV: 12345.6 uV rounds up, +-40000 uV clip",
+      {"1 unit per uV: 12345.6 uV rounds up, +-40000 uV clip (below to -32767: -32768 is "
+       "no sample to WFDB readers)",
        1.0,
-       {12346, 32767, -32768, -1, 0},
+       {12346, 32767, -32767, -1, 0},
        20000,
        12800,
        0},
       {"2 units per uV: 20000 uV clips as well",
        2.0,
-       {24691, 32767, -32768, -1, 0},
+       {24691, 32767, -32767, -1, 0},
        32767,
        12800,
        32000},
@@ -209,26 +256,35 @@ TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
   }
 }
 
-// A recording of every kind of value goes out as EDF+ and comes back with
-// the same bytes.
+// A recording of every value an import writes goes out as EDF+ and comes
+// back with the same bytes at every factor the EDF header can hold; from
+// 0.004 the physical limits (-8,192,000 uV) fill the 8-character fields, to
+// 40,000 they need five decimals.
 TEST(ImportRoundTrip, RecordingThroughEdfPlusComesBackIdentical) {
   std::vector<unsigned char> recording(recording_bytes);
   std::mt19937 random(12);
   for (auto& byte : recording) byte = static_cast<unsigned char>(random());
+  for (std::size_t at = 0; at < recording.size(); at += 2)  // -32768 is never written
+    if (recording[at] == 0x80 && recording[at + 1] == 0) recording[at + 1] = 1;
   for (std::size_t c = 0; c < 4; ++c) {  // the extremes in channels 1 and 2
     recording[c] = c % 2 == 0 ? 0x7F : 0xFF;
-    recording[frame_bytes + c] = c % 2 == 0 ? 0x80 : 0x00;
+    recording[frame_bytes + c] = c % 2 == 0 ? 0x80 : 0x01;
   }
   test::TempFolder folder("import_round_trip");
-  ASSERT_EQ(write_edf_plus(folder / "out.edf", recording_signals(recording, 1.0),
-                           {{0, "R"}, {31999 * ticks_per_ms, "R"}}),
-            std::nullopt);
-  auto file = open_file(folder / "out.edf");
-  ASSERT_TRUE(file);
-  EXPECT_EQ(file->signals().size(), 72u);
-  EXPECT_EQ(file->signals()[8].label, "lead1");
-  const auto imported = imported_or_fail(import_recording(*file, first_signals(72), {0, 1.0}));
-  EXPECT_TRUE(imported.bytes == recording);
+  HostFileOps files;
+  for (double units_per_uv : {1.0, 0.004, 0.37, 3.0, 1000.0, 40000.0}) {
+    SCOPED_TRACE(units_per_uv);
+    ASSERT_EQ(write_edf_plus(files, folder / "out.edf", recording_signals(recording, units_per_uv),
+                             {{0, "R"}, {31999 * ticks_per_ms, "R"}}),
+              std::nullopt);
+    auto file = open_file(folder / "out.edf");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->signals().size(), 72u);
+    EXPECT_EQ(file->signals()[8].label, "lead1");
+    const auto imported =
+        imported_or_fail(import_recording(*file, first_signals(72), {0, units_per_uv}));
+    EXPECT_TRUE(imported.bytes == recording);
+  }
 }
 
 TEST(ImportLength, TooShortSaysHowLongTheRecordingIs) {
@@ -369,6 +425,9 @@ TEST(ChannelList, NumbersLabelsAndRangesInChannelOrder) {
   auto gap = numbered("V", 10);
   gap.erase(gap.begin() + 4);  // no V5
   EXPECT_EQ(chosen_text(gap, "V1-V9"), "no signal is labelled 'V5' (in the range V1-V9)");
+  // Labels that are numbers alone have no prefix to share: a range of them
+  // runs in file order, from the signal labelled 1 to the one labelled 3.
+  EXPECT_EQ(chosen_text(labelled({"2", "1", "3"}), "1-3"), "2,3");
 }
 
 }  // namespace
