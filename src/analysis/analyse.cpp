@@ -391,33 +391,36 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
 
 AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages) {
   auto choices = resolve_choices(request);
-  if (choices.index() == 1) return {2, std::get<1>(choices)};
+  if (choices.index() == 1) return {ExitStatus::failed, std::get<1>(choices)};
   const AnalyseChoices& c = std::get<0>(choices);
   auto planned = plan_session(c);
-  if (planned.index() == 1) return {2, std::get<1>(planned)};
+  if (planned.index() == 1) return {ExitStatus::failed, std::get<1>(planned)};
   const SessionPlan& plan = std::get<0>(planned);
   if (!request.check) {
-    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages)) return {2, *failure};
+    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages))
+      return {ExitStatus::failed, *failure};
     return {};
   }
   const ScratchFolder scratch;
-  if (scratch.path().empty()) return {2, "cannot make a temporary folder"};
+  if (scratch.path().empty()) return {ExitStatus::failed, "cannot make a temporary folder"};
   std::vector<unsigned char> bytes;
   HostFileOps files;
   const std::string name = c.recording.filename().string();
   if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
-    return {2, shown(c.recording) + ": cannot be read: " + *error};
+    return {ExitStatus::failed, shown(c.recording) + ": cannot be read: " + *error};
   if (auto error = files.replace_file(
           scratch.path() / name,
           std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-    return {2, "cannot copy the recording to " + shown(scratch.path()) + ": " + *error};
+    return {ExitStatus::failed,
+            "cannot copy the recording to " + shown(scratch.path()) + ": " + *error};
   AnalyseChoices elsewhere = c;
   elsewhere.recording = scratch.path() / name;
-  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages)) return {2, *failure};
+  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages))
+    return {ExitStatus::failed, *failure};
   const fs::path beside = c.recording.parent_path();
   for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})
     if (auto difference = first_difference(beside / file, scratch.path() / file))
-      return {1, *difference};
+      return {ExitStatus::usage, *difference};
   return {};
 }
 

@@ -16,6 +16,7 @@
 
 #include "analysis/answering_platform.h"
 #include "results/analysis_record.h"
+#include "runtime/exit_status.h"
 
 namespace ba {
 
@@ -61,7 +62,8 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& choice
 using PagePlatform = std::function<Platform&()>;
 
 struct AnalyseOutcome {
-  int status = 0;       // 0 done, 1 --check found a difference, 2 refused or failed
+  // ok done; usage (1) when --check found a difference; failed refused or failed
+  ExitStatus status = ExitStatus::ok;
   std::string message;  // the difference or the reason
 };
 

@@ -111,7 +111,7 @@ class QtPages {
 
 }  // namespace
 
-int run_analyse(int argc, char** argv) {
+ExitStatus run_analyse(int argc, char** argv) {
   CommandLine line("beat_analyser analyse", print_analyse_help);
   CLI::App& app = line.app();
   std::string recording, reference, pq, q, t_end, leads, threshold, ratio, record;
@@ -129,7 +129,7 @@ int run_analyse(int argc, char** argv) {
   app.add_flag("--view", request.view);
   app.add_flag("--force", request.force);
   app.add_flag("--check", request.check);
-  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   try {
     request.recording = recording;
     if (!record.empty()) request.record = record;
@@ -144,13 +144,13 @@ int run_analyse(int argc, char** argv) {
         (!request.reference_ms || !request.pq_ms || !request.q_ms || !request.t_end_ms))
       throw UsageError{"--reference, --pq, --q and --t-end are needed without --record"};
   } catch (const UsageError& wrong) {
-    return exit_code(line.usage(wrong.reason, std::cerr));
+    return line.usage(wrong.reason, std::cerr);
   }
   QtPages pages;
   const AnalyseOutcome outcome = analyse(request, [&]() -> Platform& { return pages.get(); });
-  if (outcome.status == exit_code(ExitStatus::failed))
-    return exit_code(line.refuse(outcome.message, std::cerr));
-  if (outcome.status != 0) std::cerr << "beat_analyser analyse: " << outcome.message << "\n";
+  if (outcome.status == ExitStatus::failed) return line.refuse(outcome.message, std::cerr);
+  if (outcome.status != ExitStatus::ok)
+    std::cerr << "beat_analyser analyse: " << outcome.message << "\n";
   return outcome.status;
 }
 

@@ -70,7 +70,7 @@ ExitStatus finish(const std::vector<SummaryRow>& rows) {
 
 }  // namespace
 
-int run_batch(int argc, char** argv) {
+ExitStatus run_batch(int argc, char** argv) {
   CommandLine command("beat_analyser batch", print_batch_help);
   BatchOptions options;
   CLI::App& app = command.app();
@@ -79,7 +79,7 @@ int run_batch(int argc, char** argv) {
   app.add_option("--row", options.row);
   app.add_flag("--collect", options.collect);
   app.add_flag("--resume", options.resume);
-  if (auto status = command.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  if (auto status = command.parse(argc, argv, std::cout, std::cerr)) return *status;
 
   BatchChoice choice;
   choice.jobs = available_cores();
@@ -87,37 +87,37 @@ int run_batch(int argc, char** argv) {
   if (!options.jobs.empty()) {
     const auto jobs = parse_int32(options.jobs);
     if (!jobs || *jobs < 1)
-      return exit_code(command.usage(
-          "--jobs needs a whole number of 1 or more, not '" + options.jobs + "'", std::cerr));
+      return command.usage("--jobs needs a whole number of 1 or more, not '" + options.jobs + "'",
+                           std::cerr);
     choice.jobs = static_cast<std::size_t>(*jobs);
   }
   std::optional<int> row;
   if (!options.row.empty()) {
     row = parse_int32(options.row);
     if (!row || *row < 1)
-      return exit_code(command.usage(
-          "--row needs a row number of 1 or more, not '" + options.row + "'", std::cerr));
+      return command.usage("--row needs a row number of 1 or more, not '" + options.row + "'",
+                           std::cerr);
   }
   if (row && options.collect)
-    return exit_code(command.usage("--row and --collect cannot go together", std::cerr));
+    return command.usage("--row and --collect cannot go together", std::cerr);
 
   HostFileOps files;
   std::vector<unsigned char> bytes;
   if (auto reason = files.read_prefix(options.manifest, largest_manifest + 1, bytes))
-    return exit_code(command.refuse(describe_fault(options.manifest, {0, *reason}), std::cerr));
+    return command.refuse(describe_fault(options.manifest, {0, *reason}), std::cerr);
   if (bytes.size() > largest_manifest)
-    return exit_code(command.refuse(
-        describe_fault(options.manifest, {0, "larger than 64 MB: not a manifest"}), std::cerr));
+    return command.refuse(
+        describe_fault(options.manifest, {0, "larger than 64 MB: not a manifest"}), std::cerr);
   const auto parsed =
       parse_manifest(options.manifest,
                      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   if (const auto* fault = std::get_if<LineFault>(&parsed))
-    return exit_code(command.refuse(describe_fault(options.manifest, *fault), std::cerr));
+    return command.refuse(describe_fault(options.manifest, *fault), std::cerr);
   const Manifest& manifest = std::get<Manifest>(parsed);
   if (row && static_cast<std::size_t>(*row) > manifest.rows.size())
-    return exit_code(command.usage("--row " + options.row + " but the manifest has " +
-                                       std::to_string(manifest.rows.size()) + " rows",
-                                   std::cerr));
+    return command.usage("--row " + options.row + " but the manifest has " +
+                             std::to_string(manifest.rows.size()) + " rows",
+                         std::cerr);
 
   const std::filesystem::path summary_path =
       std::filesystem::path(options.manifest).parent_path() / summary_name;
@@ -127,7 +127,7 @@ int run_batch(int argc, char** argv) {
     return finish(rows);
   };
 
-  if (options.collect) return exit_code(write_summary(collect_rows(manifest, read_row_record)));
+  if (options.collect) return write_summary(collect_rows(manifest, read_row_record));
 
   std::vector<std::size_t> chosen;
   if (row) {
@@ -144,8 +144,8 @@ int run_batch(int argc, char** argv) {
   const std::vector<SummaryRow> rows = run_rows(
       manifest, chosen, choice, launcher, read_row_record, [&] { return signals.level(); },
       progress);
-  if (row) return exit_code(finish(rows));
-  return exit_code(write_summary(rows));
+  if (row) return finish(rows);
+  return write_summary(rows);
 }
 
 }  // namespace ba

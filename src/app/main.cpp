@@ -145,11 +145,11 @@ int main(int argc, char** argv) {
     if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1));
     if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1));
     if (verb == "export") return ba::exit_code(ba::run_export(argc - 1, argv + 1));
-    if (verb == "analyse") return ba::run_analyse(argc - 1, argv + 1);
-    if (verb == "reference") return ba::run_reference_verb(argc - 1, argv + 1);
-    if (verb == "metrics") return ba::run_metrics_verb(argc - 1, argv + 1);
-    if (verb == "report") return ba::run_report_verb(argc - 1, argv + 1);
-    if (verb == "batch") return ba::run_batch(argc - 1, argv + 1);
+    if (verb == "analyse") return ba::exit_code(ba::run_analyse(argc - 1, argv + 1));
+    if (verb == "reference") return ba::exit_code(ba::run_reference_verb(argc - 1, argv + 1));
+    if (verb == "metrics") return ba::exit_code(ba::run_metrics_verb(argc - 1, argv + 1));
+    if (verb == "report") return ba::exit_code(ba::run_report_verb(argc - 1, argv + 1));
+    if (verb == "batch") return ba::exit_code(ba::run_batch(argc - 1, argv + 1));
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

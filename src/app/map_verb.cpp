@@ -12,6 +12,8 @@
 
 #include "app/command_line.h"
 #include "app/verbs.h"
+#include "cohort/inputs.h"
+#include "cohort/study.h"
 #include "map/layout.h"
 #include "map/page.h"
 #include "map/picture.h"
@@ -50,6 +52,10 @@ void print_map_help(std::ostream& out) {
          "                        legibly (a larger --size shows more)\n"
          "      --minus OTHER   the mean map of RESULT_FILE less that of the result\n"
          "                        file OTHER (before and after a drug, two sessions)\n"
+         "      --departure GROUP  the mean map's departure from the reference group\n"
+         "                        GROUP (beat_analyser reference) in SD units, on a\n"
+         "                        fixed scale of -4..4 SD, isolines every 1 SD, the\n"
+         "                        -2 and 2 SD lines heavier\n"
          "      --layout FILE   electrode places: CSV with the columns lead, x, y and\n"
          "                        optionally label and bad (0 or 1), in any order; x\n"
          "                        grows to the right, y downward, in any unit; leads not\n"
@@ -74,6 +80,7 @@ struct MapArguments {
   std::string output_path;
   std::string layout_path;
   std::string minus_path;
+  std::string departure_path;
   std::string beat;
   std::string scale;
   std::string size;
@@ -109,12 +116,14 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   if (given.output_path.empty()) return std::string("missing -o OUT.png, OUT.svg or OUT.pdf");
   if (!map_file_type_known(given.output_path))
     return "the output '" + given.output_path + "' must end in .png, .svg or .pdf";
-  const int kinds =
-      given.mean + given.sd + given.sheet + !given.beat.empty() + !given.minus_path.empty();
-  if (kinds > 1) return std::string("choose one of --mean, --sd, --beat K, --sheet and --minus");
+  const int kinds = given.mean + given.sd + given.sheet + !given.beat.empty() +
+                    !given.minus_path.empty() + !given.departure_path.empty();
+  if (kinds > 1)
+    return std::string("choose one of --mean, --sd, --beat K, --sheet, --minus and --departure");
   if (given.sd) options.request.kind = MapKind::sd;
   if (given.sheet) options.request.kind = MapKind::sheet;
   if (!given.minus_path.empty()) options.request.kind = MapKind::difference;
+  if (!given.departure_path.empty()) options.request.kind = MapKind::departure;
   if (!given.beat.empty()) {
     const auto beat = parse_int32(given.beat);
     if (!beat || *beat < 1) return "--beat needs a beat number from 1, not '" + given.beat + "'";
@@ -188,7 +197,8 @@ LeadLayout read_layout(const std::string& path) {
 
 // An output that is one of the inputs would destroy it.
 void check_output_apart(const MapArguments& given) {
-  for (const std::string& input : {given.result_path, given.layout_path, given.minus_path}) {
+  for (const std::string& input :
+       {given.result_path, given.layout_path, given.minus_path, given.departure_path}) {
     std::error_code error;
     if (!input.empty() && std::filesystem::equivalent(given.output_path, input, error))
       throw Refusal{describe_fault(given.output_path, {0, "is the input " + input})};
@@ -203,6 +213,24 @@ bool every_area_zero(const std::vector<ResultBeat>& beats) {
   });
 }
 
+// The mean map's z against a reference group; the leads the group gives no
+// spread are left out and said.
+MapPage departure_map(const std::vector<ResultBeat>& beats, const std::string& group_path,
+                      const LeadLayout& layout, std::ostream& err) {
+  HostFileOps files;
+  auto read = read_group_file(files, group_path);
+  if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
+  const ReferenceGroup& group = std::get<ReferenceGroup>(read);
+  if (const auto without = leads_without_sd(group))
+    err << "beat_analyser map: " << group_path << ": " << *without
+        << " without spread in the group: no z there\n";
+  const Departure found = departure(group, mean_map(beat_maps(beats), group.leads));
+  auto page = make_departure_page(found.z, layout);
+  if (const auto* reason = std::get_if<std::string>(&page))
+    throw Refusal{describe_fault(group_path, {0, *reason})};
+  return std::get<MapPage>(std::move(page));
+}
+
 MapPage page_for(const MapOptions& options, std::ostream& err) {
   const MapArguments& given = options.given;
   const std::vector<ResultBeat> beats = read_beats(given.result_path);
@@ -214,6 +242,8 @@ MapPage page_for(const MapOptions& options, std::ostream& err) {
   if (options.request.kind == MapKind::difference)
     return make_difference_page(beats, read_beats(given.minus_path), given.result_path,
                                 given.minus_path, layout, options.request);
+  if (options.request.kind == MapKind::departure)
+    return departure_map(beats, given.departure_path, layout, err);
   if (options.request.kind == MapKind::sheet && beats.size() > options.request.most_frames)
     err << "beat_analyser map: note: the sheet shows the first " << options.request.most_frames
         << " of " << beats.size() << " beats; a larger --size shows more\n";
@@ -240,6 +270,7 @@ ExitStatus run_map_verb(int argc, char** argv) {
   app.add_option("--beat", given.beat);
   app.add_flag("--sheet", given.sheet);
   app.add_option("--minus", given.minus_path);
+  app.add_option("--departure", given.departure_path);
   app.add_option("--layout", given.layout_path);
   app.add_option("--scale", given.scale);
   app.add_option("--unit", given.unit);

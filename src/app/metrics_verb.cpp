@@ -44,7 +44,7 @@ void print_metrics_help(std::ostream& out) {
 
 }  // namespace
 
-int run_metrics_verb(int argc, char** argv) {
+ExitStatus run_metrics_verb(int argc, char** argv) {
   CommandLine line("beat_analyser metrics", print_metrics_help);
   std::vector<std::string> results;
   std::string output;
@@ -56,33 +56,29 @@ int run_metrics_verb(int argc, char** argv) {
   line.app().add_option("--layout", layout_path);
   line.app().add_option("--reference", group_path);
   line.app().add_flag("--per-beat", per_beat);
-  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);
   if (group_path) inputs.push_back(*group_path);
   if (auto input = replaced_input(output, inputs))
-    return exit_code(
-        line.usage("the output " + output + " would replace the input " + *input, std::cerr));
+    return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
   std::optional<LeadLayout> layout;
   if (layout_path) {
     auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     layout = std::get<LeadLayout>(read);
   }
   std::optional<ReferenceGroup> group;
   if (group_path) {
     auto read = read_group_file(files, *group_path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     group = std::get<ReferenceGroup>(read);
   }
   auto chosen =
       study_leads(layout ? &*layout : nullptr, group ? &*group : nullptr, group_path.value_or(""));
-  if (const auto* error = std::get_if<std::string>(&chosen))
-    return exit_code(line.refuse(*error, std::cerr));
+  if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
   const LeadSet& leads = std::get<LeadSet>(chosen);
   if (group)
     if (const auto without = leads_without_sd(*group))
@@ -92,16 +88,15 @@ int run_metrics_verb(int argc, char** argv) {
   std::vector<MetricsRow> rows;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     for (MetricsRow& row :
          study_rows(std::get<StudyFile>(read), leads, group ? &*group : nullptr, per_beat))
       rows.push_back(std::move(row));
   }
   const std::size_t kl_columns = group ? group->basis.size() : 0;
   if (auto error = files.replace_file(output, metrics_csv(rows, kl_columns, per_beat)))
-    return exit_code(line.refuse("cannot write " + output + ": " + *error, std::cerr));
-  return exit_code(ExitStatus::ok);
+    return line.refuse("cannot write " + output + ": " + *error, std::cerr);
+  return ExitStatus::ok;
 }
 
 }  // namespace ba

@@ -38,7 +38,7 @@ void print_reference_help(std::ostream& out) {
 
 }  // namespace
 
-int run_reference_verb(int argc, char** argv) {
+ExitStatus run_reference_verb(int argc, char** argv) {
   CommandLine line("beat_analyser reference", print_reference_help);
   std::vector<std::string> results;
   std::string output;
@@ -46,17 +46,15 @@ int run_reference_verb(int argc, char** argv) {
   line.app().add_option("RESULT_FILE", results)->required();
   line.app().add_option("-o,--output", output)->required();
   line.app().add_option("--layout", layout_path);
-  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   if (auto input = replaced_input(output, results))
-    return exit_code(
-        line.usage("the output " + output + " would replace the input " + *input, std::cerr));
+    return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
   LeadLayout layout = default_layout();
   if (layout_path) {
     auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     layout = std::get<LeadLayout>(read);
   }
   const LeadSet leads = usable_leads(layout);
@@ -64,20 +62,19 @@ int run_reference_verb(int argc, char** argv) {
   std::vector<ReferenceGroup::Member> members;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     const StudyFile& study = std::get<StudyFile>(read);
     means.push_back(mean_map(beat_maps(study.beats), leads));
     members.push_back({path, sha256_hex(study.bytes)});
   }
   GroupOutcome outcome = make_reference_group(means, leads);
   if (const auto* reason = std::get_if<std::string>(&outcome))
-    return exit_code(line.refuse(*reason, std::cerr));
+    return line.refuse(*reason, std::cerr);
   ReferenceGroup& group = std::get<ReferenceGroup>(outcome);
   group.members = std::move(members);
   if (auto error = files.replace_file(output, reference_group_json(group)))
-    return exit_code(line.refuse("cannot write " + output + ": " + *error, std::cerr));
-  return exit_code(ExitStatus::ok);
+    return line.refuse("cannot write " + output + ": " + *error, std::cerr);
+  return ExitStatus::ok;
 }
 
 }  // namespace ba

@@ -49,7 +49,7 @@ void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
 
 }  // namespace
 
-int run_report_verb(int argc, char** argv) {
+ExitStatus run_report_verb(int argc, char** argv) {
   CommandLine line("beat_analyser report", print_report_help);
   std::vector<std::string> results;
   std::string output;
@@ -59,34 +59,30 @@ int run_report_verb(int argc, char** argv) {
   line.app().add_option("-o,--output", output)->required();
   line.app().add_option("--layout", layout_path);
   line.app().add_option("--reference", group_path);
-  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return exit_code(*status);
+  if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);
   if (group_path) inputs.push_back(*group_path);
   for (const std::string& result : results) inputs.push_back(record_path(result));
   if (auto input = replaced_input(output, inputs))
-    return exit_code(
-        line.usage("the output " + output + " would replace the input " + *input, std::cerr));
+    return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
   LeadLayout layout = default_layout();
   if (layout_path) {
     auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     layout = std::get<LeadLayout>(read);
   }
   std::optional<ReferenceGroup> group;
   if (group_path) {
     auto read = read_group_file(files, *group_path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     group = std::get<ReferenceGroup>(read);
   }
   const ReferenceGroup* chosen_group = group ? &*group : nullptr;
   auto chosen = study_leads(layout_path ? &layout : nullptr, chosen_group, group_path.value_or(""));
-  if (const auto* error = std::get_if<std::string>(&chosen))
-    return exit_code(line.refuse(*error, std::cerr));
+  if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
   const LeadSet& leads = std::get<LeadSet>(chosen);
   if (group)
     if (const auto without = leads_without_sd(*group))
@@ -94,15 +90,14 @@ int run_report_verb(int argc, char** argv) {
                 << " without spread in the group: no z there\n";
   // The maps leave out the leads the measures leave out.
   const std::optional<LeadLayout> mapped = layout_over(layout, leads);
-  if (!mapped) return exit_code(line.refuse("the leads measured leave no area to map", std::cerr));
+  if (!mapped) return line.refuse("the leads measured leave no area to map", std::cerr);
 
   StudyReport report;
   report.columns = report_columns();
   report.with_group = chosen_group != nullptr;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
-    if (const auto* error = std::get_if<std::string>(&read))
-      return exit_code(line.refuse(*error, std::cerr));
+    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     const StudyFile& study = std::get<StudyFile>(read);
     report.rows.push_back(report_cells(study_rows(study, leads, chosen_group, false).front()));
     std::optional<std::string> record;
@@ -123,10 +118,10 @@ int run_report_verb(int argc, char** argv) {
         if (terminal) std::cerr << "\rpage " << page << " of " << pages << std::flush;
       });
   if (terminal) std::cerr << "\n";
-  if (pdf.isEmpty()) return exit_code(line.refuse("cannot make the PDF " + output, std::cerr));
+  if (pdf.isEmpty()) return line.refuse("cannot make the PDF " + output, std::cerr);
   if (auto error = files.replace_file(output, std::string_view(pdf.constData(), pdf.size())))
-    return exit_code(line.refuse("cannot write " + output + ": " + *error, std::cerr));
-  return exit_code(ExitStatus::ok);
+    return line.refuse("cannot write " + output + ": " + *error, std::cerr);
+  return ExitStatus::ok;
 }
 
 }  // namespace ba

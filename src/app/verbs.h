@@ -17,14 +17,14 @@ ExitStatus run_map_verb(int argc, char** argv);
 ExitStatus run_import(int argc, char** argv);
 ExitStatus run_export(int argc, char** argv);
 // `analyse`: one analysis without a window, from choices or a record.
-int run_analyse(int argc, char** argv);
+ExitStatus run_analyse(int argc, char** argv);
 // `reference`: a reference group from several result files.
-int run_reference_verb(int argc, char** argv);
+ExitStatus run_reference_verb(int argc, char** argv);
 // `metrics`: the measures of result files as CSV.
-int run_metrics_verb(int argc, char** argv);
+ExitStatus run_metrics_verb(int argc, char** argv);
 // `report`: a study report of result files as PDF.
-int run_report_verb(int argc, char** argv);
+ExitStatus run_report_verb(int argc, char** argv);
 // `batch`: analyses every row of a manifest, each in a process of its own.
-int run_batch(int argc, char** argv);
+ExitStatus run_batch(int argc, char** argv);
 
 }  // namespace ba

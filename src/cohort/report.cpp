@@ -143,23 +143,9 @@ std::optional<LeadLayout> layout_over(const LeadLayout& layout, const LeadSet& l
 }
 
 std::optional<MapPage> departure_page(const Departure& found, const LeadLayout& layout) {
-  LeadSet with_z;
-  MapFrame frame;
-  for (int n = 1; n <= lead_point_count; ++n) {
-    if (!found.z(n)) continue;
-    with_z.push_back(n);
-    frame.values(n) = *found.z(n);
-  }
-  const std::optional<LeadLayout> kept = layout_over(layout, with_z);
-  if (!kept) return std::nullopt;
-  MapPage page;
-  page.title = "Departure from the reference group";
-  page.unit = "SD";
-  page.layout = *kept;
-  page.frames = {frame};
-  page.limit = 4;
-  page.step = 1;
-  return page;
+  auto page = make_departure_page(found.z, layout);
+  if (auto* made = std::get_if<MapPage>(&page)) return std::move(*made);
+  return std::nullopt;
 }
 
 }  // namespace ba

@@ -166,7 +166,7 @@ TEST(Analyse, WritesWhatTheScriptedSessionsWrote) {
     request.no_print = !r.print;
     request.view = r.view;
     const AnalyseOutcome outcome = analyse(request, [&]() -> Platform& { return pages; });
-    ASSERT_EQ(outcome.status, 0) << outcome.message;
+    ASSERT_EQ(outcome.status, ExitStatus::ok) << outcome.message;
     for (const char* file : {"demost.txt", "demostlog.txt"})
       EXPECT_TRUE(test::read_host_file(demo.folder / file) ==
                   test::read_host_file(run_case(r.run) / ("expected_" + std::string(file))))
@@ -187,7 +187,7 @@ TEST(Analyse, RecordNamesTheBeatsLeftOut) {
   request.q_ms = -46;
   request.t_end_ms = 379;
   request.no_print = true;
-  ASSERT_EQ(analyse(request, nullptr).status, 0);
+  ASSERT_EQ(analyse(request, nullptr).status, ExitStatus::ok);
   const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
   ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
   const AnalysisRecord& record = std::get<0>(read);
@@ -227,19 +227,19 @@ TEST(Analyse, PointBetweenColumnsAndCheck) {
   request.t_end_ms = 379;
   request.no_print = true;
   const AnalyseOutcome run = analyse(request, nullptr);
-  ASSERT_EQ(run.status, 0) << run.message;
+  ASSERT_EQ(run.status, ExitStatus::ok) << run.message;
   const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
   ASSERT_EQ(read.index(), 0u);
   EXPECT_EQ(std::get<0>(read).q_start, 200);
 
   request.check = true;
   const AnalyseOutcome same = analyse(request, nullptr);
-  EXPECT_EQ(same.status, 0) << same.message;
+  EXPECT_EQ(same.status, ExitStatus::ok) << same.message;
   std::string log = test::read_host_file(demo.folder / "demostlog.txt");
   log.replace(log.find("selected time"), 8, "SELECTED");
   test::write_host_file(demo.folder / "demostlog.txt", log);
   const AnalyseOutcome differs = analyse(request, nullptr);
-  EXPECT_EQ(differs.status, 1);
+  EXPECT_EQ(differs.status, ExitStatus::usage) << "a difference";
   EXPECT_EQ(differs.message.substr(0, 33), "demostlog.txt:1: ' SELECTED time ");
 }
 

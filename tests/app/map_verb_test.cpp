@@ -136,9 +136,9 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
       {"-o map.png", "missing the result file"},
       {"st.txt -o map.jpg", "the output 'map.jpg' must end in .png, .svg or .pdf"},
       {"st.txt -o map.png --sd --sheet",
-       "choose one of --mean, --sd, --beat K, --sheet and --minus"},
+       "choose one of --mean, --sd, --beat K, --sheet, --minus and --departure"},
       {"st.txt -o map.png --minus st.txt --beat 1",
-       "choose one of --mean, --sd, --beat K, --sheet and --minus"},
+       "choose one of --mean, --sd, --beat K, --sheet, --minus and --departure"},
       {"st.txt -o map.png --beat 0", "--beat needs a beat number from 1, not '0'"},
       {"st.txt -o map.png --beat +2x", "--beat needs a beat number from 1, not '+2x'"},
       {"st.txt -o map.png --size 800",
@@ -221,6 +221,43 @@ TEST_F(MapVerb, OutputNeverWrittenThroughALinkOrOverAnInput) {
   EXPECT_EQ(over_input.err, "beat_analyser map: layout.png: is the input layout.png\n");
   EXPECT_EQ(test::read_host_file(folder / "layout.png").rfind("lead,x,y", 0), 0u);
   EXPECT_EQ(outputs(), std::vector<std::string>{"layout.png"});
+}
+
+}  // namespace
+}  // namespace ba
+
+namespace ba {
+namespace {
+
+// A group of three over the given leads: mean 0, SD 1 except lead 1 (none).
+std::string group_over(int leads) {
+  std::string lead_list, mean, sd, vector;
+  for (int n = 1; n <= leads; ++n) {
+    const std::string comma = n == 1 ? "" : ",";
+    lead_list += comma + std::to_string(n);
+    mean += comma + "0";
+    sd += comma + (n == 1 ? "0" : "1");
+    vector += comma + (n == 2 ? "1" : "0");
+  }
+  return R"({"format": "beat-analyser-reference", "version": 1, "count": 3, "leads": [)" +
+         lead_list + R"(], "mean": [)" + mean + R"(], "sd": [)" + sd +
+         R"(], "basis": [{"eigenvalue": 1, "vector": [)" + vector +
+         R"(]}], "files": [{"name": "a", "sha256": ""}, {"name": "b", "sha256": ""},)"
+         R"( {"name": "c", "sha256": ""}]})";
+}
+
+TEST_F(MapVerb, DepartureFromAGroupSaysTheLeadsWithoutSpread) {
+  test::write_host_file(folder / "group.ref.json", group_over(64));
+  const Outcome drawn = run("st.txt --departure group.ref.json -o z.png");
+  EXPECT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_TRUE(fs::exists(folder / "z.png"));
+  EXPECT_NE(drawn.err.find("without spread in the group"), std::string::npos) << drawn.err;
+
+  test::write_host_file(folder / "three.ref.json", group_over(3));
+  const Outcome refused = run("st.txt --departure three.ref.json -o few.png");
+  EXPECT_EQ(refused.status, 2) << refused.err;
+  EXPECT_FALSE(fs::exists(folder / "few.png"));
+  EXPECT_EQ(run("st.txt --sd --departure group.ref.json -o both.png").status, 1);
 }
 
 }  // namespace
