@@ -149,10 +149,8 @@ void MapWindow::set_group(const ReferenceGroup& group) {
   choice_changed();
 }
 
-bool MapWindow::show_departure() {
-  if (kind_choice_->count() <= departure_choice) return false;
-  kind_choice_->setCurrentIndex(departure_choice);
-  return true;
+void MapWindow::show_departure() {
+  if (kind_choice_->count() > departure_choice) kind_choice_->setCurrentIndex(departure_choice);
 }
 
 QString MapWindow::group_line() const { return group_line_->text(); }

@@ -45,8 +45,8 @@ class MapWindow : public QMdiSubWindow {
   // The group the selection's mean map is measured against: adds the
   // Departure view and the line under the map.
   void set_group(const ReferenceGroup& group);
-  // Shows the Departure view; false before a group is set.
-  bool show_departure();
+  // Shows the Departure view once a group is set.
+  void show_departure();
   // The line under the map: "NDI 0.123   max |z| 3.4 at lead 17", the leads
   // without a z named after it; empty without a group or beats.
   QString group_line() const;
