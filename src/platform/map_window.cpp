@@ -16,6 +16,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "cohort/inputs.h"
 #include "map/layout.h"
 
 namespace ba {
@@ -29,9 +30,22 @@ class MapCanvas : public QWidget {
   }
   void set_page(std::optional<MapPage> page) {
     page_ = std::move(page);
+    blank_.clear();
+    update();
+  }
+  // No map, and why.
+  void set_blank(const QString& reason) {
+    page_.reset();
+    blank_ = reason;
     update();
   }
   const std::optional<MapPage>& page() const { return page_; }
+  QString blank_reason() const {
+    if (page_) return QString();
+    return blank_.isEmpty() ? QCoreApplication::translate(
+                                  "MapWindow", "No measured beats yet: command c measures them.")
+                            : blank_;
+  }
 
  protected:
   void paintEvent(QPaintEvent*) override {
@@ -41,19 +55,34 @@ class MapCanvas : public QWidget {
       return;
     }
     painter.fillRect(rect(), Qt::white);
-    painter.drawText(rect(), Qt::AlignCenter,
-                     QCoreApplication::translate(
-                         "MapWindow", "No measured beats yet: command c measures them."));
+    painter.drawText(rect().adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap,
+                     blank_reason());
   }
 
  private:
   std::optional<MapPage> page_;
+  QString blank_;
 };
 
 namespace {
 
-// The choices in the order of the kind list.
-constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind::sheet};
+// The choices in the order of the kind list; the last only with a group.
+constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind::sheet,
+                             MapKind::departure};
+constexpr int departure_choice = 4;
+
+// The leads leads_without_sd() names ("lead 7", "leads 2-5, 9") in the
+// window's language.
+QString leads_left_out(const ReferenceGroup& group) {
+  const std::optional<std::string> named = leads_without_sd(group);
+  if (!named) return QString();
+  const QString text = QString::fromStdString(*named);
+  const qsizetype space = text.indexOf(' ');
+  const QString numbers = text.mid(space + 1);
+  return text.startsWith(QStringLiteral("leads "))
+             ? QCoreApplication::translate("MapWindow", "leads %1").arg(numbers)
+             : QCoreApplication::translate("MapWindow", "lead %1").arg(numbers);
+}
 
 }  // namespace
 
@@ -61,7 +90,8 @@ MapWindow::MapWindow()
     : kind_choice_(new QComboBox),
       beat_choice_(new QSpinBox),
       note_(new QLabel),
-      canvas_(new MapCanvas) {
+      canvas_(new MapCanvas),
+      group_line_(new QLabel) {
   kind_choice_->addItems({QCoreApplication::translate("MapWindow", "Mean"),
                           QCoreApplication::translate("MapWindow", "Standard deviation"),
                           QCoreApplication::translate("MapWindow", "One beat"),
@@ -81,6 +111,11 @@ MapWindow::MapWindow()
   note_->hide();
   column->addWidget(note_);
   column->addWidget(canvas_, 1);
+  group_line_->setObjectName(QStringLiteral("group_line"));
+  group_line_->setWordWrap(true);
+  group_line_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  group_line_->hide();
+  column->addWidget(group_line_);
   setWidget(body);
   setWindowTitle(QCoreApplication::translate("MapWindow", "QRST map"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -102,7 +137,53 @@ void MapWindow::show_beats(const std::vector<ResultBeat>& beats) {
   beat_choice_->setRange(1, std::max<int>(1, static_cast<int>(beats.size())));
   beat_choice_->setSuffix(QCoreApplication::translate("MapWindow", " of %1").arg(beats.size()));
   beat_choice_->setValue(1);
+  describe_departure();
   choice_changed();
+}
+
+void MapWindow::set_group(const ReferenceGroup& group) {
+  group_ = group;
+  if (kind_choice_->count() <= departure_choice)
+    kind_choice_->addItem(QCoreApplication::translate("MapWindow", "Departure"));
+  describe_departure();
+  choice_changed();
+}
+
+void MapWindow::show_departure() {
+  if (kind_choice_->count() > departure_choice) kind_choice_->setCurrentIndex(departure_choice);
+}
+
+QString MapWindow::group_line() const { return group_line_->text(); }
+
+QString MapWindow::blank_reason() const { return canvas_->blank_reason(); }
+
+void MapWindow::describe_departure() {
+  departure_.reset();
+  if (!group_ || beats_.empty()) {
+    group_line_->clear();
+    group_line_->hide();
+    return;
+  }
+  const LeadValues mean = mean_map(beat_maps(beats_), group_->leads);
+  departure_ = departure(*group_, mean);
+  const std::optional<double> ndi = non_dipolarity(kl_coefficients(*group_, mean));
+  const QString none = QStringLiteral("\u2013");
+  QString line;
+  if (departure_->max_abs_z_lead == 0)
+    line = QCoreApplication::translate("MapWindow", "NDI %1   max |z| %2")
+               .arg(ndi ? QString::number(*ndi, 'f', 3) : none, none);
+  else
+    line = QCoreApplication::translate("MapWindow", "NDI %1   max |z| %2 at lead %3")
+               .arg(ndi ? QString::number(*ndi, 'f', 3) : none,
+                    QString::number(departure_->max_abs_z, 'f', 1),
+                    QString::number(departure_->max_abs_z_lead));
+  const QString left_out = leads_left_out(*group_);
+  if (!left_out.isEmpty())
+    line += QStringLiteral("   ") +
+            QCoreApplication::translate("MapWindow", "%1 left out: the group gives no SD there")
+                .arg(left_out);
+  group_line_->setText(line);
+  group_line_->show();
 }
 
 std::optional<MapPage> MapWindow::page() const { return canvas_->page(); }
@@ -124,6 +205,10 @@ QString MapWindow::view_name() const {
       return QStringLiteral("beat%1").arg(beat_choice_->value());
     case MapKind::sheet:
       return QStringLiteral("sheet");
+    case MapKind::departure:
+      return QStringLiteral("departure");
+    case MapKind::difference:
+      break;
   }
   return QStringLiteral("map");
 }
@@ -131,6 +216,14 @@ QString MapWindow::view_name() const {
 void MapWindow::choice_changed() {
   if (beats_.empty()) {
     canvas_->set_page(std::nullopt);
+    return;
+  }
+  if (kinds[kind_choice_->currentIndex()] == MapKind::departure) {
+    auto page = make_departure_page(departure_->z, default_layout(), map_wording());
+    if (auto* reason = std::get_if<std::string>(&page))
+      canvas_->set_blank(QString::fromStdString(*reason));
+    else
+      canvas_->set_page(std::get<MapPage>(std::move(page)));
     return;
   }
   MapRequest request;
@@ -150,6 +243,8 @@ MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu
   QAction* show = view_menu.addAction(QCoreApplication::translate("MapWindow", "QRST map"), this,
                                       [this] { open(); });
   show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  view_menu.addAction(QCoreApplication::translate("MapWindow", "Choose reference group..."), this,
+                      [this] { choose_group_with_dialog(); });
 }
 
 void MapWindowHook::show_beats(const std::vector<ResultBeat>& beats) {
@@ -176,6 +271,7 @@ MapWindow& MapWindowHook::open() {
     window_ = new MapWindow;
     area_.addSubWindow(window_);
     window_->show_beats(beats_);
+    if (group_) window_->set_group(*group_);
     window_->show_note(note_);
     // Wholly inside the child area, however small the screen.
     const QSize room = area_.viewport()->size();
@@ -191,6 +287,31 @@ MapWindow& MapWindowHook::open() {
 std::optional<std::string> MapWindowHook::export_to(const std::string& host_path) const {
   if (!window_ || !window_->page()) return "no map to export: command c measures the beats first";
   return save_map_file(host_path, *window_->page(), default_map_size, MapDrawOptions{});
+}
+
+std::optional<std::string> MapWindowHook::choose_group(const std::string& host_path) {
+  HostFileOps files;
+  auto read = read_group_file(files, host_path);
+  if (const auto* reason = std::get_if<std::string>(&read)) return *reason;
+  ReferenceGroup& group = std::get<ReferenceGroup>(read);
+  const LeadLayout layout = default_layout();
+  auto leads = study_leads(&layout, &group, host_path);
+  if (const auto* reason = std::get_if<std::string>(&leads)) return *reason;
+  group_ = std::move(group);
+  MapWindow& map = open();
+  map.set_group(*group_);
+  map.show_departure();
+  return std::nullopt;
+}
+
+void MapWindowHook::choose_group_with_dialog() {
+  const QString title = QCoreApplication::translate("MapWindow", "Choose reference group");
+  const QString path = QFileDialog::getOpenFileName(
+      &main_, title, data_folder_.isEmpty() ? QDir::currentPath() : data_folder_,
+      QCoreApplication::translate("MapWindow", "Reference group (*.ref.json);;All files (*)"));
+  if (path.isEmpty()) return;
+  if (auto error = choose_group(QFile::encodeName(path).toStdString()))
+    QMessageBox::warning(&main_, title, QString::fromStdString(*error));
 }
 
 void MapWindowHook::export_with_dialog() {

@@ -1,6 +1,7 @@
 #pragma once
 // The Map window of the interactive mode: the QRST integral map of the last
-// measured selection (mean, standard deviation, one beat or all beats). It
+// measured selection (mean, standard deviation, one beat or all beats and,
+// once a reference group is chosen, the departure of its mean map). It
 // is no unit of the program: the program never reads from it or writes to
 // it, and it never becomes the program's active window.
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "cohort/study.h"
 #include "map/page.h"
 #include "platform/map_drawing.h"
 #include "results/beat.h"
@@ -37,28 +39,44 @@ class MapWindow : public QMdiSubWindow {
   // A line above the map saying why it shows what it shows; none when empty.
   void show_note(const QString& note);
   QString note() const;
-  // The view chosen, as a file name takes it: "mean", "sd", "beat3", "sheet".
+  // The view chosen, as a file name takes it: "mean", "sd", "beat3", "sheet",
+  // "departure".
   QString view_name() const;
+  // The group the selection's mean map is measured against: adds the
+  // Departure view and the line under the map.
+  void set_group(const ReferenceGroup& group);
+  // Shows the Departure view once a group is set.
+  void show_departure();
+  // The line under the map: "NDI 0.123   max |z| 3.4 at lead 17", the leads
+  // without a z named after it; empty without a group or beats.
+  QString group_line() const;
+  // Why the map area shows no map; empty while it shows one.
+  QString blank_reason() const;
 
   QComboBox& kind_choice() { return *kind_choice_; }
   QSpinBox& beat_choice() { return *beat_choice_; }
 
  private:
   void choice_changed();
+  void describe_departure();
 
   std::vector<ResultBeat> beats_;
+  std::optional<ReferenceGroup> group_;
+  std::optional<Departure> departure_;  // of the mean map, with a group and beats
   QComboBox* kind_choice_;
   QSpinBox* beat_choice_;
   QLabel* note_;
   MapCanvas* canvas_;
+  QLabel* group_line_;
 };
 
-// View -> "QRST map" (Ctrl+M) and File -> "Export map..." in a main window's
-// menu bar (menus of those names are used when they exist), and the Map
-// window they open in its MDI area.
+// View -> "QRST map" (Ctrl+M), View -> "Choose reference group..." and
+// File -> "Export map..." in a main window's menu bar, and the Map window
+// they open in its MDI area.
 class MapWindowHook : public QObject {
  public:
-  // Adds File > Export map... and View > QRST map (Ctrl+M).
+  // Adds File > Export map..., View > QRST map (Ctrl+M) and View > Choose
+  // reference group...
   MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu);
 
   // The selection of the last c or v; shown at once when the window is open.
@@ -78,14 +96,21 @@ class MapWindowHook : public QObject {
   // Writes the map as shown (800 x 600) to a PNG, SVG or PDF file. Returns
   // an error text on failure.
   std::optional<std::string> export_to(const std::string& host_path) const;
+  // Reads a reference group (GROUP.ref.json) over the window's leads and
+  // shows the selection's departure from it in the Map window, opened at
+  // its Departure view. A group that cannot be read or does not fit those
+  // leads changes nothing: the reader's message is returned.
+  std::optional<std::string> choose_group(const std::string& host_path);
 
  private:
   void export_with_dialog();
+  void choose_group_with_dialog();
 
   QMainWindow& main_;
   QMdiArea& area_;
   QPointer<MapWindow> window_;
   std::vector<ResultBeat> beats_;
+  std::optional<ReferenceGroup> group_;
   QString recording_name_;
   QString note_;
   QString data_folder_;

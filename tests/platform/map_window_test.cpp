@@ -10,6 +10,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSpinBox>
+#include <algorithm>
+#include <map>
+#include <string>
 
 #include "platform/window_platform.h"
 #include "support/temp_folder.h"
@@ -71,6 +74,108 @@ TEST(MapWindow, OpensFromTheViewMenuAndFollowsEachSelection) {
   const test::TempFolder folder("map_window");
   EXPECT_EQ(platform.map_hook().export_to((folder / "map.svg").string()), std::nullopt);
   EXPECT_EQ(test::read_host_file(folder / "map.svg").rfind("<?xml", 0), 0u);
+}
+
+// A reference group over leads 1..lead_count: the same mean and SD at every
+// lead but those of `no_sd`, whose SD is 0; its basis the unit vectors of
+// leads 1, 2, ... `basis_size`.
+std::string group_json(double mean, double sd, int basis_size, const std::vector<int>& no_sd = {},
+                       int lead_count = lead_point_count) {
+  auto list = [&](auto value_of) {
+    std::string text = "[";
+    for (int n = 1; n <= lead_count; ++n) text += (n > 1 ? "," : "") + std::to_string(value_of(n));
+    return text + "]";
+  };
+  std::string basis;
+  for (int k = 1; k <= basis_size; ++k)
+    basis += std::string(k > 1 ? "," : "") + "{\"eigenvalue\":" + std::to_string(10 - k) +
+             ",\"vector\":" + list([k](int n) { return n == k ? 1 : 0; }) + "}";
+  return "{\"format\":\"beat-analyser-reference\",\"version\":1,\"count\":3,\"leads\":" +
+         list([](int n) { return n; }) + ",\"mean\":" + list([mean](int) { return mean; }) +
+         ",\"sd\":" +
+         list([&](int n) { return std::count(no_sd.begin(), no_sd.end(), n) ? 0.0 : sd; }) +
+         ",\"basis\":[" + basis +
+         "],\"files\":[{\"name\":\"a\",\"sha256\":\"\"},{\"name\":\"b\",\"sha256\":\"\"},"
+         "{\"name\":\"c\",\"sha256\":\"\"}]}";
+}
+
+// Two beats whose mean map is 1, 2, 2, 4 at leads 1-4, -5 at lead 17 and 0
+// elsewhere: KL coefficients on unit vectors 1, 2, 2, 4, NDI 16 / 25.
+std::vector<ResultBeat> beats_around_known_mean() {
+  std::vector<ResultBeat> beats(2);
+  beats[1].r_ms = 900;
+  const std::map<int, int> mean = {{1, 1}, {2, 2}, {3, 2}, {4, 4}, {17, -5}};
+  for (int n = 1; n <= lead_point_count; ++n) {
+    const int m = mean.count(n) ? mean.at(n) : 0;
+    beats[0].areas(n) = m + n;
+    beats[1].areas(n) = m - n;
+  }
+  return beats;
+}
+
+TEST(MapWindow, DepartureFromAChosenGroup) {
+  struct Case {
+    const char* label;
+    std::string group;
+    QString line;
+  };
+  const Case cases[] = {
+      {"SD 1 about 0: z is the map", group_json(0, 1, 4), "NDI 0.640   max |z| 5.0 at lead 17"},
+      {"mean 1, SD 2: z = (m - 1) / 2", group_json(1, 2, 4), "NDI 0.640   max |z| 3.0 at lead 17"},
+      {"three basis vectors: no NDI", group_json(0, 1, 3), "NDI \u2013   max |z| 5.0 at lead 17"},
+      {"leads without SD left out and said", group_json(0, 1, 4, {17, 20}),
+       "NDI 0.640   max |z| 4.0 at lead 4   leads 17, 20 left out: the group gives no SD there"},
+  };
+  const test::TempFolder folder("map_window_group");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    WindowPlatform platform;
+    ASSERT_NE(menu_item(*platform.main_window().menuBar(), "&View", "Choose reference group..."),
+              nullptr);
+    platform.selection_measured(beats_around_known_mean());
+    test::write_host_file(folder / "group.ref.json", c.group);
+    EXPECT_EQ(platform.map_hook().choose_group((folder / "group.ref.json").string()), std::nullopt);
+    MapWindow* map = platform.map_hook().window();
+    ASSERT_NE(map, nullptr) << "choosing a group opens the map";
+    EXPECT_EQ(map->view_name(), "departure");
+    ASSERT_TRUE(map->page());
+    EXPECT_EQ(map->page()->kind, MapKind::departure);
+    EXPECT_EQ(map->group_line(), c.line);
+  }
+}
+
+TEST(MapWindow, AGroupThatCannotBeUsedChangesNothing) {
+  const test::TempFolder folder("map_window_bad_group");
+  WindowPlatform platform;
+  const std::string good = (folder / "good.ref.json").string();
+  test::write_host_file(good, group_json(0, 1, 4));
+  // Chosen before any beat: no line until c measures some.
+  EXPECT_EQ(platform.map_hook().choose_group(good), std::nullopt);
+  MapWindow* map = platform.map_hook().window();
+  ASSERT_NE(map, nullptr);
+  EXPECT_EQ(map->group_line(), "");
+  EXPECT_EQ(map->blank_reason(), "No measured beats yet: command c measures them.");
+  platform.selection_measured(beats_around_known_mean());
+  const QString line = "NDI 0.640   max |z| 5.0 at lead 17";
+  EXPECT_EQ(map->group_line(), line);
+
+  struct Case {
+    const char* label;
+    std::string text;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"not JSON", "{", "is not JSON"},
+      {"other leads", group_json(0, 1, 4, {}, 63),
+       "was made over other leads than the layout's usable ones"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string path = (folder / "bad.ref.json").string();
+    test::write_host_file(path, c.text);
+    EXPECT_EQ(platform.map_hook().choose_group(path), path + ": " + c.reason);
+    EXPECT_EQ(map->group_line(), line);
+  }
 }
 
 TEST(MapWindow, ExportWithoutAMapSaysSo) {

@@ -126,6 +126,42 @@
         <source>PNG image (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)</source>
         <translation>PNG 画像 (*.png);;SVG 図 (*.svg);;PDF 文書 (*.pdf)</translation>
     </message>
+    <message>
+        <source>Departure</source>
+        <translation>偏位</translation>
+    </message>
+    <message>
+        <source>NDI %1   max |z| %2</source>
+        <translation>NDI %1   最大 |z| %2</translation>
+    </message>
+    <message>
+        <source>NDI %1   max |z| %2 at lead %3</source>
+        <translation>NDI %1   最大 |z| %2 (誘導 %3)</translation>
+    </message>
+    <message>
+        <source>lead %1</source>
+        <translation>誘導 %1</translation>
+    </message>
+    <message>
+        <source>leads %1</source>
+        <translation>誘導 %1</translation>
+    </message>
+    <message>
+        <source>%1 left out: the group gives no SD there</source>
+        <translation>%1 は除外: 基準群に SD がありません</translation>
+    </message>
+    <message>
+        <source>Choose reference group...</source>
+        <translation>基準群を選ぶ...</translation>
+    </message>
+    <message>
+        <source>Choose reference group</source>
+        <translation>基準群を選ぶ</translation>
+    </message>
+    <message>
+        <source>Reference group (*.ref.json);;All files (*)</source>
+        <translation>基準群 (*.ref.json);;すべてのファイル (*)</translation>
+    </message>
 </context>
 <context>
     <name>WindowPlatform</name>
