@@ -142,6 +142,30 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
   }
 }
 
+// Without a record every fiducial point is needed: any one missing is refused.
+TEST(Analyse, EveryPointNeededWithoutARecord) {
+  const struct {
+    const char* label;
+    std::optional<std::int32_t> AnalyseRequest::*missing;
+  } cases[] = {{"--reference", &AnalyseRequest::reference_ms},
+               {"--pq", &AnalyseRequest::pq_ms},
+               {"--q", &AnalyseRequest::q_ms},
+               {"--t-end", &AnalyseRequest::t_end_ms}};
+  for (const auto& c : cases) {
+    AnalyseRequest request;
+    request.recording = "demo.dat";
+    request.reference_ms = 1387;
+    request.pq_ms = -71;
+    request.q_ms = -46;
+    request.t_end_ms = 379;
+    request.*c.missing = std::nullopt;
+    const auto choices = resolve_choices(request);
+    ASSERT_EQ(choices.index(), 1u) << c.label;
+    EXPECT_EQ(std::get<1>(choices),
+              "--reference, --pq, --q and --t-end are needed without --record");
+  }
+}
+
 // The result file and log of each scripted session that saves, from the
 // same choices given to the analysis (the pages go to a fake here; the
 // program's tests compare them with a live session's).
