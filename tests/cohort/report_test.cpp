@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -100,13 +101,16 @@ TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
       {"four corners of a square", {1, 8, 57, 64}, true},
       {"one column of the grid", {1, 2, 3, 4, 5, 6, 7, 8}, false},
       {"three leads", {1, 8, 64}, false},
+      {"a triangle round a fourth lead", {1, 8, 10, 57}, true},
   };
   for (const Row& row : rows) {
     const auto kept = layout_over(grid, row.leads);
     ASSERT_EQ(kept.has_value(), row.mapped) << row.label;
     if (!kept) continue;
     for (int n = 1; n <= lead_point_count; ++n)
-      EXPECT_EQ(kept->leads(n).usable(), n == 1 || n == 8 || n == 57 || n == 64) << n;
+      EXPECT_EQ(kept->leads(n).usable(),
+                std::find(row.leads.begin(), row.leads.end(), n) != row.leads.end())
+          << n;
     EXPECT_FALSE(kept->regular_grid) << "a grid with leads left out is no full grid";
   }
   EXPECT_TRUE(layout_over(grid, usable_leads(grid))->regular_grid);
