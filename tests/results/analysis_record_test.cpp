@@ -129,7 +129,7 @@ TEST(AnalysisRecord, UnusableRecordsAreRefusedWithTheirReason) {
       {"a digest that is not one", hand_written(digest_a, "abc"),
        "recording.sha256 is not 64 lower-case hex digits"},
       {"a lead beyond the recording", hand_written("[13, 23, 37]", "[13, 23, 65]"),
-       "conditions.leads[3] is 65"},
+       "conditions.leads[3] is 65, not in -7..64"},
       {"two leads", hand_written("[13, 23, 37]", "[13, 23]"), "not three leads"},
       {"an unknown command", hand_written("\"measured_by\": \"v\"", "\"measured_by\": \"s\""),
        "measured_by"},
@@ -144,6 +144,8 @@ TEST(AnalysisRecord, UnusableRecordsAreRefusedWithTheirReason) {
       {"ms from R past every recording",
        hand_written("\"ms_from_r\": -71", "\"ms_from_r\": -1000001"),
        "fiducial_points.pq.ms_from_r is -1000001, not in -1000000..1000000"},
+      {"a beat left out at 0 ms", hand_written("\"r_ms\": 5500", "\"r_ms\": 0"),
+       "left_out.r_ms is 0, not in 1..32000"},
       {"print as a number", hand_written("\"print\": false", "\"print\": 0"),
        "conditions.print is not true or false"},
   };
