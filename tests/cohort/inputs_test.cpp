@@ -47,6 +47,13 @@ TEST(StudyInputs, ResultFileRefusedWithItsReason) {
   }
 }
 
+TEST(StudyInputs, GroupFileRefusedWithItsName) {
+  OneFile files;
+  files.text = "{}";
+  EXPECT_EQ(std::get<std::string>(read_group_file(files, "g.json")),
+            "g.json: is not a reference group (its format is not \"beat-analyser-reference\")");
+}
+
 TEST(StudyInputs, LeadsFromTheLayoutOrTheGroup) {
   LeadLayout two = default_layout();
   for (int n = 3; n <= lead_point_count; ++n) two.leads(n).bad = true;
