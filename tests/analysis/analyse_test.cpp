@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "runtime/errors.h"
+#include "runtime/sha256.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
 #include "tools/demo_model.h"
@@ -139,6 +140,81 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
     const auto plan = plan_session(choices);
     ASSERT_EQ(plan.index(), 1u);
     EXPECT_NE(std::get<1>(plan).find(c.reason), std::string::npos) << std::get<1>(plan);
+  }
+}
+
+// Without a record every fiducial point is needed: any one missing is refused.
+TEST(Analyse, EveryPointNeededWithoutARecord) {
+  const struct {
+    const char* label;
+    std::optional<std::int32_t> AnalyseRequest::*missing;
+  } cases[] = {{"--reference", &AnalyseRequest::reference_ms},
+               {"--pq", &AnalyseRequest::pq_ms},
+               {"--q", &AnalyseRequest::q_ms},
+               {"--t-end", &AnalyseRequest::t_end_ms}};
+  for (const auto& c : cases) {
+    AnalyseRequest request;
+    request.recording = "demo.dat";
+    request.reference_ms = 1387;
+    request.pq_ms = -71;
+    request.q_ms = -46;
+    request.t_end_ms = 379;
+    request.*c.missing = std::nullopt;
+    const auto choices = resolve_choices(request);
+    ASSERT_EQ(choices.index(), 1u) << c.label;
+    EXPECT_EQ(std::get<1>(choices),
+              "--reference, --pq, --q and --t-end are needed without --record");
+  }
+}
+
+// A record is taken only for the recording it was made from, unless forced,
+// and only when it holds a measurement.
+TEST(Analyse, RecordTakenForItsOwnRecording) {
+  test::TempFolder folder("analyse-record");
+  test::write_host_file(folder / "p.dat", "the recording");
+  AnalysisRecord made;
+  made.recording_file = "p.dat";
+  made.recording_sha256 = sha256_hex("the recording");
+  made.result_file = "pst.txt";
+  made.result_sha256 = made.recording_sha256;
+  made.leads = {1, 2, 3};
+  made.command = 'v';
+  made.reference_r = 1387;
+  made.pq_point = 129;
+  made.q_start = 154;
+  made.t_end = 579;
+  AnalysisRecord other = made;
+  other.recording_sha256 = std::string(64, 'a');
+  AnalysisRecord unmeasured = made;
+  unmeasured.command = 0;
+  const struct {
+    const char* label;
+    const AnalysisRecord* record;
+    bool force;
+    std::string refusal;  // its start; "" when taken
+  } cases[] = {
+      {"its own recording", &made, false, ""},
+      {"another recording", &other, false, "'" + (folder / "p.dat").string() + "' has SHA-256 "},
+      {"another recording, forced", &other, true, ""},
+      {"nothing measured", &unmeasured, false,
+       "'" + (folder / "p.json").string() + "': the record holds no measurement"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    test::write_host_file(folder / "p.json", record_text(*c.record));
+    AnalyseRequest request;
+    request.recording = folder / "p.dat";
+    request.record = folder / "p.json";
+    request.force = c.force;
+    const auto choices = resolve_choices(request);
+    if (c.refusal.empty()) {
+      ASSERT_EQ(choices.index(), 0u) << std::get<1>(choices);
+      EXPECT_EQ(std::get<0>(choices).q_ms, -46);
+      EXPECT_TRUE(std::get<0>(choices).view);
+    } else {
+      ASSERT_EQ(choices.index(), 1u);
+      EXPECT_TRUE(std::get<1>(choices).starts_with(c.refusal)) << std::get<1>(choices);
+    }
   }
 }
 

@@ -93,6 +93,23 @@ TEST(BatchProcess, EndsRunningRowsWhenAsked) {
   EXPECT_EQ(end->message, "ended by signal 15 (Terminated)");
 }
 
+// A row whose process was reaped elsewhere is lost, never taken as done.
+TEST(BatchProcess, ARowReapedElsewhereFails) {
+  TempFolder folder("batch-process");
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  ProcessLauncher launcher(program);
+  ASSERT_EQ(launcher.start(3, row_for(folder / "quiet.dat")), std::nullopt);
+  int status = 0;
+  ASSERT_GT(::waitpid(-1, &status, 0), 0);
+  const auto end = launcher.wait_one();
+  ASSERT_TRUE(end);
+  EXPECT_EQ(end->slot, 3u);
+  EXPECT_FALSE(end->ok);
+  EXPECT_EQ(end->message, "lost: No child processes");
+}
+
 TEST(BatchProcess, MessageIsTheLastSayingLine) {
   struct Row {
     const char* label;
@@ -107,6 +124,7 @@ TEST(BatchProcess, MessageIsTheLastSayingLine) {
       {"hint skipped", "bad option\nTry 'beat_analyser analyse --help' for more.\n", 1 << 8,
        "bad option"},
       {"cut when long", long_line + "\n", 2 << 8, std::string(300, 'x') + "..."},
+      {"one letter at the start", "x\n", 1 << 8, "x"},
       {"silent failure", "", 4 << 8, "exit status 4"},
       {"silent success", "\n", 0, ""},
   };

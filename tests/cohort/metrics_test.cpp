@@ -88,7 +88,8 @@ TEST(KlBands, SpreadOfTheMembersCoefficients) {
 }
 
 TEST(LeadsWithoutSd, RunsOfLeadsNamed) {
-  // Lead 1 of each map: 1, 2, 3; leads 2..4 the same in every map.
+  // Lead 1 of each map: 1, 2, 3; lead 6: 0, 0, 1; the others the same in
+  // every map.
   const std::vector<LeadValues> maps = {map_of({{1, 1}, {3, 5}}), map_of({{1, 2}, {3, 5}}),
                                         map_of({{1, 3}, {3, 5}, {6, 1}})};
   struct Row {
@@ -97,7 +98,7 @@ TEST(LeadsWithoutSd, RunsOfLeadsNamed) {
     std::optional<std::string> note;
   } rows[] = {
       {"one lead", {1, 2}, "lead 2"},
-      {"a run, a gap, a single lead", {1, 2, 3, 4, 6, 8}, "leads 2-4, 8"},
+      {"a run up to a spread lead, a gap, a single lead", {1, 2, 3, 4, 5, 6, 8}, "leads 2-5, 8"},
       {"every lead spread", {1, 6}, std::nullopt},
   };
   for (const Row& row : rows)

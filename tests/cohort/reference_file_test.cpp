@@ -88,6 +88,12 @@ TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
          d["basis"].push_back({{"eigenvalue", 6}, {"vector", {0, 0, 1}}});
        },
        "the eigenvalues are not in decreasing order"},
+      {"more vectors than leads",
+       [](json& d) {
+         for (int k = 0; k < 3; ++k)
+           d["basis"].push_back({{"eigenvalue", 1}, {"vector", {0, 0, 1}}});
+       },
+       "\"basis\" holds more vectors than a group can have"},
       {"mean missing", [](json& d) { d.erase("mean"); }, "has no \"mean\""},
       {"no format at all", [](json& d) { d.erase("format"); },
        "is not a reference group (its format is not \"beat-analyser-reference\")"},

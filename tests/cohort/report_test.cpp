@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
+
+#include "map/values.h"
+
 namespace ba {
 namespace {
 
@@ -46,12 +52,42 @@ TEST(RecordChoices, ReadFromTheRecordBesideTheResult) {
        ""},
       {"no record", std::nullopt, {}, "no analysis record beside the result file"},
       {"not JSON", std::string("{\"measured_by\":"), {}, "the analysis record is not JSON"},
+      {"JSON but no object", std::string("[\"c\"]"), {}, "the analysis record is not JSON"},
   };
   for (const Row& row : rows) {
     const ReportFilePage page = describe_file(file, {1, 2, 3, 4}, nullptr, row.record);
     EXPECT_EQ(page.choices, row.choices) << row.label;
     EXPECT_EQ(page.record_note, row.note) << row.label;
   }
+}
+
+// Four orthogonal patterns make the group; a beat on the first has NDI 0,
+// one on the fourth NDI 1, each at its R time in seconds.
+TEST(FilePage, NdiOverTimeOfEveryBeat) {
+  auto beat_of = [](std::int32_t r_ms, std::initializer_list<std::pair<int, int>> areas) {
+    ResultBeat beat;
+    beat.r_ms = r_ms;
+    for (const auto& [lead, area] : areas) beat.areas(lead) = area;
+    return beat;
+  };
+  std::vector<LeadValues> maps;
+  for (const auto& areas : {std::initializer_list<std::pair<int, int>>{{1, 40}, {2, 40}},
+                            {{5, 30}},
+                            {{9, 20}},
+                            {{20, 8}, {21, 6}}})
+    maps.push_back(beat_values(beat_of(0, areas), 1.0));
+  const LeadSet leads = usable_leads(default_layout());
+  const auto group = std::get<ReferenceGroup>(make_reference_group(maps, leads));
+  StudyFile file;
+  file.name = "f.txt";
+  file.beats = {beat_of(1000, {{1, 5}, {2, 5}}), beat_of(2500, {{20, 4}, {21, 3}})};
+  const ReportFilePage page = describe_file(file, leads, &group, std::nullopt);
+  ASSERT_EQ(page.ndi_over_time.size(), 2u);
+  EXPECT_EQ(page.ndi_over_time[0].first, 1.0);
+  EXPECT_NEAR(page.ndi_over_time[0].second, 0.0, 1e-12);
+  EXPECT_EQ(page.ndi_over_time[1].first, 2.5);
+  EXPECT_NEAR(page.ndi_over_time[1].second, 1.0, 1e-12);
+  EXPECT_EQ(page.bands.size(), 4u);
 }
 
 TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
@@ -65,13 +101,16 @@ TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
       {"four corners of a square", {1, 8, 57, 64}, true},
       {"one column of the grid", {1, 2, 3, 4, 5, 6, 7, 8}, false},
       {"three leads", {1, 8, 64}, false},
+      {"a triangle round a fourth lead", {1, 8, 10, 57}, true},
   };
   for (const Row& row : rows) {
     const auto kept = layout_over(grid, row.leads);
     ASSERT_EQ(kept.has_value(), row.mapped) << row.label;
     if (!kept) continue;
     for (int n = 1; n <= lead_point_count; ++n)
-      EXPECT_EQ(kept->leads(n).usable(), n == 1 || n == 8 || n == 57 || n == 64) << n;
+      EXPECT_EQ(kept->leads(n).usable(),
+                std::find(row.leads.begin(), row.leads.end(), n) != row.leads.end())
+          << n;
     EXPECT_FALSE(kept->regular_grid) << "a grid with leads left out is no full grid";
   }
   EXPECT_TRUE(layout_over(grid, usable_leads(grid))->regular_grid);
