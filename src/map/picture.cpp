@@ -341,6 +341,13 @@ void add_electrodes(MapPanel& panel, const MapPlacement& placement, const MapPag
   }
 }
 
+// An extreme's value: a departure's in tenths of an SD, so that 2.6 is not
+// read as 3 against the 2 and 3 SD bounds; any other to its isolines' step.
+std::string extreme_value(const MapPage& page, double value) {
+  if (page.kind == MapKind::departure) return format_value(value, 0.1);
+  return format_value(value, page.step);
+}
+
 // The mark of an extreme and its value label (into `labels`); returns
 // whether the label lies right of the ring.
 bool add_extreme(MapPanel& panel, std::vector<PageText>& labels, const MapPlacement& placement,
@@ -350,7 +357,7 @@ bool add_extreme(MapPanel& panel, std::vector<PageText>& labels, const MapPlacem
   const PagePoint at = placement.to_page(e.x, e.y);
   panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
   const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
-                                  {format_value(value, page.step), std::to_string(lead)});
+                                  {extreme_value(page, value), std::to_string(lead)});
   const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
   const double w = text_width(text, size) + 6, h = size + 5;
   // To the right of the ring, or to its left when the right has no room.
@@ -459,10 +466,10 @@ std::pair<std::string, std::string> legend_text(const MapPage& page, const Wordi
   const LeadExtremes found = lead_extremes(page.layout, page.frames[0].values);
   const std::string extremes =
       worded(wording, "max %1 at lead %2",
-             {format_value(found.max_value, page.step), std::to_string(found.max_lead)}) +
+             {extreme_value(page, found.max_value), std::to_string(found.max_lead)}) +
       "    " +
       worded(wording, "min %1 at lead %2",
-             {format_value(found.min_value, page.step), std::to_string(found.min_lead)});
+             {extreme_value(page, found.min_value), std::to_string(found.min_lead)});
   if (!page.step) return {extremes, worded(wording, "no isolines: the map is flat")};
   const std::string step = format_value(*page.step, page.step);
   if (page.kind == MapKind::departure)

@@ -165,6 +165,9 @@ TEST(MapPanel, IsolineWeightsOfEachKind) {
     EXPECT_EQ(heavy, row.heavy);
     EXPECT_NEAR(lowest, row.lowest, 1e-9);
   }
+  // The extremes of a departure in tenths of an SD: 3.85 is not read as 4.
+  const MapPicture departure = compose_picture(rows[0].page, 800, 600, MapDrawOptions{});
+  EXPECT_EQ(departure.captions.at(0).text.substr(0, 38), "max 3.9 at lead 57    min -3.9 at lead");
 }
 
 TEST(Sheet, CaptionsApartWithinTheirCells) {
