@@ -81,9 +81,8 @@ ExitStatus run_metrics_verb(int argc, char** argv) {
   if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
   const LeadSet& leads = std::get<LeadSet>(chosen);
   if (group)
-    if (const auto without = leads_without_sd(*group))
-      std::cerr << "beat_analyser metrics: " << *group_path << ": " << *without
-                << " without spread in the group: no z there\n";
+    for (const std::string& gap : group_gaps(*group))
+      std::cerr << "beat_analyser metrics: " << *group_path << ": " << gap << '\n';
 
   std::vector<MetricsRow> rows;
   for (const std::string& path : results) {

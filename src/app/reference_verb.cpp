@@ -74,6 +74,8 @@ ExitStatus run_reference_verb(int argc, char** argv) {
   group.members = std::move(members);
   if (auto error = files.replace_file(output, reference_group_json(group)))
     return line.refuse("cannot write " + output + ": " + *error, std::cerr);
+  for (const std::string& gap : group_gaps(group))
+    std::cerr << "beat_analyser reference: " << output << ": " << gap << '\n';
   return ExitStatus::ok;
 }
 

@@ -85,9 +85,8 @@ ExitStatus run_report_verb(int argc, char** argv) {
   if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
   const LeadSet& leads = std::get<LeadSet>(chosen);
   if (group)
-    if (const auto without = leads_without_sd(*group))
-      std::cerr << "beat_analyser report: " << *group_path << ": " << *without
-                << " without spread in the group: no z there\n";
+    for (const std::string& gap : group_gaps(*group))
+      std::cerr << "beat_analyser report: " << *group_path << ": " << gap << '\n';
   // The maps leave out the leads the measures leave out.
   const std::optional<LeadLayout> mapped = layout_over(layout, leads);
   if (!mapped) return line.refuse("the leads measured leave no area to map", std::cerr);

@@ -94,4 +94,17 @@ std::optional<std::string> leads_without_sd(const ReferenceGroup& group) {
   return (count == 1 ? "lead " : "leads ") + text;
 }
 
+std::vector<std::string> group_gaps(const ReferenceGroup& group) {
+  std::vector<std::string> gaps;
+  if (const auto without = leads_without_sd(group))
+    gaps.push_back(*without + " without spread in the group: no z there");
+  const std::size_t vectors = group.basis.size();
+  if (vectors < smallest_ndi_basis)
+    gaps.push_back("a KL basis of " + std::to_string(vectors) + " vector" +
+                   (vectors == 1 ? "" : "s") + ": no NDI, which needs " +
+                   std::to_string(smallest_ndi_basis) +
+                   " (a group of at least 4 files whose maps differ)");
+  return gaps;
+}
+
 }  // namespace ba

@@ -44,6 +44,10 @@ namespace ba {
 // 2-5, 9"; nothing when every lead has an SD.
 std::optional<std::string> leads_without_sd(const ReferenceGroup& group);
 
+// What a group cannot give, a sentence each: z at the leads without spread,
+// and the non-dipolarity index when its basis is too small for one.
+std::vector<std::string> group_gaps(const ReferenceGroup& group);
+
 // The input among `inputs` that writing `output` would replace (the same
 // file, by any name), or nothing.
 std::optional<std::string> replaced_input(const std::string& output,

@@ -50,6 +50,11 @@ class StudyVerbs : public ::testing::Test {
 TEST_F(StudyVerbs, ReferenceWritesTheGroupWithItsFiles) {
   const Outcome outcome = run("reference g1.txt g2.txt g3.txt -o group.ref.json");
   ASSERT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.err,
+            "beat_analyser reference: group.ref.json: leads 2-64 without spread in the group: no "
+            "z there\n"
+            "beat_analyser reference: group.ref.json: a KL basis of 1 vector: no NDI, which needs "
+            "4 (a group of at least 4 files whose maps differ)\n");
   const auto group = nlohmann::json::parse(test::read_host_file(folder / "group.ref.json"));
   EXPECT_EQ(group["format"], "beat-analyser-reference");
   EXPECT_EQ(group["count"], 3);
@@ -68,7 +73,9 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
   ASSERT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.err,
             "beat_analyser metrics: group.ref.json: leads 2-64 without spread in the group: no "
-            "z there\n");
+            "z there\n"
+            "beat_analyser metrics: group.ref.json: a KL basis of 1 vector: no NDI, which needs "
+            "4 (a group of at least 4 files whose maps differ)\n");
   // Variability: lead 1 SD 1 over 64 leads, sqrt(1 / 64); z = (50 - 20) / 10.
   EXPECT_EQ(test::read_host_file(folder / "m.csv"),
             "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
