@@ -64,32 +64,19 @@ ExitStatus run_metrics_verb(int argc, char** argv) {
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
-  std::optional<LeadLayout> layout;
-  if (layout_path) {
-    auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    layout = std::get<LeadLayout>(read);
-  }
-  std::optional<ReferenceGroup> group;
-  if (group_path) {
-    auto read = read_group_file(files, *group_path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    group = std::get<ReferenceGroup>(read);
-  }
-  auto chosen =
-      study_leads(layout ? &*layout : nullptr, group ? &*group : nullptr, group_path.value_or(""));
-  if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
-  const LeadSet& leads = std::get<LeadSet>(chosen);
-  if (group)
-    for (const std::string& gap : group_gaps(*group))
-      std::cerr << "beat_analyser metrics: " << *group_path << ": " << gap << '\n';
+  auto read_setting = read_study_setting(files, layout_path, group_path);
+  if (const auto* error = std::get_if<std::string>(&read_setting))
+    return line.refuse(*error, std::cerr);
+  const StudySetting& setting = std::get<StudySetting>(read_setting);
+  for (const std::string& note : setting.notes)
+    std::cerr << "beat_analyser metrics: " << note << '\n';
+  const ReferenceGroup* group = setting.group ? &*setting.group : nullptr;
 
   std::vector<MetricsRow> rows;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    for (MetricsRow& row :
-         study_rows(std::get<StudyFile>(read), leads, group ? &*group : nullptr, per_beat))
+    for (MetricsRow& row : study_rows(std::get<StudyFile>(read), setting.leads, group, per_beat))
       rows.push_back(std::move(row));
   }
   const std::size_t kl_columns = group ? group->basis.size() : 0;

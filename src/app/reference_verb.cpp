@@ -51,13 +51,10 @@ ExitStatus run_reference_verb(int argc, char** argv) {
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
-  LeadLayout layout = default_layout();
-  if (layout_path) {
-    auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    layout = std::get<LeadLayout>(read);
-  }
-  const LeadSet leads = usable_leads(layout);
+  auto read_setting = read_study_setting(files, layout_path, std::nullopt);
+  if (const auto* error = std::get_if<std::string>(&read_setting))
+    return line.refuse(*error, std::cerr);
+  const LeadSet& leads = std::get<StudySetting>(read_setting).leads;
   std::vector<LeadValues> means;
   std::vector<ReferenceGroup::Member> members;
   for (const std::string& path : results) {

@@ -68,27 +68,16 @@ ExitStatus run_report_verb(int argc, char** argv) {
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   HostFileOps files;
-  LeadLayout layout = default_layout();
-  if (layout_path) {
-    auto read = read_layout_file(files, *layout_path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    layout = std::get<LeadLayout>(read);
-  }
-  std::optional<ReferenceGroup> group;
-  if (group_path) {
-    auto read = read_group_file(files, *group_path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    group = std::get<ReferenceGroup>(read);
-  }
-  const ReferenceGroup* chosen_group = group ? &*group : nullptr;
-  auto chosen = study_leads(layout_path ? &layout : nullptr, chosen_group, group_path.value_or(""));
-  if (const auto* error = std::get_if<std::string>(&chosen)) return line.refuse(*error, std::cerr);
-  const LeadSet& leads = std::get<LeadSet>(chosen);
-  if (group)
-    for (const std::string& gap : group_gaps(*group))
-      std::cerr << "beat_analyser report: " << *group_path << ": " << gap << '\n';
+  auto read_setting = read_study_setting(files, layout_path, group_path);
+  if (const auto* error = std::get_if<std::string>(&read_setting))
+    return line.refuse(*error, std::cerr);
+  const StudySetting& setting = std::get<StudySetting>(read_setting);
+  for (const std::string& note : setting.notes)
+    std::cerr << "beat_analyser report: " << note << '\n';
+  const ReferenceGroup* chosen_group = setting.group ? &*setting.group : nullptr;
+  const LeadSet& leads = setting.leads;
   // The maps leave out the leads the measures leave out.
-  const std::optional<LeadLayout> mapped = layout_over(layout, leads);
+  const std::optional<LeadLayout> mapped = layout_over(setting.layout, leads);
   if (!mapped) return line.refuse("the leads measured leave no area to map", std::cerr);
 
   StudyReport report;

@@ -61,6 +61,31 @@ std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
   return leads;
 }
 
+std::variant<StudySetting, std::string> read_study_setting(
+    FileOps& files, const std::optional<std::string>& layout_path,
+    const std::optional<std::string>& group_path) {
+  StudySetting setting;
+  setting.layout = default_layout();
+  if (layout_path) {
+    auto read = read_layout_file(files, *layout_path);
+    if (auto* error = std::get_if<std::string>(&read)) return std::move(*error);
+    setting.layout = std::get<LeadLayout>(std::move(read));
+    setting.layout_given = true;
+  }
+  if (group_path) {
+    auto read = read_group_file(files, *group_path);
+    if (auto* error = std::get_if<std::string>(&read)) return std::move(*error);
+    setting.group = std::get<ReferenceGroup>(std::move(read));
+    for (const std::string& gap : group_gaps(*setting.group))
+      setting.notes.push_back(*group_path + ": " + gap);
+  }
+  auto leads = study_leads(layout_path ? &setting.layout : nullptr,
+                           setting.group ? &*setting.group : nullptr, group_path.value_or(""));
+  if (auto* error = std::get_if<std::string>(&leads)) return std::move(*error);
+  setting.leads = std::get<LeadSet>(std::move(leads));
+  return setting;
+}
+
 }  // namespace ba
 
 namespace ba {

@@ -36,6 +36,19 @@ std::variant<LeadSet, std::string> study_leads(const LeadLayout* layout,
                                                const ReferenceGroup* group,
                                                const std::string& group_path);
 
+// What a study verb measures with: the layout and group of the files given,
+// and the leads (as study_leads chooses them).
+struct StudySetting {
+  LeadLayout layout;  // the file's, else the default one
+  bool layout_given = false;
+  std::optional<ReferenceGroup> group;
+  LeadSet leads;
+  std::vector<std::string> notes;  // "GROUP: what it cannot give", from group_gaps
+};
+std::variant<StudySetting, std::string> read_study_setting(
+    FileOps& files, const std::optional<std::string>& layout_path,
+    const std::optional<std::string>& group_path);
+
 }  // namespace ba
 
 namespace ba {
