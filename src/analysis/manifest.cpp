@@ -1,9 +1,11 @@
 #include "analysis/manifest.h"
 
 #include <array>
+#include <functional>
 #include <map>
 #include <system_error>
 
+#include "runtime/quoting.h"
 #include "runtime/text_lines.h"
 
 namespace ba {
@@ -30,47 +32,6 @@ constexpr std::array<std::string_view, 10> column_names = {
     "recording", "record", "reference_ms", "pq_ms", "q_ms",
     "t_end_ms",  "leads",  "threshold",    "ratio", "print"};
 constexpr std::array<Column, 4> point_columns = {reference_ms, pq_ms, q_ms, t_end_ms};
-
-std::string in_quotes(std::string_view text) { return "'" + std::string(text) + "'"; }
-
-// The fields of one CSV line, or the reason it cannot be split.
-std::variant<std::vector<std::string>, std::string> split_fields(std::string_view line) {
-  std::vector<std::string> fields;
-  std::string field;
-  std::size_t k = 0;
-  for (;;) {
-    field.clear();
-    const std::string_view rest = trimmed(line.substr(k));
-    if (!rest.empty() && rest.front() == '"') {
-      k = line.size() - rest.size() + 1;
-      for (;;) {
-        if (k >= line.size()) return std::string("a quoted field without its closing quote");
-        if (line[k] == '"') {
-          if (k + 1 < line.size() && line[k + 1] == '"') {
-            field += '"';
-            k += 2;
-            continue;
-          }
-          ++k;
-          break;
-        }
-        field += line[k++];
-      }
-      const std::size_t comma = line.find(',', k);
-      if (!trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)).empty())
-        return std::string("text after the closing quote of a field");
-      fields.push_back(field);
-      if (comma == std::string_view::npos) return fields;
-      k = comma + 1;
-    } else {
-      const std::size_t comma = line.find(',', k);
-      fields.emplace_back(
-          trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)));
-      if (comma == std::string_view::npos) return fields;
-      k = comma + 1;
-    }
-  }
-}
 
 std::optional<std::string> real_field(std::string_view text) {
   if (!parse_real(text)) return std::nullopt;
@@ -124,6 +85,92 @@ fs::path beside_recording(const fs::path& recording, std::string_view ending) {
   return recording.parent_path() / (name + std::string(ending));
 }
 
+// The header's columns in their order, and where each stands.
+struct Header {
+  std::size_t count = 0;
+  std::map<Column, std::size_t> place;
+};
+
+std::variant<Header, std::string> header_of(std::string_view line) {
+  auto split = csv_fields(line);
+  if (auto* reason = std::get_if<std::string>(&split)) return std::move(*reason);
+  Header header;
+  for (const std::string& name : std::get<std::vector<std::string>>(split)) {
+    std::optional<Column> found;
+    for (std::size_t c = 0; c < column_names.size(); ++c)
+      if (ascii_lower(name) == column_names[c]) found = static_cast<Column>(c);
+    if (!found) return "unknown column " + quote(name);
+    if (header.place.contains(*found)) return "column " + quote(name) + " twice";
+    header.place[*found] = header.count++;
+  }
+  if (!header.place.contains(recording)) return std::string("no column 'recording'");
+  int points_given = 0;
+  for (Column point : point_columns) points_given += header.place.contains(point) ? 1 : 0;
+  if (points_given > 0 && points_given < 4) {
+    for (Column point : point_columns)
+      if (!header.place.contains(point))
+        return "no column " + quote(column_names[point]) + " beside the other fiducial points";
+  }
+  if (points_given == 0 && !header.place.contains(record))
+    return std::string(
+        "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms");
+  return header;
+}
+
+// The optional settings of a row: leads, thresholds and the print flag.
+std::optional<std::string> read_settings(const std::function<std::string_view(Column)>& field,
+                                         ManifestRow& row) {
+  if (!field(leads).empty()) {
+    row.leads = lead_field(field(leads));
+    if (!row.leads) return "leads " + quote(field(leads)) + " are not three lead numbers";
+  }
+  for (auto [column, target] : {std::pair{threshold, &row.threshold}, {ratio, &row.ratio}}) {
+    if (field(column).empty()) continue;
+    *target = real_field(field(column));
+    if (!*target)
+      return "bad number " + quote(field(column)) + " in " + quote(column_names[column]);
+  }
+  if (!field(print).empty()) {
+    const auto print_flag = print_field(field(print));
+    if (!print_flag) return "print " + quote(field(print)) + " is not 1 or 0";
+    row.print = *print_flag;
+  }
+  return std::nullopt;
+}
+
+// One row, its recording and record taken from `folder` when relative.
+std::variant<ManifestRow, std::string> row_of(const Header& header, std::string_view line,
+                                              const fs::path& folder) {
+  auto split = csv_fields(line);
+  if (auto* reason = std::get_if<std::string>(&split)) return std::move(*reason);
+  const auto& fields = std::get<std::vector<std::string>>(split);
+  if (fields.size() != header.count)
+    return std::to_string(fields.size()) + " fields where the header has " +
+           std::to_string(header.count);
+  const std::function<std::string_view(Column)> field = [&](Column column) {
+    const auto at = header.place.find(column);
+    return at == header.place.end() ? std::string_view() : std::string_view(fields[at->second]);
+  };
+  ManifestRow row;
+  if (field(recording).empty()) return std::string("missing field 'recording'");
+  row.recording_text = field(recording);
+  row.recording = folder / row.recording_text;
+  if (!field(record).empty()) row.record = folder / std::string(field(record));
+  std::optional<std::string>* points[] = {&row.reference_ms, &row.pq_ms, &row.q_ms, &row.t_end_ms};
+  for (std::size_t p = 0; p < point_columns.size(); ++p) {
+    const std::string_view value = field(point_columns[p]);
+    if (value.empty()) {
+      if (!row.record) return "missing field " + quote(column_names[point_columns[p]]);
+      continue;
+    }
+    *points[p] = real_field(value);
+    if (!*points[p])
+      return "bad number " + quote(value) + " in " + quote(column_names[point_columns[p]]);
+  }
+  if (auto reason = read_settings(field, row)) return std::move(*reason);
+  return row;
+}
+
 }  // namespace
 
 std::vector<std::string> ManifestRow::analyse_arguments() const {
@@ -154,98 +201,28 @@ std::variant<Manifest, LineFault> parse_manifest(const fs::path& file, std::stri
   std::error_code no_folder;
   const fs::path folder = fs::absolute(file, no_folder).parent_path();
   TextLines lines(text);
-  std::optional<std::string_view> header;
-  while ((header = lines.next()) && trimmed(*header).empty()) {
+  std::optional<std::string_view> header_line;
+  while ((header_line = lines.next()) && trimmed(*header_line).empty()) {
   }
-  if (!header) return LineFault{0, "no header line"};
-  const int header_line = static_cast<int>(lines.number());
-
-  auto split = split_fields(*header);
-  if (auto* reason = std::get_if<std::string>(&split)) return LineFault{header_line, *reason};
-  const auto names = std::get<std::vector<std::string>>(split);
-  std::vector<Column> columns;
-  std::map<Column, std::size_t> place;
-  for (const std::string& name : names) {
-    std::optional<Column> found;
-    for (std::size_t c = 0; c < column_names.size(); ++c)
-      if (ascii_lower(name) == column_names[c]) found = static_cast<Column>(c);
-    if (!found) return LineFault{header_line, "unknown column " + in_quotes(name)};
-    if (place.contains(*found))
-      return LineFault{header_line, "column " + in_quotes(name) + " twice"};
-    place[*found] = columns.size();
-    columns.push_back(*found);
-  }
-  if (!place.contains(recording)) return LineFault{header_line, "no column 'recording'"};
-  int points_given = 0;
-  for (Column point : point_columns) points_given += place.contains(point) ? 1 : 0;
-  if (points_given > 0 && points_given < 4) {
-    for (Column point : point_columns)
-      if (!place.contains(point))
-        return LineFault{header_line, "no column " + in_quotes(column_names[point]) +
-                                          " beside the other fiducial points"};
-  }
-  if (points_given == 0 && !place.contains(record))
-    return LineFault{header_line,
-                     "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms"};
+  if (!header_line) return LineFault{0, "no header line"};
+  auto read_header = header_of(*header_line);
+  if (auto* reason = std::get_if<std::string>(&read_header))
+    return LineFault{static_cast<int>(lines.number()), *reason};
+  const Header& header = std::get<Header>(read_header);
 
   Manifest manifest{file, {}};
   std::map<std::string, int> writers;  // output key -> line of the row writing it
   while (auto line = lines.next()) {
     if (trimmed(*line).empty()) continue;
     const int number = static_cast<int>(lines.number());
-    auto row_split = split_fields(*line);
-    if (auto* reason = std::get_if<std::string>(&row_split)) return LineFault{number, *reason};
-    const auto fields = std::get<std::vector<std::string>>(row_split);
-    if (fields.size() != columns.size())
-      return LineFault{number, std::to_string(fields.size()) + " fields where the header has " +
-                                   std::to_string(columns.size())};
-    auto field = [&](Column column) -> std::string_view {
-      const auto at = place.find(column);
-      return at == place.end() ? std::string_view() : std::string_view(fields[at->second]);
-    };
-    ManifestRow row;
+    auto read_row = row_of(header, *line, folder);
+    if (auto* reason = std::get_if<std::string>(&read_row)) return LineFault{number, *reason};
+    ManifestRow& row = std::get<ManifestRow>(read_row);
     row.line = number;
-    if (field(recording).empty()) return LineFault{number, "missing field 'recording'"};
-    row.recording_text = field(recording);
-    row.recording = folder / row.recording_text;
-    if (!field(record).empty()) row.record = folder / std::string(field(record));
-    std::optional<std::string>* points[] = {&row.reference_ms, &row.pq_ms, &row.q_ms,
-                                            &row.t_end_ms};
-    for (std::size_t p = 0; p < point_columns.size(); ++p) {
-      const std::string_view value = field(point_columns[p]);
-      if (value.empty()) {
-        if (!row.record)
-          return LineFault{number, "missing field " + in_quotes(column_names[point_columns[p]])};
-        continue;
-      }
-      *points[p] = real_field(value);
-      if (!*points[p])
-        return LineFault{number, "bad number " + in_quotes(value) + " in " +
-                                     in_quotes(column_names[point_columns[p]])};
-    }
-    if (!field(leads).empty()) {
-      row.leads = lead_field(field(leads));
-      if (!row.leads)
-        return LineFault{number,
-                         "leads " + in_quotes(field(leads)) + " are not three lead numbers"};
-    }
-    for (auto [column, target] : {std::pair{threshold, &row.threshold}, {ratio, &row.ratio}}) {
-      if (field(column).empty()) continue;
-      *target = real_field(field(column));
-      if (!*target)
-        return LineFault{number, "bad number " + in_quotes(field(column)) + " in " +
-                                     in_quotes(column_names[column])};
-    }
-    if (!field(print).empty()) {
-      const auto print_flag = print_field(field(print));
-      if (!print_flag)
-        return LineFault{number, "print " + in_quotes(field(print)) + " is not 1 or 0"};
-      row.print = *print_flag;
-    }
     const auto [earlier, fresh] = writers.emplace(output_key(row.recording), number);
     if (!fresh)
       return LineFault{number, "writes the same files as line " + std::to_string(earlier->second) +
-                                   " (" + in_quotes(row.recording_text) + ")"};
+                                   " (" + quote(row.recording_text) + ")"};
     manifest.rows.push_back(std::move(row));
   }
   if (manifest.rows.empty()) return LineFault{0, "no rows to run"};

@@ -26,26 +26,6 @@ LeadLayout default_layout() {
 
 namespace {
 
-// A field without blanks around it and without the double quotes a
-// spreadsheet may put around it (fields holding commas are not expected).
-std::string_view field_text(std::string_view word) {
-  word = trimmed(word);
-  if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
-    word = trimmed(word.substr(1, word.size() - 2));
-  return word;
-}
-
-std::vector<std::string_view> fields(std::string_view line) {
-  std::vector<std::string_view> words;
-  std::size_t start = 0;
-  while (true) {
-    const std::size_t comma = line.find(',', start);
-    words.push_back(field_text(line.substr(start, comma - start)));
-    if (comma == std::string_view::npos) return words;
-    start = comma + 1;
-  }
-}
-
 // Places farther out than this (in the layout's own unit) are refused: the
 // spline squares distances, and a layout spanning more is surely a mistake.
 constexpr double farthest_place = 1e9;
@@ -58,7 +38,9 @@ struct Columns {
 
 std::variant<Columns, std::string> header_columns(std::string_view line) {
   Columns columns;
-  const auto names = fields(line);
+  auto split = csv_fields(line);
+  if (auto* reason = std::get_if<std::string>(&split)) return std::move(*reason);
+  const auto& names = std::get<std::vector<std::string>>(split);
   columns.count = names.size();
   for (std::size_t i = 0; i < names.size(); ++i) {
     const int at = static_cast<int>(i);
@@ -105,7 +87,9 @@ class LayoutParser {
 
  private:
   std::optional<std::string> lead_line(std::string_view line) {
-    const auto words = fields(line);
+    auto split = csv_fields(line);
+    if (auto* reason = std::get_if<std::string>(&split)) return std::move(*reason);
+    const auto& words = std::get<std::vector<std::string>>(split);
     if (words.size() != columns_.count)
       return "expected " + std::to_string(columns_.count) + " fields, found " +
              std::to_string(words.size());

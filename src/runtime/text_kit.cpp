@@ -77,4 +77,42 @@ std::string describe_fault(std::string_view file, const LineFault& fault) {
   return text + ": " + fault.reason;
 }
 
+std::variant<std::vector<std::string>, std::string> csv_fields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::string field;
+  std::size_t k = 0;
+  for (;;) {
+    field.clear();
+    const std::string_view rest = trimmed(line.substr(k));
+    if (!rest.empty() && rest.front() == '"') {
+      k = line.size() - rest.size() + 1;
+      for (;;) {
+        if (k >= line.size()) return std::string("a quoted field without its closing quote");
+        if (line[k] == '"') {
+          if (k + 1 < line.size() && line[k + 1] == '"') {
+            field += '"';
+            k += 2;
+            continue;
+          }
+          ++k;
+          break;
+        }
+        field += line[k++];
+      }
+      const std::size_t comma = line.find(',', k);
+      if (!trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)).empty())
+        return std::string("text after the closing quote of a field");
+      fields.push_back(field);
+      if (comma == std::string_view::npos) return fields;
+      k = comma + 1;
+    } else {
+      const std::size_t comma = line.find(',', k);
+      fields.emplace_back(
+          trimmed(line.substr(k, comma == std::string_view::npos ? comma : comma - k)));
+      if (comma == std::string_view::npos) return fields;
+      k = comma + 1;
+    }
+  }
+}
+
 }  // namespace ba

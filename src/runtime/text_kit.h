@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
 
 namespace ba {
 
@@ -22,6 +24,11 @@ std::optional<std::int64_t> parse_int64(std::string_view text);
 std::string_view trimmed(std::string_view text);
 // `text` with A-Z turned to a-z; every other byte as it is.
 std::string ascii_lower(std::string_view text);
+
+// The fields of one line of a CSV table, each without the blanks around it.
+// A field may be quoted ("a, b" and "say ""x""" hold a comma and a quote);
+// an unclosed quote or text after a closing one gives the reason instead.
+std::variant<std::vector<std::string>, std::string> csv_fields(std::string_view line);
 
 // A fault at a line of a text file (1-based), or at line 0 for the file as a
 // whole.

@@ -24,6 +24,8 @@ TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
       {"unknown column", "recording,record,colour\na.dat,r.json,red\n", 1,
        "unknown column 'colour'"},
       {"column twice", "recording,record,Record\n", 1, "column 'Record' twice"},
+      {"escape in a name shown, not acted on", "recording,record,\x1b[2J\n", 1,
+       "unknown column '\\033[2J'"},
       {"no recording column", "record\nr.json\n", 1, "no column 'recording'"},
       {"neither record nor points", "recording,leads\na.dat,1 2 3\n", 1,
        "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms"},

@@ -52,9 +52,10 @@ TEST(LayoutFile, AsASpreadsheetSavesIt) {
   // Byte order mark, capitals in the header, quoted fields.
   const LayoutText text = parse_layout(
       "\xEF\xBB\xBF\"Lead\",\"X\",\"Y\",Label\r\n"
-      "1,0,0,\"V 1\"\r\n2,1,0,\r\n3,0,1,\r\n\"4\",\"1.5\",1,\r\n");
+      "1,0,0,\"V 1\"\r\n2,1,0,\"V2, \"\"left\"\"\"\r\n3,0,1,\r\n\"4\",\"1.5\",1,\r\n");
   ASSERT_TRUE(std::holds_alternative<LeadLayout>(text)) << std::get<LayoutFault>(text).reason;
   EXPECT_EQ(std::get<LeadLayout>(text).leads(1).label, "V 1");
+  EXPECT_EQ(std::get<LeadLayout>(text).leads(2).label, "V2, \"left\"");
   EXPECT_EQ(std::get<LeadLayout>(text).leads(4).x, 1.5);
 }
 
