@@ -68,19 +68,9 @@ ExitStatus finish(const std::vector<SummaryRow>& rows) {
   return ExitStatus::ok;
 }
 
-}  // namespace
-
-ExitStatus run_batch(int argc, char** argv) {
-  CommandLine command("beat_analyser batch", print_batch_help);
-  BatchOptions options;
-  CLI::App& app = command.app();
-  app.add_option("manifest", options.manifest)->required();
-  app.add_option("--jobs", options.jobs);
-  app.add_option("--row", options.row);
-  app.add_flag("--collect", options.collect);
-  app.add_flag("--resume", options.resume);
-  if (auto status = command.parse(argc, argv, std::cout, std::cerr)) return *status;
-
+// The cores to use and the one row to run, if one is asked for.
+std::variant<std::pair<BatchChoice, std::optional<int>>, ExitStatus> checked_choice(
+    const BatchOptions& options, CommandLine& command) {
   BatchChoice choice;
   choice.jobs = available_cores();
   choice.resume = options.resume;
@@ -100,20 +90,43 @@ ExitStatus run_batch(int argc, char** argv) {
   }
   if (row && options.collect)
     return command.usage("--row and --collect cannot go together", std::cerr);
+  return std::pair{choice, row};
+}
+
+std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::string& path) {
+  std::vector<unsigned char> bytes;
+  if (auto reason = files.read_prefix(path, largest_manifest + 1, bytes))
+    return describe_fault(path, {0, *reason});
+  if (bytes.size() > largest_manifest)
+    return describe_fault(path, {0, "larger than 64 MB: not a manifest"});
+  auto parsed = parse_manifest(
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  if (const auto* fault = std::get_if<LineFault>(&parsed)) return describe_fault(path, *fault);
+  return std::get<Manifest>(std::move(parsed));
+}
+
+}  // namespace
+
+ExitStatus run_batch(int argc, char** argv) {
+  CommandLine command("beat_analyser batch", print_batch_help);
+  BatchOptions options;
+  CLI::App& app = command.app();
+  app.add_option("manifest", options.manifest)->required();
+  app.add_option("--jobs", options.jobs);
+  app.add_option("--row", options.row);
+  app.add_flag("--collect", options.collect);
+  app.add_flag("--resume", options.resume);
+  if (auto status = command.parse(argc, argv, std::cout, std::cerr)) return *status;
+
+  auto checked = checked_choice(options, command);
+  if (const auto* status = std::get_if<ExitStatus>(&checked)) return *status;
+  const auto& [choice, row] = std::get<std::pair<BatchChoice, std::optional<int>>>(checked);
 
   HostFileOps files;
-  std::vector<unsigned char> bytes;
-  if (auto reason = files.read_prefix(options.manifest, largest_manifest + 1, bytes))
-    return command.refuse(describe_fault(options.manifest, {0, *reason}), std::cerr);
-  if (bytes.size() > largest_manifest)
-    return command.refuse(
-        describe_fault(options.manifest, {0, "larger than 64 MB: not a manifest"}), std::cerr);
-  const auto parsed =
-      parse_manifest(options.manifest,
-                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  if (const auto* fault = std::get_if<LineFault>(&parsed))
-    return command.refuse(describe_fault(options.manifest, *fault), std::cerr);
-  const Manifest& manifest = std::get<Manifest>(parsed);
+  auto read = read_manifest(files, options.manifest);
+  if (const auto* reason = std::get_if<std::string>(&read))
+    return command.refuse(*reason, std::cerr);
+  const Manifest& manifest = std::get<Manifest>(read);
   if (row && static_cast<std::size_t>(*row) > manifest.rows.size())
     return command.usage("--row " + options.row + " but the manifest has " +
                              std::to_string(manifest.rows.size()) + " rows",
