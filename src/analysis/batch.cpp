@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "runtime/text_kit.h"
+
 namespace ba {
 
 namespace {
@@ -20,15 +22,6 @@ SummaryRow summary_of(const Manifest& manifest, std::size_t place) {
 void take_figures(SummaryRow& row, const RowRecord& record) {
   row.beats_accepted = record.beats_accepted;
   row.beats_left_out = record.beats_left_out;
-}
-
-std::string csv_field(std::string_view text) {
-  const bool plain = text.find_first_of(",\"\r\n") == std::string_view::npos &&
-                     (text.empty() || (text.front() != ' ' && text.back() != ' '));
-  if (plain) return std::string(text);
-  std::string quoted = "\"";
-  for (char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
 }
 
 std::string clock_text(double seconds) {
@@ -149,8 +142,8 @@ std::vector<SummaryRow> collect_rows(const Manifest& manifest, const RecordReade
 std::string summary_csv(const std::vector<SummaryRow>& rows) {
   std::string text = "row,recording,status,message,beats_accepted,beats_left_out,seconds\n";
   for (const SummaryRow& row : rows) {
-    text += std::to_string(row.row) + "," + csv_field(row.recording) + "," +
-            (row.ok ? "ok" : "failed") + "," + csv_field(row.message) + ",";
+    text += std::to_string(row.row) + "," + csv_quoted(row.recording) + "," +
+            (row.ok ? "ok" : "failed") + "," + csv_quoted(row.message) + ",";
     if (row.beats_accepted) text += std::to_string(*row.beats_accepted);
     text += ",";
     if (row.beats_left_out) text += std::to_string(*row.beats_left_out);

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "runtime/text_kit.h"
+
 namespace ba {
 
 namespace {
@@ -19,17 +21,6 @@ std::pair<std::optional<double>, std::optional<double>> mean_and_sd(
   double squares = 0;
   for (double v : values) squares += (v - mean) * (v - mean);
   return {mean, std::sqrt(squares / static_cast<double>(values.size() - 1))};
-}
-
-// Fields with a comma, quote or line end quoted, quotes doubled.
-std::string csv_field(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 std::string cell(const std::optional<double>& value) {
@@ -92,7 +83,7 @@ std::string metrics_csv(const std::vector<MetricsRow>& rows, std::size_t kl_colu
   text += "\n";
   for (const MetricsRow& row : rows) {
     const bool file_row = row.beat == 0;
-    std::vector<std::string> cells = {csv_field(row.file)};
+    std::vector<std::string> cells = {csv_quoted(row.file)};
     if (per_beat) {
       cells.push_back(whole_cell(row.beat, !file_row));
       cells.push_back(whole_cell(row.r_ms, !file_row));

@@ -115,4 +115,13 @@ std::variant<std::vector<std::string>, std::string> csv_fields(std::string_view 
   }
 }
 
+std::string csv_quoted(std::string_view field) {
+  const bool plain = field.find_first_of(",\"\r\n") == std::string_view::npos &&
+                     (field.empty() || (trimmed(field).size() == field.size()));
+  if (plain) return std::string(field);
+  std::string quoted = "\"";
+  for (char c : field) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 }  // namespace ba

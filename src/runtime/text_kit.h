@@ -29,6 +29,10 @@ std::string ascii_lower(std::string_view text);
 // A field may be quoted ("a, b" and "say ""x""" hold a comma and a quote);
 // an unclosed quote or text after a closing one gives the reason instead.
 std::variant<std::vector<std::string>, std::string> csv_fields(std::string_view line);
+// A field as a CSV table holds it so that csv_fields gives it back: quoted,
+// its quotes doubled, when it holds a comma, quote or line end or starts or
+// ends with a blank.
+std::string csv_quoted(std::string_view field);
 
 // A fault at a line of a text file (1-based), or at line 0 for the file as a
 // whole.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace ba {
 namespace {
@@ -49,6 +51,20 @@ TEST(TextKit, WordsAndFaults) {
   EXPECT_EQ(ascii_lower("Lead-X\xC3\x89"), "lead-x\xC3\x89");
   EXPECT_EQ(describe_fault("lay.csv", {3, "no y"}), "lay.csv:3: no y");
   EXPECT_EQ(describe_fault("lay.csv", {0, "is a folder"}), "lay.csv: is a folder");
+}
+
+// What a CSV writer quotes comes back from the reader as it was written.
+TEST(TextKit, CsvFieldsRoundTrip) {
+  const std::vector<std::string> written = {
+      "plain", "", "a, b", "say \"x\"", " leading blank", "two\nlines", "lead,\"7\""};
+  std::string line;
+  for (const std::string& field : written) line += (line.empty() ? "" : ",") + csv_quoted(field);
+  EXPECT_EQ(std::get<std::vector<std::string>>(csv_fields(line)), written);
+  EXPECT_EQ(csv_quoted("plain"), "plain");
+  EXPECT_EQ(csv_quoted("say \"x\""), "\"say \"\"x\"\"\"");
+  // Blanks round unquoted fields are not part of them.
+  EXPECT_EQ(std::get<std::vector<std::string>>(csv_fields(" 1 , x ,")),
+            (std::vector<std::string>{"1", "x", ""}));
 }
 
 }  // namespace
