@@ -220,7 +220,8 @@ TEST(BatchPool, ProgressLineGivesRateAndTimeLeft) {
       {0, 0, 10, 0.0, "0/10 rows done, 0 failed"},
       {5, 1, 10, 2.0, "5/10 rows done, 1 failed, 2.5 rows/s, 0:02 left"},
       {3, 0, 10, 2.0, "3/10 rows done, 0 failed, 1.5 rows/s, 0:05 left"},
-      {1, 0, 3601, 1.0, "1/3601 rows done, 0 failed, 1.0 rows/s, 1:00:00 left"},
+      {1, 0, 76, 1.0, "1/76 rows done, 0 failed, 1.0 rows/s, 1:15 left"},
+      {1, 0, 3726, 1.0, "1/3726 rows done, 0 failed, 1.0 rows/s, 1:02:05 left"},
       {10, 0, 10, 4.0, "10/10 rows done, 0 failed, 2.5 rows/s, 0:00 left"},
   };
   for (const Row& row : rows)

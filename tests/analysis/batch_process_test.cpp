@@ -27,7 +27,8 @@ constexpr const char* stand_in =
     "          exit 2 ;;\n"
     "  *quiet*) exit 3 ;;\n"
     "  *slow*) exec sleep 20 ;;\n"
-    "  *) read line; echo \"$line\" \"$@\" > \"$2.args\"; echo out || exit 5; exit 0 ;;\n"
+    "  *) read line; echo \"$line\" \"$@\" \"$(readlink /proc/$$/fd/1)\" > \"$2.args\"\n"
+    "     echo out || exit 5; exit 0 ;;\n"
     "esac\n";
 
 ManifestRow row_for(const std::filesystem::path& recording) {
@@ -69,9 +70,10 @@ TEST(BatchProcess, ReportsHowEachRowEnded) {
     EXPECT_GT(end->seconds, 0) << row.name;
   }
   EXPECT_EQ(seen, std::vector<bool>(std::size(rows), true));
-  // The row read an empty standard input and got the analyse arguments.
+  // The row read an empty standard input, got the analyse arguments and
+  // wrote its standard output nowhere.
   EXPECT_EQ(read_host_file(folder / "good.dat.args"),
-            " analyse " + (folder / "good.dat").string() + " --pq=-40\n");
+            " analyse " + (folder / "good.dat").string() + " --pq=-40 /dev/null\n");
 
   ProcessLauncher missing(folder / "no-such-program");
   EXPECT_EQ(

@@ -91,8 +91,15 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
 
   // A result file changed since: its row runs again; the other is kept.
   write_host_file(folder / "two" / "demost.txt", "changed\n");
-  const auto resumed = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  const auto resumed = run_beat_analyser(folder.path(), "batch m.csv --resume --jobs 1");
   EXPECT_EQ(resumed.status, 1);
+  // Away from a terminal a line per row as it ends, then the count.
+  EXPECT_TRUE(
+      resumed.out.starts_with("row 1 ok one/demo.dat: kept: its record matches\n"
+                              "row 2 failed gone/demo.dat: "))
+      << resumed.out;
+  EXPECT_TRUE(resumed.out.ends_with("\nrow 3 ok two/demo.dat\n3 rows: 2 ok, 1 failed, 0 not run\n"))
+      << resumed.out;
   const std::string again = read_host_file(folder / "batch_summary.csv");
   EXPECT_NE(again.find("\n1,one/demo.dat,ok,kept: its record matches,32,"), std::string::npos)
       << again;
@@ -101,6 +108,10 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
               read_host_file(expected / "expected_demost.txt"));
 
   fs::remove(folder / "batch_summary.csv");
+  // One row alone, as a job array runs it: no summary.
+  const auto alone = run_beat_analyser(folder.path(), "batch m.csv --row 1");
+  EXPECT_EQ(alone.status, 0) << alone.err;
+  EXPECT_FALSE(fs::exists(folder / "batch_summary.csv"));
   const auto collected = run_beat_analyser(folder.path(), "batch m.csv --collect");
   EXPECT_EQ(collected.status, 1);
   const std::string from_records = read_host_file(folder / "batch_summary.csv");

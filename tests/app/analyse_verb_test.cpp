@@ -61,6 +61,7 @@ TEST(AnalyseVerb, WritesWhatTheSessionWrites) {
     const Outcome by_choices = analyse(choices, session_choices + std::string(r.options));
     EXPECT_EQ(by_choices.status, 0) << by_choices.err;
     EXPECT_EQ(by_choices.out, "");
+    EXPECT_EQ(by_choices.err, "") << "the drawing platform's notes are not the verb's";
     const Outcome by_record =
         analyse(replay, "--record '" + (session / "demost.record.json").string() + "'");
     EXPECT_EQ(by_record.status, 0) << by_record.err;
@@ -95,19 +96,22 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
        "--pq needs a whole number of ms, not 'x'"},
       {"two leads", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --leads 1,2", 1,
        "--leads needs three lead numbers"},
+      {"four leads", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --leads 1,2,3,4", 1,
+       "--leads needs three lead numbers"},
   };
+  // A record of another recording: the demonstration's, its digest changed.
+  TempFolder source("source");
+  write_demo_recording(source / "demo.dat");
+  ASSERT_EQ(analyse(source, std::string(session_choices) + " --no-print").status, 0);
+  std::string other = read_host_file(source / "demost.record.json");
+  const std::string digest = "07c46f0dfec7df192f31ff5a74667598f2feb9e6ae844054fa6221d0705036ec";
+  ASSERT_NE(other.find(digest), std::string::npos) << "the demonstration recording changed";
+  other.replace(other.find(digest), digest.size(), std::string(64, '0'));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
     TempFolder folder("refusal");
     write_demo_recording(folder / "demo.dat");
     write_host_file(folder / "foreign.json", R"({"format": "map-layout", "version": 1})");
-    TempFolder source("source");
-    write_demo_recording(source / "demo.dat");
-    ASSERT_EQ(analyse(source, std::string(session_choices) + " --no-print").status, 0);
-    std::string other = read_host_file(source / "demost.record.json");
-    const std::string digest = "07c46f0dfec7df192f31ff5a74667598f2feb9e6ae844054fa6221d0705036ec";
-    ASSERT_NE(other.find(digest), std::string::npos) << "the demonstration recording changed";
-    other.replace(other.find(digest), digest.size(), std::string(64, '0'));
     write_host_file(folder / "other.json", other);
     const auto before = files_of(folder);
     const Outcome run = run_beat_analyser(folder.path(), "analyse " + c.arguments);

@@ -56,7 +56,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
   };
   const Row rows[] = {
       {"st.txt -o mean.png", "mean.png", "\x89PNG\r\n"},
-      {"st.txt --sd -o sd.SVG --size 400x300", "sd.SVG", "<?xml"},
+      {"st.txt --sd -o sd.SVG --size 200x150", "sd.SVG", "<?xml"},
       {"st.txt --beat 2 --scale 0.5 --unit mV -o beat.pdf", "beat.pdf", "%PDF"},
       {"st.txt --sheet --no-labels -o sheet.png", "sheet.png", "\x89PNG\r\n"},
       {"st.txt --layout layout.csv -o placed.png", "placed.png", "\x89PNG\r\n"},
@@ -177,21 +177,27 @@ TEST_F(MapVerb, NotesBesideAWrittenMap) {
     const char* options;
     std::string note;
   };
-  std::string flat = "2\n10\n", many = "90\n";
+  std::string flat = "2\n10\n";
   for (int n = 1; n <= 64; ++n) flat += "0 ";
   flat += "\n20\n";
   for (int n = 1; n <= 64; ++n) flat += "0 ";
-  for (int b = 1; b <= 90; ++b) {
-    many += std::to_string(b * 300) + "\n";
-    for (int n = 1; n <= 64; ++n) many += std::to_string(n - b) + " ";
-    many += "\n";
-  }
+  auto beats = [](int count) {
+    std::string text = std::to_string(count) + "\n";
+    for (int b = 1; b <= count; ++b) {
+      text += std::to_string(b * 300) + "\n";
+      for (int n = 1; n <= 64; ++n) text += std::to_string(n - b) + " ";
+      text += "\n";
+    }
+    return text;
+  };
+  const std::string many = beats(90);
   const Row rows[] = {
       {"every area 0", flat, "",
        "note: every area in st.txt is 0: the fiducial points were not marked"},
       {"a sheet beyond its legible count", many, "--sheet",
        "note: the sheet shows the first 81 of 90 beats; a larger --size shows more"},
       {"a larger sheet shows them all", many, "--sheet --size 1600x1000", ""},
+      {"a sheet of exactly its legible count", beats(81), "--sheet", ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
