@@ -1,6 +1,7 @@
 #include "analysis/batch_process.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -132,6 +133,23 @@ TEST(BatchProcess, MessageIsTheLastSayingLine) {
   };
   for (const Row& row : rows)
     EXPECT_EQ(row_message(row.text, row.status), row.message) << row.label;
+}
+
+// A batch kept to some cores (taskset, a cluster's allotment) runs no more
+// rows at once than it has cores.
+TEST(BatchProcess, CoresAreThoseTheProcessMayUse) {
+  cpu_set_t all;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &all)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  EXPECT_EQ(available_cores(), 1u);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof all, &all), 0);
 }
 
 TEST(BatchProcess, SignalsRaiseTheStopLevelInsteadOfEnding) {

@@ -45,6 +45,9 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
       {"row beyond the manifest", "batch good.csv --row 2", 1,
        "beat_analyser batch: --row 2 but the manifest has 1 rows\n"
        "Try 'beat_analyser batch --help' for more information.\n"},
+      {"row zero", "batch good.csv --row 0", 1,
+       "beat_analyser batch: --row needs a row number of 1 or more, not '0'\n"
+       "Try 'beat_analyser batch --help' for more information.\n"},
       {"row with collect", "batch good.csv --row 1 --collect", 1,
        "beat_analyser batch: --row and --collect cannot go together\n"
        "Try 'beat_analyser batch --help' for more information.\n"},
@@ -108,8 +111,8 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
               read_host_file(expected / "expected_demost.txt"));
 
   fs::remove(folder / "batch_summary.csv");
-  // One row alone, as a job array runs it: no summary.
-  const auto alone = run_beat_analyser(folder.path(), "batch m.csv --row 1");
+  // The last row alone, as a job array runs it: no summary.
+  const auto alone = run_beat_analyser(folder.path(), "batch m.csv --row 3");
   EXPECT_EQ(alone.status, 0) << alone.err;
   EXPECT_FALSE(fs::exists(folder / "batch_summary.csv"));
   const auto collected = run_beat_analyser(folder.path(), "batch m.csv --collect");

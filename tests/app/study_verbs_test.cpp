@@ -68,6 +68,13 @@ TEST_F(StudyVerbs, ReferenceWritesTheGroupWithItsFiles) {
 }
 
 TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
+  const Outcome alone = run("metrics subject.txt -o alone.csv");
+  ASSERT_EQ(alone.status, 0) << alone.err;
+  EXPECT_EQ(test::read_host_file(folder / "alone.csv"),
+            "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
+            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3\n"
+            "subject.txt,3,50,1,0,2,0.125,,,,,,,\n")
+      << "without a group no group's cells";
   ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
   const Outcome outcome = run("metrics subject.txt --reference group.ref.json -o m.csv");
   ASSERT_EQ(outcome.status, 0) << outcome.err;
