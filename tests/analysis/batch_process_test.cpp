@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <string>
@@ -27,7 +28,8 @@ constexpr const char* stand_in =
     "          echo \"Try 'beat_analyser analyse --help' for more information.\" >&2\n"
     "          exit 2 ;;\n"
     "  *quiet*) exit 3 ;;\n"
-    "  *slow*) exec sleep 20 ;;\n"
+    "  *terse*) printf x >&2; exit 2 ;;\n"
+    "  *slow*) echo $$ > \"$2.pid\"; exec sleep 20 ;;\n"
     "  *) read line; echo \"$line\" \"$@\" \"$(readlink /proc/$$/fd/1)\" > \"$2.args\"\n"
     "     echo out || exit 5; exit 0 ;;\n"
     "esac\n";
@@ -56,6 +58,7 @@ TEST(BatchProcess, ReportsHowEachRowEnded) {
       {"fail.dat", false, "beat_analyser analyse: x.dat: No such file or directory"},
       {"crash.dat", false, "ended by signal 11 (Segmentation fault)"},
       {"quiet.dat", false, "exit status 3"},
+      {"terse.dat", false, "x"},
   };
   ProcessLauncher launcher(program);
   for (std::size_t slot = 0; slot < std::size(rows); ++slot)
@@ -94,6 +97,51 @@ TEST(BatchProcess, EndsRunningRowsWhenAsked) {
   ASSERT_TRUE(end);
   EXPECT_EQ(end->slot, 7u);
   EXPECT_EQ(end->message, "ended by signal 15 (Terminated)");
+}
+
+// Rows still running when the launcher goes are ended and reaped.
+TEST(BatchProcess, LeavingEndsAndReapsTheRunningRows) {
+  TempFolder folder("batch-process");
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  {
+    ProcessLauncher launcher(program);
+    ASSERT_EQ(launcher.start(0, row_for(folder / "slow.dat")), std::nullopt);
+    for (int tries = 0; tries < 100 && read_host_file(folder / "slow.dat.pid").empty(); ++tries)
+      ::usleep(20'000);
+  }
+  const pid_t row = static_cast<pid_t>(std::stol(read_host_file(folder / "slow.dat.pid")));
+  EXPECT_EQ(::kill(row, 0), -1) << "the row is still there";
+}
+
+// A launcher left with a row reaped elsewhere ends without waiting for it
+// forever; a child process shows whether it hangs.
+TEST(BatchProcess, LeavingARowReapedElsewhereDoesNotHang) {
+  TempFolder folder("batch-process");
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    {
+      ProcessLauncher launcher(program);
+      if (launcher.start(0, row_for(folder / "quiet.dat"))) ::_exit(1);
+      int status = 0;
+      if (::waitpid(-1, &status, 0) <= 0) ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = -1;
+  for (int tries = 0; tries < 100 && ::waitpid(child, &status, WNOHANG) == 0; ++tries)
+    ::usleep(50'000);
+  if (status == -1) {
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    FAIL() << "the launcher waited for a row it no longer has";
+  }
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // A row whose process was reaped elsewhere is lost, never taken as done.

@@ -146,6 +146,8 @@ TEST_F(MapVerb, WrongCommandLineIsStatusOneWithAHint) {
       {"st.txt -o map.png --beat +2x", "--beat needs a beat number from 1, not '+2x'"},
       {"st.txt -o map.png --size 800",
        "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '800'"},
+      {"st.txt -o map.png --size 800x",
+       "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '800x'"},
       {"st.txt -o map.png --size 199x150",
        "--size needs WIDTHxHEIGHT in pixels, from 200x150 to 5000x5000, not '199x150'"},
       {"st.txt -o map.png --size 5000x5001",
