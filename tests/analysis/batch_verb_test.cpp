@@ -111,9 +111,11 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
               read_host_file(expected / "expected_demost.txt"));
 
   fs::remove(folder / "batch_summary.csv");
-  // The last row alone, as a job array runs it: no summary.
+  // The last row alone, as a job array runs it: no summary; without --resume
+  // it runs again although its record matches.
   const auto alone = run_beat_analyser(folder.path(), "batch m.csv --row 3");
   EXPECT_EQ(alone.status, 0) << alone.err;
+  EXPECT_EQ(alone.out.find("kept"), std::string::npos) << alone.out;
   EXPECT_FALSE(fs::exists(folder / "batch_summary.csv"));
   const auto collected = run_beat_analyser(folder.path(), "batch m.csv --collect");
   EXPECT_EQ(collected.status, 1);
