@@ -34,6 +34,14 @@ constexpr const char* stand_in =
     "     echo out || exit 5; exit 0 ;;\n"
     "esac\n";
 
+// The stand-in written into `folder`, ready to run.
+std::filesystem::path stand_in_program(const TempFolder& folder) {
+  const auto program = folder / "program";
+  write_host_file(program, stand_in);
+  ::chmod(program.c_str(), 0755);
+  return program;
+}
+
 ManifestRow row_for(const std::filesystem::path& recording) {
   ManifestRow row;
   row.recording = recording;
@@ -45,9 +53,7 @@ ManifestRow row_for(const std::filesystem::path& recording) {
 // Each row is a process of its own; how it ended becomes its message.
 TEST(BatchProcess, ReportsHowEachRowEnded) {
   TempFolder folder("batch-process");
-  const auto program = folder / "program";
-  write_host_file(program, stand_in);
-  ::chmod(program.c_str(), 0755);
+  const auto program = stand_in_program(folder);
   struct Row {
     const char* name;
     bool ok;
@@ -87,9 +93,7 @@ TEST(BatchProcess, ReportsHowEachRowEnded) {
 
 TEST(BatchProcess, EndsRunningRowsWhenAsked) {
   TempFolder folder("batch-process");
-  const auto program = folder / "program";
-  write_host_file(program, stand_in);
-  ::chmod(program.c_str(), 0755);
+  const auto program = stand_in_program(folder);
   ProcessLauncher launcher(program);
   ASSERT_EQ(launcher.start(7, row_for(folder / "slow.dat")), std::nullopt);
   launcher.terminate_running();
@@ -102,9 +106,7 @@ TEST(BatchProcess, EndsRunningRowsWhenAsked) {
 // Rows still running when the launcher goes are ended and reaped.
 TEST(BatchProcess, LeavingEndsAndReapsTheRunningRows) {
   TempFolder folder("batch-process");
-  const auto program = folder / "program";
-  write_host_file(program, stand_in);
-  ::chmod(program.c_str(), 0755);
+  const auto program = stand_in_program(folder);
   {
     ProcessLauncher launcher(program);
     ASSERT_EQ(launcher.start(0, row_for(folder / "slow.dat")), std::nullopt);
@@ -119,9 +121,7 @@ TEST(BatchProcess, LeavingEndsAndReapsTheRunningRows) {
 // forever; a child process shows whether it hangs.
 TEST(BatchProcess, LeavingARowReapedElsewhereDoesNotHang) {
   TempFolder folder("batch-process");
-  const auto program = folder / "program";
-  write_host_file(program, stand_in);
-  ::chmod(program.c_str(), 0755);
+  const auto program = stand_in_program(folder);
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -147,9 +147,7 @@ TEST(BatchProcess, LeavingARowReapedElsewhereDoesNotHang) {
 // A row whose process was reaped elsewhere is lost, never taken as done.
 TEST(BatchProcess, ARowReapedElsewhereFails) {
   TempFolder folder("batch-process");
-  const auto program = folder / "program";
-  write_host_file(program, stand_in);
-  ::chmod(program.c_str(), 0755);
+  const auto program = stand_in_program(folder);
   ProcessLauncher launcher(program);
   ASSERT_EQ(launcher.start(3, row_for(folder / "quiet.dat")), std::nullopt);
   int status = 0;
