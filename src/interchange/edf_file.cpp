@@ -36,6 +36,14 @@ std::optional<std::int64_t> header_number(std::string_view text) {
   return parse_int64(trimmed(text));
 }
 
+// Samples per record of the file's signal `index` (0-based, annotation
+// signals counted), from a header check_edf_layout accepted.
+std::int64_t file_samples_per_record(std::span<const unsigned char> head, std::size_t ns,
+                                     std::size_t index) {
+  return *header_number(
+      field(head, fixed_header_bytes + samples_per_record_offset * ns + 8 * index, 8));
+}
+
 std::string without_trailing_blanks(const char* text) {
   std::string result(text);
   result.erase(result.find_last_not_of(' ') + 1);
@@ -144,29 +152,91 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
   std::unique_ptr<EdfFile> file(new EdfFile(header->handle));
   if (header->edfsignals < 1) return std::string("holds no signals, only annotations");
   file->duration_ = header->file_duration;
+  file->path_ = path;
+  const bool bdf = head.front() == 0xff;
+  file->sample_bytes_ = bdf ? 3 : 2;
+  const auto ns = static_cast<std::size_t>(*header_number(field(head, 252, 4)));
+  file->header_bytes_ = fixed_header_bytes + ns * signal_header_bytes;
+  // EDFlib's signals are the file's signals without the annotation signals,
+  // in file order: each is the next file signal with its label and length.
+  std::size_t next = 0;
+  std::uint64_t offset = 0;
   for (int i = 0; i < header->edfsignals; ++i) {
     const edf_param_struct& param = header->signalparam[i];
-    file->signals_.push_back({without_trailing_blanks(param.label),
-                              without_trailing_blanks(param.physdimension), param.smp_in_datarecord,
-                              header->datarecord_duration, param.smp_in_file});
+    SignalInfo info{without_trailing_blanks(param.label),
+                    without_trailing_blanks(param.physdimension), param.smp_in_datarecord,
+                    header->datarecord_duration, param.smp_in_file};
+    for (;; ++next) {
+      if (next == ns)
+        return std::string("cannot be read: its signal headers contradict each other");
+      const std::int64_t per_record = file_samples_per_record(head, ns, next);
+      const std::string label(field(head, fixed_header_bytes + 16 * next, 16));
+      const bool same = without_trailing_blanks(label.c_str()) == info.label &&
+                        per_record == param.smp_in_datarecord;
+      if (same) break;
+      offset += static_cast<std::uint64_t>(per_record * file->sample_bytes_);
+    }
+    Placement placement;
+    placement.offset = offset;
+    placement.per_record = param.smp_in_datarecord;
+    placement.digital_min = param.dig_min;
+    placement.digital_max = param.dig_max;
+    placement.bit_value =
+        (param.phys_max - param.phys_min) / static_cast<double>(param.dig_max - param.dig_min);
+    placement.offset_units =
+        param.phys_max / placement.bit_value - static_cast<double>(param.dig_max);
+    file->placements_.push_back(placement);
+    file->signals_.push_back(std::move(info));
+    offset += static_cast<std::uint64_t>(placement.per_record * file->sample_bytes_);
+    ++next;
   }
+  for (; next < ns; ++next)
+    offset +=
+        static_cast<std::uint64_t>(file_samples_per_record(head, ns, next) * file->sample_bytes_);
+  file->record_bytes_ = offset;
   return file;
 }
 
 EdfFile::~EdfFile() { edfclose_file(handle_); }
 
+// EDFlib reads a sample one byte at a time; a signal's stretch of a record
+// comes here in one read, and its values are worked out as EDFlib does.
 std::optional<std::string> EdfFile::read(int signal, std::int64_t first, std::int64_t count,
                                          std::vector<double>& values) {
   values.resize(static_cast<std::size_t>(count));
   if (count == 0) return std::nullopt;
-  const int index = signal - 1;
-  if (edfseek(handle_, index, first, EDFSEEK_SET) != first)
+  const auto index = static_cast<std::size_t>(signal - 1);
+  const Placement& placement = placements_.at(index);
+  if (first < 0 || count < 0 || first > signals_[index].sample_count - count)
     return "signal " + std::to_string(signal) + " cannot be read from sample " +
            std::to_string(first + 1);
-  const int got = edfread_physical_samples(handle_, index, static_cast<int>(count), values.data());
-  if (got != count)
-    return "signal " + std::to_string(signal) + " gives " + std::to_string(std::max(got, 0)) +
-           " of " + std::to_string(count) + " samples";
+  std::ifstream in(path_, std::ios::binary);
+  std::vector<unsigned char> chunk(static_cast<std::size_t>(placement.per_record * sample_bytes_));
+  const auto width = static_cast<std::size_t>(sample_bytes_);
+  for (std::int64_t done = 0; done < count;) {
+    const std::int64_t at = first + done;
+    const std::int64_t within = at % placement.per_record;
+    const std::int64_t take = std::min(placement.per_record - within, count - done);
+    const std::uint64_t where =
+        header_bytes_ + static_cast<std::uint64_t>(at / placement.per_record) * record_bytes_ +
+        placement.offset + static_cast<std::uint64_t>(within) * width;
+    const auto bytes = static_cast<std::streamsize>(static_cast<std::size_t>(take) * width);
+    in.seekg(static_cast<std::streamoff>(where));
+    in.read(reinterpret_cast<char*>(chunk.data()), bytes);
+    if (!in || in.gcount() != bytes)
+      return "signal " + std::to_string(signal) + " gives " + std::to_string(done) + " of " +
+             std::to_string(count) + " samples";
+    for (std::size_t i = 0; i < static_cast<std::size_t>(take); ++i) {
+      const unsigned char* b = chunk.data() + i * width;
+      // Little-endian two's complement, sign taken from the top byte.
+      std::int32_t digital = width == 3 ? b[0] + b[1] * 256 + static_cast<signed char>(b[2]) * 65536
+                                        : b[0] + static_cast<signed char>(b[1]) * 256;
+      digital = std::clamp(digital, placement.digital_min, placement.digital_max);
+      values[static_cast<std::size_t>(done) + i] =
+          placement.bit_value * (placement.offset_units + static_cast<double>(digital));
+    }
+    done += take;
+  }
   return std::nullopt;
 }
 

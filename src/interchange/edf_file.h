@@ -36,14 +36,32 @@ class EdfFile : public SignalSource {
 
   const std::vector<SignalInfo>& signals() const override { return signals_; }
   std::int64_t duration() const override { return duration_; }
+  // Safe to call from several threads at once: each call reads through its
+  // own stream.
   std::optional<std::string> read(int signal, std::int64_t first, std::int64_t count,
                                   std::vector<double>& values) override;
 
  private:
   explicit EdfFile(int handle) : handle_(handle) {}
 
+  // Where a signal's samples lie in each data record and how its digital
+  // values become physical ones, as EDFlib computes them.
+  struct Placement {
+    std::uint64_t offset = 0;  // of its first sample in a record, bytes
+    std::int64_t per_record = 0;
+    std::int32_t digital_min = 0;
+    std::int32_t digital_max = 0;
+    double bit_value = 1.0;
+    double offset_units = 0.0;
+  };
+
   int handle_;
+  std::filesystem::path path_;
   std::vector<SignalInfo> signals_;
+  std::vector<Placement> placements_;
+  std::uint64_t header_bytes_ = 0;
+  std::uint64_t record_bytes_ = 0;
+  int sample_bytes_ = 2;
   std::int64_t duration_ = 0;
 };
 

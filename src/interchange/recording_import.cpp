@@ -187,16 +187,6 @@ std::int64_t filter_margin_ms(const SignalClock& clock) {
   return static_cast<std::int64_t>(std::ceil(zero_crossings * std::max(1.0, clock.ratio())));
 }
 
-// Input before the file's first sample and after its last holds the nearest
-// sample: against silence, a recording's standing offset would ring at the
-// ends like a step.
-void extend_ends(std::vector<double>& values, std::size_t before, std::size_t total) {
-  const double head = values.empty() ? 0.0 : values.front();
-  const double tail = values.empty() ? 0.0 : values.back();
-  values.insert(values.begin(), before, head);
-  values.resize(total, tail);
-}
-
 // The 32,000 values of a signal at 1000 per second, copied, in its own unit.
 std::optional<std::string> copy_at_1000(SignalSource& source, int signal, std::int64_t start_ms,
                                         std::vector<double>& values) {
@@ -207,43 +197,9 @@ std::optional<std::string> copy_at_1000(SignalSource& source, int signal, std::i
   return std::nullopt;
 }
 
-// Converts signals of one rate to 1000 per second, in two halves at once
-// (conversion at the best quality takes most of an import's time).
-// `inputs` hold the signals' samples from frame 0 on, as many each;
-// `outputs` receive 32,000 values each from output frame `skip` on.
-std::optional<std::string> convert_together(const std::vector<std::vector<double>>& inputs,
-                                            double ratio, std::size_t skip,
-                                            std::vector<std::vector<double>>& outputs) {
-  const std::size_t frames = inputs.front().size();
-  const std::size_t half = (inputs.size() + 1) / 2;
-  auto convert_part = [&](std::size_t begin, std::size_t end) -> std::optional<std::string> {
-    const std::size_t width = end - begin;
-    std::vector<float> interleaved(frames * width);
-    for (std::size_t k = 0; k < width; ++k)
-      for (std::size_t f = 0; f < frames; ++f)
-        interleaved[f * width + k] = static_cast<float>(inputs[begin + k][f]);
-    std::vector<float> converted;
-    if (auto error = resample(interleaved, static_cast<int>(width), ratio, converted)) return error;
-    const std::size_t made = converted.size() / width;
-    for (std::size_t k = 0; k < width; ++k) {
-      std::vector<double>& values = outputs[begin + k];
-      values.assign(recorded_samples, 0.0);
-      for (std::size_t t = 0; t < values.size() && skip + t < made; ++t)
-        values[t] = converted[(skip + t) * width + k];
-    }
-    return std::nullopt;
-  };
-  outputs.resize(inputs.size());
-  std::optional<std::string> second_error;
-  std::thread second;
-  if (half < inputs.size())
-    second = std::thread([&] { second_error = convert_part(half, inputs.size()); });
-  auto error = convert_part(0, half);
-  if (second.joinable()) second.join();
-  return error ? error : second_error;
-}
-
-// The 32,000 values at 1000 per second of signals that share one clock.
+// The 32,000 values at 1000 per second of signals that share one clock. Two
+// threads each read and convert half of the signals: reading and conversion
+// take most of an import's time.
 std::optional<std::string> convert_at_1000(SignalSource& source, const std::vector<int>& signals,
                                            const SignalClock& clock, std::int64_t start_ms,
                                            std::vector<std::vector<double>>& outputs) {
@@ -257,19 +213,51 @@ std::optional<std::string> convert_at_1000(SignalSource& source, const std::vect
     available =
         std::min(available, source.signals()[static_cast<std::size_t>(signal - 1)].sample_count);
   const std::int64_t begin = std::max<std::int64_t>(first, 0);
-  std::vector<std::vector<double>> inputs(signals.size());
-  for (std::size_t i = 0; i < signals.size(); ++i) {
-    if (auto error =
-            source.read(signals[i], begin, std::max<std::int64_t>(available - begin, 0), inputs[i]))
-      return error;
-    extend_ends(inputs[i], static_cast<std::size_t>(begin - first),
-                static_cast<std::size_t>(last - first));
-  }
+  const auto frames = static_cast<std::size_t>(last - first);
+  const auto before = static_cast<std::size_t>(begin - first);
   const auto skip = static_cast<std::size_t>(start_ms - clock.ms_of(first));
-  if (auto error = convert_together(inputs, clock.ratio(), skip, outputs))
-    return "signal " + std::to_string(signals.front()) +
-           " cannot be converted to 1000 per second (" + *error + ")";
-  return std::nullopt;
+  outputs.resize(signals.size());
+  auto convert_part = [&](std::size_t from, std::size_t to) -> std::optional<std::string> {
+    const std::size_t width = to - from;
+    std::vector<float> interleaved(frames * width);
+    std::vector<double> values;
+    for (std::size_t k = 0; k < width; ++k) {
+      if (auto error = source.read(signals[from + k], begin,
+                                   std::max<std::int64_t>(available - begin, 0), values))
+        return error;
+      // Input before the file's first sample and after its last holds the
+      // nearest sample: against silence, a recording's standing offset would
+      // ring at the ends like a step.
+      const double head = values.empty() ? 0.0 : values.front();
+      const double tail = values.empty() ? 0.0 : values.back();
+      for (std::size_t f = 0; f < frames; ++f) {
+        const double value = f < before                   ? head
+                             : f - before < values.size() ? values[f - before]
+                                                          : tail;
+        interleaved[f * width + k] = static_cast<float>(value);
+      }
+    }
+    std::vector<float> converted;
+    if (auto error = resample(interleaved, static_cast<int>(width), clock.ratio(), converted))
+      return "signal " + std::to_string(signals[from]) +
+             " cannot be converted to 1000 per second (" + *error + ")";
+    const std::size_t made = converted.size() / width;
+    for (std::size_t k = 0; k < width; ++k) {
+      std::vector<double>& out = outputs[from + k];
+      out.assign(recorded_samples, 0.0);
+      for (std::size_t t = 0; t < out.size() && skip + t < made; ++t)
+        out[t] = converted[(skip + t) * width + k];
+    }
+    return std::nullopt;
+  };
+  const std::size_t half = (signals.size() + 1) / 2;
+  std::optional<std::string> second_error;
+  std::thread second;
+  if (half < signals.size())
+    second = std::thread([&] { second_error = convert_part(half, signals.size()); });
+  auto error = convert_part(0, half);
+  if (second.joinable()) second.join();
+  return error ? error : second_error;
 }
 
 // Stores one channel as big-endian 16-bit recorder units, counting the

@@ -27,7 +27,7 @@ class SignalSource {
   virtual std::int64_t duration() const = 0;
   // Reads `count` physical values of signal `signal` (1-based) from sample
   // `first` (0-based, in the signal's own rate). Returns an error text when
-  // the file gives fewer.
+  // the file gives fewer. An import calls it from two threads at once.
   virtual std::optional<std::string> read(int signal, std::int64_t first, std::int64_t count,
                                           std::vector<double>& values) = 0;
 };

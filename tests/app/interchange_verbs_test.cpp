@@ -25,21 +25,6 @@ std::set<std::string> files_in(const fs::path& folder) {
   return names;
 }
 
-// An EDF+ annotation signal whose records hold only their time stamps.
-test::EdfSignalContents annotation_signal() {
-  test::EdfSignalContents signal;
-  signal.label = "EDF Annotations";
-  signal.dimension = "";
-  signal.samples_per_record = 30;
-  signal.value = [](std::int64_t i) {
-    const std::string stamp = "+" + std::to_string(i / 30) + "\x14\x14";
-    const auto at = static_cast<std::size_t>(i % 30) * 2;
-    auto byte = [&](std::size_t k) { return k < stamp.size() ? std::uint8_t(stamp[k]) : 0; };
-    return static_cast<std::int32_t>(static_cast<std::int16_t>(byte(at) | byte(at + 1) << 8));
-  };
-  return signal;
-}
-
 // One signal "ecg" in uV at 1000 per second, `records` seconds long.
 test::EdfContents one_signal(int records) {
   test::EdfContents contents;
@@ -90,7 +75,7 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
   test::EdfContents notes_only;
   notes_only.reserved = "EDF+C";
   notes_only.records = 40;
-  notes_only.signals.push_back(annotation_signal());
+  notes_only.signals.push_back(test::annotation_signal());
   write("notes_only.edf", test::edf_bytes(notes_only));
   const auto before = files_in(folder);
 

@@ -1,5 +1,6 @@
 #include "interchange/recording_import.h"
 
+#include <edflib.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -253,6 +254,83 @@ TEST(ImportBdf, ScalesTwentyFourBitValuesAndCountsSaturation) {
     EXPECT_EQ(sample_of(imported.bytes, 3, 1), 0);
     EXPECT_EQ(imported.saturated(1), row.saturated_first);
     EXPECT_EQ(imported.saturated(2), row.saturated_second);
+  }
+}
+
+// The reader takes a signal's stretch of each record in one read; EDFlib,
+// which reads a sample a byte at a time, gives every value it must give.
+TEST(EdfRead, EveryStretchAsEdflibReadsIt) {
+  auto signal = [](const char* label, int per_record, const char* physical_min,
+                   const char* physical_max, const char* digital_min, const char* digital_max,
+                   std::int32_t spread) {
+    test::EdfSignalContents contents;
+    contents.label = label;
+    contents.samples_per_record = per_record;
+    contents.physical_min = physical_min;
+    contents.physical_max = physical_max;
+    contents.digital_min = digital_min;
+    contents.digital_max = digital_max;
+    // Values beyond both digital limits come through clipped to them.
+    contents.value = [spread](std::int64_t i) {
+      return static_cast<std::int32_t>((i * 7919) % (2 * spread + 1)) - spread;
+    };
+    return contents;
+  };
+  test::EdfContents edf_plus;
+  edf_plus.reserved = "EDF+C";
+  edf_plus.records = 4;
+  edf_plus.signals = {signal("V1", 7, "-3.2", "5.1", "-2000", "3000", 32768),
+                      test::annotation_signal(), signal("  V2", 5, "0", "1", "0", "255", 300)};
+  test::EdfContents bdf;
+  bdf.bdf = true;
+  bdf.records = 3;
+  bdf.signals = {signal("A", 11, "-262144", "262143", "-8388608", "8388607", 8388608),
+                 signal("B", 4, "-1", "1", "-100", "100", 1000)};
+  const struct Row {
+    const char* label;
+    test::EdfContents contents;
+  } rows[] = {{"EDF+: an annotation signal between signals of other lengths", edf_plus},
+              {"BDF: 24-bit values, one limit at each end of the range", bdf}};
+  test::TempFolder folder("edf_read");
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto path = folder / "file.edf";
+    test::write_host_file(path, test::edf_bytes(row.contents));
+    std::vector<std::vector<double>> expected;
+    {
+      edf_hdr_struct header{};
+      ASSERT_EQ(edfopen_file_readonly(path.c_str(), &header, EDFLIB_DO_NOT_READ_ANNOTATIONS), 0);
+      for (int i = 0; i < header.edfsignals; ++i) {
+        std::vector<double> all(static_cast<std::size_t>(header.signalparam[i].smp_in_file));
+        EXPECT_EQ(
+            edfread_physical_samples(header.handle, i, static_cast<int>(all.size()), all.data()),
+            static_cast<int>(all.size()));
+        expected.push_back(all);
+      }
+      edfclose_file(header.handle);
+    }
+    auto file = open_file(path);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(file->signals().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const auto total = static_cast<std::int64_t>(expected[i].size());
+      const std::int64_t per_record = file->signals()[i].samples_per_record;
+      // The whole signal, a stretch across two record borders, the last sample.
+      for (const auto& [first, count] : {std::pair<std::int64_t, std::int64_t>{0, total},
+                                         {per_record - 2, per_record + 4},
+                                         {total - 1, 1}}) {
+        std::vector<double> values;
+        ASSERT_EQ(file->read(static_cast<int>(i + 1), first, count, values), std::nullopt);
+        for (std::int64_t k = 0; k < count; ++k)
+          EXPECT_EQ(values[static_cast<std::size_t>(k)],
+                    expected[i][static_cast<std::size_t>(first + k)])
+              << "signal " << i + 1 << " sample " << first + k;
+      }
+      std::vector<double> values;
+      EXPECT_EQ(file->read(static_cast<int>(i + 1), total - 1, 2, values),
+                "signal " + std::to_string(i + 1) + " cannot be read from sample " +
+                    std::to_string(total));
+    }
   }
 }
 

@@ -74,4 +74,20 @@ inline std::string edf_bytes(const EdfContents& contents) {
   return bytes;
 }
 
+// An EDF+ annotation signal whose records hold only their time stamps (one
+// record a second).
+inline EdfSignalContents annotation_signal() {
+  EdfSignalContents signal;
+  signal.label = "EDF Annotations";
+  signal.dimension = "";
+  signal.samples_per_record = 30;
+  signal.value = [](std::int64_t i) {
+    const std::string stamp = "+" + std::to_string(i / 30) + "\x14\x14";
+    const auto at = static_cast<std::size_t>(i % 30) * 2;
+    auto byte = [&](std::size_t k) { return k < stamp.size() ? std::uint8_t(stamp[k]) : 0; };
+    return static_cast<std::int32_t>(static_cast<std::int16_t>(byte(at) | byte(at + 1) << 8));
+  };
+  return signal;
+}
+
 }  // namespace ba::test
