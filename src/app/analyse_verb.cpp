@@ -2,7 +2,6 @@
 // the reference time and the three fiducial points (or a record), writing
 // what a person's session with the same choices writes.
 
-#include <QGuiApplication>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -10,8 +9,8 @@
 
 #include "analysis/analyse.h"
 #include "app/command_line.h"
+#include "app/module_loader.h"
 #include "app/verbs.h"
-#include "platform/headless_platform.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
@@ -78,35 +77,25 @@ std::array<std::int32_t, 3> leads_option(const std::string& text) {
   return leads;
 }
 
-// Only Qt's own failures reach standard error; its notes about the
-// environment would be noise for a driving program.
-void serious_qt_messages_only(QtMsgType type, const QMessageLogContext&, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg)
-    std::cerr << "beat_analyser analyse: " << message.toStdString() << std::endl;
-}
+struct ModuleMissing {
+  std::string reason;
+};
 
-// The print pages are drawn by the headless Qt platform, started only when
-// a page is to be drawn; what it would print is dropped.
-class QtPages {
+// The print pages are drawn by the module's headless platform, loaded and
+// started only when a page is to be drawn.
+class Pages {
  public:
   Platform& get() {
-    if (!platform_) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-      qInstallMessageHandler(serious_qt_messages_only);
-      application_ = std::make_unique<QGuiApplication>(qt_argc_, qt_argv_);
-      platform_ = std::make_unique<HeadlessPlatform>(no_input_, dropped_, dropped_);
+    if (!drawing_) {
+      auto module = module_entries();
+      if (auto* reason = std::get_if<std::string>(&module)) throw ModuleMissing{*reason};
+      drawing_ = std::get<const ModuleEntries*>(module)->page_drawing("beat_analyser analyse: ");
     }
-    return *platform_;
+    return drawing_->platform();
   }
 
  private:
-  std::istringstream no_input_;
-  std::ostringstream dropped_;
-  int qt_argc_ = 1;
-  char qt_name_[14] = "beat_analyser";
-  char* qt_argv_[2] = {qt_name_, nullptr};
-  std::unique_ptr<QGuiApplication> application_;
-  std::unique_ptr<HeadlessPlatform> platform_;  // goes before the application
+  std::unique_ptr<PageDrawing> drawing_;
 };
 
 }  // namespace
@@ -146,8 +135,13 @@ ExitStatus run_analyse(int argc, char** argv) {
   } catch (const UsageError& wrong) {
     return line.usage(wrong.reason, std::cerr);
   }
-  QtPages pages;
-  const AnalyseOutcome outcome = analyse(request, [&]() -> Platform& { return pages.get(); });
+  Pages pages;
+  AnalyseOutcome outcome;
+  try {
+    outcome = analyse(request, [&]() -> Platform& { return pages.get(); });
+  } catch (const ModuleMissing& missing) {
+    return line.refuse(missing.reason, std::cerr);
+  }
   if (outcome.status == ExitStatus::failed) return line.refuse(outcome.message, std::cerr);
   if (outcome.status != ExitStatus::ok)
     std::cerr << "beat_analyser analyse: " << outcome.message << "\n";

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/module_loader.h"
 #include "app/verbs.h"
 #include "interchange/csv_tables.h"
 #include "interchange/edf_file.h"
@@ -299,7 +300,11 @@ class Exporter {
                                      {static_cast<int>(fault->line), fault->reason}));
       results.layout = mat_layout(std::get<LeadLayout>(parsed));
     }
-    return written(write_mat(files_, options_.output, results), options_.output);
+    const auto module = module_entries();
+    if (const auto* reason = std::get_if<std::string>(&module)) return refuse(*reason);
+    return written(
+        std::get<const ModuleEntries*>(module)->write_mat(files_, options_.output, results),
+        options_.output);
   }
 
   // WFDB record names hold letters, digits and underscores only.

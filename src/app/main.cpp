@@ -3,11 +3,6 @@
 // beat. Runs in a desktop window, or headless from a script of typed lines
 // and clicks.
 
-#include <QApplication>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QLocale>
-#include <QTranslator>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -18,12 +13,9 @@
 #include <variant>
 
 #include "app/command_line.h"
+#include "app/module_loader.h"
 #include "app/user_data.h"
 #include "app/verbs.h"
-#include "platform/headless_platform.h"
-#include "platform/session.h"
-#include "platform/translation.h"
-#include "platform/window_platform.h"
 #include "program/program.h"
 #include "program/program_state.h"
 #include "runtime/exit_status.h"
@@ -119,24 +111,6 @@ bool display_available() {
   return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
-// A headless run's standard error carries only the program's own reports;
-// Qt's notes about its environment would be noise for a driving program.
-void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
-                                   const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg)
-    std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
-}
-
-ba::ExitStatus run(ba::SurfacePlatform& platform, const Options& options) {
-  ba::HostFileOps files;
-  ba::Io io(platform, ba::DataFolder(options.data_dir), files);
-  // The program state holds the whole recording: too large for the stack.
-  auto state = std::make_unique<ba::ProgramState>();
-  return ba::run_session(
-      platform, io, [&] { ba::run_program(*state, io, platform); }, std::cerr,
-      options.snapshot_dir);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -154,37 +128,28 @@ int main(int argc, char** argv) {
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);
   Options& options = std::get<Options>(parsed);
+  if (!options.headless && !display_available()) {
+    std::cerr << "beat_analyser: no display to open the window on; use --headless\n";
+    return ba::exit_code(ba::ExitStatus::usage);
+  }
+  const auto module = ba::module_entries();
+  if (const auto* reason = std::get_if<std::string>(&module)) {
+    std::cerr << "beat_analyser: " << *reason << "\n";
+    return ba::exit_code(ba::ExitStatus::failed);
+  }
+  const ba::ModuleEntries& entries = *std::get<const ba::ModuleEntries*>(module);
   if (options.user_data) {
-    const ba::UserDataFolder user = ba::user_data_folder();
+    const ba::UserDataFolder user = ba::user_data_folder(entries.documents_folder());
     if (!user.fault.empty()) {
       std::cerr << "beat_analyser: " << user.fault << "\n";
       return ba::exit_code(ba::ExitStatus::failed);
     }
     options.data_dir = user.folder;
   }
-  // Qt sees no command-line options of its own.
-  int qt_argc = 1;
-  if (options.headless) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(keep_only_serious_qt_messages);
-    QGuiApplication application(qt_argc, argv);
-    ba::HeadlessPlatform platform(std::cin, std::cout);
-    return ba::exit_code(run(platform, options));
-  }
-  if (!display_available()) {
-    std::cerr << "beat_analyser: no display to open the window on; use --headless\n";
-    return ba::exit_code(ba::ExitStatus::usage);
-  }
-  QApplication application(qt_argc, argv);
-  // The desktop knows the windows by the menu entry, and the icon by its name.
-  QGuiApplication::setDesktopFileName(QStringLiteral(BEAT_APP_ID));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(BEAT_APP_ID)));
-  // Menus and messages of the window in the system's language; English
-  // when there is no translation for it.
-  std::unique_ptr<QTranslator> translation = ba::load_translation(QLocale());
-  if (translation) QCoreApplication::installTranslator(translation.get());
-  ba::WindowPlatform platform;
-  platform.main_window().set_data_folder(
-      QString::fromStdString(std::filesystem::absolute(options.data_dir).string()));
-  return ba::exit_code(run(platform, options));
+  const ba::ProgramMode mode{options.headless, options.data_dir, options.snapshot_dir};
+  // The program state holds the whole recording: too large for the stack.
+  auto state = std::make_unique<ba::ProgramState>();
+  return ba::exit_code(entries.run_program(
+      mode, argv[0],
+      [&](ba::SelectionListener& listener, ba::Io& io) { ba::run_program(*state, io, listener); }));
 }

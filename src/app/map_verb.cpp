@@ -1,7 +1,6 @@
 // beat_analyser map: the QRST integral map of a result file, drawn into a
 // PNG, SVG or PDF file.
 
-#include <QGuiApplication>
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -11,13 +10,13 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/module_loader.h"
 #include "app/verbs.h"
 #include "cohort/inputs.h"
 #include "cohort/study.h"
 #include "map/layout.h"
 #include "map/page.h"
 #include "map/picture.h"
-#include "platform/map_drawing.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
 #include "runtime/text_kit.h"
@@ -91,21 +90,26 @@ struct MapArguments {
   bool no_labels = false;
 };
 
+struct PictureSize {
+  int width = default_map_width;
+  int height = default_map_height;
+};
+
 struct MapOptions {
   MapArguments given;
   MapRequest request;
-  QSize size = default_map_size;
+  PictureSize size;
   bool labels = true;
 };
 
-std::optional<QSize> picture_size(const std::string& text) {
+std::optional<PictureSize> picture_size(const std::string& text) {
   const std::size_t x = text.find('x');
   if (x == std::string::npos) return std::nullopt;
   const auto w = parse_int32(std::string_view(text).substr(0, x));
   const auto h = parse_int32(std::string_view(text).substr(x + 1));
   if (!w || !h || *w < 200 || *h < 150 || *w > largest_side || *h > largest_side)
     return std::nullopt;
-  return QSize(*w, *h);
+  return PictureSize{*w, *h};
 }
 
 // The options checked, or the reason the command line is wrong.
@@ -144,7 +148,7 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
     options.size = *size;
   }
   options.request.unit = given.unit;
-  options.request.most_frames = sheet_capacity(options.size.width(), options.size.height());
+  options.request.most_frames = sheet_capacity(options.size.width, options.size.height);
   options.labels = !given.no_labels;
   return options;
 }
@@ -250,13 +254,6 @@ MapPage page_for(const MapOptions& options, std::ostream& err) {
   return make_page(beats, layout, options.request);
 }
 
-// Qt reports about its environment would be noise beside the verb's own.
-void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
-                                   const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg)
-    std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
-}
-
 }  // namespace
 
 ExitStatus run_map_verb(int argc, char** argv) {
@@ -284,14 +281,13 @@ ExitStatus run_map_verb(int argc, char** argv) {
   try {
     check_output_apart(chosen.given);
     const MapPage page = page_for(chosen, std::cerr);
-    // Drawing text needs a GUI application; the map is never shown.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(keep_only_serious_qt_messages);
-    int qt_argc = 1;
-    QGuiApplication application(qt_argc, argv);
+    const auto module = module_entries();
+    if (const auto* reason = std::get_if<std::string>(&module))
+      return line.refuse(*reason, std::cerr);
     MapDrawOptions draw;
     draw.lead_labels = chosen.labels;
-    if (auto error = save_map_file(chosen.given.output_path, page, chosen.size, draw))
+    if (auto error = std::get<const ModuleEntries*>(module)->save_map(
+            chosen.given.output_path, page, chosen.size.width, chosen.size.height, draw))
       return line.refuse(*error, std::cerr);
     return ExitStatus::ok;
   } catch (const Refusal& refusal) {

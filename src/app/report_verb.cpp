@@ -3,16 +3,15 @@
 
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/module_loader.h"
 #include "app/verbs.h"
 #include "cohort/report.h"
-#include "platform/report_pdf.h"
 
 namespace ba {
 
@@ -38,13 +37,6 @@ void print_report_help(std::ostream& out) {
          " 1  if the command line was wrong,\n"
          " 2  if a file could not be read or used, the group's leads are not the\n"
          "    layout's, or the report could not be written (nothing is written then).\n";
-}
-
-// Qt reports about its environment would be noise beside the verb's own.
-void keep_only_serious_qt_messages(QtMsgType type, const QMessageLogContext&,
-                                   const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg)
-    std::cerr << "beat_analyser: " << message.toStdString() << std::endl;
 }
 
 }  // namespace
@@ -95,19 +87,17 @@ ExitStatus run_report_verb(int argc, char** argv) {
     report.pages.push_back(describe_file(study, leads, chosen_group, record));
   }
 
-  // Painting text needs a GUI application; nothing is shown.
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler(keep_only_serious_qt_messages);
-  int qt_argc = 1;
-  QGuiApplication application(qt_argc, argv);
+  const auto module = module_entries();
+  if (const auto* reason = std::get_if<std::string>(&module))
+    return line.refuse(*reason, std::cerr);
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  const QByteArray pdf =
-      study_report_pdf(report, *mapped, [&](std::size_t page, std::size_t pages) {
+  const std::string pdf = std::get<const ModuleEntries*>(module)->study_report_pdf(
+      report, *mapped, [&](std::size_t page, std::size_t pages) {
         if (terminal) std::cerr << "\rpage " << page << " of " << pages << std::flush;
       });
   if (terminal) std::cerr << "\n";
-  if (pdf.isEmpty()) return line.refuse("cannot make the PDF " + output, std::cerr);
-  if (auto error = files.replace_file(output, std::string_view(pdf.constData(), pdf.size())))
+  if (pdf.empty()) return line.refuse("cannot make the PDF " + output, std::cerr);
+  if (auto error = files.replace_file(output, pdf))
     return line.refuse("cannot write " + output + ": " + *error, std::cerr);
   return ExitStatus::ok;
 }

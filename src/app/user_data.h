@@ -13,7 +13,8 @@ struct UserDataFolder {
   std::string fault;             // why there is no such folder
 };
 
-// The folder, made (with the documents folder) when missing.
-UserDataFolder user_data_folder();
+// The folder in `documents` (the person's documents folder, empty when none
+// is known), made (with the documents folder) when missing.
+UserDataFolder user_data_folder(const std::string& documents);
 
 }  // namespace ba

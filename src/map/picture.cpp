@@ -6,6 +6,7 @@
 
 #include "map/field.h"
 #include "map/isolines.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -549,6 +550,14 @@ MapPicture compose_picture(const MapPage& page, double width, double height,
   }
   picture.bar = colour_bar(page, width, region);
   return picture;
+}
+
+bool map_file_type_known(const std::string& host_path) {
+  const std::string name = host_path.substr(host_path.find_last_of('/') + 1);
+  const std::size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return false;
+  const std::string extension = ascii_lower(name.substr(dot + 1));
+  return extension == "png" || extension == "svg" || extension == "pdf";
 }
 
 }  // namespace ba

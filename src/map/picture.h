@@ -129,6 +129,14 @@ struct MapPicture {
   ColourBar bar;
 };
 
+// The pixel size of a map picture unless another is chosen.
+inline constexpr int default_map_width = 800;
+inline constexpr int default_map_height = 600;
+
+// Whether a map can be saved under `host_path`: its file name ends in .png,
+// .svg or .pdf, in any case.
+bool map_file_type_known(const std::string& host_path);
+
 struct MapDrawOptions {
   bool lead_labels = true;  // lead numbers (or layout labels) beside the dots
   // Isolines, electrodes, extreme marks; off only to look at the bare field.

@@ -183,12 +183,6 @@ QImage map_image(const MapPage& page, QSize size, const MapDrawOptions& options)
   return image;
 }
 
-bool map_file_type_known(const std::string& host_path) {
-  const QString extension = extension_of(host_path);
-  return extension == QLatin1String("png") || extension == QLatin1String("svg") ||
-         extension == QLatin1String("pdf");
-}
-
 std::optional<std::string> map_file_bytes(const std::string& host_path, const MapPage& page,
                                           QSize size, const MapDrawOptions& options) {
   const QString extension = extension_of(host_path);

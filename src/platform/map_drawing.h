@@ -15,7 +15,7 @@
 
 namespace ba {
 
-inline const QSize default_map_size(800, 600);  // pixels
+inline const QSize default_map_size(default_map_width, default_map_height);  // pixels
 
 // The map's words in the language of the installed translators.
 Wording map_wording();
@@ -38,7 +38,5 @@ std::optional<std::string> save_map_file(FileOps& files, const std::string& host
 // The same through the host file system.
 std::optional<std::string> save_map_file(const std::string& host_path, const MapPage& page,
                                          QSize size, const MapDrawOptions& options);
-// Whether save_map_file knows the extension of `host_path`.
-bool map_file_type_known(const std::string& host_path);
 
 }  // namespace ba

@@ -72,6 +72,38 @@ TEST(AnalyseVerb, WritesWhatTheSessionWrites) {
   }
 }
 
+// A copy of the program without its module analyses without pages; what
+// needs the module says it is missing, and writes nothing.
+TEST(AnalyseVerb, WithoutTheModuleOnlyPagesAreMissing) {
+  TempFolder folder("no_module");
+  fs::copy_file(fs::path(BEAT_BINARY_DIR) / "beat_analyser", folder / "beat_analyser");
+  write_demo_recording(folder / "demo.dat");
+  const struct {
+    const char* label;
+    std::string arguments;
+    int status;
+    const char* report;  // the start of standard error
+  } rows[] = {
+      {"no pages: done", std::string("analyse demo.dat --no-print ") + session_choices, 0, ""},
+      {"pages: refused", std::string("analyse demo.dat ") + session_choices, 2,
+       "beat_analyser analyse: its drawing and file module is missing (looked for "},
+      {"headless session: refused", "--headless --data-dir .", 2,
+       "beat_analyser: its drawing and file module is missing (looked for "},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    for (const char* name : {"demost.txt", "demostlog.txt", "demost.record.json"})
+      fs::remove(folder / name);
+    const std::string command = "cd '" + folder.path().string() + "' && ./beat_analyser " +
+                                row.arguments + " < /dev/null > /dev/null 2> err.txt";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, row.status);
+    const std::string err = read_host_file(folder / "err.txt");
+    EXPECT_EQ(err.substr(0, std::string(row.report).size()), row.report) << err;
+    EXPECT_EQ(fs::exists(folder / "demost.txt"), row.status == 0);
+  }
+}
+
 TEST(AnalyseVerb, RefusalsWriteNothing) {
   const struct {
     const char* label;

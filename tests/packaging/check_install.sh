@@ -22,11 +22,17 @@ desktop=$share/applications/$id.desktop
 metainfo=$share/metainfo/$id.metainfo.xml
 docs=$share/doc/beat-analyser
 
-for file in bin/beat_analyser share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+for file in bin/beat_analyser lib/beat_analyser/beat_analyser_module.so share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/man/man1/beat_analyser.1.gz \
   share/doc/beat-analyser/copyright share/doc/beat-analyser/changelog.gz; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
+
+# The program itself loads no Qt and no matio: they come with the module,
+# when a run needs them.
+if readelf -d "$prefix/bin/beat_analyser" | grep -E 'NEEDED.*(Qt|matio)'; then
+  fail "the program links what only its module should"
+fi
 
 # Each PNG icon is as large as its folder says (width and height from IHDR).
 for size in 16 32 48 64 128 256; do
