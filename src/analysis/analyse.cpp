@@ -17,6 +17,7 @@
 #include "runtime/errors.h"
 #include "runtime/files.h"
 #include "runtime/io.h"
+#include "runtime/large_block.h"
 #include "runtime/quoting.h"
 #include "runtime/sha256.h"
 #include "runtime/textform.h"
@@ -250,18 +251,18 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
   if (answers.index() == 1) return std::get<1>(answers);
   plan.answers = std::move(std::get<0>(answers));
 
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   HostFileOps files;
   if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
     return shown(c.recording) + ": cannot be read: " + *error;
   if (bytes.size() < recording_bytes)
     return shown(c.recording) + ": " + std::to_string(bytes.size()) + " bytes, a recording has " +
            std::to_string(recording_bytes);
-  auto recording = std::make_unique<RecordingState>();
+  auto recording = make_large<RecordingState>();
   unpack_recording(bytes, recording->sample_matrix);
 
   // The preview as the program shows it, and the beat a click would pick.
-  auto detection = std::make_unique<DetectionState>();
+  auto detection = make_large<DetectionState>();
   detect(recording->sample_matrix, conditions, preview_span, preview_reference_end, true,
          *detection);
   if (detection->amp_max == 0.0f)
@@ -403,7 +404,7 @@ AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages)
   }
   const ScratchFolder scratch;
   if (scratch.path().empty()) return {ExitStatus::failed, "cannot make a temporary folder"};
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   HostFileOps files;
   const std::string name = c.recording.filename().string();
   if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))

@@ -31,7 +31,7 @@ RowRecord read_row_record(const ManifestRow& row) {
   RowRecord found;
   const std::filesystem::path path = row.record_written();
   HostFileOps files;
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   const auto reason = files.read_prefix(path, largest_record + 1, bytes);
   if (!reason && bytes.size() > largest_record) {
     found.state = RowRecord::State::unusable;

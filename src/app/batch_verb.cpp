@@ -94,7 +94,7 @@ std::variant<std::pair<BatchChoice, std::optional<int>>, ExitStatus> checked_cho
 }
 
 std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::string& path) {
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   if (auto reason = files.read_prefix(path, largest_manifest + 1, bytes))
     return describe_fault(path, {0, *reason});
   if (bytes.size() > largest_manifest)

@@ -144,7 +144,7 @@ std::optional<std::string> read_input(FileOps& files, const fs::path& path, std:
   if (fs::exists(path, error) && !fs::is_regular_file(path, error))
     return path.string() + ": is not a plain file";
   const std::uintmax_t size = fs::file_size(path, error);
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   if (error || files.read_prefix(path, static_cast<std::size_t>(size), bytes))
     return path.string() + ": cannot be opened";
   text.assign(bytes.begin(), bytes.end());
@@ -168,8 +168,7 @@ std::variant<std::vector<ResultBeat>, std::string> read_result(FileOps& files,
 }
 
 // The recording's bytes, exactly one recording long and read no further.
-std::optional<std::string> read_recording(FileOps& files, const fs::path& path,
-                                          std::vector<unsigned char>& bytes) {
+std::optional<std::string> read_recording(FileOps& files, const fs::path& path, Bytes& bytes) {
   std::error_code error;
   if (fs::is_directory(path, error)) return path.string() + ": is a folder";
   if (fs::exists(path, error) && !fs::is_regular_file(path, error))
@@ -254,7 +253,7 @@ class Exporter {
   }
 
   ExitStatus edf() {
-    std::vector<unsigned char> recording;
+    Bytes recording;
     if (auto error = read_recording(files_, options_.input, recording)) return refuse(*error);
     std::vector<EdfAnnotation> annotations;
     if (options_.result) {
@@ -276,7 +275,7 @@ class Exporter {
       return refuse(options_.input.string() +
                     ": WFDB record names hold only letters, digits and underscores; '" + record +
                     "' does not");
-    std::vector<unsigned char> recording;
+    Bytes recording;
     if (auto error = read_recording(files_, options_.input, recording)) return refuse(*error);
     return write(header_path(), wfdb_header(record, options_.input.filename().string(), recording,
                                             options_.units_per_uv));

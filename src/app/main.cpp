@@ -21,6 +21,7 @@
 #include "runtime/exit_status.h"
 #include "runtime/files.h"
 #include "runtime/io.h"
+#include "runtime/large_block.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
   }
   const ba::ProgramMode mode{options.headless, options.data_dir, options.snapshot_dir};
   // The program state holds the whole recording: too large for the stack.
-  auto state = std::make_unique<ba::ProgramState>();
+  auto state = ba::make_large<ba::ProgramState>();
   return ba::exit_code(entries.run_program(
       mode, argv[0],
       [&](ba::SelectionListener& listener, ba::Io& io) { ba::run_program(*state, io, listener); }));

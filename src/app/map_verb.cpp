@@ -164,7 +164,7 @@ std::string read_input(const std::string& path) {
   if (!error && size > largest_input)
     throw Refusal{describe_fault(path, {0, "is too large for this use (over 256 MB)"})};
   HostFileOps files;
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   // A pipe or a device has no size and is refused by the read itself.
   if (auto reason = files.read_prefix(path, error ? 1 : size + 1, bytes))
     throw Refusal{describe_fault(path, {0, *reason})};

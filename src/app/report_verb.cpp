@@ -81,7 +81,7 @@ ExitStatus run_report_verb(int argc, char** argv) {
     const StudyFile& study = std::get<StudyFile>(read);
     report.rows.push_back(report_cells(study_rows(study, leads, chosen_group, false).front()));
     std::optional<std::string> record;
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     if (!files.read_prefix(record_path(path), largest_study_input, bytes))
       record = std::string(bytes.begin(), bytes.end());
     report.pages.push_back(describe_file(study, leads, chosen_group, record));

@@ -8,7 +8,7 @@ namespace ba {
 namespace {
 
 std::variant<std::string, LineFault> whole_file(FileOps& files, const std::string& path) {
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   if (auto error = files.read_prefix(path, largest_study_input + 1, bytes))
     return LineFault{0, "cannot be read: " + *error};
   if (bytes.size() > largest_study_input)

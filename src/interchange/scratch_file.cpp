@@ -49,7 +49,7 @@ std::optional<std::string> write_through_scratch(
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(scratch, error);
   if (error) return error.message();
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   if (auto failure = files.read_prefix(scratch, static_cast<std::size_t>(size), bytes))
     return failure;
   if (bytes.size() != size) return "the output changed while it was read back";

@@ -5,6 +5,7 @@
 #include "program/program.h"
 #include "program/program_state.h"
 #include "results/selection.h"
+#include "runtime/large_block.h"
 
 namespace ba {
 
@@ -20,7 +21,7 @@ class UnwatchedSelections : public SelectionListener {
 
 void run_whole_program(Io& io, const std::function<void(MarkingState&)>& reach_marking) {
   // The state holds the whole recording: too large for the stack.
-  auto state = std::make_unique<ProgramState>();
+  auto state = make_large<ProgramState>();
   if (reach_marking) reach_marking(state->marking);
   UnwatchedSelections listener;
   run_program(*state, io, listener);

@@ -38,8 +38,7 @@ void unpack_recording(std::span<const unsigned char> bytes, SampleMatrix& sample
 
 void load_recording(Io& io, const std::string& recording_path, RecordingState& recording) {
   io.write_line(console_unit, {recording_path, std::string(recording_text::reading)});
-  const std::vector<unsigned char> raw_recording =
-      io.read_file(recording_unit, recording_path, recording_bytes);
+  const Bytes raw_recording = io.read_file(recording_unit, recording_path, recording_bytes);
   unpack_recording(raw_recording, recording.sample_matrix);
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <system_error>
 
@@ -135,8 +136,7 @@ HostFileOps::~HostFileOps() { close_log(); }
 // opened; the open itself does not wait either, should one appear between
 // the look and the open.
 std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path& path,
-                                                    std::size_t count,
-                                                    std::vector<unsigned char>& bytes) {
+                                                    std::size_t count, Bytes& bytes) {
   struct stat entry {};
   if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode) && !S_ISDIR(entry.st_mode))
     return std::string(runtime_text::not_a_plain_file);  // never opened: a device may act on it
@@ -146,10 +146,15 @@ std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path&
   if (::fstat(file.get(), &info) != 0) return errno_text(errno);
   if (S_ISDIR(info.st_mode)) return std::string(runtime_text::is_a_folder);
   if (!S_ISREG(info.st_mode)) return std::string(runtime_text::not_a_plain_file);
-  bytes.resize(count);
+  // Room for what the file holds, and one byte more to meet its end; more
+  // only should it grow meanwhile. Never all of `count` at once: callers
+  // set it far above the files they expect, and untouched room would still
+  // be zeroed.
+  bytes.resize(std::min(count, static_cast<std::size_t>(info.st_size) + 1));
   std::size_t filled = 0;
   while (filled < count) {
-    const ssize_t got = ::read(file.get(), bytes.data() + filled, count - filled);
+    if (filled == bytes.size()) bytes.resize(std::min(count, 2 * filled + 4096));
+    const ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return errno_text(errno);
     if (got == 0) break;  // end of file

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/large_block.h"
+
 namespace ba {
 
 inline constexpr std::string_view data_folder = "d:\\data\\map\\";
@@ -48,14 +50,16 @@ bool same_file(const std::filesystem::path& first, const std::filesystem::path& 
 // read or written must be a plain file or, for a written one, not exist yet:
 // a pipe, device, socket or folder is refused at once without waiting on it,
 // and no output is opened through a symbolic link.
+// A file's bytes: megabytes at times (a recording), so in large blocks.
+using Bytes = std::vector<unsigned char, LargeAllocator<unsigned char>>;
+
 class FileOps {
  public:
   virtual ~FileOps() = default;
   // Reads at most `count` bytes from the start of a file. Returns an error
   // text when the file cannot be opened (missing, a folder, unreadable).
   virtual std::optional<std::string> read_prefix(const std::filesystem::path& path,
-                                                 std::size_t count,
-                                                 std::vector<unsigned char>& bytes) = 0;
+                                                 std::size_t count, Bytes& bytes) = 0;
   // Replaces a file's whole contents: written beside it under a temporary
   // name, then renamed over it, so the old file stays intact on failure. A
   // read-only file is refused ("Permission denied"): its owner meant to keep
@@ -82,7 +86,7 @@ class HostFileOps : public FileOps {
  public:
   ~HostFileOps() override;
   std::optional<std::string> read_prefix(const std::filesystem::path& path, std::size_t count,
-                                         std::vector<unsigned char>& bytes) override;
+                                         Bytes& bytes) override;
   std::optional<std::string> replace_file(const std::filesystem::path& path,
                                           std::string_view bytes) override;
   std::optional<std::string> create_file(const std::filesystem::path& path,

@@ -127,9 +127,8 @@ void Io::close_log() {
   log_open_ = false;
 }
 
-std::vector<unsigned char> Io::read_file(int unit, const std::string& program_path,
-                                         std::size_t count) {
-  std::vector<unsigned char> bytes;
+Bytes Io::read_file(int unit, const std::string& program_path, std::size_t count) {
+  Bytes bytes;
   const std::filesystem::path host = host_file(folder_, unit, program_path);
   if (auto error = files_.read_prefix(host, count, bytes))
     throw IoFailure(IoFailure::Kind::open, unit, shown(program_path) + ": " + *error, host);

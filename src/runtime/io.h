@@ -60,8 +60,7 @@ class Io {
   // Reads `count` bytes from the start of a file as `unit`; a path outside
   // the data folder or a file that cannot be opened ends the program with the
   // open report, a shorter file with the end-of-file report.
-  std::vector<unsigned char> read_file(int unit, const std::string& program_path,
-                                       std::size_t count);
+  Bytes read_file(int unit, const std::string& program_path, std::size_t count);
   // Writes a whole text file (the statements' lines in Shift-JIS, CRLF line
   // ends) so that it is either complete or untouched. Returns an error text
   // on failure.

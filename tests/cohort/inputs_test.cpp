@@ -16,7 +16,7 @@ namespace {
 class OneFile : public HostFileOps {
  public:
   std::optional<std::string> read_prefix(const std::filesystem::path&, std::size_t count,
-                                         std::vector<unsigned char>& bytes) override {
+                                         Bytes& bytes) override {
     if (!text) return "No such file or directory";
     bytes.assign(text->begin(), text->begin() + static_cast<long>(std::min(count, text->size())));
     return std::nullopt;

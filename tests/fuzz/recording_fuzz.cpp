@@ -26,7 +26,7 @@ class InputFile : public ba::FileOps {
  public:
   InputFile(const uint8_t* data, size_t size) : data_(data), size_(size) {}
   std::optional<std::string> read_prefix(const std::filesystem::path&, std::size_t count,
-                                         std::vector<unsigned char>& bytes) override {
+                                         ba::Bytes& bytes) override {
     bytes.assign(data_, data_ + std::min(count, size_));
     return std::nullopt;
   }

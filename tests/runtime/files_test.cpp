@@ -95,7 +95,7 @@ TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
-    std::vector<unsigned char> bytes;
+    Bytes bytes;
     const auto error = files.read_prefix(folder / row.name, 10, bytes);
     ASSERT_TRUE(error);
     if (row.error) {
@@ -107,11 +107,21 @@ TEST_F(HostFiles, ReadPrefixRefusesWhatIsNotAPlainFileAndCreatesNothing) {
 
 TEST_F(HostFiles, ReadPrefixStopsAtTheCountOrTheEnd) {
   write("f", "abcdef");
-  std::vector<unsigned char> bytes;
+  Bytes bytes;
   EXPECT_FALSE(files.read_prefix(folder / "f", 4, bytes));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcd");
   EXPECT_FALSE(files.read_prefix(folder / "f", 10, bytes));
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcdef");
+  // Room for the file, not for a limit far above it.
+  Bytes small;
+  EXPECT_FALSE(files.read_prefix(folder / "f", std::size_t{64} << 20, small));
+  EXPECT_EQ(small.size(), 6u);
+  EXPECT_LT(small.capacity(), std::size_t{1} << 20);
+  // A file that says it is empty and then gives more (as it would when it
+  // grows while read) is read to its end.
+  EXPECT_FALSE(files.read_prefix("/proc/self/status", std::size_t{1} << 20, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()).substr(0, 5), "Name:");
+  EXPECT_GT(bytes.size(), 100u);
 }
 
 TEST_F(HostFiles, ReplaceFileLeavesOnlyTheNewFile) {
