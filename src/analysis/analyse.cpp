@@ -35,7 +35,6 @@ constexpr int real_field_decimals = 2;
 constexpr int trace_columns = 600;  // pixel columns of the trace area
 constexpr double columns_per_unit = 1000.0;
 constexpr std::size_t longest_record = 16 * 1024 * 1024;
-constexpr std::size_t preview_bytes = frame_bytes * preview_span;  // all the preview reads
 
 std::string shown(const fs::path& path) { return quote(path.string()); }
 

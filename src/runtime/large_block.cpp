@@ -7,14 +7,6 @@
 
 namespace ba {
 
-namespace {
-
-constexpr std::size_t huge_page = std::size_t{2} << 20;
-
-std::size_t rounded(std::size_t bytes) { return (bytes + huge_page - 1) / huge_page * huge_page; }
-
-}  // namespace
-
 #if defined(__SANITIZE_ADDRESS__)
 #define BEAT_WATCHED_HEAP 1
 #elif defined(__has_feature)
@@ -32,6 +24,14 @@ void* allocate_large(std::size_t bytes) {
 
 void release_large(void* block, std::size_t) noexcept { std::free(block); }
 #else
+namespace {
+
+constexpr std::size_t huge_page = std::size_t{2} << 20;
+
+std::size_t rounded(std::size_t bytes) { return (bytes + huge_page - 1) / huge_page * huge_page; }
+
+}  // namespace
+
 void* allocate_large(std::size_t bytes) {
   const std::size_t size = rounded(bytes);
   // One page more than asked, so that the block can start on a 2 MB

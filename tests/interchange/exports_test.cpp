@@ -272,6 +272,11 @@ TEST(EdfAnnotations, AnEdfReaderSeesEveryBeat) {
   EXPECT_EQ(header->edfsignals, 72);
   EXPECT_EQ(header->filetype, EDFLIB_FILETYPE_EDFPLUS);
   EXPECT_EQ(header->datarecords_in_file, 32);
+  // A recording keeps no time of day: EDF's stand-in, 1 January 1985 at 0:00:00.
+  EXPECT_EQ(std::vector<int>({header->startdate_year, header->startdate_month,
+                              header->startdate_day, header->starttime_hour,
+                              header->starttime_minute, header->starttime_second}),
+            std::vector<int>({1985, 1, 1, 0, 0, 0}));
   EXPECT_STREQ(header->signalparam[71].label, "lead64          ");
   EXPECT_STREQ(header->signalparam[0].physdimension, "uV      ");
   ASSERT_EQ(header->annotations_in_file, 200);

@@ -506,6 +506,8 @@ TEST(ChannelList, NumbersLabelsAndRangesInChannelOrder) {
   // Labels that are numbers alone have no prefix to share: a range of them
   // runs in file order, from the signal labelled 1 to the one labelled 3.
   EXPECT_EQ(chosen_text(labelled({"2", "1", "3"}), "1-3"), "2,3");
+  // A label's number may end in 0, and a range runs by it, not by file order.
+  EXPECT_EQ(chosen_text(labelled({"V10", "V9"}), "V9-V10"), "2,1");
 }
 
 }  // namespace
