@@ -22,11 +22,15 @@ desktop=$share/applications/$id.desktop
 metainfo=$share/metainfo/$id.metainfo.xml
 docs=$share/doc/beat-analyser
 
-for file in bin/beat_analyser lib/beat_analyser/beat_analyser_module.so share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
+for file in bin/beat_analyser share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/man/man1/beat_analyser.1.gz \
   share/doc/beat-analyser/copyright share/doc/beat-analyser/changelog.gz; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
+
+# The module lies in a folder of its own under lib/ (lib/ARCH/beat_analyser).
+[ -n "$(find "$prefix/lib" -path '*/beat_analyser/beat_analyser_module.so' -size +0)" ] ||
+  fail "the module beat_analyser_module.so is not installed"
 
 # The program itself loads no Qt and no matio: they come with the module,
 # when a run needs them.
