@@ -28,6 +28,8 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
   TempFolder folder("batch-verb");
   write_host_file(folder / "good.csv", "recording,record\na.dat,a.json\n");
   write_host_file(folder / "bad.csv", "recording,record\na.dat,a.json\nb.dat,b.json,extra\n");
+  fs::create_directories(folder / "sub" / "batch_summary.csv");
+  write_host_file(folder / "sub" / "m.csv", "recording,record\na.dat,a.json\n");
   struct Row {
     const char* label;
     const char* arguments;
@@ -51,6 +53,8 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
       {"row with collect", "batch good.csv --row 1 --collect", 1,
        "beat_analyser batch: --row and --collect cannot go together\n"
        "Try 'beat_analyser batch --help' for more information.\n"},
+      {"a folder where the summary goes", "batch sub/m.csv --collect", 2,
+       "beat_analyser batch: sub/batch_summary.csv: is a folder, not a file\n"},
   };
   for (const Row& row : rows) {
     const auto outcome = run_beat_analyser(folder.path(), row.arguments);

@@ -124,6 +124,8 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
            std::string(64, '0')},
       {"points missing without a record", "demo.dat --reference 1387 --pq -71", 1,
        "Try 'beat_analyser analyse --help'"},
+      {"only --pq missing", "demo.dat --reference 1387 --q -46 --t-end 379", 1,
+       "--reference, --pq, --q and --t-end are needed without --record"},
       {"a number that is not one", "demo.dat --reference 1387 --pq x --q -46 --t-end 379", 1,
        "--pq needs a whole number of ms, not 'x'"},
       {"two leads", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --leads 1,2", 1,
@@ -151,6 +153,22 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
     EXPECT_TRUE(files_of(folder) == before);
   }
+}
+
+TEST(AnalyseVerb, ConditionsGivenAreTheRecordsConditions) {
+  TempFolder folder("conditions");
+  write_demo_recording(folder / "demo.dat");
+  const Outcome run = analyse(folder, std::string(session_choices) +
+                                          " --no-print --leads ' 1, 2,64' --threshold 0.90 "
+                                          "--ratio 0.25");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto read = read_record(read_host_file(folder / "demost.record.json"));
+  ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
+  const AnalysisRecord& record = std::get<0>(read);
+  EXPECT_EQ(record.leads, (std::array<std::int32_t, 3>{1, 2, 64}));
+  EXPECT_EQ(record.corr_threshold, 0.9f);
+  EXPECT_EQ(record.r_ratio, 0.25f);
+  EXPECT_FALSE(record.print);
 }
 
 TEST(AnalyseVerb, ForceAnalysesAnotherRecordingOfTheRecord) {

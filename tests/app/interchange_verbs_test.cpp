@@ -160,7 +160,8 @@ TEST_F(InterchangeVerbs, ImportSaysWhichChannelsStayEmptyAndReplacesOnlyWithForc
   EXPECT_EQ(files_in(folder), (std::set<std::string>{"good.edf", "taken.dat"}));
 
   // At 1000 units per uV the values 33..99 of every 100 clip: 67 x 320.
-  const Outcome clipped = run("import good.edf --units-per-uv 1000 --channels ecg,1 -o big.dat");
+  const Outcome clipped =
+      run("import good.edf --start 0 --units-per-uv 1000 --channels ecg,1 -o big.dat");
   EXPECT_EQ(clipped.status, 0);
   EXPECT_EQ(clipped.err,
             "beat_analyser import: no signal for channel(s) 3-72; they hold 0\n"
@@ -207,11 +208,13 @@ TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical)
   EXPECT_EQ(outcome.err, "");
   EXPECT_TRUE(test::read_host_file(folder / "back" / "demo.dat") ==
               test::read_host_file(folder / "demo.dat"));
-  outcome = run("export demo.dat --wfdb --units-per-uv 4");
+  // A record name with each end of the letters and digits WFDB allows.
+  fs::rename(folder / "demo.dat", folder / "AZaz_09.dat");
+  outcome = run("export AZaz_09.dat --wfdb --units-per-uv 4");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
-  const std::string header = test::read_host_file(folder / "demo.hea");
-  EXPECT_EQ(header.substr(0, header.find('\n')), "demo 72 1000 32000");
-  EXPECT_NE(header.find("\ndemo.dat 61 4/uV 16 0 "), std::string::npos);
+  const std::string header = test::read_host_file(folder / "AZaz_09.hea");
+  EXPECT_EQ(header.substr(0, header.find('\n')), "AZaz_09 72 1000 32000");
+  EXPECT_NE(header.find("\nAZaz_09.dat 61 4/uV 16 0 "), std::string::npos);
 }
 
 // The demonstration run of tests/runs/demo_compute, then its result file and
@@ -295,6 +298,8 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
       {"a name WFDB cannot take", "my-rec.dat --wfdb",
        "my-rec.dat: WFDB record names hold only letters, digits and underscores; 'my-rec' "
        "does not"},
+      {"a folder, which names no record", "sub/ --wfdb",
+       "sub/: WFDB record names hold only letters, digits and underscores; '' does not"},
       {"output folder missing", "good.txt --csv nowhere/out.csv",
        "cannot write nowhere/out.csv: No such file or directory"},
       {"a recording longer than one is not read", "long.dat --wfdb",

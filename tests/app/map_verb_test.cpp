@@ -84,6 +84,7 @@ TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
     std::string layout;
     const char* options;
     std::string message;
+    std::uintmax_t layout_size = 0;  // the layout's bytes grown to this size
   };
   const std::string grid = "lead,x,y\n1,0,0\n2,1,0\n3,0,1\n";
   std::string one_beat = "1\n5\n";
@@ -108,11 +109,14 @@ TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {
        "/dev/zero: is not a plain file"},
       {"a spread of one beat", one_beat, "", "--sd",
        "st.txt: holds 1 beat; a standard deviation needs at least two"},
+      {"a layout one byte over 256 MB", two_beats(), grid, "--layout layout.csv",
+       "layout.csv: is too large for this use (over 256 MB)", (256u << 20) + 1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.label);
     test::write_host_file(folder / "st.txt", row.result);
     if (!row.layout.empty()) test::write_host_file(folder / "layout.csv", row.layout);
+    if (row.layout_size) fs::resize_file(folder / "layout.csv", row.layout_size);
     test::write_host_file(folder / "map.png", "earlier picture");
     const Outcome bad = run(std::string("st.txt -o map.png ") + row.options);
     EXPECT_EQ(bad.status, 2);

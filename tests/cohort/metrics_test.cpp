@@ -99,6 +99,7 @@ TEST(LeadsWithoutSd, RunsOfLeadsNamed) {
   } rows[] = {
       {"one lead", {1, 2}, "lead 2"},
       {"a run up to a spread lead, a gap, a single lead", {1, 2, 3, 4, 5, 6, 8}, "leads 2-5, 8"},
+      {"a run to the last lead", {1, 2, 3}, "leads 2-3"},
       {"every lead spread", {1, 6}, std::nullopt},
   };
   for (const Row& row : rows)

@@ -48,6 +48,32 @@ TEST(ReferenceFile, ReadsBackWhatItWrites) {
   EXPECT_EQ(read.members[0].sha256, std::string(64, 'a'));
 }
 
+TEST(ReferenceFile, WrittenIndentedByOneSpaceInAFixedOrder) {
+  ReferenceGroup group;
+  group.leads = {2, 7};
+  group.count = 3;
+  group.mean(2) = 0.5;
+  group.mean(7) = -2.25;
+  group.sd(2) = 1;
+  KlComponent first;
+  first.eigenvalue = 4;
+  first.vector(2) = 0.6;
+  first.vector(7) = -0.8;
+  group.basis = {first};
+  group.members = {{"a.txt", "ab12"}, {"b\xff.txt", ""}, {"c.txt", ""}};
+  EXPECT_EQ(reference_group_json(group),
+            "{\n \"format\": \"beat-analyser-reference\",\n \"version\": 1,\n \"count\": 3,\n"
+            " \"leads\": [\n  2,\n  7\n ],\n \"mean\": [\n  0.5,\n  -2.25\n ],\n"
+            " \"sd\": [\n  1.0,\n  0.0\n ],\n"
+            " \"basis\": [\n  {\n   \"eigenvalue\": 4.0,\n   \"vector\": [\n    0.6,\n    -0.8\n   "
+            "]\n  }\n"
+            " ],\n \"files\": [\n"
+            "  {\n   \"name\": \"a.txt\",\n   \"sha256\": \"ab12\"\n  },\n"
+            "  {\n   \"name\": \"b\xef\xbf\xbd.txt\",\n   \"sha256\": \"\"\n  },\n"
+            "  {\n   \"name\": \"c.txt\",\n   \"sha256\": \"\"\n  }\n ]\n}\n")
+      << "a name that is not UTF-8 written with U+FFFD in place of its byte";
+}
+
 TEST(ReferenceFile, ReadsTheLargestBasis) {
   std::vector<LeadValues> maps(15);
   for (int i = 1; i <= 15; ++i) maps[i - 1](i) = 100 - i;
@@ -72,6 +98,12 @@ TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
        "is a reference group of version 2; this program reads version 1"},
       {"a group of two", [](json& d) { d["count"] = 2; },
        "\"count\" is 2; a group has at least 3 files"},
+      {"the largest version read", [](json& d) { d["version"] = 1000000; },
+       "is a reference group of version 1000000; this program reads version 1"},
+      {"a version beyond it", [](json& d) { d["version"] = 1000001; }, "\"version\" is too large"},
+      {"the lowest count read", [](json& d) { d["count"] = -1000000; },
+       "\"count\" is -1000000; a group has at least 3 files"},
+      {"a count below it", [](json& d) { d["count"] = -1000001; }, "\"count\" is too large"},
       {"fewer SDs than leads", [](json& d) { d["sd"].erase(0); },
        "\"sd\" does not hold one number per lead"},
       {"a basis vector too long", [](json& d) { d["basis"][0]["vector"].push_back(1); },

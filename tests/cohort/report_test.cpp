@@ -90,6 +90,44 @@ TEST(FilePage, NdiOverTimeOfEveryBeat) {
   EXPECT_EQ(page.bands.size(), 4u);
 }
 
+TEST(ReportTable, CellsOfAFileRow) {
+  MetricsRow alone;
+  alone.file = "a.txt";
+  alone.beats = 3;
+  alone.extremes = {123456, 5, -0.000123456, 9};
+  alone.variability = 2.0 / 3.0;
+  MetricsRow no_z = alone;
+  no_z.departure = Departure{};  // a group, but no lead with spread
+  MetricsRow with_z = alone;
+  with_z.ndi = 0.25;
+  with_z.ndi_beats_mean = 1.0 / 3.0;
+  with_z.ndi_beats_sd = 0.1;
+  with_z.departure = Departure{};
+  with_z.departure->max_abs_z = 3.14159;
+  with_z.departure->max_abs_z_lead = 7;
+  with_z.departure->leads_z2 = 4;
+  with_z.departure->leads_z3 = 1;
+  const std::vector<std::string> head = {"a.txt", "3", "1.235e+05 (5)", "-0.0001235 (9)", "0.6667"};
+  auto cells = [&](std::vector<std::string> tail) {
+    std::vector<std::string> all = head;
+    all.insert(all.end(), tail.begin(), tail.end());
+    return all;
+  };
+  struct Row {
+    const char* label;
+    const MetricsRow& row;
+    std::vector<std::string> cells;
+  } rows[] = {
+      {"without a group", alone, cells({"-", "-", "-", "-", "-", "-"})},
+      {"a group that gives no z", no_z, cells({"-", "-", "-", "-", "-", "-"})},
+      {"against a group", with_z, cells({"0.25", "0.3333", "0.1", "3.142 (7)", "4", "1"})},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(report_cells(row.row), row.cells) << row.label;
+    EXPECT_EQ(report_cells(row.row).size(), report_columns().size()) << row.label;
+  }
+}
+
 TEST(LayoutOver, OnlyTheStudyLeadsAndOnlyWithAnArea) {
   const LeadLayout grid = default_layout();
   // Grid lead n sits in column (n - 1) / 8, row (n - 1) mod 8.
