@@ -101,6 +101,8 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compress_hardware(
     const __m128i abef = state0;
     const __m128i cdgh = state1;
     __m128i m[4];
+    // Unrolled, the message words stay in registers.
+#pragma GCC unroll 16
     for (int g = 0; g < 16; ++g) {
       if (g < 4)
         m[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * g)),
