@@ -233,8 +233,9 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   const std::string areas = test::read_host_file(folder / "areas.csv");
   EXPECT_EQ(areas, test::read_host_file(run_case / "exported_areas.csv"));
 
-  // The same result file for MATLAB, with a layout that places four leads.
-  write("layout.csv", "lead,x,y,label\n1,0,0,A\n2,1,0,B\n3,0,1,C\n4,1,1,D\n");
+  // The same result file for MATLAB, with a layout that places five leads,
+  // the last lead among them.
+  write("layout.csv", "lead,x,y,label\n1,0,0,A\n2,1,0,B\n3,0,1,C\n4,1,1,D\n64,2,2,Z\n");
   const Outcome mat = run("export demost.txt --mat demo.mat --layout layout.csv");
   ASSERT_EQ(mat.status, 0) << mat.err;
   mat_t* file = Mat_Open((folder / "demo.mat").c_str(), MAT_ACC_RDONLY);
@@ -257,6 +258,9 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   matvar_t* second = Mat_VarGetCell(labels, 1);
   ASSERT_TRUE(second);
   EXPECT_EQ(std::string(static_cast<const char*>(second->data), second->nbytes), "B");
+  matvar_t* last = Mat_VarGetCell(labels, 63);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(std::string(static_cast<const char*>(last->data), last->nbytes), "Z");
   for (matvar_t* variable : {name, table, layout}) Mat_VarFree(variable);
 }
 
