@@ -33,6 +33,11 @@ struct RecordingState {
 // signed 16-bit samples in channel order, no header. Positions past 32,000
 // become 0. `bytes` must hold at least recording_bytes.
 void unpack_recording(std::span<const unsigned char> bytes, SampleMatrix& sample_matrix);
+// Positions 1..`positions` alone, from the first frames of a recording, for
+// a look at its start; later positions keep what they held. `bytes` must
+// hold those frames.
+void unpack_recording_start(std::span<const unsigned char> bytes, std::int32_t positions,
+                            SampleMatrix& sample_matrix);
 
 // Writes the console line, reads the file at `recording_path` as unit 10 and
 // unpacks it. A missing, unreadable or short file ends the program with the

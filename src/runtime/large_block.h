@@ -17,7 +17,7 @@ void* allocate_large(std::size_t bytes);
 void release_large(void* block, std::size_t bytes) noexcept;
 
 // From this size on, LargeAllocator uses large blocks.
-inline constexpr std::size_t large_block_threshold = std::size_t{1} << 20;
+inline constexpr std::size_t large_block_threshold = std::size_t{1} << 19;
 
 // For containers that may hold megabytes, such as a file's bytes.
 template <class T>

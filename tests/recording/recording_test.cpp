@@ -73,6 +73,19 @@ TEST(UnpackRecording, RefusesTooFewBytes) {
   EXPECT_THROW(unpack_recording(bytes, state->sample_matrix), std::invalid_argument);
 }
 
+TEST(UnpackRecording, TheStartAloneLeavesLaterPositionsAsTheyWere) {
+  std::vector<unsigned char> bytes(frame_bytes * 3, 0);
+  put_word(bytes, 72, 3, 0xFF, 0xFE);  // the last word asked for
+  put_word(bytes, 1, 1, 0x01, 0x02);
+  auto state = filled_with(7);
+  unpack_recording_start(bytes, 3, state->sample_matrix);
+  const SampleMatrix& m = state->sample_matrix;
+  EXPECT_EQ(m(1, 1), 0x0102);
+  EXPECT_EQ(m(72, 3), -2);
+  EXPECT_EQ(m(1, 4), 7) << "position 4 was not asked for";
+  EXPECT_THROW(unpack_recording_start(bytes, 4, state->sample_matrix), std::invalid_argument);
+}
+
 class LoadRecording : public ::testing::Test {
  protected:
   test::TestBench bench;
