@@ -250,15 +250,20 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
   if (answers.index() == 1) return std::get<1>(answers);
   plan.answers = std::move(std::get<0>(answers));
 
+  // The preview shows the first seconds alone: only those frames are read.
   Bytes bytes;
   HostFileOps files;
-  if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
+  if (auto error = files.read_prefix(c.recording, frame_bytes * preview_span, bytes))
     return shown(c.recording) + ": cannot be read: " + *error;
-  if (bytes.size() < recording_bytes)
-    return shown(c.recording) + ": " + std::to_string(bytes.size()) + " bytes, a recording has " +
+  std::error_code size_error;
+  std::uintmax_t size = fs::file_size(c.recording, size_error);
+  if (size_error) return shown(c.recording) + ": cannot be read: " + size_error.message();
+  if (bytes.size() < frame_bytes * preview_span) size = bytes.size();
+  if (size < recording_bytes)
+    return shown(c.recording) + ": " + std::to_string(size) + " bytes, a recording has " +
            std::to_string(recording_bytes);
   auto recording = make_large<RecordingState>();
-  unpack_recording(bytes, recording->sample_matrix);
+  unpack_recording_start(bytes, preview_span, recording->sample_matrix);
 
   // The preview as the program shows it, and the beat a click would pick.
   auto detection = make_large<DetectionState>();
@@ -347,7 +352,8 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
 }
 
 std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoices& choices,
-                                    const fs::path& folder, const PagePlatform& pages) {
+                                    const fs::path& folder, const PagePlatform& pages,
+                                    FileOps& files) {
   // The marking clicks give the points a click can mark; the points are
   // given again as numbers when the command is chosen, which changes nothing
   // for those and gives the program a point that lies between two columns.
@@ -360,7 +366,6 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
     marking->t_end = plan.indices[2];
   };
   AnsweringPlatform platform(std::move(answers), choices.print ? &pages() : nullptr);
-  HostFileOps files;
   Io io(platform, DataFolder(folder), files);
   try {
     run_whole_program(io, [&](MarkingState& state) { marking = &state; });
@@ -393,18 +398,21 @@ AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages)
   auto choices = resolve_choices(request);
   if (choices.index() == 1) return {ExitStatus::failed, std::get<1>(choices)};
   const AnalyseChoices& c = std::get<0>(choices);
+  // The record that d writes holds the recording's digest: it is worked
+  // out on the side while the plan and the run analyse.
+  HostFileOps files;
+  if (!request.check) files.digest_ahead(c.recording);
   auto planned = plan_session(c);
   if (planned.index() == 1) return {ExitStatus::failed, std::get<1>(planned)};
   const SessionPlan& plan = std::get<0>(planned);
   if (!request.check) {
-    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages))
+    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages, files))
       return {ExitStatus::failed, *failure};
     return {};
   }
   const ScratchFolder scratch;
   if (scratch.path().empty()) return {ExitStatus::failed, "cannot make a temporary folder"};
   Bytes bytes;
-  HostFileOps files;
   const std::string name = c.recording.filename().string();
   if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
     return {ExitStatus::failed, shown(c.recording) + ": cannot be read: " + *error};
@@ -415,7 +423,8 @@ AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages)
             "cannot copy the recording to " + shown(scratch.path()) + ": " + *error};
   AnalyseChoices elsewhere = c;
   elsewhere.recording = scratch.path() / name;
-  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages))
+  files.digest_ahead(elsewhere.recording);
+  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages, files))
     return {ExitStatus::failed, *failure};
   const fs::path beside = c.recording.parent_path();
   for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})

@@ -16,6 +16,7 @@
 
 #include "analysis/answering_platform.h"
 #include "results/analysis_record.h"
+#include "runtime/files.h"
 #include "runtime/exit_status.h"
 
 namespace ba {
@@ -70,9 +71,11 @@ struct AnalyseOutcome {
 // The choices a request makes, with the record's where the request is silent.
 std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& request);
 
-// Runs the program on a plan in `folder`, which holds the recording.
+// Runs the program on a plan in `folder`, which holds the recording, with
+// `files` as its file layer.
 std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoices& choices,
-                                    const std::filesystem::path& folder, const PagePlatform& pages);
+                                    const std::filesystem::path& folder, const PagePlatform& pages,
+                                    FileOps& files);
 
 // The whole verb: choices, checks, the run (or the run elsewhere and the
 // comparison for --check).

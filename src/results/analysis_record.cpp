@@ -232,7 +232,7 @@ void keep_analysis_record(Io& io, const std::string& result_path, const std::str
   AnalysisRecord r;
   r.program_version = BEAT_VERSION;
   r.recording_file = name_of(recording_path);
-  const auto digest = digest_file(*recording);
+  const auto digest = io.files().digest(*recording);
   if (const auto* failure = std::get_if<std::string>(&digest))
     return fail("the recording cannot be read: " + *failure);
   r.recording_size = std::get<FileDigest>(digest).size;

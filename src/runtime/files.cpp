@@ -131,6 +131,36 @@ std::optional<std::filesystem::path> DataFolder::host_path(std::string_view prog
 
 HostFileOps::~HostFileOps() { close_log(); }
 
+namespace {
+
+// What tells one state of one file from any other: a write changes the
+// change time, a replacement the inode. Zeros when the file is missing.
+std::array<std::int64_t, 5> file_identity(const std::filesystem::path& path) {
+  struct stat entry {};
+  if (::stat(path.c_str(), &entry) != 0) return {};
+  return {static_cast<std::int64_t>(entry.st_dev), static_cast<std::int64_t>(entry.st_ino),
+          static_cast<std::int64_t>(entry.st_size), static_cast<std::int64_t>(entry.st_ctim.tv_sec),
+          static_cast<std::int64_t>(entry.st_ctim.tv_nsec)};
+}
+
+}  // namespace
+
+void HostFileOps::digest_ahead(const std::filesystem::path& path) {
+  const auto identity = file_identity(path);
+  if (identity == std::array<std::int64_t, 5>{}) return;
+  ahead_.emplace(Ahead{identity, std::async(std::launch::async, digest_file, path)});
+}
+
+std::variant<FileDigest, std::string> HostFileOps::digest(const std::filesystem::path& path) {
+  if (ahead_) {
+    auto ahead = std::move(*ahead_);
+    ahead_.reset();
+    auto result = ahead.result.get();
+    if (ahead.identity == file_identity(path)) return result;
+  }
+  return digest_file(path);
+}
+
 // Opens without creating: reading a missing recording must not leave an
 // empty file behind. A pipe, device or socket is refused before it is
 // opened; the open itself does not wait either, should one appear between

@@ -3,14 +3,19 @@
 // folder "d:\data\map\"; the file layer maps that folder to one host folder
 // and refuses every other path, so nothing outside it can be opened.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "runtime/large_block.h"
+#include "runtime/sha256.h"
 
 namespace ba {
 
@@ -79,6 +84,10 @@ class FileOps {
   virtual std::optional<std::string> open_log(const std::filesystem::path& path) = 0;
   virtual std::optional<std::string> append_log(std::string_view bytes) = 0;
   virtual void close_log() = 0;
+  // The size and SHA-256 of a plain file, as digest_file gives them.
+  virtual std::variant<FileDigest, std::string> digest(const std::filesystem::path& path) {
+    return digest_file(path);
+  }
 };
 
 // The real host file system.
@@ -94,10 +103,22 @@ class HostFileOps : public FileOps {
   std::optional<std::string> open_log(const std::filesystem::path& path) override;
   std::optional<std::string> append_log(std::string_view bytes) override;
   void close_log() override;
+  // Starts working out a file's digest on another thread, so that it is
+  // ready when digest asks for it: a run that keeps a record of its
+  // recording reads the recording's digest while it analyses. The answer is
+  // taken only for the same file unchanged since the start (device, inode,
+  // size and change time alike); otherwise digest reads the file afresh.
+  void digest_ahead(const std::filesystem::path& path);
+  std::variant<FileDigest, std::string> digest(const std::filesystem::path& path) override;
 
  private:
+  struct Ahead {
+    std::array<std::int64_t, 5> identity{};
+    std::future<std::variant<FileDigest, std::string>> result;
+  };
   int log_ = -1;
   std::size_t log_size_ = 0;  // bytes of whole lines in the log
+  std::optional<Ahead> ahead_;
 };
 
 }  // namespace ba

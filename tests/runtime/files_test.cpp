@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <fstream>
 #include <future>
 
 #include "support/temp_folder.h"
@@ -308,6 +309,34 @@ TEST_F(HostFiles, ReplaceFileKeepsReadOnlyFilesAndTheModeOfOthers) {
   EXPECT_EQ(read("shared.txt"), "new");
   EXPECT_EQ(fs::status(folder / "shared.txt").permissions(), fs::perms(0640));
   EXPECT_EQ(entries(folder), 2u);
+}
+
+// A digest started ahead answers only for the file it read, as it still is.
+TEST_F(HostFiles, DigestAheadAnswersOnlyForTheSameUnchangedFile) {
+  const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  auto sha = [&](const char* name) {
+    const auto digest = files.digest(folder / name);
+    return digest.index() == 0 ? std::get<FileDigest>(digest).sha256 : std::get<1>(digest);
+  };
+  write("a.dat", "abc");
+  write("b.dat", "xyz");
+  files.digest_ahead(folder / "a.dat");
+  EXPECT_EQ(sha("a.dat"), abc);
+
+  files.digest_ahead(folder / "a.dat");
+  EXPECT_NE(sha("b.dat"), abc) << "another file";
+
+  // Replaced by another file of the same size, and grown in place.
+  files.digest_ahead(folder / "a.dat");
+  write("new.dat", "abd");
+  fs::rename(folder / "new.dat", folder / "a.dat");
+  EXPECT_EQ(sha("a.dat"), sha256_hex("abd"));
+  files.digest_ahead(folder / "a.dat");
+  std::ofstream(folder / "a.dat", std::ios::app) << "e";
+  EXPECT_EQ(sha("a.dat"), sha256_hex("abde"));
+
+  files.digest_ahead(folder / "missing.dat");
+  EXPECT_EQ(files.digest(folder / "missing.dat").index(), 1u);
 }
 
 // A link anywhere below the folder is refused: not only as the last name.
