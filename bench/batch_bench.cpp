@@ -8,10 +8,6 @@
 // one process of it held (the batch itself or one row); the rows ok.
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -20,8 +16,6 @@
 #include <vector>
 
 #include "bench_support.h"
-
-extern char** environ;
 
 namespace ba::bench {
 namespace {
@@ -86,32 +80,6 @@ class Study {
 };
 
 fs::path program() { return fs::read_symlink("/proc/self/exe").parent_path() / "beat_analyser"; }
-
-struct Measured {
-  double largest_mb = -1;  // -1 when the command failed
-  double cpu_seconds = 0;
-};
-
-// Runs a command line to its end, its output to /dev/null.
-Measured run_measured(std::vector<std::string> words) {
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) return {};
-  int status = 0;
-  rusage usage{};
-  ::wait4(pid, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-  return {static_cast<double>(usage.ru_maxrss) / 1024.0,
-          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
-}
 
 int ok_rows(const fs::path& summary) {
   std::ifstream in(summary);

@@ -3,6 +3,10 @@
 // memory, a platform and a file layer that swallow everything, and a program
 // state prepared as after command s on the demonstration recording.
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -20,6 +24,8 @@
 #include "runtime/io.h"
 #include "support/null_platform.h"
 
+extern char** environ;
+
 namespace ba::bench {
 
 using test::NullPlatform;
@@ -28,6 +34,32 @@ using test::NullPlatform;
 inline const std::vector<unsigned char>& demo_bytes() {
   static const std::vector<unsigned char> bytes = demo::DemoModel().recording_bytes();
   return bytes;
+}
+
+struct Measured {
+  double largest_mb = -1;  // -1 when the command failed
+  double cpu_seconds = 0;
+};
+
+// Runs a command line to its end, its output to /dev/null.
+inline Measured run_measured(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) return {};
+  int status = 0;
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  return {static_cast<double>(usage.ru_maxrss) / 1024.0,
+          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }
 
 // A temporary data folder holding demo.dat, removed when the program ends.
