@@ -16,8 +16,8 @@
 
 #include "analysis/answering_platform.h"
 #include "results/analysis_record.h"
-#include "runtime/files.h"
 #include "runtime/exit_status.h"
+#include "runtime/files.h"
 
 namespace ba {
 
