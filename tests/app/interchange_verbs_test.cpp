@@ -190,6 +190,10 @@ TEST_F(InterchangeVerbs, ImportSaysWhatIsLeftOutOfAWideFile) {
             "(--channels chooses others)\n"
             "beat_analyser import: channel 1 (signal 1 'it\\'s'): 21440 samples beyond the "
             "16-bit range, clipped\n");
+  // The last channel alone left empty is named too.
+  const Outcome gap = run("import wide.edf --channels 1-71 -o gap.dat");
+  EXPECT_EQ(gap.status, 0) << gap.err;
+  EXPECT_EQ(gap.err, "beat_analyser import: no signal for channel(s) 72; they hold 0\n");
 }
 
 TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical) {
@@ -200,7 +204,7 @@ TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical)
     for (int value = 1; value <= (line < 11 ? 6 : 4) + 1; ++value)
       result += value <= (line < 11 ? 6 : 4) ? "           0" : "\r\n";
   write("demost.txt", result);
-  Outcome outcome = run("export demo.dat --edf demo.edf --result demost.txt");
+  Outcome outcome = run("export demo.dat --edf demo.edf --result demost.txt --units-per-uv 1");
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   fs::create_directory(folder / "back");
   outcome = run("import demo.edf -o back/demo.dat");
