@@ -59,6 +59,9 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
   std::string lying_header = good;
   lying_header.replace(184, 8, "768     ");
   write("lying_header.edf", lying_header);
+  std::string no_samples = good;
+  no_samples.replace(472, 8, "0       ");  // signal 1's samples per record
+  write("no_samples.edf", no_samples);
   write("short.edf", test::edf_bytes(one_signal(20)));
   test::EdfContents gapped = one_signal(33);
   gapped.reserved = "EDF+D";
@@ -95,6 +98,9 @@ TEST_F(InterchangeVerbs, ImportRefusesEveryBadInputAndWritesNothing) {
       {"header lies about its own size", "lying_header.edf -o data/a.dat",
        "lying_header.edf: its header lies about its size: it says 768 bytes, but 1 signals "
        "need 512"},
+      {"a signal with no samples in a record", "no_samples.edf -o data/a.dat",
+       "no_samples.edf: its header is damaged: signal 1 has no valid number of samples per "
+       "record"},
       {"discontinuous EDF+D", "gapped.edf -o data/a.dat",
        "gapped.edf: is a discontinuous recording (EDF+D or BDF+D); only continuous "
        "recordings can be imported"},
@@ -249,6 +255,7 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   matvar_t* layout = Mat_VarRead(file, "layout");
   Mat_Close(file);
   ASSERT_TRUE(name && table && layout);
+  EXPECT_EQ(layout->dims[0] * layout->dims[1], 1u);  // one structure, not an array
   EXPECT_EQ(std::string(static_cast<const char*>(name->data), name->nbytes), "demo");
   EXPECT_EQ(table->dims[0], 32u);
   EXPECT_EQ(table->dims[1], 64u);
@@ -266,6 +273,17 @@ TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   ASSERT_TRUE(last);
   EXPECT_EQ(std::string(static_cast<const char*>(last->data), last->nbytes), "Z");
   for (matvar_t* variable : {name, table, layout}) Mat_VarFree(variable);
+
+  // A result file named just st.txt has no NAME before the suffix: its stem.
+  write("st.txt", "           0\r\n");
+  ASSERT_EQ(run("export st.txt --mat st.mat").status, 0);
+  file = Mat_Open((folder / "st.mat").c_str(), MAT_ACC_RDONLY);
+  ASSERT_TRUE(file);
+  name = Mat_VarRead(file, "recording");
+  Mat_Close(file);
+  ASSERT_TRUE(name);
+  EXPECT_EQ(std::string(static_cast<const char*>(name->data), name->nbytes), "st");
+  Mat_VarFree(name);
 }
 
 TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
