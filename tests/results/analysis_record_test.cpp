@@ -75,7 +75,7 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   r.recording_sha256 = digest_a;
   r.leads = {1, -7, 64};
   r.corr_threshold = 0.95f;  // no double is this float: kept to its last bit
-  r.r_ratio = 0.33f;
+  r.r_ratio = 0.104109176f;  // the nearest float to 0.10410918 is another: nine digits
   r.print = true;
   r.command = 'c';
   r.reference_r = 2999;
@@ -89,6 +89,7 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   r.written_utc = "2026-01-02T03:04:05Z";
   const std::string text = record_text(r);
   EXPECT_NE(text.find("\"correlation_threshold\": 0.95,"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"amplitude_ratio\": 0.104109176,"), std::string::npos) << text;
   EXPECT_NE(text.find("\"ms_from_r\": -199"), std::string::npos) << text;
   const auto read = read_record(text);
   ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
