@@ -58,6 +58,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
       {"st.txt -o mean.png", "mean.png", "\x89PNG\r\n"},
       {"st.txt --sd -o sd.SVG --size 200x150", "sd.SVG", "<?xml"},
       {"st.txt --sd -o tall.svg --size 200x5000", "tall.svg", "<?xml"},
+      {"st.txt -o wide.svg --size 5000x200", "wide.svg", "<?xml"},
       {"st.txt --beat 2 --scale 1e9 --unit mV -o beat.pdf", "beat.pdf", "%PDF"},
       {"st.txt --sheet --no-labels -o sheet.png", "sheet.png", "\x89PNG\r\n"},
       {"st.txt --layout layout.csv --scale -1e-9 -o placed.png", "placed.png", "\x89PNG\r\n"},
@@ -72,7 +73,7 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
     EXPECT_EQ(done.err, "");
     EXPECT_EQ(test::read_host_file(folder / row.file).rfind(row.start, 0), 0u);
   }
-  EXPECT_EQ(outputs().size(), 7u) << "no temporary file left behind";
+  EXPECT_EQ(outputs().size(), std::size(rows)) << "no temporary file left behind";
   ASSERT_EQ(run("st.txt --no-labels -o bare.png").status, 0);
   EXPECT_NE(test::read_host_file(folder / "bare.png"), test::read_host_file(folder / "mean.png"))
       << "the lead numbers are drawn unless --no-labels";
