@@ -1,11 +1,9 @@
 #include "analysis/analyse.h"
 
-#include <stdlib.h>
-
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
+#include <future>
 #include <memory>
 
 #include "detection/detection.h"
@@ -18,8 +16,11 @@
 #include "runtime/files.h"
 #include "runtime/io.h"
 #include "runtime/large_block.h"
+#include "runtime/messages.h"
 #include "runtime/quoting.h"
 #include "runtime/sha256.h"
+#include "runtime/size_limits.h"
+#include "runtime/text_kit.h"
 #include "runtime/textform.h"
 
 namespace ba {
@@ -34,7 +35,6 @@ constexpr int real_field_width = 4;  // the start-up dialogue's threshold fields
 constexpr int real_field_decimals = 2;
 constexpr int trace_columns = 600;  // pixel columns of the trace area
 constexpr double columns_per_unit = 1000.0;
-constexpr std::size_t longest_record = 16 * 1024 * 1024;
 
 std::string shown(const fs::path& path) { return quote(path.string()); }
 
@@ -170,14 +170,11 @@ std::variant<int, std::string> point_column(const DisplayGeometry& g, std::int32
   return best;
 }
 
-std::variant<std::string, Refused> read_text_file(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) return Refused{shown(path) + ": not a readable file"};
-  if (fs::file_size(path, error) > longest_record)
-    return Refused{shown(path) + ": too large for a record"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Refused{shown(path) + ": cannot be opened"};
-  return std::string(std::istreambuf_iterator<char>(in), {});
+std::variant<std::string, Refused> read_text_file(FileOps& files, const fs::path& path) {
+  Bytes bytes;
+  if (auto error = files.read_whole(path, largest_record, bytes))
+    return Refused{shown(path) + ": cannot be read: " + *error};
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::vector<std::string> crlf_lines(const std::string& text) {
@@ -189,9 +186,38 @@ std::vector<std::string> crlf_lines(const std::string& text) {
   return lines;
 }
 
+// Whether a log line starts a c or v run: its first record, k=1.
+bool starts_run(std::string_view line) {
+  line = trimmed(line);
+  return line.starts_with("k=") && trimmed(line.substr(2)).starts_with("1 ");
+}
+
+bool selects(std::string_view line) { return trimmed(line).starts_with("selected time"); }
+
+// Whether a session's log holds the new run's log: the new run selects once
+// and measures once, while a session may measure several times before it
+// saves (c, then v, then d). The log passes when one of its runs, with the
+// selection before it, is the new run's log line for line.
+bool log_holds_run(const std::vector<std::string>& kept, const std::vector<std::string>& fresh) {
+  std::optional<std::size_t> selection;
+  for (std::size_t start = 0; start < kept.size(); ++start) {
+    if (selects(kept[start])) selection = start;
+    if (!starts_run(kept[start]) || !selection) continue;
+    std::vector<std::string> section{kept[*selection]};
+    for (std::size_t k = start; k < kept.size(); ++k) {
+      if (k > start && (starts_run(kept[k]) || selects(kept[k]))) break;
+      section.push_back(kept[k]);
+    }
+    if (section == fresh) return true;
+  }
+  return false;
+}
+
 // The first difference between a file beside the recording and the same
-// file of a new run, or nothing when they are identical.
-std::optional<std::string> first_difference(const fs::path& kept, const fs::path& fresh) {
+// file of a new run, or nothing when they are identical (for the log: when
+// the session's log holds the new run's).
+std::optional<std::string> first_difference(FileOps& files, const fs::path& kept,
+                                            const fs::path& fresh, bool is_log) {
   const std::string name = kept.filename().string();
   std::error_code error;
   const bool kept_exists = fs::exists(kept, error);
@@ -199,14 +225,17 @@ std::optional<std::string> first_difference(const fs::path& kept, const fs::path
   if (!kept_exists && !fresh_exists) return std::nullopt;
   if (!kept_exists) return name + ": not beside the recording, but the new run writes it";
   if (!fresh_exists) return name + ": beside the recording, but the new run does not write it";
-  const auto old_text = read_text_file(kept);
-  const auto new_text = read_text_file(fresh);
-  if (old_text.index() != 0 || new_text.index() != 0) return name + ": cannot be read";
-  const std::string& a = std::get<0>(old_text);
-  const std::string& b = std::get<0>(new_text);
+  Bytes old_bytes, new_bytes;
+  if (auto failure = files.read_whole(kept, largest_study_input, old_bytes))
+    return name + ": cannot be read: " + *failure;
+  if (auto failure = files.read_whole(fresh, largest_study_input, new_bytes))
+    return name + ": cannot be read: " + *failure;
+  const std::string a(old_bytes.begin(), old_bytes.end());
+  const std::string b(new_bytes.begin(), new_bytes.end());
   if (a == b) return std::nullopt;
   const auto old_lines = crlf_lines(a);
   const auto new_lines = crlf_lines(b);
+  if (is_log && b.ends_with("\r\n") && log_holds_run(old_lines, new_lines)) return std::nullopt;
   for (std::size_t k = 0; k < std::max(old_lines.size(), new_lines.size()); ++k) {
     const std::string was = k < old_lines.size() ? quote(old_lines[k]) : "(no line)";
     const std::string now = k < new_lines.size() ? quote(new_lines[k]) : "(no line)";
@@ -217,29 +246,95 @@ std::optional<std::string> first_difference(const fs::path& kept, const fs::path
   return name + ": the line ends differ";
 }
 
-// A fresh folder for a run that must leave the data folder alone; removed
-// when the object goes.
-class ScratchFolder {
+// The file layer of one run. The recording is read once, before the run:
+// every read the run makes of it is given those bytes, and the record's
+// digest is theirs, so the record names exactly what was analysed even when
+// the file is replaced meanwhile. Every write that fails is kept with its
+// file's name: the program only says so on the console and goes on, but a
+// run that leaves an old file in place of a new one has failed.
+class RunFiles : public FileOps {
  public:
-  ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "beat_analyse_XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
+  // `ahead`: the digest is worked out on another thread at once, for a run
+  // whose d asks for it at the end; otherwise only when asked for.
+  RunFiles(FileOps& host, fs::path recording, Bytes bytes, bool ahead)
+      : host_(host), recording_(std::move(recording)), bytes_(std::move(bytes)) {
+    const auto policy = ahead ? std::launch::async : std::launch::deferred;
+    digest_ =
+        std::async(policy, [this] {
+          return FileDigest{bytes_.size(),
+                            sha256_hex(std::string_view(
+                                reinterpret_cast<const char*>(bytes_.data()), bytes_.size()))};
+        }).share();
   }
-  ~ScratchFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) fs::remove_all(path_, ignored);
+  ~RunFiles() override {
+    if (digest_.wait_for(std::chrono::seconds(0)) != std::future_status::deferred) digest_.wait();
   }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return path_; }
+  RunFiles(const RunFiles&) = delete;
+  RunFiles& operator=(const RunFiles&) = delete;
+
+  std::optional<std::string> read_prefix(const fs::path& path, std::size_t count,
+                                         Bytes& bytes) override {
+    if (!is_recording(path)) return host_.read_prefix(path, count, bytes);
+    bytes.assign(bytes_.begin(),
+                 bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes_.size())));
+    return std::nullopt;
+  }
+  std::optional<std::string> replace_file(const fs::path& path, std::string_view bytes) override {
+    return kept(path, host_.replace_file(path, bytes));
+  }
+  std::optional<std::string> create_file(const fs::path& path, std::string_view bytes) override {
+    return kept(path, host_.create_file(path, bytes));
+  }
+  std::optional<std::string> open_log(const fs::path& path) override {
+    log_ = path;
+    return kept(path, host_.open_log(path));
+  }
+  std::optional<std::string> append_log(std::string_view bytes) override {
+    return kept(log_, host_.append_log(bytes));
+  }
+  void close_log() override { host_.close_log(); }
+  std::variant<std::unique_ptr<PrivateFolder>, std::string> private_folder(
+      std::string_view prefix) override {
+    return host_.private_folder(prefix);
+  }
+  std::variant<FileDigest, std::string> digest(const fs::path& path) override {
+    if (!is_recording(path)) return host_.digest(path);
+    return digest_.get();
+  }
+
+  // The first write that failed, with its file, or nothing.
+  const std::optional<std::string>& failed_write() const { return failed_; }
 
  private:
-  fs::path path_;
+  bool is_recording(const fs::path& path) const { return path == recording_; }
+  std::optional<std::string> kept(const fs::path& path, std::optional<std::string> error) {
+    if (error && !failed_) failed_ = "cannot write " + shown(path) + ": " + *error;
+    return error;
+  }
+
+  FileOps& host_;
+  fs::path recording_;
+  Bytes bytes_;
+  std::shared_future<FileDigest> digest_;
+  fs::path log_;
+  std::optional<std::string> failed_;
 };
+
+// The recording's bytes, read once and no further than one byte past a
+// recording's size: a larger file is no recording and is not read whole.
+std::variant<Bytes, std::string> read_recording(FileOps& files, const fs::path& path) {
+  Bytes bytes;
+  if (auto error = files.read_prefix(path, recording_bytes + 1, bytes))
+    return shown(path) + ": cannot be read: " + *error;
+  if (bytes.size() > recording_bytes)
+    return shown(path) + ": more than " + std::to_string(recording_bytes) +
+           " bytes, a recording has " + std::to_string(recording_bytes);
+  return bytes;
+}
 
 }  // namespace
 
-std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
+std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, FileOps& files) {
   SessionPlan plan;
   auto stem = recording_stem(c.recording);
   if (stem.index() == 1) return std::get<1>(stem).reason;
@@ -250,18 +345,16 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
   if (answers.index() == 1) return std::get<1>(answers);
   plan.answers = std::move(std::get<0>(answers));
 
-  // The preview shows the first seconds alone: only those frames are read.
+  // The preview shows the first seconds alone, but the whole recording must
+  // be there: a shorter file ends the program's read of it.
   Bytes bytes;
-  HostFileOps files;
-  if (auto error = files.read_prefix(c.recording, frame_bytes * preview_span, bytes))
+  if (auto error = files.read_prefix(c.recording, recording_bytes + 1, bytes))
     return shown(c.recording) + ": cannot be read: " + *error;
-  std::error_code size_error;
-  std::uintmax_t size = fs::file_size(c.recording, size_error);
-  if (size_error) return shown(c.recording) + ": cannot be read: " + size_error.message();
-  if (bytes.size() < frame_bytes * preview_span) size = bytes.size();
-  if (size < recording_bytes)
-    return shown(c.recording) + ": " + std::to_string(size) + " bytes, a recording has " +
-           std::to_string(recording_bytes);
+  if (bytes.size() != recording_bytes)
+    return shown(c.recording) + ": " +
+           (bytes.size() > recording_bytes ? "more than " + std::to_string(recording_bytes)
+                                           : std::to_string(bytes.size())) +
+           " bytes, a recording has " + std::to_string(recording_bytes);
   auto recording = make_large<RecordingState>();
   unpack_recording_start(bytes, preview_span, recording->sample_matrix);
 
@@ -309,18 +402,18 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c) {
   return plan;
 }
 
-std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& r) {
+std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& r, FileOps& files) {
   AnalyseChoices c;
   c.recording = r.recording;
   if (r.record) {
-    auto text = read_text_file(*r.record);
+    auto text = read_text_file(files, *r.record);
     if (text.index() == 1) return std::get<1>(text).reason;
     auto read = read_record(std::get<0>(text));
     if (read.index() == 1) return shown(*r.record) + ": " + std::get<1>(read);
     const AnalysisRecord& record = std::get<0>(read);
     if (record.command == 0)
       return shown(*r.record) + ": the record holds no measurement (no c or v before d)";
-    const auto digest = digest_file(r.recording);
+    const auto digest = files.digest(r.recording);
     if (digest.index() == 1) return shown(r.recording) + ": cannot be read: " + std::get<1>(digest);
     const std::string& sha = std::get<FileDigest>(digest).sha256;
     if (sha != record.recording_sha256 && !r.force)
@@ -365,25 +458,31 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
     marking->q_start = plan.indices[1];
     marking->t_end = plan.indices[2];
   };
+  Bytes recording;
+  if (auto error = files.read_prefix(choices.recording, recording_bytes, recording))
+    return shown(choices.recording) + ": cannot be read: " + *error;
+  RunFiles run_files(files, choices.recording, std::move(recording), true);
   AnsweringPlatform platform(std::move(answers), choices.print ? &pages() : nullptr);
-  Io io(platform, DataFolder(folder), files);
+  Io io(platform, DataFolder(folder), run_files);
+  std::optional<std::string> failure;
   try {
     run_whole_program(io, [&](MarkingState& state) { marking = &state; });
   } catch (const ProgramEnd&) {
-  } catch (const IoFailure& failure) {
-    io.close_all_files();
-    return failure.message();
+  } catch (const IoFailure& ended) {
+    failure = ended.message();
   } catch (const std::exception& error) {
-    io.close_all_files();
-    return std::string("the run did not go as planned: ") + error.what();
+    failure = std::string("the run did not go as planned: ") + error.what();
   }
   io.close_all_files();
+  // A file not written is the first cause: the run goes astray after it.
+  if (run_files.failed_write()) return run_files.failed_write();
+  if (failure) return failure;
   if (!platform.all_answered())
     return std::string("the program ended before the analysis was done");
   if (!platform.remarks().empty()) return platform.remarks().front();
   // The record d wrote says which beat and points the run used: they must be
   // the ones asked for.
-  const auto text = read_text_file(folder / (plan.stem + "st" + std::string(record_suffix)));
+  const auto text = read_text_file(files, folder / (plan.stem + "st" + std::string(record_suffix)));
   if (text.index() == 1) return std::get<1>(text).reason;
   const auto record = read_record(std::get<0>(text));
   if (record.index() == 1) return std::get<1>(record);
@@ -394,41 +493,50 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
   return std::nullopt;
 }
 
-AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages) {
-  auto choices = resolve_choices(request);
+AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages, FileOps& files) {
+  // One run at a time writes a recording's files; --check only reads them.
+  auto lock = files.lock(request.recording,
+                         request.check ? FileLock::Kind::shared : FileLock::Kind::exclusive);
+  if (const auto* reason = std::get_if<std::string>(&lock))
+    return {ExitStatus::failed,
+            shown(request.recording) + (*reason == runtime_text::locked
+                                            ? ": another run is analysing this recording; "
+                                              "try again when it has ended"
+                                            : ": cannot be read: " + *reason)};
+  // Read once: the choices, the plan and the run all take these bytes.
+  auto read = read_recording(files, request.recording);
+  if (const auto* reason = std::get_if<std::string>(&read)) return {ExitStatus::failed, *reason};
+  RunFiles recording(files, request.recording, std::move(std::get<Bytes>(read)), false);
+  auto choices = resolve_choices(request, recording);
   if (choices.index() == 1) return {ExitStatus::failed, std::get<1>(choices)};
   const AnalyseChoices& c = std::get<0>(choices);
-  // The record that d writes holds the recording's digest: it is worked
-  // out on the side while the plan and the run analyse.
-  HostFileOps files;
-  if (!request.check) files.digest_ahead(c.recording);
-  auto planned = plan_session(c);
+  auto planned = plan_session(c, recording);
   if (planned.index() == 1) return {ExitStatus::failed, std::get<1>(planned)};
   const SessionPlan& plan = std::get<0>(planned);
   if (!request.check) {
-    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages, files))
+    if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages, recording))
       return {ExitStatus::failed, *failure};
     return {};
   }
-  const ScratchFolder scratch;
-  if (scratch.path().empty()) return {ExitStatus::failed, "cannot make a temporary folder"};
-  Bytes bytes;
+  auto made = files.private_folder("beat_analyse.");
+  if (const auto* reason = std::get_if<std::string>(&made))
+    return {ExitStatus::failed, "cannot make a temporary folder: " + *reason};
+  const fs::path scratch = std::get<std::unique_ptr<PrivateFolder>>(made)->path();
   const std::string name = c.recording.filename().string();
-  if (auto error = files.read_prefix(c.recording, recording_bytes, bytes))
-    return {ExitStatus::failed, shown(c.recording) + ": cannot be read: " + *error};
+  Bytes bytes;
+  recording.read_prefix(c.recording, recording_bytes, bytes);
   if (auto error = files.replace_file(
-          scratch.path() / name,
+          scratch / name,
           std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-    return {ExitStatus::failed,
-            "cannot copy the recording to " + shown(scratch.path()) + ": " + *error};
+    return {ExitStatus::failed, "cannot copy the recording to " + shown(scratch) + ": " + *error};
   AnalyseChoices elsewhere = c;
-  elsewhere.recording = scratch.path() / name;
-  files.digest_ahead(elsewhere.recording);
-  if (auto failure = run_plan(plan, elsewhere, scratch.path(), pages, files))
+  elsewhere.recording = scratch / name;
+  if (auto failure = run_plan(plan, elsewhere, scratch, pages, recording))
     return {ExitStatus::failed, *failure};
   const fs::path beside = c.recording.parent_path();
   for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})
-    if (auto difference = first_difference(beside / file, scratch.path() / file))
+    if (auto difference =
+            first_difference(files, beside / file, scratch / file, file.ends_with("log.txt")))
       return {ExitStatus::usage, *difference};
   return {};
 }

@@ -57,7 +57,8 @@ struct SessionPlan {
   std::string stem;                       // NAME
   std::size_t command_answer = 0;         // the answer c or v
 };
-std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& choices);
+// The recording is read through `files`.
+std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& choices, FileOps& files);
 
 // Gives the platform that draws print pages; called only when printing.
 using PagePlatform = std::function<Platform&()>;
@@ -69,16 +70,20 @@ struct AnalyseOutcome {
 };
 
 // The choices a request makes, with the record's where the request is silent.
-std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& request);
+std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& request,
+                                                          FileOps& files);
 
 // Runs the program on a plan in `folder`, which holds the recording, with
-// `files` as its file layer.
+// `files` as its file layer. The run fails, naming the file, when any file
+// it writes is not written; its record holds the digest of the bytes it
+// read.
 std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoices& choices,
                                     const std::filesystem::path& folder, const PagePlatform& pages,
                                     FileOps& files);
 
 // The whole verb: choices, checks, the run (or the run elsewhere and the
-// comparison for --check).
-AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages);
+// comparison for --check). The recording is locked meanwhile: a second run
+// of it is refused while one writes its files.
+AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages, FileOps& files);
 
 }  // namespace ba

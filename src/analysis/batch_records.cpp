@@ -6,13 +6,11 @@
 #include "results/analysis_record.h"
 #include "runtime/files.h"
 #include "runtime/sha256.h"
+#include "runtime/size_limits.h"
 
 namespace ba {
 
 namespace {
-
-// A record is a page of JSON; one far larger is not one.
-constexpr std::size_t largest_record = 16u << 20;
 
 // Whether the file is still the one whose digest the record keeps.
 std::optional<std::string> differs(const std::filesystem::path& file, const std::string& digest,

@@ -100,7 +100,7 @@ class Pages {
 
 }  // namespace
 
-ExitStatus run_analyse(int argc, char** argv) {
+ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser analyse", print_analyse_help);
   CLI::App& app = line.app();
   std::string recording, reference, pq, q, t_end, leads, threshold, ratio, record;
@@ -138,7 +138,8 @@ ExitStatus run_analyse(int argc, char** argv) {
   Pages pages;
   AnalyseOutcome outcome;
   try {
-    outcome = analyse(request, [&]() -> Platform& { return pages.get(); });
+    outcome = analyse(
+        request, [&]() -> Platform& { return pages.get(); }, files);
   } catch (const ModuleMissing& missing) {
     return line.refuse(missing.reason, std::cerr);
   }

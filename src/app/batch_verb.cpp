@@ -15,14 +15,13 @@
 #include "app/command_line.h"
 #include "app/verbs.h"
 #include "runtime/files.h"
+#include "runtime/size_limits.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
 
 namespace {
 
-// A manifest is a table of paths and numbers: 64 MB hold millions of rows.
-constexpr std::size_t largest_manifest = 64u << 20;
 constexpr const char* summary_name = "batch_summary.csv";
 
 void print_batch_help(std::ostream& out) {
@@ -107,7 +106,7 @@ std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::str
 
 }  // namespace
 
-ExitStatus run_batch(int argc, char** argv) {
+ExitStatus run_batch(int argc, char** argv, FileOps& files) {
   CommandLine command("beat_analyser batch", print_batch_help);
   BatchOptions options;
   CLI::App& app = command.app();
@@ -122,7 +121,6 @@ ExitStatus run_batch(int argc, char** argv) {
   if (const auto* status = std::get_if<ExitStatus>(&checked)) return *status;
   const auto& [choice, row] = std::get<std::pair<BatchChoice, std::optional<int>>>(checked);
 
-  HostFileOps files;
   auto read = read_manifest(files, options.manifest);
   if (const auto* reason = std::get_if<std::string>(&read))
     return command.refuse(*reason, std::cerr);

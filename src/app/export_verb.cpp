@@ -22,6 +22,8 @@
 #include "recording/recording.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
+#include "runtime/messages.h"
+#include "runtime/size_limits.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
@@ -137,16 +139,18 @@ std::variant<ExportOptions, ExitStatus> parse(CommandLine& line, int argc, char*
 }
 
 // A whole input file, or why it cannot be read. A pipe or a device is never
-// opened: the read would wait for ever.
+// opened: the read would wait for ever; a file over the limit is refused
+// before it fills the memory.
 std::optional<std::string> read_input(FileOps& files, const fs::path& path, std::string& text) {
   std::error_code error;
   if (fs::is_directory(path, error)) return path.string() + ": is a folder";
   if (fs::exists(path, error) && !fs::is_regular_file(path, error))
     return path.string() + ": is not a plain file";
-  const std::uintmax_t size = fs::file_size(path, error);
   Bytes bytes;
-  if (error || files.read_prefix(path, static_cast<std::size_t>(size), bytes))
+  if (auto reason = files.read_whole(path, largest_study_input, bytes)) {
+    if (reason->starts_with(runtime_text::larger_than)) return path.string() + ": " + *reason;
     return path.string() + ": cannot be opened";
+  }
   text.assign(bytes.begin(), bytes.end());
   return std::nullopt;
 }
@@ -344,11 +348,10 @@ class Exporter {
 
 }  // namespace
 
-ExitStatus run_export(int argc, char** argv) {
+ExitStatus run_export(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser export", print_export_help);
   const auto parsed = parse(line, argc, argv);
   if (const auto* status = std::get_if<ExitStatus>(&parsed)) return *status;
-  HostFileOps files;
   return Exporter(line, std::get<ExportOptions>(parsed), files).run();
 }
 

@@ -197,11 +197,10 @@ ExitStatus import_file(const CommandLine& line, const ImportOptions& options, Fi
 
 }  // namespace
 
-ExitStatus run_import(int argc, char** argv) {
+ExitStatus run_import(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser import", print_import_help);
   const auto parsed = parse(line, argc, argv);
   if (const auto* status = std::get_if<ExitStatus>(&parsed)) return *status;
-  HostFileOps files;
   return import_file(line, std::get<ImportOptions>(parsed), files);
 }
 

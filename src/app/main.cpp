@@ -116,15 +116,18 @@ bool display_available() {
 
 int main(int argc, char** argv) {
   if (argc > 1) {
+    // Every verb reads and writes through this one file layer.
+    ba::HostFileOps files;
     const std::string_view verb = argv[1];
-    if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1));
-    if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1));
-    if (verb == "export") return ba::exit_code(ba::run_export(argc - 1, argv + 1));
-    if (verb == "analyse") return ba::exit_code(ba::run_analyse(argc - 1, argv + 1));
-    if (verb == "reference") return ba::exit_code(ba::run_reference_verb(argc - 1, argv + 1));
-    if (verb == "metrics") return ba::exit_code(ba::run_metrics_verb(argc - 1, argv + 1));
-    if (verb == "report") return ba::exit_code(ba::run_report_verb(argc - 1, argv + 1));
-    if (verb == "batch") return ba::exit_code(ba::run_batch(argc - 1, argv + 1));
+    if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1, files));
+    if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1, files));
+    if (verb == "export") return ba::exit_code(ba::run_export(argc - 1, argv + 1, files));
+    if (verb == "analyse") return ba::exit_code(ba::run_analyse(argc - 1, argv + 1, files));
+    if (verb == "reference")
+      return ba::exit_code(ba::run_reference_verb(argc - 1, argv + 1, files));
+    if (verb == "metrics") return ba::exit_code(ba::run_metrics_verb(argc - 1, argv + 1, files));
+    if (verb == "report") return ba::exit_code(ba::run_report_verb(argc - 1, argv + 1, files));
+    if (verb == "batch") return ba::exit_code(ba::run_batch(argc - 1, argv + 1, files));
   }
   auto parsed = parse_options(argc, argv);
   if (const auto* ended = std::get_if<ba::ExitStatus>(&parsed)) return ba::exit_code(*ended);

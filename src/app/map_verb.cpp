@@ -19,6 +19,7 @@
 #include "map/picture.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
+#include "runtime/size_limits.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
@@ -31,8 +32,6 @@ constexpr double smallest_scale = 1e-9;
 constexpr double largest_scale = 1e9;
 // Pixels, --size: a page of 5000 x 5000 already takes 100 MB while drawn.
 constexpr int largest_side = 5000;
-// A result file of a million beats is far smaller; anything larger is not one.
-constexpr std::uintmax_t largest_input = 256u << 20;
 
 void print_map_help(std::ostream& out) {
   out << "Usage: beat_analyser map RESULT_FILE -o OUT.(png|svg|pdf) [OPTION]...\n"
@@ -158,12 +157,11 @@ struct Refusal {
   std::string message;
 };
 
-std::string read_input(const std::string& path) {
+std::string read_input(FileOps& files, const std::string& path) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (!error && size > largest_input)
+  if (!error && size > largest_map_input)
     throw Refusal{describe_fault(path, {0, "is too large for this use (over 256 MB)"})};
-  HostFileOps files;
   Bytes bytes;
   // A pipe or a device has no size and is refused by the read itself.
   if (auto reason = files.read_prefix(path, error ? 1 : size + 1, bytes))
@@ -171,8 +169,8 @@ std::string read_input(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<ResultBeat> read_beats(const std::string& path) {
-  const ResultFileText text = parse_result_file(read_input(path));
+std::vector<ResultBeat> read_beats(FileOps& files, const std::string& path) {
+  const ResultFileText text = parse_result_file(read_input(files, path));
   if (const auto* fault = std::get_if<LineFault>(&text))
     throw Refusal{describe_fault(path, *fault)};
   const auto& beats = std::get<std::vector<ResultBeat>>(text);
@@ -191,9 +189,9 @@ void check_beats_fit(const std::string& path, const std::vector<ResultBeat>& bea
         describe_fault(path, {0, "holds 1 beat; a standard deviation needs at least two"})};
 }
 
-LeadLayout read_layout(const std::string& path) {
+LeadLayout read_layout(FileOps& files, const std::string& path) {
   if (path.empty()) return default_layout();
-  const LayoutText text = parse_layout(read_input(path));
+  const LayoutText text = parse_layout(read_input(files, path));
   if (const auto* fault = std::get_if<LayoutFault>(&text))
     throw Refusal{describe_fault(path, *fault)};
   return std::get<LeadLayout>(text);
@@ -219,9 +217,8 @@ bool every_area_zero(const std::vector<ResultBeat>& beats) {
 
 // The mean map's z against a reference group; the leads the group gives no
 // spread are left out and said.
-MapPage departure_map(const std::vector<ResultBeat>& beats, const std::string& group_path,
-                      const LeadLayout& layout, std::ostream& err) {
-  HostFileOps files;
+MapPage departure_map(FileOps& files, const std::vector<ResultBeat>& beats,
+                      const std::string& group_path, const LeadLayout& layout, std::ostream& err) {
   auto read = read_group_file(files, group_path);
   if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
   const ReferenceGroup& group = std::get<ReferenceGroup>(read);
@@ -235,19 +232,19 @@ MapPage departure_map(const std::vector<ResultBeat>& beats, const std::string& g
   return std::get<MapPage>(std::move(page));
 }
 
-MapPage page_for(const MapOptions& options, std::ostream& err) {
+MapPage page_for(FileOps& files, const MapOptions& options, std::ostream& err) {
   const MapArguments& given = options.given;
-  const std::vector<ResultBeat> beats = read_beats(given.result_path);
+  const std::vector<ResultBeat> beats = read_beats(files, given.result_path);
   check_beats_fit(given.result_path, beats, options.request);
   if (every_area_zero(beats))
     err << "beat_analyser map: note: every area in " << given.result_path
         << " is 0: the fiducial points were not marked\n";
-  const LeadLayout layout = read_layout(given.layout_path);
+  const LeadLayout layout = read_layout(files, given.layout_path);
   if (options.request.kind == MapKind::difference)
-    return make_difference_page(beats, read_beats(given.minus_path), given.result_path,
+    return make_difference_page(beats, read_beats(files, given.minus_path), given.result_path,
                                 given.minus_path, layout, options.request);
   if (options.request.kind == MapKind::departure)
-    return departure_map(beats, given.departure_path, layout, err);
+    return departure_map(files, beats, given.departure_path, layout, err);
   if (options.request.kind == MapKind::sheet && beats.size() > options.request.most_frames)
     err << "beat_analyser map: note: the sheet shows the first " << options.request.most_frames
         << " of " << beats.size() << " beats; a larger --size shows more\n";
@@ -256,7 +253,7 @@ MapPage page_for(const MapOptions& options, std::ostream& err) {
 
 }  // namespace
 
-ExitStatus run_map_verb(int argc, char** argv) {
+ExitStatus run_map_verb(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser map", print_map_help);
   CLI::App& app = line.app();
   MapArguments given;
@@ -280,7 +277,7 @@ ExitStatus run_map_verb(int argc, char** argv) {
   const MapOptions& chosen = std::get<MapOptions>(options);
   try {
     check_output_apart(chosen.given);
-    const MapPage page = page_for(chosen, std::cerr);
+    const MapPage page = page_for(files, chosen, std::cerr);
     const auto module = module_entries();
     if (const auto* reason = std::get_if<std::string>(&module))
       return line.refuse(*reason, std::cerr);

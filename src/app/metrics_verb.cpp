@@ -44,7 +44,7 @@ void print_metrics_help(std::ostream& out) {
 
 }  // namespace
 
-ExitStatus run_metrics_verb(int argc, char** argv) {
+ExitStatus run_metrics_verb(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser metrics", print_metrics_help);
   std::vector<std::string> results;
   std::string output;
@@ -63,7 +63,6 @@ ExitStatus run_metrics_verb(int argc, char** argv) {
   if (auto input = replaced_input(output, inputs))
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
-  HostFileOps files;
   auto read_setting = read_study_setting(files, layout_path, group_path);
   if (const auto* error = std::get_if<std::string>(&read_setting))
     return line.refuse(*error, std::cerr);

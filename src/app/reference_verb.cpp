@@ -38,7 +38,7 @@ void print_reference_help(std::ostream& out) {
 
 }  // namespace
 
-ExitStatus run_reference_verb(int argc, char** argv) {
+ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser reference", print_reference_help);
   std::vector<std::string> results;
   std::string output;
@@ -50,7 +50,6 @@ ExitStatus run_reference_verb(int argc, char** argv) {
   if (auto input = replaced_input(output, results))
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
-  HostFileOps files;
   auto read_setting = read_study_setting(files, layout_path, std::nullopt);
   if (const auto* error = std::get_if<std::string>(&read_setting))
     return line.refuse(*error, std::cerr);

@@ -41,7 +41,7 @@ void print_report_help(std::ostream& out) {
 
 }  // namespace
 
-ExitStatus run_report_verb(int argc, char** argv) {
+ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser report", print_report_help);
   std::vector<std::string> results;
   std::string output;
@@ -59,7 +59,6 @@ ExitStatus run_report_verb(int argc, char** argv) {
   if (auto input = replaced_input(output, inputs))
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
-  HostFileOps files;
   auto read_setting = read_study_setting(files, layout_path, group_path);
   if (const auto* error = std::get_if<std::string>(&read_setting))
     return line.refuse(*error, std::cerr);

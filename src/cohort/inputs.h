@@ -12,12 +12,9 @@
 #include "map/layout.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
+#include "runtime/size_limits.h"
 
 namespace ba {
-
-// Larger inputs are refused rather than read: a result file of 10 000
-// beats takes under 4 MB.
-inline constexpr std::size_t largest_study_input = 64u << 20;
 
 struct StudyFile {
   std::string name;  // as given

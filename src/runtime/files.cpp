@@ -1,11 +1,13 @@
 #include "runtime/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <system_error>
 
 #include "runtime/messages.h"
@@ -130,36 +132,6 @@ std::optional<std::filesystem::path> DataFolder::host_path(std::string_view prog
 }
 
 HostFileOps::~HostFileOps() { close_log(); }
-
-namespace {
-
-// What tells one state of one file from any other: a write changes the
-// change time, a replacement the inode. Zeros when the file is missing.
-std::array<std::int64_t, 5> file_identity(const std::filesystem::path& path) {
-  struct stat entry {};
-  if (::stat(path.c_str(), &entry) != 0) return {};
-  return {static_cast<std::int64_t>(entry.st_dev), static_cast<std::int64_t>(entry.st_ino),
-          static_cast<std::int64_t>(entry.st_size), static_cast<std::int64_t>(entry.st_ctim.tv_sec),
-          static_cast<std::int64_t>(entry.st_ctim.tv_nsec)};
-}
-
-}  // namespace
-
-void HostFileOps::digest_ahead(const std::filesystem::path& path) {
-  const auto identity = file_identity(path);
-  if (identity == std::array<std::int64_t, 5>{}) return;
-  ahead_.emplace(Ahead{identity, std::async(std::launch::async, digest_file, path)});
-}
-
-std::variant<FileDigest, std::string> HostFileOps::digest(const std::filesystem::path& path) {
-  if (ahead_) {
-    auto ahead = std::move(*ahead_);
-    ahead_.reset();
-    auto result = ahead.result.get();
-    if (ahead.identity == file_identity(path)) return result;
-  }
-  return digest_file(path);
-}
 
 // Opens without creating: reading a missing recording must not leave an
 // empty file behind. A pipe, device or socket is refused before it is
@@ -303,6 +275,108 @@ std::optional<std::string> HostFileOps::append_log(std::string_view bytes) {
 void HostFileOps::close_log() {
   if (log_ >= 0) ::close(log_);
   log_ = -1;
+}
+
+namespace {
+
+// A limit as a person reads it: whole MiB where it is some, bytes otherwise.
+std::string limit_text(std::size_t limit) {
+  constexpr std::size_t mib = std::size_t{1} << 20;
+  if (limit >= mib && limit % mib == 0) return std::to_string(limit / mib) + " MiB";
+  return std::to_string(limit) + " bytes";
+}
+
+// The folder temporary folders are made in: $TMPDIR when it names a folder,
+// /tmp otherwise (unset, empty, missing or a file).
+std::filesystem::path temporary_root() {
+  const char* named = std::getenv("TMPDIR");
+  struct stat info {};
+  if (named && *named && ::stat(named, &info) == 0 && S_ISDIR(info.st_mode)) return named;
+  return "/tmp";
+}
+
+}  // namespace
+
+std::optional<std::string> FileOps::read_whole(const std::filesystem::path& path, std::size_t limit,
+                                               Bytes& bytes) {
+  if (auto error = read_prefix(path, limit + 1, bytes)) return error;
+  if (bytes.size() <= limit) return std::nullopt;
+  bytes = Bytes();
+  return std::string(runtime_text::larger_than) + limit_text(limit);
+}
+
+// Each call opens the file afresh and reads with pread: nothing is shared
+// between calls, so threads may read side by side.
+std::optional<std::string> FileOps::read_at(const std::filesystem::path& path, std::uint64_t offset,
+                                            std::size_t count, Bytes& bytes) {
+  struct stat entry {};
+  if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
+    return std::string(S_ISDIR(entry.st_mode) ? runtime_text::is_a_folder
+                                              : runtime_text::not_a_plain_file);
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return errno_text(errno);
+  bytes.resize(count);
+  std::size_t filled = 0;
+  while (filled < count) {
+    const ssize_t got = ::pread(file.get(), bytes.data() + filled, count - filled,
+                                static_cast<off_t>(offset + filled));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno_text(errno);
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  bytes.resize(filled);
+  return std::nullopt;
+}
+
+std::variant<FileDigest, std::string> FileOps::digest(const std::filesystem::path& path) {
+  constexpr std::size_t piece = std::size_t{1} << 20;
+  Sha256 sha;
+  FileDigest result;
+  Bytes bytes;
+  do {
+    if (auto error = read_at(path, result.size, piece, bytes)) return *error;
+    sha.add(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    result.size += bytes.size();
+  } while (bytes.size() == piece);
+  result.sha256 = sha.hex_digest();
+  return result;
+}
+
+std::variant<std::unique_ptr<PrivateFolder>, std::string> PrivateFolder::make(
+    std::string_view prefix) {
+  std::string pattern = (temporary_root() / (std::string(prefix) + "XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) return errno_text(errno);  // made with mode 0700
+  return std::unique_ptr<PrivateFolder>(new PrivateFolder(pattern));
+}
+
+PrivateFolder::~PrivateFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+FileLock::~FileLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor releases the lock
+}
+
+// flock locks the open file, so a lock taken by another process, or by
+// this one through another open, conflicts; a pipe or device is refused
+// unopened as a read is.
+std::variant<FileLock, std::string> FileOps::lock(const std::filesystem::path& path,
+                                                  FileLock::Kind kind) {
+  struct stat entry {};
+  if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
+    return std::string(S_ISDIR(entry.st_mode) ? runtime_text::is_a_folder
+                                              : runtime_text::not_a_plain_file);
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return errno_text(errno);
+  const int operation = kind == FileLock::Kind::exclusive ? LOCK_EX : LOCK_SH;
+  while (::flock(file.get(), operation | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno == EWOULDBLOCK) return std::string(runtime_text::locked);
+    return errno_text(errno);
+  }
+  return FileLock(file.release());
 }
 
 int open_beneath(const std::filesystem::path& folder, const std::filesystem::path& relative,

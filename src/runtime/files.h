@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +51,38 @@ int open_beneath(const std::filesystem::path& folder, const std::filesystem::pat
 // does not exist.
 bool same_file(const std::filesystem::path& first, const std::filesystem::path& second);
 
+// A fresh folder only this process may enter (mode 0700), made in the
+// system's temporary folder ($TMPDIR, or /tmp when that is unset, empty or
+// not a folder), removed with everything in it when the object goes.
+class PrivateFolder {
+ public:
+  // `prefix`: the start of the folder's name, before six random characters.
+  static std::variant<std::unique_ptr<PrivateFolder>, std::string> make(std::string_view prefix);
+  ~PrivateFolder();
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  explicit PrivateFolder(std::filesystem::path path) : path_(std::move(path)) {}
+  std::filesystem::path path_;
+};
+
+// An advisory lock on a file, held until the object goes. Other processes
+// that ask for a conflicting lock on the same file are refused meanwhile.
+class FileLock {
+ public:
+  enum class Kind { shared, exclusive };
+  explicit FileLock(int fd) : fd_(fd) {}
+  FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  FileLock& operator=(FileLock&&) = delete;
+  FileLock(const FileLock&) = delete;
+  ~FileLock();
+
+ private:
+  int fd_;
+};
+
 // Host file operations, replaceable in tests to inject failures. Every file
 // read or written must be a plain file or, for a written one, not exist yet:
 // a pipe, device, socket or folder is refused at once without waiting on it,
@@ -84,10 +116,25 @@ class FileOps {
   virtual std::optional<std::string> open_log(const std::filesystem::path& path) = 0;
   virtual std::optional<std::string> append_log(std::string_view bytes) = 0;
   virtual void close_log() = 0;
-  // The size and SHA-256 of a plain file, as digest_file gives them.
-  virtual std::variant<FileDigest, std::string> digest(const std::filesystem::path& path) {
-    return digest_file(path);
+  // Up to `count` bytes from `offset` on (fewer where the file ends), for a
+  // format read in places; safe to call from several threads at once.
+  virtual std::optional<std::string> read_at(const std::filesystem::path& path,
+                                             std::uint64_t offset, std::size_t count, Bytes& bytes);
+  // A whole file of at most `limit` bytes (see runtime/size_limits.h), or
+  // why not: a larger one is refused once limit + 1 bytes of it were read.
+  std::optional<std::string> read_whole(const std::filesystem::path& path, std::size_t limit,
+                                        Bytes& bytes);
+  // A fresh private temporary folder, or why none can be made.
+  virtual std::variant<std::unique_ptr<PrivateFolder>, std::string> private_folder(
+      std::string_view prefix) {
+    return PrivateFolder::make(prefix);
   }
+  // An advisory lock on a plain file, or why it is not given: refused at
+  // once, never waited for, while another holds a conflicting one.
+  virtual std::variant<FileLock, std::string> lock(const std::filesystem::path& path,
+                                                   FileLock::Kind kind);
+  // The size and SHA-256 of a plain file, read in pieces through read_at.
+  virtual std::variant<FileDigest, std::string> digest(const std::filesystem::path& path);
 };
 
 // The real host file system.
@@ -103,22 +150,10 @@ class HostFileOps : public FileOps {
   std::optional<std::string> open_log(const std::filesystem::path& path) override;
   std::optional<std::string> append_log(std::string_view bytes) override;
   void close_log() override;
-  // Starts working out a file's digest on another thread, so that it is
-  // ready when digest asks for it: a run that keeps a record of its
-  // recording reads the recording's digest while it analyses. The answer is
-  // taken only for the same file unchanged since the start (device, inode,
-  // size and change time alike); otherwise digest reads the file afresh.
-  void digest_ahead(const std::filesystem::path& path);
-  std::variant<FileDigest, std::string> digest(const std::filesystem::path& path) override;
 
  private:
-  struct Ahead {
-    std::array<std::int64_t, 5> identity{};
-    std::future<std::variant<FileDigest, std::string>> result;
-  };
   int log_ = -1;
   std::size_t log_size_ = 0;  // bytes of whole lines in the log
-  std::optional<Ahead> ahead_;
 };
 
 }  // namespace ba

@@ -18,6 +18,8 @@ inline constexpr std::string_view short_file_bytes = " bytes";
 inline constexpr std::string_view not_whole_number = " is not a whole number";
 inline constexpr std::string_view not_real_number = " is not a real number";
 inline constexpr std::string_view empty_image = "the image rectangle holds no pixel";
+inline constexpr std::string_view larger_than = "is larger than ";
+inline constexpr std::string_view locked = "is in use by another run";
 inline constexpr std::string_view log_not_open = "the log file is not open";
 inline constexpr std::string_view cannot_write_log = "cannot write the log file: ";
 

@@ -57,6 +57,8 @@ std::vector<std::string> typed(const SessionPlan& plan) {
   return lines;
 }
 
+HostFileOps files;
+
 struct Demo {
   Demo() { write_demo(folder / "demo.dat"); }
   test::TempFolder folder{"analyse"};
@@ -93,7 +95,7 @@ TEST(Analyse, AnswersThePersonWouldGive) {
     SCOPED_TRACE(c.label);
     AnalyseChoices choices = session_choices(demo.folder / "demo.dat");
     c.change(choices);
-    const auto plan = plan_session(choices);
+    const auto plan = plan_session(choices, files);
     ASSERT_EQ(plan.index(), 0u) << std::get<1>(plan);
     EXPECT_EQ(typed(std::get<0>(plan)), c.answers);
   }
@@ -102,6 +104,8 @@ TEST(Analyse, AnswersThePersonWouldGive) {
 TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
   const Demo demo;
   test::write_host_file(demo.folder / "short.dat", "too short");
+  test::write_host_file(demo.folder / "huge.dat", "");
+  fs::resize_file(demo.folder / "huge.dat", std::uintmax_t{4} << 30);  // sparse: no disk used
   write_demo(demo.folder / "patient.dat");
   const struct {
     const char* label;
@@ -114,6 +118,9 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
       {"a recording too short",
        [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "short.dat"; },
        "9 bytes, a recording has 4608000"},
+      {"a recording of 4 GiB, refused unread",
+       [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "huge.dat"; },
+       "more than 4608000 bytes, a recording has 4608000"},
       {"a missing recording",
        [](AnalyseChoices& c) { c.recording = c.recording.parent_path() / "gone.dat"; },
        "cannot be read"},
@@ -137,7 +144,7 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
     SCOPED_TRACE(c.label);
     AnalyseChoices choices = session_choices(demo.folder / "demo.dat");
     c.change(choices);
-    const auto plan = plan_session(choices);
+    const auto plan = plan_session(choices, files);
     ASSERT_EQ(plan.index(), 1u);
     EXPECT_NE(std::get<1>(plan).find(c.reason), std::string::npos) << std::get<1>(plan);
   }
@@ -160,7 +167,7 @@ TEST(Analyse, EveryPointNeededWithoutARecord) {
     request.q_ms = -46;
     request.t_end_ms = 379;
     request.*c.missing = std::nullopt;
-    const auto choices = resolve_choices(request);
+    const auto choices = resolve_choices(request, files);
     ASSERT_EQ(choices.index(), 1u) << c.label;
     EXPECT_EQ(std::get<1>(choices),
               "--reference, --pq, --q and --t-end are needed without --record");
@@ -206,7 +213,7 @@ TEST(Analyse, RecordTakenForItsOwnRecording) {
     request.recording = folder / "p.dat";
     request.record = folder / "p.json";
     request.force = c.force;
-    const auto choices = resolve_choices(request);
+    const auto choices = resolve_choices(request, files);
     if (c.refusal.empty()) {
       ASSERT_EQ(choices.index(), 0u) << std::get<1>(choices);
       EXPECT_EQ(std::get<0>(choices).q_ms, -46);
@@ -241,7 +248,8 @@ TEST(Analyse, WritesWhatTheScriptedSessionsWrote) {
     request.t_end_ms = 379;
     request.no_print = !r.print;
     request.view = r.view;
-    const AnalyseOutcome outcome = analyse(request, [&]() -> Platform& { return pages; });
+    const AnalyseOutcome outcome = analyse(
+        request, [&]() -> Platform& { return pages; }, files);
     ASSERT_EQ(outcome.status, ExitStatus::ok) << outcome.message;
     for (const char* file : {"demost.txt", "demostlog.txt"})
       EXPECT_TRUE(test::read_host_file(demo.folder / file) ==
@@ -263,7 +271,7 @@ TEST(Analyse, RecordNamesTheBeatsLeftOut) {
   request.q_ms = -46;
   request.t_end_ms = 379;
   request.no_print = true;
-  ASSERT_EQ(analyse(request, nullptr).status, ExitStatus::ok);
+  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
   const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
   ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
   const AnalysisRecord& record = std::get<0>(read);
@@ -302,21 +310,147 @@ TEST(Analyse, PointBetweenColumnsAndCheck) {
   request.q_ms = 0;
   request.t_end_ms = 379;
   request.no_print = true;
-  const AnalyseOutcome run = analyse(request, nullptr);
+  const AnalyseOutcome run = analyse(request, nullptr, files);
   ASSERT_EQ(run.status, ExitStatus::ok) << run.message;
   const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
   ASSERT_EQ(read.index(), 0u);
   EXPECT_EQ(std::get<0>(read).q_start, 200);
 
   request.check = true;
-  const AnalyseOutcome same = analyse(request, nullptr);
+  const AnalyseOutcome same = analyse(request, nullptr, files);
   EXPECT_EQ(same.status, ExitStatus::ok) << same.message;
   std::string log = test::read_host_file(demo.folder / "demostlog.txt");
   log.replace(log.find("selected time"), 8, "SELECTED");
   test::write_host_file(demo.folder / "demostlog.txt", log);
-  const AnalyseOutcome differs = analyse(request, nullptr);
+  const AnalyseOutcome differs = analyse(request, nullptr, files);
   EXPECT_EQ(differs.status, ExitStatus::usage) << "a difference";
   EXPECT_EQ(differs.message.substr(0, 33), "demostlog.txt:1: ' SELECTED time ");
+}
+
+// A host file layer whose writes to one file fail as on a full disk.
+class FullFor : public HostFileOps {
+ public:
+  explicit FullFor(std::string name) : name_(std::move(name)) {}
+  std::optional<std::string> replace_file(const fs::path& path, std::string_view bytes) override {
+    if (path.filename() == name_) return std::string("No space left on device");
+    return HostFileOps::replace_file(path, bytes);
+  }
+  std::optional<std::string> open_log(const fs::path& path) override {
+    if (path.filename() == name_) return std::string("No space left on device");
+    return HostFileOps::open_log(path);
+  }
+
+ private:
+  std::string name_;
+};
+
+AnalyseRequest demo_request(const fs::path& folder) {
+  AnalyseRequest request;
+  request.recording = folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = -46;
+  request.t_end_ms = 379;
+  return request;
+}
+
+// Every file a run writes is the new run's, or the run fails naming the
+// file; an older result and record of the same beat and points stay from a
+// first run, so a run that only kept them would look done.
+TEST(Analyse, AFileNotWrittenFailsTheRunByName) {
+  const char* const files_written[] = {"demost.txt", "demostlog.txt", "demost.record.json",
+                                       "demost1.bmp"};
+  for (const char* name : files_written) {
+    SCOPED_TRACE(name);
+    const Demo demo;
+    test::FakePlatform pages;
+    const auto draw = [&]() -> Platform& { return pages; };
+    ASSERT_EQ(analyse(demo_request(demo.folder.path()), draw, files).status, ExitStatus::ok);
+    FullFor full(name);
+    const AnalyseOutcome outcome = analyse(demo_request(demo.folder.path()), draw, full);
+    EXPECT_EQ(outcome.status, ExitStatus::failed);
+    EXPECT_EQ(outcome.message,
+              "cannot write '" + (demo.folder / name).string() + "': No space left on device");
+  }
+}
+
+// The record names the bytes that were analysed, even when the recording
+// is replaced while the run goes on.
+TEST(Analyse, RecordDigestsTheBytesRead) {
+  struct ReplacedAfterRead : HostFileOps {
+    std::optional<std::string> read_prefix(const fs::path& path, std::size_t count,
+                                           Bytes& bytes) override {
+      auto error = HostFileOps::read_prefix(path, count, bytes);
+      if (path.extension() == ".dat") test::write_host_file(path, "replaced");
+      return error;
+    }
+  } replacing;
+  const Demo demo;
+  AnalyseRequest request = demo_request(demo.folder.path());
+  request.no_print = true;
+  ASSERT_EQ(analyse(request, nullptr, replacing).status, ExitStatus::ok);
+  const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
+  ASSERT_EQ(read.index(), 0u);
+  EXPECT_EQ(std::get<0>(read).recording_sha256,
+            "07c46f0dfec7df192f31ff5a74667598f2feb9e6ae844054fa6221d0705036ec");
+  EXPECT_EQ(std::get<0>(read).recording_size, 4608000u);
+}
+
+// While one run holds a recording's files a second is refused; checks only
+// read them and may run side by side.
+TEST(Analyse, OneRunOfARecordingAtATime) {
+  const Demo demo;
+  const AnalyseRequest run = [&] {
+    AnalyseRequest r = demo_request(demo.folder.path());
+    r.no_print = true;
+    return r;
+  }();
+  ASSERT_EQ(analyse(run, nullptr, files).status, ExitStatus::ok);
+  AnalyseRequest check = run;
+  check.check = true;
+  const struct {
+    const char* label;
+    FileLock::Kind held;
+    const AnalyseRequest* request;
+    bool refused;
+  } cases[] = {
+      {"a run while a run writes", FileLock::Kind::exclusive, &run, true},
+      {"a check while a run writes", FileLock::Kind::exclusive, &check, true},
+      {"a run while a check reads", FileLock::Kind::shared, &run, true},
+      {"a check beside a check", FileLock::Kind::shared, &check, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    HostFileOps other;
+    const auto held = other.lock(demo.folder / "demo.dat", c.held);
+    ASSERT_EQ(held.index(), 0u);
+    const AnalyseOutcome outcome = analyse(*c.request, nullptr, files);
+    const std::string refusal = "'" + (demo.folder / "demo.dat").string() +
+                                "': another run is analysing this recording; try again when it "
+                                "has ended";
+    EXPECT_EQ(outcome.message, c.refused ? refusal : "");
+  }
+}
+
+// --check runs in a private temporary folder, which falls back to /tmp
+// whatever TMPDIR holds.
+TEST(Analyse, CheckWhateverTemporaryFolderIsNamed) {
+  const Demo demo;
+  AnalyseRequest request = demo_request(demo.folder.path());
+  request.no_print = true;
+  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
+  request.check = true;
+  test::write_host_file(demo.folder / "a_file", "");
+  const char* const saved = std::getenv("TMPDIR");
+  const std::string kept = saved ? saved : "";
+  for (const std::string& tmpdir :
+       {(demo.folder / "missing").string(), std::string(), (demo.folder / "a_file").string()}) {
+    SCOPED_TRACE("TMPDIR=" + tmpdir);
+    ::setenv("TMPDIR", tmpdir.c_str(), 1);
+    const AnalyseOutcome outcome = analyse(request, nullptr, files);
+    EXPECT_EQ(outcome.status, ExitStatus::ok) << outcome.message;
+  }
+  saved ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
 }
 
 TEST(Analyse, AnsweringPlatformGivesTheListInOrder) {

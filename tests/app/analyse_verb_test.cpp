@@ -176,7 +176,9 @@ TEST(AnalyseVerb, ForceAnalysesAnotherRecordingOfTheRecord) {
   write_demo_recording(source / "demo.dat");
   ASSERT_EQ(analyse(source, std::string(session_choices) + " --no-print").status, 0);
   write_demo_recording(folder / "demo.dat");
-  write_host_file(folder / "demo.dat", read_host_file(folder / "demo.dat") + "tail");
+  std::string changed = read_host_file(folder / "demo.dat");
+  changed[143] ^= 1;  // the last lead's first sample, in no beat's window
+  write_host_file(folder / "demo.dat", changed);
   const std::string record = "--record '" + (source / "demost.record.json").string() + "'";
   EXPECT_EQ(analyse(folder, record).status, 2);
   const Outcome forced = analyse(folder, record + " --force");
@@ -205,6 +207,29 @@ TEST(AnalyseVerb, CheckComparesAFreshRunAndChangesNothing) {
             std::string::npos)
       << differs.err;
   EXPECT_TRUE(files_of(folder) == tampered);
+}
+
+// A session that measures with c and then with v before it saves keeps
+// both runs in its log; --check finds the record's run among them, and
+// still finds a change to that run.
+TEST(AnalyseVerb, CheckPassesOnASessionThatMeasuredTwice) {
+  TempFolder folder("measured_twice");
+  write_demo_recording(folder / "demo.dat");
+  std::string script = script_of("demo_view");
+  const std::string view = "x\nv\n";
+  ASSERT_NE(script.find(view), std::string::npos);
+  script.replace(script.find(view), view.size(), "x\nc\nv\n");
+  ASSERT_EQ(headless(folder, script).status, 0);
+  const std::string check = "--record '" + (folder / "demost.record.json").string() + "' --check";
+  const Outcome same = analyse(folder, check);
+  EXPECT_EQ(same.status, 0) << same.err;
+
+  std::string log = read_host_file(folder / "demostlog.txt");
+  const std::size_t last_run = log.rfind(" k=           1 ");
+  ASSERT_NE(last_run, std::string::npos);
+  log[log.find("\r\n", last_run) - 1] ^= 1;
+  write_host_file(folder / "demostlog.txt", log);
+  EXPECT_EQ(analyse(folder, check).status, 1);
 }
 
 // What d records is the run c made, even when the points are marked again

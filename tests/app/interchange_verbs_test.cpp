@@ -296,6 +296,8 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
   write("rec.hea", std::string(4'608'000, '\0'));
   write("long.dat", std::string(4'608'001, '\0'));
   write("empty.csv", "");
+  write("huge.txt", "");
+  fs::resize_file(folder / "huge.txt", std::uintmax_t{4} << 30);  // sparse: no disk used
   fs::create_hard_link(folder / "my-rec.dat", folder / "link.edf");
   fs::create_symlink("good.txt", folder / "soft.csv");
   ASSERT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
@@ -332,6 +334,8 @@ TEST_F(InterchangeVerbs, ExportRefusesBadInputsNamingFileAndLine) {
        "long.dat: holds 4608001 bytes; a recording holds 4608000 (32000 frames of 72 16-bit "
        "samples)"},
       {"a pipe, which would never end", "pipe.txt --csv out.csv", "pipe.txt: is not a plain file"},
+      {"an input larger than memory, refused unread", "huge.txt --csv out.csv",
+       "huge.txt: is larger than 64 MiB"},
       {"the header is the recording", "rec.hea --wfdb",
        "rec.hea is rec.hea itself; name another output"},
       {"the table is its source", "good.txt --csv good.txt",

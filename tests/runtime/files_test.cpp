@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <future>
 
@@ -318,32 +319,95 @@ TEST_F(HostFiles, ReplaceFileKeepsReadOnlyFilesAndTheModeOfOthers) {
   EXPECT_EQ(entries(folder), 2u);
 }
 
-// A digest started ahead answers only for the file it read, as it still is.
-TEST_F(HostFiles, DigestAheadAnswersOnlyForTheSameUnchangedFile) {
-  const std::string abc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
-  auto sha = [&](const char* name) {
-    const auto digest = files.digest(folder / name);
-    return digest.index() == 0 ? std::get<FileDigest>(digest).sha256 : std::get<1>(digest);
+TEST_F(HostFiles, ReadWholeStopsOneBytePastItsLimit) {
+  write("f", "abcdef");
+  write("huge", "");
+  fs::resize_file(folder / "huge", std::uintmax_t{4} << 30);  // sparse: no disk used
+  const struct {
+    const char* label;
+    const char* name;
+    std::size_t limit;
+    const char* error;  // nullptr: read whole
+  } rows[] = {
+      {"under the limit", "f", 10, nullptr},
+      {"at the limit", "f", 6, nullptr},
+      {"one byte over", "f", 5, "is larger than 5 bytes"},
+      {"4 GiB against 1 MiB, refused unread", "huge", std::size_t{1} << 20, "is larger than 1 MiB"},
   };
-  write("a.dat", "abc");
-  write("b.dat", "xyz");
-  files.digest_ahead(folder / "a.dat");
-  EXPECT_EQ(sha("a.dat"), abc);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    Bytes bytes;
+    const auto error = files.read_whole(folder / row.name, row.limit, bytes);
+    EXPECT_EQ(error.value_or("read"), row.error ? row.error : "read");
+    if (!row.error) {
+      EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "abcdef");
+    }
+    EXPECT_LE(bytes.capacity(), std::size_t{4} << 20);
+  }
+}
 
-  files.digest_ahead(folder / "a.dat");
-  EXPECT_NE(sha("b.dat"), abc) << "another file";
+TEST_F(HostFiles, ReadAtGivesWhatLiesThereAndStopsAtTheEnd) {
+  write("f", "abcdef");
+  Bytes bytes;
+  EXPECT_FALSE(files.read_at(folder / "f", 2, 3, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "cde");
+  EXPECT_FALSE(files.read_at(folder / "f", 4, 10, bytes));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "ef");
+  EXPECT_TRUE(files.read_at(folder / "missing", 0, 1, bytes));
+}
 
-  // Replaced by another file of the same size, and grown in place.
-  files.digest_ahead(folder / "a.dat");
-  write("new.dat", "abd");
-  fs::rename(folder / "new.dat", folder / "a.dat");
-  EXPECT_EQ(sha("a.dat"), sha256_hex("abd"));
-  files.digest_ahead(folder / "a.dat");
-  std::ofstream(folder / "a.dat", std::ios::app) << "e";
-  EXPECT_EQ(sha("a.dat"), sha256_hex("abde"));
+// Locks conflict between opens, as between processes: one exclusive holder,
+// or any number of shared ones; a lock ends with its object.
+TEST_F(HostFiles, LocksConflictUntilReleased) {
+  write("f", "x");
+  using Kind = FileLock::Kind;
+  const struct {
+    const char* label;
+    Kind held, asked;
+    bool given;
+  } rows[] = {
+      {"exclusive after exclusive", Kind::exclusive, Kind::exclusive, false},
+      {"shared after exclusive", Kind::exclusive, Kind::shared, false},
+      {"exclusive after shared", Kind::shared, Kind::exclusive, false},
+      {"shared beside shared", Kind::shared, Kind::shared, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.label);
+    const auto held = files.lock(folder / "f", row.held);
+    ASSERT_EQ(held.index(), 0u);
+    const auto asked = files.lock(folder / "f", row.asked);
+    EXPECT_EQ(asked.index() == 0, row.given);
+    if (!row.given) {
+      EXPECT_EQ(std::get<std::string>(asked), "is in use by another run");
+    }
+  }
+  EXPECT_EQ(files.lock(folder / "f", Kind::exclusive).index(), 0u) << "every lock released";
+  EXPECT_EQ(files.lock(folder / "missing", Kind::shared).index(), 1u);
+}
 
-  files.digest_ahead(folder / "missing.dat");
-  EXPECT_EQ(files.digest(folder / "missing.dat").index(), 1u);
+// A private folder is this process's alone and goes with its object; an
+// unusable TMPDIR gives way to /tmp.
+TEST_F(HostFiles, PrivateFolderIsPrivateAndGoesAway) {
+  write("a_file", "");
+  const char* const saved = std::getenv("TMPDIR");
+  const std::string kept = saved ? saved : "";
+  for (const std::string& tmpdir : {folder.string(), (folder / "a_file").string(), std::string()}) {
+    SCOPED_TRACE("TMPDIR=" + tmpdir);
+    ::setenv("TMPDIR", tmpdir.c_str(), 1);
+    fs::path made;
+    {
+      auto folder_made = files.private_folder("test.");
+      ASSERT_EQ(folder_made.index(), 0u) << std::get<std::string>(folder_made);
+      made = std::get<0>(folder_made)->path();
+      EXPECT_EQ(made.parent_path(), tmpdir == folder.string() ? folder : fs::path("/tmp"));
+      struct stat info {};
+      ASSERT_EQ(::stat(made.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, 0700u);
+      test::write_host_file(made / "inside", "x");
+    }
+    EXPECT_FALSE(fs::exists(made));
+  }
+  saved ? ::setenv("TMPDIR", kept.c_str(), 1) : ::unsetenv("TMPDIR");
 }
 
 // A link anywhere below the folder is refused: not only as the last name.
