@@ -53,7 +53,7 @@ fs::path edf_at(int rate, int seconds = 32, bool bdf = false) {
 void import_file(benchmark::State& st, const fs::path& input) {
   const fs::path output = DemoFolder::get().path() / "in.dat";
   for (auto _ : st) {
-    auto opened = EdfFile::open(input);
+    auto opened = EdfFile::open(files, input);
     if (opened.index() != 0) return st.SkipWithError(std::get<1>(opened).c_str());
     EdfFile& file = *std::get<0>(opened);
     const auto chosen = std::get<ChannelSignals>(choose_signals(file.signals(), ""));

@@ -168,7 +168,7 @@ ExitStatus import_file(const CommandLine& line, const ImportOptions& options, Fi
   if (same_file(options.input, options.output))
     return line.refuse(out + " is " + in + " itself; write the recording elsewhere", std::cerr);
 
-  auto opened = EdfFile::open(options.input);
+  auto opened = EdfFile::open(files, options.input);
   if (const auto* reason = std::get_if<std::string>(&opened))
     return line.refuse(in + ": " + *reason, std::cerr);
   EdfFile& file = *std::get<std::unique_ptr<EdfFile>>(opened);

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
 #include <string_view>
 
 #include "interchange/scratch_file.h"
@@ -130,7 +129,7 @@ std::optional<std::string> check_edf_layout(std::span<const unsigned char> head,
 }
 
 std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
-    const std::filesystem::path& path) {
+    FileOps& files, const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) return std::string("is a folder");
   // A pipe or a device would make the read wait for ever.
@@ -138,18 +137,17 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
     return std::string("is not a plain file");
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error) return std::string("cannot be opened: ") + error.message();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::string("cannot be opened");
-  std::vector<unsigned char> head(fixed_header_bytes + EDFLIB_MAXSIGNALS * signal_header_bytes);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  head.resize(static_cast<std::size_t>(in.gcount()));
+  Bytes head;
+  if (auto failure = files.read_prefix(
+          path, fixed_header_bytes + EDFLIB_MAXSIGNALS * signal_header_bytes, head))
+    return "cannot be opened: " + *failure;
   if (auto fault = check_edf_layout(head, size)) return *fault;
 
   // The header is about 170 kB: too large for the stack.
   auto header = std::make_unique<edf_hdr_struct>();
   if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0)
     return edflib_open_error(header->filetype);
-  std::unique_ptr<EdfFile> file(new EdfFile(header->handle));
+  std::unique_ptr<EdfFile> file(new EdfFile(files, header->handle));
   if (header->edfsignals < 1) return std::string("holds no signals, only annotations");
   file->duration_ = header->file_duration;
   file->path_ = path;
@@ -210,32 +208,39 @@ std::optional<std::string> EdfFile::read(int signal, std::int64_t first, std::in
   if (first < 0 || count < 0 || first > signals_[index].sample_count - count)
     return "signal " + std::to_string(signal) + " cannot be read from sample " +
            std::to_string(first + 1);
-  std::ifstream in(path_, std::ios::binary);
-  std::vector<unsigned char> chunk(static_cast<std::size_t>(placement.per_record * sample_bytes_));
+  // Whole data records are read a block at a time (about 1 MiB, at least
+  // one record): few reads however short the records are.
   const auto width = static_cast<std::size_t>(sample_bytes_);
+  const std::int64_t last_record = (first + count - 1) / placement.per_record;
+  const std::int64_t block_records = std::max<std::int64_t>(
+      1, static_cast<std::int64_t>((std::uint64_t{1} << 20) / record_bytes_));
+  Bytes block;
   for (std::int64_t done = 0; done < count;) {
-    const std::int64_t at = first + done;
-    const std::int64_t within = at % placement.per_record;
-    const std::int64_t take = std::min(placement.per_record - within, count - done);
-    const std::uint64_t where =
-        header_bytes_ + static_cast<std::uint64_t>(at / placement.per_record) * record_bytes_ +
-        placement.offset + static_cast<std::uint64_t>(within) * width;
-    const auto bytes = static_cast<std::streamsize>(static_cast<std::size_t>(take) * width);
-    in.seekg(static_cast<std::streamoff>(where));
-    in.read(reinterpret_cast<char*>(chunk.data()), bytes);
-    if (!in || in.gcount() != bytes)
+    const std::int64_t record = (first + done) / placement.per_record;
+    const std::int64_t records = std::min(block_records, last_record - record + 1);
+    const std::size_t size = static_cast<std::size_t>(records) * record_bytes_;
+    if (files_.read_at(path_, header_bytes_ + static_cast<std::uint64_t>(record) * record_bytes_,
+                       size, block) ||
+        block.size() != size)
       return "signal " + std::to_string(signal) + " gives " + std::to_string(done) + " of " +
              std::to_string(count) + " samples";
-    for (std::size_t i = 0; i < static_cast<std::size_t>(take); ++i) {
-      const unsigned char* b = chunk.data() + i * width;
-      // Little-endian two's complement, sign taken from the top byte.
-      std::int32_t digital = width == 3 ? b[0] + b[1] * 256 + static_cast<signed char>(b[2]) * 65536
-                                        : b[0] + static_cast<signed char>(b[1]) * 256;
-      digital = std::clamp(digital, placement.digital_min, placement.digital_max);
-      values[static_cast<std::size_t>(done) + i] =
-          placement.bit_value * (placement.offset_units + static_cast<double>(digital));
+    for (std::int64_t r = 0; r < records && done < count; ++r) {
+      const std::int64_t within = (first + done) % placement.per_record;
+      const std::int64_t take = std::min(placement.per_record - within, count - done);
+      const unsigned char* stretch = block.data() + static_cast<std::size_t>(r) * record_bytes_ +
+                                     placement.offset + static_cast<std::size_t>(within) * width;
+      for (std::size_t i = 0; i < static_cast<std::size_t>(take); ++i) {
+        const unsigned char* b = stretch + i * width;
+        // Little-endian two's complement, sign taken from the top byte.
+        std::int32_t digital = width == 3
+                                   ? b[0] + b[1] * 256 + static_cast<signed char>(b[2]) * 65536
+                                   : b[0] + static_cast<signed char>(b[1]) * 256;
+        digital = std::clamp(digital, placement.digital_min, placement.digital_max);
+        values[static_cast<std::size_t>(done) + i] =
+            placement.bit_value * (placement.offset_units + static_cast<double>(digital));
+      }
+      done += take;
     }
-    done += take;
   }
   return std::nullopt;
 }

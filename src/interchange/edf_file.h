@@ -30,19 +30,19 @@ class EdfFile : public SignalSource {
   EdfFile(const EdfFile&) = delete;
   EdfFile& operator=(const EdfFile&) = delete;
 
-  // Opens a continuous EDF(+) or BDF(+) file for reading, or says why not.
+  // Opens a continuous EDF(+) or BDF(+) file for reading through `files`,
+  // which must outlive the object, or says why not.
   static std::variant<std::unique_ptr<EdfFile>, std::string> open(
-      const std::filesystem::path& path);
+      FileOps& files, const std::filesystem::path& path);
 
   const std::vector<SignalInfo>& signals() const override { return signals_; }
   std::int64_t duration() const override { return duration_; }
-  // Safe to call from several threads at once: each call reads through its
-  // own stream.
+  // Safe to call from several threads at once: each call reads on its own.
   std::optional<std::string> read(int signal, std::int64_t first, std::int64_t count,
                                   std::vector<double>& values) override;
 
  private:
-  explicit EdfFile(int handle) : handle_(handle) {}
+  EdfFile(FileOps& files, int handle) : files_(files), handle_(handle) {}
 
   // Where a signal's samples lie in each data record and how its digital
   // values become physical ones, as EDFlib computes them.
@@ -55,6 +55,7 @@ class EdfFile : public SignalSource {
     double offset_units = 0.0;
   };
 
+  FileOps& files_;
   int handle_;
   std::filesystem::path path_;
   std::vector<SignalInfo> signals_;

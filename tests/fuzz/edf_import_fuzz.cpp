@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!file) return 0;
   std::fwrite(data, 1, size, file);
   std::fclose(file);
-  auto opened = ba::EdfFile::open(path);
+  static ba::HostFileOps files;
+  auto opened = ba::EdfFile::open(files, path);
   if (opened.index() == 0) {
     ba::EdfFile& edf = *std::get<0>(opened);
     // The default channels, then a list that mixes numbers, a range and a label.

@@ -25,7 +25,8 @@ std::int16_t sample_of(const std::vector<unsigned char>& bytes, long c, long t) 
 }
 
 std::unique_ptr<EdfFile> open_file(const std::filesystem::path& path) {
-  auto opened = EdfFile::open(path);
+  static HostFileOps files;
+  auto opened = EdfFile::open(files, path);
   if (auto* reason = std::get_if<std::string>(&opened)) ADD_FAILURE() << *reason;
   return opened.index() == 0 ? std::move(std::get<0>(opened)) : nullptr;
 }
