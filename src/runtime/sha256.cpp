@@ -1,19 +1,11 @@
 #include "runtime/sha256.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <vector>
-
 #if defined(__x86_64__)
 #include <cpuid.h>
 #include <immintrin.h>
 #endif
 
 #include "runtime/files.h"
-#include "runtime/messages.h"
 
 namespace ba {
 
@@ -197,36 +189,8 @@ std::string sha256_hex(std::string_view bytes) {
 }
 
 std::variant<FileDigest, std::string> digest_file(const std::filesystem::path& path) {
-  struct stat entry {};
-  if (::stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode))
-    return std::string(S_ISDIR(entry.st_mode) ? runtime_text::is_a_folder
-                                              : runtime_text::not_a_plain_file);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return errno_text(errno);
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return std::string(runtime_text::not_a_plain_file);
-  }
-  Sha256 digest;
-  FileDigest result;
-  // Small pieces: fresh memory costs more than the reads.
-  std::vector<char> piece(64 << 10);
-  for (;;) {
-    const ssize_t got = ::read(fd, piece.data(), piece.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      const int error = errno;
-      ::close(fd);
-      return errno_text(error);
-    }
-    if (got == 0) break;
-    digest.add(std::string_view(piece.data(), static_cast<std::size_t>(got)));
-    result.size += static_cast<std::uint64_t>(got);
-  }
-  ::close(fd);
-  result.sha256 = digest.hex_digest();
-  return result;
+  HostFileOps files;
+  return files.digest(path);
 }
 
 bool is_sha256_hex(std::string_view text) {

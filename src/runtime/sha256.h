@@ -38,8 +38,9 @@ struct FileDigest {
   std::string sha256;      // hex
 };
 
-// The size and digest of a plain file, read in pieces; the system's reason
-// when it cannot be read (a pipe, device or folder is refused unopened).
+// The size and digest of a plain file, read in pieces through the host file
+// layer; the system's reason when it cannot be read (a pipe, device or
+// folder is refused unopened).
 std::variant<FileDigest, std::string> digest_file(const std::filesystem::path& path);
 
 // True for 64 lower-case hex digits.
