@@ -46,7 +46,7 @@ ManifestRow row_for(const std::filesystem::path& recording) {
   ManifestRow row;
   row.recording = recording;
   row.recording_text = recording.filename().string();
-  row.pq_ms = "-40";
+  row.pq_ms = -40;
   return row;
 }
 
