@@ -34,14 +34,21 @@ void print_batch_help(std::ostream& out) {
          "The manifest is CSV with a header: recording, then either record or\n"
          "reference_ms,pq_ms,q_ms,t_end_ms; optionally leads (\"A,B,C\"), threshold, ratio\n"
          "and print (1 or 0). Paths are relative to the manifest's folder; each row's\n"
-         "files go beside its recording. A manifest with any fault is refused whole.\n"
+         "files go beside its recording. Times are whole ms; threshold and ratio lie\n"
+         "within 0.0 to 1.0, the range the start-up dialogue asks for; points go\n"
+         "PQ < Q start < T end; a path holds no control character. A manifest with any\n"
+         "fault is refused whole.\n"
+         "\n"
+         "While a row runs, and after a run that did not end well, NAMEst.unfinished\n"
+         "beside its recording says so; such a row is not done.\n"
          "\n"
          "  --jobs N     run at most N rows at once (default: every core)\n"
          "  --row K      run row K alone and write no summary (for job arrays:\n"
          "                 sbatch --array=1-N, GNU parallel)\n"
          "  --collect    run nothing: write the summary from the rows' records\n"
-         "  --resume     skip rows whose record is there and still matches its\n"
-         "                 recording and result file\n"
+         "  --resume     skip the rows that are done: their record holds exactly the\n"
+         "                 row's choices and still matches its recording and result\n"
+         "                 file, and their last run ended well\n"
          "  --help       display this help and exit\n"
          "\n"
          "Ctrl+C or SIGTERM starts no more rows and lets the running ones finish (a\n"
@@ -140,7 +147,8 @@ ExitStatus run_batch(int argc, char** argv) {
     return finish(rows);
   };
 
-  if (options.collect) return write_summary(collect_rows(manifest, read_row_record));
+  HostRowFiles row_files;
+  if (options.collect) return write_summary(collect_rows(manifest, row_files));
 
   std::vector<std::size_t> chosen;
   if (row) {
@@ -155,8 +163,7 @@ ExitStatus run_batch(int argc, char** argv) {
   StopSignals signals;
   ProcessLauncher launcher("/proc/self/exe");
   const std::vector<SummaryRow> rows = run_rows(
-      manifest, chosen, choice, launcher, read_row_record, [&] { return signals.level(); },
-      progress);
+      manifest, chosen, choice, launcher, row_files, [&] { return signals.level(); }, progress);
   if (row) return finish(rows);
   return write_summary(rows);
 }

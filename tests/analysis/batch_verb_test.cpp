@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/program_runs.h"
+#include "results/analysis_record.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -127,6 +128,46 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
   EXPECT_NE(from_records.find("\n1,one/demo.dat,ok,,32,"), std::string::npos) << from_records;
   EXPECT_NE(from_records.find("\n2,gone/demo.dat,failed,no record,,,\n"), std::string::npos)
       << from_records;
+}
+
+// A row is done only when its record holds exactly its choices and its last
+// run ended well: a changed threshold, or the mark of a run that was ended,
+// makes --collect count the row failed and --resume run it again.
+TEST(BatchVerb, ARowIsDoneOnlyWithItsChoicesAndAGoodLastRun) {
+  TempFolder folder("batch-verb");
+  fs::create_directories(folder / "one");
+  test::write_demo_recording(folder / "one" / "demo.dat");
+  const std::string header = "recording,reference_ms,pq_ms,q_ms,t_end_ms,print,threshold\n";
+  const fs::path mark = folder / "one" / "demost.unfinished";
+  write_host_file(folder / "m.csv", header + "one/demo.dat," + demo_choices + ",\n");
+  const auto first = run_beat_analyser(folder.path(), "batch m.csv");
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_FALSE(fs::exists(mark));
+
+  write_host_file(folder / "m.csv", header + "one/demo.dat," + demo_choices + ",0.9\n");
+  EXPECT_EQ(run_beat_analyser(folder.path(), "batch m.csv --collect").status, 1);
+  const std::string changed = read_host_file(folder / "batch_summary.csv");
+  EXPECT_NE(changed.find("\n1,one/demo.dat,failed,\"its record holds threshold 0.95, the row "
+                         "asks for 0.9\",,,\n"),
+            std::string::npos)
+      << changed;
+  const auto resumed = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  EXPECT_EQ(resumed.status, 0);
+  EXPECT_EQ(resumed.out, "row 1 ok one/demo.dat\n1 rows: 1 ok, 0 failed, 0 not run\n");
+  const auto record = read_record(read_host_file(folder / "one" / "demost.record.json"));
+  ASSERT_EQ(record.index(), 0u);
+  EXPECT_EQ(std::get<0>(record).corr_threshold, 0.9f);
+
+  // As a run ended by a second Ctrl+C leaves it, the older files whole.
+  write_host_file(mark, "failed: ended by signal 15 (Terminated)\n");
+  EXPECT_EQ(run_beat_analyser(folder.path(), "batch m.csv --collect").status, 1);
+  EXPECT_NE(
+      read_host_file(folder / "batch_summary.csv")
+          .find("\n1,one/demo.dat,failed,last run failed: ended by signal 15 (Terminated),,,"),
+      std::string::npos);
+  const auto again = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  EXPECT_EQ(again.out, "row 1 ok one/demo.dat\n1 rows: 1 ok, 0 failed, 0 not run\n");
+  EXPECT_FALSE(fs::exists(mark));
 }
 
 }  // namespace
