@@ -112,6 +112,21 @@ std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::str
   return std::get<Manifest>(std::move(parsed));
 }
 
+// Why the summary may not be written where it goes: it would replace the
+// manifest or a file a row reads (links and other names included).
+std::optional<std::string> overwrites_input(const std::filesystem::path& summary,
+                                            const Manifest& manifest) {
+  const std::string refusal = summary.string() + " is ";
+  if (same_file(summary, manifest.file))
+    return refusal + "the manifest itself; give the manifest another name";
+  for (const ManifestRow& row : manifest.rows)
+    for (const auto& input : {std::optional(row.recording), row.record})
+      if (input && same_file(summary, *input))
+        return refusal + "read by line " + std::to_string(row.line) +
+               " of the manifest; give that file another name";
+  return std::nullopt;
+}
+
 }  // namespace
 
 ExitStatus run_batch(int argc, char** argv) {
@@ -141,6 +156,9 @@ ExitStatus run_batch(int argc, char** argv) {
 
   const std::filesystem::path summary_path =
       std::filesystem::path(options.manifest).parent_path() / summary_name;
+  if (!row)
+    if (auto reason = overwrites_input(summary_path, manifest))
+      return command.refuse(*reason, std::cerr);
   auto write_summary = [&](const std::vector<SummaryRow>& rows) -> ExitStatus {
     if (auto reason = files.replace_file(summary_path, summary_csv(rows)))
       return command.refuse(describe_fault(summary_path.string(), {0, *reason}), std::cerr);

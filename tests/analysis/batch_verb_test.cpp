@@ -31,6 +31,12 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
   write_host_file(folder / "bad.csv", "recording,record\na.dat,a.json\nb.dat,b.json,extra\n");
   fs::create_directories(folder / "sub" / "batch_summary.csv");
   write_host_file(folder / "sub" / "m.csv", "recording,record\na.dat,a.json\n");
+  const std::string itself = "recording,record\na.dat,a.json\n";
+  fs::create_directories(folder / "self");
+  write_host_file(folder / "self" / "batch_summary.csv", itself);
+  fs::create_directories(folder / "reads");
+  write_host_file(folder / "reads" / "m.csv", "recording,record\na.dat,batch_summary.csv\n");
+  write_host_file(folder / "reads" / "batch_summary.csv", "a record");
   struct Row {
     const char* label;
     const char* arguments;
@@ -56,6 +62,12 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
        "Try 'beat_analyser batch --help' for more information.\n"},
       {"a folder where the summary goes", "batch sub/m.csv --collect", 2,
        "beat_analyser batch: sub/batch_summary.csv: is a folder, not a file\n"},
+      {"the manifest where the summary goes", "batch self/batch_summary.csv", 2,
+       "beat_analyser batch: self/batch_summary.csv is the manifest itself; give the manifest "
+       "another name\n"},
+      {"a row's record where the summary goes", "batch reads/m.csv --collect", 2,
+       "beat_analyser batch: reads/batch_summary.csv is read by line 2 of the manifest; give "
+       "that file another name\n"},
   };
   for (const Row& row : rows) {
     const auto outcome = run_beat_analyser(folder.path(), row.arguments);
@@ -63,6 +75,8 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
     EXPECT_EQ(outcome.err, row.error) << row.label;
     EXPECT_FALSE(fs::exists(folder / "batch_summary.csv")) << row.label;
   }
+  EXPECT_EQ(read_host_file(folder / "self" / "batch_summary.csv"), itself);
+  EXPECT_EQ(read_host_file(folder / "reads" / "batch_summary.csv"), "a record");
 }
 
 // Two recordings analysed and a missing one failing alone; the files are
