@@ -154,6 +154,10 @@ RowRecord read_row_record(const ManifestRow& row) {
 
 std::optional<std::string> HostRowFiles::starting(const ManifestRow& row) {
   const fs::path mark = row.unfinished_mark();
+  // Without its folder the row can write nothing, and analyse says why.
+  std::error_code ignored;
+  if (!fs::is_directory(mark.parent_path().empty() ? "." : mark.parent_path(), ignored))
+    return std::nullopt;
   HostFileOps files;
   if (auto reason = files.replace_file(mark, "started " + utc_now_iso8601() + ", not ended\n"))
     return mark.filename().string() + ": cannot be written: " + *reason;
