@@ -60,39 +60,35 @@ std::string leads_text(const std::array<std::int32_t, 3>& leads) {
   return std::to_string(leads[0]) + "," + std::to_string(leads[1]) + "," + std::to_string(leads[2]);
 }
 
-// The first choice in which the record differs from the row's plan.
+// The first choice in which the record differs from the row's plan. The
+// values are compared, not their texts: %g rounds.
 std::optional<std::string> other_choice(const AnalysisRecord& kept, const AnalyseChoices& asked,
                                         const SessionPlan& plan) {
-  const std::array<std::int32_t, 3> kept_points = {kept.pq_point, kept.q_start, kept.t_end};
+  auto point = [](std::int32_t index) { return ms_text(index - r_peak_index); };
+  const char asked_command = asked.view ? 'v' : 'c';
   const struct {
     const char* name;
+    bool same;
     std::string kept, asked;
   } choices[] = {
-      {"the reference beat at", ms_text(kept.reference_r), ms_text(plan.reference_r)},
-      {"PQ", ms_text(kept_points[0] - r_peak_index), ms_text(plan.indices[0] - r_peak_index)},
-      {"Q start", ms_text(kept_points[1] - r_peak_index), ms_text(plan.indices[1] - r_peak_index)},
-      {"T end", ms_text(kept_points[2] - r_peak_index), ms_text(plan.indices[2] - r_peak_index)},
-      {"leads", leads_text(kept.leads), leads_text(asked.leads)},
-      {"threshold", fraction_text(kept.corr_threshold), fraction_text(asked.threshold)},
-      {"ratio", fraction_text(kept.r_ratio), fraction_text(asked.ratio)},
-      {"print", kept.print ? "1" : "0", asked.print ? "1" : "0"},
-      {"command", std::string(1, kept.command), asked.view ? "v" : "c"},
+      {"the reference beat at", kept.reference_r == plan.reference_r, ms_text(kept.reference_r),
+       ms_text(plan.reference_r)},
+      {"PQ", kept.pq_point == plan.indices[0], point(kept.pq_point), point(plan.indices[0])},
+      {"Q start", kept.q_start == plan.indices[1], point(kept.q_start), point(plan.indices[1])},
+      {"T end", kept.t_end == plan.indices[2], point(kept.t_end), point(plan.indices[2])},
+      {"leads", kept.leads == asked.leads, leads_text(kept.leads), leads_text(asked.leads)},
+      {"threshold", kept.corr_threshold == asked.threshold, fraction_text(kept.corr_threshold),
+       fraction_text(asked.threshold)},
+      {"ratio", kept.r_ratio == asked.ratio, fraction_text(kept.r_ratio),
+       fraction_text(asked.ratio)},
+      {"print", kept.print == asked.print, kept.print ? "1" : "0", asked.print ? "1" : "0"},
+      {"command", kept.command == asked_command, std::string(1, kept.command),
+       std::string(1, asked_command)},
   };
-  // Texts tell every difference apart but -0 from 0 and rounding of %g;
-  // the values are compared themselves.
-  const bool same[] = {kept.reference_r == plan.reference_r,
-                       kept_points[0] == plan.indices[0],
-                       kept_points[1] == plan.indices[1],
-                       kept_points[2] == plan.indices[2],
-                       kept.leads == asked.leads,
-                       kept.corr_threshold == asked.threshold,
-                       kept.r_ratio == asked.ratio,
-                       kept.print == asked.print,
-                       kept.command == (asked.view ? 'v' : 'c')};
-  for (std::size_t k = 0; k < std::size(choices); ++k)
-    if (!same[k])
-      return std::string("its record holds ") + choices[k].name + " " + choices[k].kept +
-             ", the row asks for " + choices[k].asked;
+  for (const auto& choice : choices)
+    if (!choice.same)
+      return std::string("its record holds ") + choice.name + " " + choice.kept +
+             ", the row asks for " + choice.asked;
   return std::nullopt;
 }
 
@@ -111,6 +107,11 @@ std::optional<std::string> choices_differ(const ManifestRow& row, const Analysis
 
 RowRecord read_row_record(const ManifestRow& row) {
   RowRecord found;
+  if (auto last_run = unfinished(row)) {
+    found.state = RowRecord::State::stale;
+    found.reason = *last_run;
+    return found;
+  }
   const fs::path path = row.record_written();
   HostFileOps files;
   Bytes bytes;
@@ -138,9 +139,7 @@ RowRecord read_row_record(const ManifestRow& row) {
   found.beats_accepted = static_cast<int>(record.accepted_r.size());
   found.beats_left_out = static_cast<int>(record.left_out.size());
   found.state = RowRecord::State::stale;
-  if (auto last_run = unfinished(row)) {
-    found.reason = *last_run;
-  } else if (auto other = choices_differ(row, record)) {
+  if (auto other = choices_differ(row, record)) {
     found.reason = *other;
   } else if (auto changed = differs(row.recording, record.recording_sha256, "recording")) {
     found.reason = *changed;
