@@ -52,13 +52,15 @@ void print_batch_help(std::ostream& out) {
          "  --help       display this help and exit\n"
          "\n"
          "Ctrl+C or SIGTERM starts no more rows and lets the running ones finish (a\n"
-         "second one ends them); the summary lists the rows not run.\n"
+         "second one ends them, leaving no temporary file); the summary lists the rows\n"
+         "not run.\n"
          "\n"
          "Exit status:\n"
          " 0  if every row is ok,\n"
          " 1  if a row failed or was not run, or the command line was wrong,\n"
          " 2  if the manifest cannot be read or has a fault (FILE:LINE: reason), or the\n"
-         "    summary cannot be written.\n";
+         "    summary cannot be written or would replace the manifest or a file a row\n"
+         "    reads.\n";
 }
 
 struct BatchOptions {
