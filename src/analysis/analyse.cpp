@@ -6,6 +6,7 @@
 #include <future>
 #include <memory>
 
+#include "analysis/choice_rules.h"
 #include "detection/detection.h"
 #include "dialogue/paths.h"
 #include "display/plot.h"
@@ -441,6 +442,9 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
   if (r.ratio) c.ratio = *r.ratio;
   if (r.no_print) c.print = false;
   if (r.view) c.view = true;
+  for (auto [name, value] : {std::pair{"threshold", c.threshold}, {"ratio", c.ratio}})
+    if (auto fault = fraction_fault(name, value)) return *fault;
+  if (auto fault = point_order_fault(c.pq_ms, c.q_ms, c.t_end_ms)) return *fault;
   return c;
 }
 

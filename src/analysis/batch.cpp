@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "runtime/quoting.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
@@ -24,6 +25,28 @@ void take_figures(SummaryRow& row, const RowRecord& record) {
   row.beats_left_out = record.beats_left_out;
 }
 
+std::string record_fault(const RowRecord& record) {
+  return record.state == RowRecord::State::missing ? "no record" : record.reason;
+}
+
+// A row whose run ended with status 0, once its mark is cleared and its
+// record read again: done only when the record matches the row.
+SummaryRow checked_end(SummaryRow row, const ManifestRow& manifest_row, RowFiles& files) {
+  if (auto reason = files.ended(manifest_row, "")) {
+    row.ok = false;
+    row.message = *reason;
+    return row;
+  }
+  const RowRecord record = files.record(manifest_row);
+  if (record.state == RowRecord::State::matches) {
+    take_figures(row, record);
+  } else {
+    row.ok = false;
+    row.message = "ended, but " + record_fault(record);
+  }
+  return row;
+}
+
 std::string clock_text(double seconds) {
   const long whole = static_cast<long>(std::ceil(seconds));
   char text[32];
@@ -37,9 +60,8 @@ std::string clock_text(double seconds) {
 }  // namespace
 
 std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std::size_t>& chosen,
-                                 const BatchChoice& choice, RowLauncher& launcher,
-                                 const RecordReader& records, const StopLevel& stop,
-                                 BatchProgress& progress) {
+                                 const BatchChoice& choice, RowLauncher& launcher, RowFiles& files,
+                                 const StopLevel& stop, BatchProgress& progress) {
   const int total = static_cast<int>(chosen.size());
   std::vector<std::optional<SummaryRow>> ended(chosen.size());
   int done = 0;
@@ -54,7 +76,7 @@ std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std
   std::vector<std::size_t> waiting;  // slots still to start, in manifest order
   for (std::size_t slot = 0; slot < chosen.size(); ++slot) {
     if (choice.resume) {
-      const RowRecord record = records(manifest.rows[chosen[slot]]);
+      const RowRecord record = files.record(manifest.rows[chosen[slot]]);
       if (record.state == RowRecord::State::matches) {
         SummaryRow row = summary_of(manifest, chosen[slot]);
         row.ok = true;
@@ -79,7 +101,11 @@ std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std
     }
     while (level == 0 && running < jobs && next < waiting.size()) {
       const std::size_t slot = waiting[next++];
-      if (auto reason = launcher.start(slot, manifest.rows[chosen[slot]])) {
+      const ManifestRow& manifest_row = manifest.rows[chosen[slot]];
+      auto reason = files.starting(manifest_row);
+      if (!reason) reason = launcher.start(slot, manifest_row);
+      if (reason) {
+        files.ended(manifest_row, *reason);
         SummaryRow row = summary_of(manifest, chosen[slot]);
         row.message = *reason;
         finish(slot, std::move(row));
@@ -91,14 +117,13 @@ std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std
     const std::optional<RowEnd> end = launcher.wait_one();
     if (!end) continue;
     --running;
+    const ManifestRow& manifest_row = manifest.rows[chosen[end->slot]];
     SummaryRow row = summary_of(manifest, chosen[end->slot]);
     row.ok = end->ok;
     row.message = end->message;
     row.seconds = end->seconds;
-    if (row.ok) {
-      const RowRecord record = records(manifest.rows[chosen[end->slot]]);
-      if (record.state == RowRecord::State::matches) take_figures(row, record);
-    }
+    if (row.ok) row = checked_end(std::move(row), manifest_row, files);
+    if (!row.ok) files.ended(manifest_row, row.message);
     finish(end->slot, std::move(row));
   }
 
@@ -116,24 +141,16 @@ std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std
   return summary;
 }
 
-std::vector<SummaryRow> collect_rows(const Manifest& manifest, const RecordReader& records) {
+std::vector<SummaryRow> collect_rows(const Manifest& manifest, RowFiles& files) {
   std::vector<SummaryRow> summary;
   for (std::size_t place = 0; place < manifest.rows.size(); ++place) {
     SummaryRow row = summary_of(manifest, place);
-    const RowRecord record = records(manifest.rows[place]);
-    switch (record.state) {
-      case RowRecord::State::matches:
-        row.ok = true;
-        take_figures(row, record);
-        break;
-      case RowRecord::State::missing:
-        row.message = "no record";
-        break;
-      case RowRecord::State::unusable:
-      case RowRecord::State::stale:
-        row.message = record.reason;
-        break;
-    }
+    const RowRecord record = files.record(manifest.rows[place]);
+    row.ok = record.state == RowRecord::State::matches;
+    if (row.ok)
+      take_figures(row, record);
+    else
+      row.message = record_fault(record);
     summary.push_back(std::move(row));
   }
   return summary;
@@ -142,8 +159,8 @@ std::vector<SummaryRow> collect_rows(const Manifest& manifest, const RecordReade
 std::string summary_csv(const std::vector<SummaryRow>& rows) {
   std::string text = "row,recording,status,message,beats_accepted,beats_left_out,seconds\n";
   for (const SummaryRow& row : rows) {
-    text += std::to_string(row.row) + "," + csv_quoted(row.recording) + "," +
-            (row.ok ? "ok" : "failed") + "," + csv_quoted(row.message) + ",";
+    text += std::to_string(row.row) + "," + csv_quoted(terminal_text(row.recording)) + "," +
+            (row.ok ? "ok" : "failed") + "," + csv_quoted(terminal_text(row.message)) + ",";
     if (row.beats_accepted) text += std::to_string(*row.beats_accepted);
     text += ",";
     if (row.beats_left_out) text += std::to_string(*row.beats_left_out);
@@ -170,6 +187,10 @@ std::string progress_line(int done, int failed, int total, double elapsed_second
   return line;
 }
 
+std::string terminal_text(std::string_view text) {
+  return is_clean_text(text) ? std::string(text) : quote(text);
+}
+
 StreamProgress::StreamProgress(std::ostream& out, bool terminal, std::function<double()> clock)
     : out_(out), terminal_(terminal), clock_(std::move(clock)) {}
 
@@ -178,8 +199,9 @@ void StreamProgress::row_ended(const SummaryRow& row, int done, int failed, int 
     out_ << "\r" << progress_line(done, failed, total, clock_()) << "\033[K" << std::flush;
     return;
   }
-  out_ << "row " << row.row << " " << (row.ok ? "ok" : "failed") << " " << row.recording;
-  if (!row.message.empty()) out_ << ": " << row.message;
+  out_ << "row " << row.row << " " << (row.ok ? "ok" : "failed") << " "
+       << terminal_text(row.recording);
+  if (!row.message.empty()) out_ << ": " << terminal_text(row.message);
   out_ << "\n" << std::flush;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Running the rows of a manifest, at most N at once, and the summary of the
 // rows in manifest order. How a row runs (a process of its own) and how its
-// record is read are given by the caller, so the pool is free of both.
+// files are read and marked are given by the caller, so the pool is free of
+// both.
 
 #include <cstddef>
 #include <filesystem>
@@ -9,20 +10,35 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analysis/manifest.h"
 
 namespace ba {
 
-// What the record beside a row's recording says.
+// What the record beside a row's recording says. A row is done only when
+// its record matches: the record holds exactly the row's choices, the
+// recording and the result file are those it describes, and the row's last
+// run ended well.
 struct RowRecord {
   enum class State { missing, unusable, stale, matches } state = State::missing;
   std::string reason;  // why it is unusable or stale
   int beats_accepted = 0;
   int beats_left_out = 0;
 };
-using RecordReader = std::function<RowRecord(const ManifestRow&)>;
+
+// The files of a row as the batch reads and marks them.
+class RowFiles {
+ public:
+  virtual ~RowFiles() = default;
+  virtual RowRecord record(const ManifestRow& row) = 0;
+  // Marks the row as not done before its run starts; returns why it cannot.
+  virtual std::optional<std::string> starting(const ManifestRow& row) = 0;
+  // After its run: clears the mark when `failure` is empty, otherwise keeps
+  // it with the failure. Returns why the mark could not be cleared or kept.
+  virtual std::optional<std::string> ended(const ManifestRow& row, const std::string& failure) = 0;
+};
 
 // A row that has ended.
 struct RowEnd {
@@ -71,25 +87,33 @@ struct BatchChoice {
   bool resume = false;   // keep rows whose record matches
 };
 
+// A row's run ended with status 0 is done only when its record then
+// matches; otherwise it has failed with the record's reason.
+
 // Runs rows `chosen` (0-based places in the manifest). Returns one summary
 // row per chosen row, in manifest order; rows not run when stopped say so.
 std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std::size_t>& chosen,
-                                 const BatchChoice& choice, RowLauncher& launcher,
-                                 const RecordReader& records, const StopLevel& stop,
-                                 BatchProgress& progress);
+                                 const BatchChoice& choice, RowLauncher& launcher, RowFiles& files,
+                                 const StopLevel& stop, BatchProgress& progress);
 
 // The summary of every row from the records alone, after the rows have run
 // elsewhere.
-std::vector<SummaryRow> collect_rows(const Manifest& manifest, const RecordReader& records);
+std::vector<SummaryRow> collect_rows(const Manifest& manifest, RowFiles& files);
 
 // batch_summary.csv: row,recording,status,message,beats_accepted,
 // beats_left_out,seconds; status ok or failed; a field with a comma, quote
-// or line end quoted.
+// or line end quoted. Recordings and messages are shown as terminal_text
+// gives them.
 std::string summary_csv(const std::vector<SummaryRow>& rows);
 
 // The progress of a batch for a person at a terminal (one line rewritten in
 // place: rows done of total, failures, rate, time left) or, elsewhere, one
 // plain line per row. `clock` gives seconds since the start.
+// A text as it may reach a terminal or a table: as it is when it is clean
+// UTF-8 without control characters, otherwise quoted with every such byte
+// escaped.
+std::string terminal_text(std::string_view text);
+
 class StreamProgress : public BatchProgress {
  public:
   StreamProgress(std::ostream& out, bool terminal, std::function<double()> clock);

@@ -88,7 +88,12 @@ ProcessLauncher::~ProcessLauncher() {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     ::close(row.error_file);
+    clean_after(pid, row);
   }
+}
+
+void ProcessLauncher::clean_after(pid_t pid, const Running& row) {
+  remove_temporaries(row.folder.empty() ? "." : row.folder, row.prefix, pid);
 }
 
 std::optional<std::string> ProcessLauncher::start(std::size_t slot, const ManifestRow& row) {
@@ -133,7 +138,10 @@ std::optional<std::string> ProcessLauncher::start(std::size_t slot, const Manife
     ::close(error_file);
     return "cannot start " + program_.string() + ": " + errno_text(error);
   }
-  running_[pid] = Running{slot, error_file, std::chrono::steady_clock::now()};
+  // Every file a row writes is named NAMEst... like its result file.
+  const std::filesystem::path result = row.result_written();
+  running_[pid] = Running{slot, error_file, std::chrono::steady_clock::now(), result.parent_path(),
+                          result.stem().string()};
   return std::nullopt;
 }
 
@@ -147,6 +155,7 @@ std::optional<RowEnd> ProcessLauncher::wait_one() {
       // No child left to wait for: the rows were reaped elsewhere.
       RowEnd end{running_.begin()->second.slot, false, "lost: " + errno_text(errno), 0};
       ::close(running_.begin()->second.error_file);
+      clean_after(running_.begin()->first, running_.begin()->second);
       running_.erase(running_.begin());
       return end;
     }
@@ -162,6 +171,7 @@ std::optional<RowEnd> ProcessLauncher::wait_one() {
     end.message = row_message(errors, status);
     end.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - row.started).count();
+    if (!end.ok) clean_after(pid, row);
     return end;
   }
 }

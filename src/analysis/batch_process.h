@@ -2,7 +2,8 @@
 // Rows of a batch as processes of their own: a row that crashes or runs out
 // of memory ends alone, and the batch holds only what the running rows
 // report. Each row's standard error is kept (in memory, a few kilobytes at
-// most) for its message; its standard input and output are empty.
+// most) for its message; its standard input and output are empty. A row
+// that does not end well leaves no temporary file beside its recording.
 
 #include <sys/types.h>
 
@@ -32,7 +33,11 @@ class ProcessLauncher : public RowLauncher {
     std::size_t slot;
     int error_file;  // the row's standard error
     std::chrono::steady_clock::time_point started;
+    std::filesystem::path folder;  // where the row writes its files
+    std::string prefix;            // the start of every file name it writes
   };
+  // Removes the temporary files a row ended before its time left behind.
+  static void clean_after(pid_t pid, const Running& row);
   std::filesystem::path program_;
   std::map<pid_t, Running> running_;
 };

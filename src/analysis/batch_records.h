@@ -1,12 +1,21 @@
 #pragma once
-// The record a row's analysis leaves beside its recording, as the batch
-// sees it: there or not, and whether the recording and the result file are
-// still those it describes.
+// The files a row's analysis leaves beside its recording, as the batch sees
+// them: the record, there or not, whether it holds exactly the row's choices
+// and whether the recording and the result file are still those it
+// describes; and the mark (NAMEst.unfinished) that stays from the start of
+// a run until the run has ended well.
 
 #include "analysis/batch.h"
 
 namespace ba {
 
 RowRecord read_row_record(const ManifestRow& row);
+
+class HostRowFiles : public RowFiles {
+ public:
+  RowRecord record(const ManifestRow& row) override { return read_row_record(row); }
+  std::optional<std::string> starting(const ManifestRow& row) override;
+  std::optional<std::string> ended(const ManifestRow& row, const std::string& failure) override;
+};
 
 }  // namespace ba

@@ -1,10 +1,12 @@
 #include "analysis/manifest.h"
 
 #include <array>
+#include <charconv>
 #include <functional>
 #include <map>
 #include <system_error>
 
+#include "analysis/choice_rules.h"
 #include "runtime/quoting.h"
 #include "runtime/text_lines.h"
 
@@ -33,14 +35,9 @@ constexpr std::array<std::string_view, 10> column_names = {
     "t_end_ms",  "leads",  "threshold",    "ratio", "print"};
 constexpr std::array<Column, 4> point_columns = {reference_ms, pq_ms, q_ms, t_end_ms};
 
-std::optional<std::string> real_field(std::string_view text) {
-  if (!parse_real(text)) return std::nullopt;
-  return std::string(text);
-}
-
-// "A,B,C" from three whole numbers separated by commas, semicolons or, when
-// there is neither, blanks.
-std::optional<std::string> lead_field(std::string_view text) {
+// Three whole numbers separated by commas, semicolons or, when there is
+// neither, blanks.
+std::optional<std::array<std::int32_t, 3>> lead_field(std::string_view text) {
   const bool marked = text.find_first_of(",;") != std::string_view::npos;
   std::vector<std::string_view> numbers;
   std::size_t from = 0;
@@ -53,12 +50,34 @@ std::optional<std::string> lead_field(std::string_view text) {
     from = k + 1;
   }
   if (numbers.size() != 3) return std::nullopt;
-  std::string joined;
-  for (std::string_view number : numbers) {
-    if (!parse_int32(number)) return std::nullopt;
-    joined += (joined.empty() ? "" : ",") + std::string(number);
+  std::array<std::int32_t, 3> leads{};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const auto lead = parse_int32(numbers[k]);
+    if (!lead) return std::nullopt;
+    leads[k] = *lead;
   }
-  return joined;
+  return leads;
+}
+
+// A control character (C0, DEL, or C1 written in UTF-8) in a path would
+// act on a terminal that shows it, and a NUL would end the name the system
+// is given before its end, so that two rows could name one file.
+bool holds_control(std::string_view text) {
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    const auto byte = static_cast<unsigned char>(text[k]);
+    if (byte < 0x20 || byte == 0x7F) return true;
+    if (byte == 0xC2 && k + 1 < text.size() && static_cast<unsigned char>(text[k + 1]) >= 0x80 &&
+        static_cast<unsigned char>(text[k + 1]) <= 0x9F)
+      return true;
+  }
+  return false;
+}
+
+// A number as the shortest text that reads back as the same float.
+std::string float_text(float value) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+  return std::string(text, end);
 }
 
 std::optional<bool> print_field(std::string_view text) {
@@ -126,15 +145,37 @@ std::optional<std::string> read_settings(const std::function<std::string_view(Co
   }
   for (auto [column, target] : {std::pair{threshold, &row.threshold}, {ratio, &row.ratio}}) {
     if (field(column).empty()) continue;
-    *target = real_field(field(column));
+    *target = parse_float(field(column));
     if (!*target)
       return "bad number " + quote(field(column)) + " in " + quote(column_names[column]);
+    if (auto fault = fraction_fault(column_names[column], **target)) return fault;
   }
   if (!field(print).empty()) {
     const auto print_flag = print_field(field(print));
     if (!print_flag) return "print " + quote(field(print)) + " is not 1 or 0";
     row.print = *print_flag;
   }
+  return std::nullopt;
+}
+
+// The reference time and the fiducial points, whole ms; points given in full
+// must be in order.
+std::optional<std::string> read_times(const std::function<std::string_view(Column)>& field,
+                                      ManifestRow& row) {
+  std::optional<std::int32_t>* times[] = {&row.reference_ms, &row.pq_ms, &row.q_ms, &row.t_end_ms};
+  for (std::size_t p = 0; p < point_columns.size(); ++p) {
+    const std::string_view value = field(point_columns[p]);
+    if (value.empty()) {
+      if (!row.record) return "missing field " + quote(column_names[point_columns[p]]);
+      continue;
+    }
+    *times[p] = parse_int32(value);
+    if (!*times[p])
+      return "bad time " + quote(value) + " in " + quote(column_names[point_columns[p]]) +
+             ": a whole number of ms";
+  }
+  if (row.pq_ms && row.q_ms && row.t_end_ms)
+    return point_order_fault(*row.pq_ms, *row.q_ms, *row.t_end_ms);
   return std::nullopt;
 }
 
@@ -153,20 +194,13 @@ std::variant<ManifestRow, std::string> row_of(const Header& header, std::string_
   };
   ManifestRow row;
   if (field(recording).empty()) return std::string("missing field 'recording'");
+  for (Column path : {recording, record})
+    if (holds_control(field(path)))
+      return "a control character in " + quote(column_names[path]) + " " + quote(field(path));
   row.recording_text = field(recording);
   row.recording = folder / row.recording_text;
   if (!field(record).empty()) row.record = folder / std::string(field(record));
-  std::optional<std::string>* points[] = {&row.reference_ms, &row.pq_ms, &row.q_ms, &row.t_end_ms};
-  for (std::size_t p = 0; p < point_columns.size(); ++p) {
-    const std::string_view value = field(point_columns[p]);
-    if (value.empty()) {
-      if (!row.record) return "missing field " + quote(column_names[point_columns[p]]);
-      continue;
-    }
-    *points[p] = real_field(value);
-    if (!*points[p])
-      return "bad number " + quote(value) + " in " + quote(column_names[point_columns[p]]);
-  }
+  if (auto reason = read_times(field, row)) return std::move(*reason);
   if (auto reason = read_settings(field, row)) return std::move(*reason);
   return row;
 }
@@ -175,19 +209,36 @@ std::variant<ManifestRow, std::string> row_of(const Header& header, std::string_
 
 std::vector<std::string> ManifestRow::analyse_arguments() const {
   std::vector<std::string> arguments = {"analyse", recording.string()};
-  auto add = [&](std::string_view name, const std::optional<std::string>& value) {
-    if (value) arguments.push_back(std::string(name) + "=" + *value);
+  auto add = [&](std::string_view name, const std::optional<std::int32_t>& value) {
+    if (value) arguments.push_back(std::string(name) + "=" + std::to_string(*value));
   };
   if (record) arguments.push_back("--record=" + record->string());
   add("--reference", reference_ms);
   add("--pq", pq_ms);
   add("--q", q_ms);
   add("--t-end", t_end_ms);
-  add("--leads", leads);
-  add("--threshold", threshold);
-  add("--ratio", ratio);
+  if (leads)
+    arguments.push_back("--leads=" + std::to_string((*leads)[0]) + "," +
+                        std::to_string((*leads)[1]) + "," + std::to_string((*leads)[2]));
+  if (threshold) arguments.push_back("--threshold=" + float_text(*threshold));
+  if (ratio) arguments.push_back("--ratio=" + float_text(*ratio));
   if (!print) arguments.emplace_back("--no-print");
   return arguments;
+}
+
+AnalyseRequest ManifestRow::request() const {
+  AnalyseRequest request;
+  request.recording = recording;
+  request.record = record;
+  request.reference_ms = reference_ms;
+  request.pq_ms = pq_ms;
+  request.q_ms = q_ms;
+  request.t_end_ms = t_end_ms;
+  request.leads = leads;
+  request.threshold = threshold;
+  request.ratio = ratio;
+  request.no_print = !print;
+  return request;
 }
 
 fs::path ManifestRow::record_written() const {
@@ -195,6 +246,10 @@ fs::path ManifestRow::record_written() const {
 }
 
 fs::path ManifestRow::result_written() const { return beside_recording(recording, "st.txt"); }
+
+fs::path ManifestRow::unfinished_mark() const {
+  return beside_recording(recording, "st.unfinished");
+}
 
 std::variant<Manifest, LineFault> parse_manifest(const fs::path& file, std::string_view text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a spreadsheet's byte-order mark

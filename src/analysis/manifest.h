@@ -7,9 +7,14 @@
 // `threshold`, `ratio` and `print` (1/0, yes/no, true/false, on/off). An
 // empty optional field takes the default; a row with a record may still give
 // points or conditions, which override the record's. Paths are relative to
-// the manifest's folder. Fields are separated by commas and may be quoted
-// with double quotes ("" for a quote inside); blank lines are skipped.
+// the manifest's folder and hold no control character. Times are whole ms;
+// the threshold and ratio lie within 0.0 to 1.0 and points given in full go
+// PQ < Q start < T end (analysis/choice_rules.h). Fields are separated by
+// commas and may be quoted with double quotes ("" for a quote inside); blank
+// lines are skipped.
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -17,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "analysis/analyse.h"
 #include "runtime/text_kit.h"
 
 namespace ba {
@@ -26,20 +32,27 @@ struct ManifestRow {
   std::string recording_text;       // as written in the manifest
   std::filesystem::path recording;  // resolved against the manifest's folder
   std::optional<std::filesystem::path> record;
-  // Each option as analyse takes it, in its text form.
-  std::optional<std::string> reference_ms, pq_ms, q_ms, t_end_ms;
-  std::optional<std::string> leads;  // "A,B,C"
-  std::optional<std::string> threshold, ratio;
+  // Each option as analyse takes it; unset ones are left to the record or
+  // the defaults.
+  std::optional<std::int32_t> reference_ms, pq_ms, q_ms, t_end_ms;
+  std::optional<std::array<std::int32_t, 3>> leads;
+  std::optional<float> threshold, ratio;
   bool print = true;
 
   // The analyse command line of the row, without the program: the verb
   // first, every option as --name=value.
   std::vector<std::string> analyse_arguments() const;
+  // The same choices as analyse takes them from that command line.
+  AnalyseRequest request() const;
   // Where analyse writes the row's record: NAMEst.record.json beside the
   // recording, NAME being the recording's file name without ".dat".
   std::filesystem::path record_written() const;
   // Where analyse writes the row's result file (NAMEst.txt).
   std::filesystem::path result_written() const;
+  // Where a batch notes that the row's last run has not ended well
+  // (NAMEst.unfinished): there from the start of a run until it has
+  // succeeded, then holding why it did not.
+  std::filesystem::path unfinished_mark() const;
 };
 
 struct Manifest {

@@ -33,24 +33,33 @@ void print_batch_help(std::ostream& out) {
          "The manifest is CSV with a header: recording, then either record or\n"
          "reference_ms,pq_ms,q_ms,t_end_ms; optionally leads (\"A,B,C\"), threshold, ratio\n"
          "and print (1 or 0). Paths are relative to the manifest's folder; each row's\n"
-         "files go beside its recording. A manifest with any fault is refused whole.\n"
+         "files go beside its recording. Times are whole ms; threshold and ratio lie\n"
+         "within 0.0 to 1.0, the range the start-up dialogue asks for; points go\n"
+         "PQ < Q start < T end; a path holds no control character. A manifest with any\n"
+         "fault is refused whole.\n"
+         "\n"
+         "While a row runs, and after a run that did not end well, NAMEst.unfinished\n"
+         "beside its recording says so; such a row is not done.\n"
          "\n"
          "  --jobs N     run at most N rows at once (default: every core)\n"
          "  --row K      run row K alone and write no summary (for job arrays:\n"
          "                 sbatch --array=1-N, GNU parallel)\n"
          "  --collect    run nothing: write the summary from the rows' records\n"
-         "  --resume     skip rows whose record is there and still matches its\n"
-         "                 recording and result file\n"
+         "  --resume     skip the rows that are done: their record holds exactly the\n"
+         "                 row's choices and still matches its recording and result\n"
+         "                 file, and their last run ended well\n"
          "  --help       display this help and exit\n"
          "\n"
          "Ctrl+C or SIGTERM starts no more rows and lets the running ones finish (a\n"
-         "second one ends them); the summary lists the rows not run.\n"
+         "second one ends them, leaving no temporary file); the summary lists the rows\n"
+         "not run.\n"
          "\n"
          "Exit status:\n"
          " 0  if every row is ok,\n"
          " 1  if a row failed or was not run, or the command line was wrong,\n"
          " 2  if the manifest cannot be read or has a fault (FILE:LINE: reason), or the\n"
-         "    summary cannot be written.\n";
+         "    summary cannot be written or would replace the manifest or a file a row\n"
+         "    reads.\n";
 }
 
 struct BatchOptions {
@@ -104,6 +113,21 @@ std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::str
   return std::get<Manifest>(std::move(parsed));
 }
 
+// Why the summary may not be written where it goes: it would replace the
+// manifest or a file a row reads (links and other names included).
+std::optional<std::string> overwrites_input(const std::filesystem::path& summary,
+                                            const Manifest& manifest) {
+  const std::string refusal = summary.string() + " is ";
+  if (same_file(summary, manifest.file))
+    return refusal + "the manifest itself; give the manifest another name";
+  for (const ManifestRow& row : manifest.rows)
+    for (const auto& input : {std::optional(row.recording), row.record})
+      if (input && same_file(summary, *input))
+        return refusal + "read by line " + std::to_string(row.line) +
+               " of the manifest; give that file another name";
+  return std::nullopt;
+}
+
 }  // namespace
 
 ExitStatus run_batch(int argc, char** argv, FileOps& files) {
@@ -132,13 +156,17 @@ ExitStatus run_batch(int argc, char** argv, FileOps& files) {
 
   const std::filesystem::path summary_path =
       std::filesystem::path(options.manifest).parent_path() / summary_name;
+  if (!row)
+    if (auto reason = overwrites_input(summary_path, manifest))
+      return command.refuse(*reason, std::cerr);
   auto write_summary = [&](const std::vector<SummaryRow>& rows) -> ExitStatus {
     if (auto reason = files.replace_file(summary_path, summary_csv(rows)))
       return command.refuse(describe_fault(summary_path.string(), {0, *reason}), std::cerr);
     return finish(rows);
   };
 
-  if (options.collect) return write_summary(collect_rows(manifest, read_row_record));
+  HostRowFiles row_files;
+  if (options.collect) return write_summary(collect_rows(manifest, row_files));
 
   std::vector<std::size_t> chosen;
   if (row) {
@@ -153,8 +181,7 @@ ExitStatus run_batch(int argc, char** argv, FileOps& files) {
   StopSignals signals;
   ProcessLauncher launcher("/proc/self/exe");
   const std::vector<SummaryRow> rows = run_rows(
-      manifest, chosen, choice, launcher, read_row_record, [&] { return signals.level(); },
-      progress);
+      manifest, chosen, choice, launcher, row_files, [&] { return signals.level(); }, progress);
   if (row) return finish(rows);
   return write_summary(rows);
 }

@@ -92,10 +92,14 @@ bool may_replace(int folder, const char* name, const struct stat& info) {
   return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0;
 }
 
+constexpr std::string_view temporary_tag = ".tmp";  // NAME.tmpPID-ATTEMPT
+constexpr int temporary_attempts = 100;
+
 // Creates a new, empty file beside `name` under a name no other file has.
 int create_temporary(int folder, const std::string& name, std::string& temporary) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+  for (int attempt = 0; attempt < temporary_attempts; ++attempt) {
+    temporary = name + std::string(temporary_tag) + std::to_string(::getpid()) + "-" +
+                std::to_string(attempt);
     const int fd = ::openat(folder, temporary.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
@@ -220,6 +224,25 @@ std::optional<std::string> HostFileOps::create_file(const std::filesystem::path&
   ::unlinkat(folder.get(), temporary.c_str(), 0);
   if (!error) ::fsync(folder.get());
   return error;
+}
+
+std::optional<std::string> remove_temporaries(const std::filesystem::path& folder,
+                                              std::string_view prefix, long pid) {
+  const std::string tag = std::string(temporary_tag) + std::to_string(pid) + "-";
+  std::error_code error;
+  std::filesystem::directory_iterator entries(folder, error);
+  for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+    const std::string name = entries->path().filename().string();
+    const std::size_t at = name.rfind(tag);
+    if (!name.starts_with(prefix) || at == std::string::npos || at == 0) continue;
+    const auto attempt = std::string_view(name).substr(at + tag.size());
+    if (attempt.empty() || attempt.find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    std::error_code ignored;  // gone meanwhile: nothing left to remove
+    std::filesystem::remove(entries->path(), ignored);
+  }
+  if (error) return error.message();
+  return std::nullopt;
 }
 
 bool same_file(const std::filesystem::path& first, const std::filesystem::path& second) {

@@ -46,6 +46,13 @@ std::optional<std::string> write_all(int fd, std::string_view bytes);
 int open_beneath(const std::filesystem::path& folder, const std::filesystem::path& relative,
                  int flags, unsigned mode = 0);
 
+// Removes the temporary files that process `pid` left in `folder` beside
+// files whose names start with `prefix`: a writer ended by a signal leaves
+// its unfinished copy under the temporary name. Returns why the folder could
+// not be read.
+std::optional<std::string> remove_temporaries(const std::filesystem::path& folder,
+                                              std::string_view prefix, long pid);
+
 // Whether two paths name one file (the same device and inode), links
 // followed: an output must never be one of its own inputs. False when either
 // does not exist.

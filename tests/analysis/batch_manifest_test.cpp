@@ -8,13 +8,15 @@
 namespace ba {
 namespace {
 
+using namespace std::string_literals;
+
 const std::filesystem::path manifest_file = "/study/manifest.csv";
 
 // Every fault refuses the whole manifest and names the line it is on.
 TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
   struct Row {
     const char* label;
-    const char* text;
+    std::string text;
     int line;
     const char* reason;
   };
@@ -38,7 +40,36 @@ TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
       {"field too few", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-40,-20\n", 2,
        "4 fields where the header has 5"},
       {"bad point", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-40,-2O,300\n", 2,
-       "bad number '-2O' in 'q_ms'"},
+       "bad time '-2O' in 'q_ms': a whole number of ms"},
+      // Times analyse would refuse only once the row runs.
+      {"time with a fraction",
+       "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1387.5,-71,-46,379\n", 2,
+       "bad time '1387.5' in 'reference_ms': a whole number of ms"},
+      {"time with an exponent",
+       "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1.387e3,-71,-46,379\n", 2,
+       "bad time '1.387e3' in 'reference_ms': a whole number of ms"},
+      {"time beyond any whole number",
+       "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1387,-71,-46,1e300\n", 2,
+       "bad time '1e300' in 't_end_ms': a whole number of ms"},
+      {"points reversed", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-40,-20,-30\n", 2,
+       "T end -30 ms is not after Q start -20 ms: the points go PQ < Q start < T end"},
+      {"PQ after Q start", "recording,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1000,-10,-20,300\n",
+       2, "Q start -20 ms is not after PQ -10 ms: the points go PQ < Q start < T end"},
+      {"threshold typed as a percentage", "recording,record,threshold\na.dat,r.json,95\n", 2,
+       "threshold 95 is outside 0.0 to 1.0, the range the start-up dialogue asks for"},
+      {"negative ratio", "recording,record,ratio\na.dat,r.json,-3\n", 2,
+       "ratio -3 is outside 0.0 to 1.0, the range the start-up dialogue asks for"},
+      {"threshold beyond a float", "recording,record,threshold\na.dat,r.json,1e300\n", 2,
+       "bad number '1e300' in 'threshold'"},
+      // A NUL would end the name early: a.dat and a.dat<NUL>x would be one file.
+      {"NUL in a recording", "recording,record\na.dat\0x,r.json\n"s, 2,
+       "a control character in 'recording' 'a.dat\\000x'"},
+      {"escape in a record", "recording,record\na.dat,\x1b]0;x\x07r.json\n", 2,
+       "a control character in 'record' '\\033]0;x\\ar.json'"},
+      {"C1 control in a recording",
+       "recording,record\na\xC2\x9B"
+       "2J.dat,r.json\n",
+       2, "a control character in 'recording' 'a\\302\\2332J.dat'"},
       {"bad threshold", "recording,record,threshold\na.dat,r.json,0.9x\n", 2,
        "bad number '0.9x' in 'threshold'"},
       {"bad ratio", "recording,record,ratio\na.dat,r.json,nan\n", 2, "bad number 'nan' in 'ratio'"},

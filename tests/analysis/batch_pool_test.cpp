@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ class FakeLauncher : public RowLauncher {
     running.pop_back();
     ++ended;
     RowEnd end{slot, !name.starts_with("fail"), "", 0.25};
+    if (end.ok && !terminated) ran_well.insert(name);
     if (terminated)
       end = {slot, false, "ended by signal 15", 0.5};
     else if (!end.ok)
@@ -39,6 +41,7 @@ class FakeLauncher : public RowLauncher {
   void terminate_running() override { terminated = true; }
 
   std::vector<std::string> started;
+  std::set<std::string> ran_well;
   std::deque<std::pair<std::size_t, std::string>> running;
   std::size_t most_at_once = 0;
   int ended = 0;
@@ -63,14 +66,38 @@ Manifest manifest_of(const std::vector<std::string>& names) {
   return manifest;
 }
 
-// A row's record: "kept..." rows have one that matches, with 30 beats
-// accepted and 2 left out; the others have none.
-RowRecord fake_record(const ManifestRow& row) {
-  RowRecord record;
-  if (row.recording_text.starts_with("kept") || row.recording_text.starts_with("ok"))
-    record = {RowRecord::State::matches, "", 30, 2};
-  return record;
-}
+// A row's files: "kept..." rows have a record that matches, with 30 beats
+// accepted and 2 left out, and so have rows that the launcher ran to a good
+// end; "stale..." rows end with a record of other choices. Marks are kept as
+// the host keeps them: set at the start, the failure at the end.
+class FakeFiles : public RowFiles {
+ public:
+  explicit FakeFiles(const FakeLauncher& launcher) : launcher_(launcher) {}
+  RowRecord record(const ManifestRow& row) override {
+    const std::string& name = row.recording_text;
+    if (name.starts_with("stale")) return {RowRecord::State::stale, "other threshold", 30, 2};
+    if (marks.contains(name)) return {RowRecord::State::stale, "last run " + marks[name]};
+    if (name.starts_with("kept") || launcher_.ran_well.contains(name))
+      return {RowRecord::State::matches, "", 30, 2};
+    return {};
+  }
+  std::optional<std::string> starting(const ManifestRow& row) override {
+    if (row.recording_text.starts_with("nomark")) return "cannot mark it";
+    marks[row.recording_text] = "started";
+    return std::nullopt;
+  }
+  std::optional<std::string> ended(const ManifestRow& row, const std::string& failure) override {
+    if (failure.empty())
+      marks.erase(row.recording_text);
+    else
+      marks[row.recording_text] = "failed: " + failure;
+    return std::nullopt;
+  }
+  std::map<std::string, std::string> marks;
+
+ private:
+  const FakeLauncher& launcher_;
+};
 
 // One line per summary row: "row status message accepted left_out".
 std::vector<std::string> described(const std::vector<SummaryRow>& rows) {
@@ -125,7 +152,7 @@ TEST(BatchPool, RunsEveryRowBoundedAndSummarisesInManifestOrder) {
        -1,
        0,
        1,
-       {"1 kept1 ok [kept: its record matches] 30", "2 other2 ok []",
+       {"1 kept1 ok [kept: its record matches] 30", "2 other2 ok [] 30",
         "3 kept3 ok [kept: its record matches] 30"},
        {3, 0, 3}},
       {"without resume a matching record is run again",
@@ -170,8 +197,9 @@ TEST(BatchPool, RunsEveryRowBoundedAndSummarisesInManifestOrder) {
     };
     auto stop = [&] { return level; };
     QuietProgress progress;
+    FakeFiles files(launcher);
     const auto summary =
-        run_rows(manifest, chosen, {row.jobs, row.resume}, launcher, fake_record, stop, progress);
+        run_rows(manifest, chosen, {row.jobs, row.resume}, launcher, files, stop, progress);
     EXPECT_EQ(described(summary), row.summary) << row.label;
     EXPECT_EQ(launcher.most_at_once, row.most_at_once) << row.label;
     EXPECT_EQ(progress.counts, row.counts) << row.label;
@@ -180,33 +208,60 @@ TEST(BatchPool, RunsEveryRowBoundedAndSummarisesInManifestOrder) {
 
 // --row and --collect: one chosen row alone; the summary from records only.
 TEST(BatchPool, RunsOneChosenRowAndCollectsFromRecords) {
-  const Manifest manifest = manifest_of({"ok1", "ok2", "kept3", "fail4"});
+  const Manifest manifest = manifest_of({"ok1", "ok2", "kept3", "stale4"});
   FakeLauncher launcher;
+  FakeFiles files(launcher);
   QuietProgress progress;
   const auto one = run_rows(
-      manifest, {1}, {4, false}, launcher, fake_record, [] { return 0; }, progress);
+      manifest, {1}, {4, false}, launcher, files, [] { return 0; }, progress);
   EXPECT_EQ(described(one), std::vector<std::string>{"2 ok2 ok [] 30"});
   EXPECT_EQ(launcher.started, std::vector<std::string>{"ok2"});
 
-  auto records = [](const ManifestRow& row) {
-    if (row.recording_text == "ok2") return RowRecord{RowRecord::State::stale, "result changed"};
-    if (row.recording_text == "fail4") return RowRecord{RowRecord::State::unusable, "not JSON"};
-    return fake_record(row);
-  };
-  EXPECT_EQ(described(collect_rows(manifest, records)),
-            (std::vector<std::string>{"1 ok1 ok [] 30", "2 ok2 failed [result changed]",
-                                      "3 kept3 ok [] 30", "4 fail4 failed [not JSON]"}));
+  EXPECT_EQ(described(collect_rows(manifest, files)),
+            (std::vector<std::string>{"1 ok1 failed [no record]", "2 ok2 ok [] 30",
+                                      "3 kept3 ok [] 30", "4 stale4 failed [other threshold]"}));
+}
+
+// A row is done only when its last run ended well and then its record
+// matched; the mark a failed run leaves makes resume run it again and
+// collect count it failed.
+TEST(BatchPool, ARowIsDoneOnlyWhenItsLastRunEndedWell) {
+  const Manifest manifest = manifest_of({"kept1", "fail2", "stale3", "nomark4", "kept5"});
+  FakeLauncher launcher;
+  FakeFiles files(launcher);
+  files.marks["kept5"] = "failed: ended by signal 15";  // its record matches from before
+  QuietProgress progress;
+  const auto summary = run_rows(
+      manifest, {0, 1, 2, 3, 4}, {1, true}, launcher, files, [] { return 0; }, progress);
+  EXPECT_EQ(described(summary),
+            (std::vector<std::string>{"1 kept1 ok [kept: its record matches] 30",
+                                      "2 fail2 failed [cannot read fail2]",
+                                      "3 stale3 failed [ended, but other threshold]",
+                                      "4 nomark4 failed [cannot mark it]", "5 kept5 ok [] 30"}));
+  EXPECT_EQ(launcher.started, (std::vector<std::string>{"fail2", "stale3", "kept5"}));
+  EXPECT_EQ(files.marks,
+            (std::map<std::string, std::string>{{"fail2", "failed: cannot read fail2"},
+                                                {"nomark4", "failed: cannot mark it"},
+                                                {"stale3", "failed: ended, but other threshold"}}));
+  EXPECT_EQ(described(collect_rows(manifest, files)),
+            (std::vector<std::string>{
+                "1 kept1 ok [] 30", "2 fail2 failed [last run failed: cannot read fail2]",
+                "3 stale3 failed [other threshold]",
+                "4 nomark4 failed [last run failed: cannot mark it]", "5 kept5 ok [] 30"}));
 }
 
 TEST(BatchPool, WritesTheSummaryTable) {
   SummaryRow quoted{2, "a,b.dat", false, "say \"no\"", std::nullopt, std::nullopt, 1.5};
   SummaryRow plain{1, "p1.dat", true, "", 32, 3, 0.0421};
   SummaryRow not_run{3, " c.dat", false, "not run", std::nullopt, std::nullopt, std::nullopt};
-  EXPECT_EQ(summary_csv({plain, quoted, not_run}),
+  // Bytes that would act on a terminal or are no text are shown escaped.
+  SummaryRow unclean{4, "p\xff.dat", false, "bad \x1b[2J", std::nullopt, std::nullopt, 0.5};
+  EXPECT_EQ(summary_csv({plain, quoted, not_run, unclean}),
             "row,recording,status,message,beats_accepted,beats_left_out,seconds\n"
             "1,p1.dat,ok,,32,3,0.042\n"
             "2,\"a,b.dat\",failed,\"say \"\"no\"\"\",,,1.500\n"
-            "3,\" c.dat\",failed,not run,,,\n");
+            "3,\" c.dat\",failed,not run,,,\n"
+            "4,'p\\377.dat',failed,'bad \\033[2J',,,0.500\n");
 }
 
 // What a person sees at a terminal, worked out by hand.
@@ -238,7 +293,12 @@ TEST(BatchPool, ProgressLineGivesRateAndTimeLeft) {
             "4 rows: 2 ok, 1 failed, 1 not run\n");
   StreamProgress elsewhere(plain, false, [] { return 2.0; });
   elsewhere.row_ended(failed, 1, 1, 4);
-  EXPECT_EQ(plain.str(), "row 4 failed p4.dat: cannot read\n");
+  elsewhere.row_ended({5,
+                       "p\x9b"
+                       "5.dat",
+                       false, "\a", std::nullopt, std::nullopt, 1.0},
+                      2, 2, 4);
+  EXPECT_EQ(plain.str(), "row 4 failed p4.dat: cannot read\nrow 5 failed 'p\\2335.dat': '\\a'\n");
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "support/temp_folder.h"
 
@@ -30,6 +33,8 @@ constexpr const char* stand_in =
     "  *quiet*) exit 3 ;;\n"
     "  *terse*) printf x >&2; exit 2 ;;\n"
     "  *slow*) echo $$ > \"$2.pid\"; exec sleep 20 ;;\n"
+    "  *half*) : > \"${2%.dat}st.txt.tmp$$-0\"; : > \"${2%.dat}st1.bmp.tmp$$-1\"\n"
+    "          echo $$ > \"$2.pid\"; exec sleep 20 ;;\n"
     "  *) read line; echo \"$line\" \"$@\" \"$(readlink /proc/$$/fd/1)\" > \"$2.args\"\n"
     "     echo out || exit 5; exit 0 ;;\n"
     "esac\n";
@@ -46,7 +51,7 @@ ManifestRow row_for(const std::filesystem::path& recording) {
   ManifestRow row;
   row.recording = recording;
   row.recording_text = recording.filename().string();
-  row.pq_ms = "-40";
+  row.pq_ms = -40;
   return row;
 }
 
@@ -101,6 +106,32 @@ TEST(BatchProcess, EndsRunningRowsWhenAsked) {
   ASSERT_TRUE(end);
   EXPECT_EQ(end->slot, 7u);
   EXPECT_EQ(end->message, "ended by signal 15 (Terminated)");
+}
+
+// A row ended in the middle of writing leaves no temporary file; those of
+// other processes and other recordings stay.
+TEST(BatchProcess, AnEndedRowLeavesNoTemporaryFile) {
+  TempFolder folder("batch-process");
+  const auto program = stand_in_program(folder);
+  const std::vector<std::string> others = {"halfst.txt.tmp1-0", "halfst.txt.tmp",
+                                           "otherst.txt.tmp"};
+  ProcessLauncher launcher(program);
+  ASSERT_EQ(launcher.start(0, row_for(folder / "half.dat")), std::nullopt);
+  for (int tries = 0; tries < 100 && read_host_file(folder / "half.dat.pid").empty(); ++tries)
+    ::usleep(20'000);
+  const std::string pid = std::to_string(std::stol(read_host_file(folder / "half.dat.pid")));
+  for (const std::string& name : others) write_host_file(folder / name, "");
+  write_host_file(folder / ("otherst.txt.tmp" + pid + "-0"), "");
+  ASSERT_TRUE(std::filesystem::exists(folder / ("halfst.txt.tmp" + pid + "-0")));
+  launcher.terminate_running();
+  ASSERT_TRUE(launcher.wait_one());
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    if (entry.path().filename().string().find(".tmp") != std::string::npos)
+      left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"halfst.txt.tmp", "halfst.txt.tmp1-0",
+                                            "otherst.txt.tmp", "otherst.txt.tmp" + pid + "-0"}));
 }
 
 // Rows still running when the launcher goes are ended and reaped.

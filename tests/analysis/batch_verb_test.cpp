@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/program_runs.h"
+#include "results/analysis_record.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -30,6 +31,12 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
   write_host_file(folder / "bad.csv", "recording,record\na.dat,a.json\nb.dat,b.json,extra\n");
   fs::create_directories(folder / "sub" / "batch_summary.csv");
   write_host_file(folder / "sub" / "m.csv", "recording,record\na.dat,a.json\n");
+  const std::string itself = "recording,record\na.dat,a.json\n";
+  fs::create_directories(folder / "self");
+  write_host_file(folder / "self" / "batch_summary.csv", itself);
+  fs::create_directories(folder / "reads");
+  write_host_file(folder / "reads" / "m.csv", "recording,record\na.dat,batch_summary.csv\n");
+  write_host_file(folder / "reads" / "batch_summary.csv", "a record");
   struct Row {
     const char* label;
     const char* arguments;
@@ -55,6 +62,12 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
        "Try 'beat_analyser batch --help' for more information.\n"},
       {"a folder where the summary goes", "batch sub/m.csv --collect", 2,
        "beat_analyser batch: sub/batch_summary.csv: is a folder, not a file\n"},
+      {"the manifest where the summary goes", "batch self/batch_summary.csv", 2,
+       "beat_analyser batch: self/batch_summary.csv is the manifest itself; give the manifest "
+       "another name\n"},
+      {"a row's record where the summary goes", "batch reads/m.csv --collect", 2,
+       "beat_analyser batch: reads/batch_summary.csv is read by line 2 of the manifest; give "
+       "that file another name\n"},
   };
   for (const Row& row : rows) {
     const auto outcome = run_beat_analyser(folder.path(), row.arguments);
@@ -62,6 +75,8 @@ TEST(BatchVerb, RefusesBeforeAnyRowRuns) {
     EXPECT_EQ(outcome.err, row.error) << row.label;
     EXPECT_FALSE(fs::exists(folder / "batch_summary.csv")) << row.label;
   }
+  EXPECT_EQ(read_host_file(folder / "self" / "batch_summary.csv"), itself);
+  EXPECT_EQ(read_host_file(folder / "reads" / "batch_summary.csv"), "a record");
 }
 
 // Two recordings analysed and a missing one failing alone; the files are
@@ -94,6 +109,9 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
       "row,recording,status,message,beats_accepted,beats_left_out,seconds\n1,one/demo.dat,ok,,32,"))
       << summary;
   EXPECT_NE(summary.find("\n2,gone/demo.dat,failed,"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("gone/demo.dat': cannot be read: No such file or directory"),
+            std::string::npos)
+      << "the reason is analyse's, not the batch's mark's: " << summary;
   EXPECT_NE(summary.find("\n3,two/demo.dat,ok,,32,"), std::string::npos) << summary;
 
   // A result file changed since: its row runs again; the other is kept.
@@ -127,6 +145,46 @@ TEST(BatchVerb, AnalysesEveryRowResumesAndCollects) {
   EXPECT_NE(from_records.find("\n1,one/demo.dat,ok,,32,"), std::string::npos) << from_records;
   EXPECT_NE(from_records.find("\n2,gone/demo.dat,failed,no record,,,\n"), std::string::npos)
       << from_records;
+}
+
+// A row is done only when its record holds exactly its choices and its last
+// run ended well: a changed threshold, or the mark of a run that was ended,
+// makes --collect count the row failed and --resume run it again.
+TEST(BatchVerb, ARowIsDoneOnlyWithItsChoicesAndAGoodLastRun) {
+  TempFolder folder("batch-verb");
+  fs::create_directories(folder / "one");
+  test::write_demo_recording(folder / "one" / "demo.dat");
+  const std::string header = "recording,reference_ms,pq_ms,q_ms,t_end_ms,print,threshold\n";
+  const fs::path mark = folder / "one" / "demost.unfinished";
+  write_host_file(folder / "m.csv", header + "one/demo.dat," + demo_choices + ",\n");
+  const auto first = run_beat_analyser(folder.path(), "batch m.csv");
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_FALSE(fs::exists(mark));
+
+  write_host_file(folder / "m.csv", header + "one/demo.dat," + demo_choices + ",0.9\n");
+  EXPECT_EQ(run_beat_analyser(folder.path(), "batch m.csv --collect").status, 1);
+  const std::string changed = read_host_file(folder / "batch_summary.csv");
+  EXPECT_NE(changed.find("\n1,one/demo.dat,failed,\"its record holds threshold 0.95, the row "
+                         "asks for 0.9\",,,\n"),
+            std::string::npos)
+      << changed;
+  const auto resumed = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  EXPECT_EQ(resumed.status, 0);
+  EXPECT_EQ(resumed.out, "row 1 ok one/demo.dat\n1 rows: 1 ok, 0 failed, 0 not run\n");
+  const auto record = read_record(read_host_file(folder / "one" / "demost.record.json"));
+  ASSERT_EQ(record.index(), 0u);
+  EXPECT_EQ(std::get<0>(record).corr_threshold, 0.9f);
+
+  // As a run ended by a second Ctrl+C leaves it, the older files whole.
+  write_host_file(mark, "failed: ended by signal 15 (Terminated)\n");
+  EXPECT_EQ(run_beat_analyser(folder.path(), "batch m.csv --collect").status, 1);
+  EXPECT_NE(
+      read_host_file(folder / "batch_summary.csv")
+          .find("\n1,one/demo.dat,failed,last run failed: ended by signal 15 (Terminated),,,"),
+      std::string::npos);
+  const auto again = run_beat_analyser(folder.path(), "batch m.csv --resume");
+  EXPECT_EQ(again.out, "row 1 ok one/demo.dat\n1 rows: 1 ok, 0 failed, 0 not run\n");
+  EXPECT_FALSE(fs::exists(mark));
 }
 
 }  // namespace

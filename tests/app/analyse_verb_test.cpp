@@ -132,6 +132,15 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
        "--leads needs three lead numbers"},
       {"four leads", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --leads 1,2,3,4", 1,
        "--leads needs three lead numbers"},
+      // Values the start-up dialogue would never be given: no beat, or every candidate.
+      {"a threshold of 95", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --threshold 95",
+       2, "threshold 95 is outside 0.0 to 1.0, the range the start-up dialogue asks for"},
+      {"a negative ratio", "demo.dat --reference 1387 --pq -71 --q -46 --t-end 379 --ratio -3", 2,
+       "ratio -3 is outside 0.0 to 1.0"},
+      {"T end before Q start", "demo.dat --reference 1387 --pq -71 --q -46 --t-end -50", 2,
+       "T end -50 ms is not after Q start -46 ms: the points go PQ < Q start < T end"},
+      {"PQ moved after the record's Q start", "demo.dat --record mine.json --pq -40", 2,
+       "Q start -46 ms is not after PQ -40 ms"},
   };
   // A record of another recording: the demonstration's, its digest changed.
   TempFolder source("source");
@@ -140,6 +149,7 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
   std::string other = read_host_file(source / "demost.record.json");
   const std::string digest = "07c46f0dfec7df192f31ff5a74667598f2feb9e6ae844054fa6221d0705036ec";
   ASSERT_NE(other.find(digest), std::string::npos) << "the demonstration recording changed";
+  const std::string mine = other;
   other.replace(other.find(digest), digest.size(), std::string(64, '0'));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
@@ -147,6 +157,7 @@ TEST(AnalyseVerb, RefusalsWriteNothing) {
     write_demo_recording(folder / "demo.dat");
     write_host_file(folder / "foreign.json", R"({"format": "map-layout", "version": 1})");
     write_host_file(folder / "other.json", other);
+    write_host_file(folder / "mine.json", mine);
     const auto before = files_of(folder);
     const Outcome run = run_beat_analyser(folder.path(), "analyse " + c.arguments);
     EXPECT_EQ(run.status, c.status);

@@ -1,6 +1,7 @@
 // Batch manifests: any bytes either give a fault with a line inside the text
 // and a reason, or rows in the order of their lines, each with a recording
-// and an analyse command line that starts with the verb.
+// free of control characters, thresholds within 0..1, points in order, and
+// an analyse command line that starts with the verb.
 
 #include <algorithm>
 #include <cstddef>
@@ -27,6 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (arguments.size() < 2 || arguments[0] != "analyse") __builtin_trap();
     if (!row.record && !(row.reference_ms && row.pq_ms && row.q_ms && row.t_end_ms))
       __builtin_trap();
+    for (const auto& fraction : {row.threshold, row.ratio})
+      if (fraction && !(*fraction >= 0.0f && *fraction <= 1.0f)) __builtin_trap();
+    if (row.pq_ms && row.q_ms && row.t_end_ms &&
+        !(*row.pq_ms < *row.q_ms && *row.q_ms < *row.t_end_ms))
+      __builtin_trap();
+    for (unsigned char c : row.recording_text)
+      if (c < 0x20 || c == 0x7F) __builtin_trap();
   }
   return 0;
 }
