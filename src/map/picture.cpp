@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <span>
 
 #include "map/field.h"
 #include "map/isolines.h"
@@ -48,7 +47,9 @@ constexpr double ring = 7;  // radius of an extreme's mark on a single map
 
 const Ink ink{30, 30, 30};
 const Ink light_ink{255, 255, 255};
-const Ink isoline_ink{40, 40, 40, 190};
+// Opaque: a PDF strokes a translucent line as a filled outline, many times
+// the size.
+const Ink isoline_ink{70, 70, 70};
 const Ink heavy_ink{0, 0, 0};
 const Ink hull_ink{120, 120, 120};
 const Ink backdrop{255, 255, 255, 215};
@@ -324,31 +325,42 @@ int overlaps_with(const PageBox& box, const std::vector<PageBox>& taken) {
   return count;
 }
 
-// Of the boxes of size w x h around a ring at `at`, the first that covers
-// the fewest of `taken` and lies inside the clip: right, left, above, below,
-// then the four corners (only the corners when `corners`).
+// Where a box of w x h beside a ring at `at` covers the fewest of `taken`
+// and lies inside the clip, the nearest such place on a tie: left or right
+// of the ring at heights a quarter of the box apart, or centred above or
+// below it (only the four corner places when `corners`).
 PageBox clear_place(const MapPanel& panel, PagePoint at, double w, double h, double gap,
                     const std::vector<PageBox>& taken, bool corners = false) {
-  const PageBox all[] = {
-      {at.x + gap, at.y - h / 2, w, h},     {at.x - gap - w, at.y - h / 2, w, h},
-      {at.x - w / 2, at.y - gap - h, w, h}, {at.x - w / 2, at.y + gap, w, h},
-      {at.x + gap, at.y - gap - h, w, h},   {at.x - gap - w, at.y - gap - h, w, h},
-      {at.x + gap, at.y + gap, w, h},       {at.x - gap - w, at.y + gap, w, h},
-  };
-  const std::span<const PageBox> candidates = std::span(all).subspan(corners ? 4 : 0);
+  std::vector<PageBox> candidates;
+  if (corners) {
+    candidates = {{at.x + gap, at.y - gap - h, w, h},
+                  {at.x - gap - w, at.y - gap - h, w, h},
+                  {at.x + gap, at.y + gap, w, h},
+                  {at.x - gap - w, at.y + gap, w, h}};
+  } else {
+    for (int step = 0; step <= 12; ++step) {
+      // 0, +1, -1, +2, -2, ... quarters of the box's height.
+      const double dy = (step % 2 ? 1 : -1) * ((step + 1) / 2) * h / 4;
+      candidates.push_back({at.x + gap, at.y - h / 2 + dy, w, h});
+      candidates.push_back({at.x - gap - w, at.y - h / 2 + dy, w, h});
+    }
+    candidates.push_back({at.x - w / 2, at.y - gap - h, w, h});
+    candidates.push_back({at.x - w / 2, at.y + gap, w, h});
+  }
   PageBox best = kept_inside(candidates[0], panel.clip);
-  int best_count = -1;
+  double best_score = -1;
   for (const PageBox& candidate : candidates) {
     const PageBox box = kept_inside(candidate, panel.clip);
     // Moved back inside, a box may have slid onto the ring itself.
     const bool on_ring = box.left < at.x + gap && box.right() > at.x - gap &&
                          box.top < at.y + gap && box.bottom() > at.y - gap;
-    const int count = overlaps_with(box, taken) + (on_ring ? 1000 : 0);
-    if (best_count < 0 || count < best_count) {
+    const double moved = std::hypot(box.left - candidate.left, box.top - candidate.top);
+    const double score = (overlaps_with(box, taken) + (on_ring ? 1000 : 0)) * 1e6 +
+                         std::hypot(box.left + w / 2 - at.x, box.top + h / 2 - at.y) + moved;
+    if (best_score < 0 || score < best_score) {
       best = box;
-      best_count = count;
+      best_score = score;
     }
-    if (count == 0) break;
   }
   return best;
 }
@@ -398,6 +410,8 @@ void add_labels(MapPanel& panel, const MapPlacement& placement, const MapPage& p
   };
   for (const Lead& lead : leads)
     if (!is_extreme(lead.n)) taken.push_back(lead_label_box(panel, lead.at, lead.text, lead.size));
+  for (const PageDot& dot : panel.electrodes)
+    taken.push_back({dot.at.x - dot.radius, dot.at.y - dot.radius, 2 * dot.radius, 2 * dot.radius});
 
   std::vector<PageText> values;
   if (extremes.shown) {
