@@ -73,10 +73,11 @@ std::string range_text(double low, const MapScale& scale) {
 }
 
 // The line under every heading: the colour scales all pages share.
-PageText scales_line(const StudyScales& scales) {
-  const std::string text =
-      "Colour scales on every page: mean maps " + range_text(-scales.mean.limit, scales.mean) +
-      ", SD maps " + range_text(0, scales.sd) + ", departure maps -4..4 SD (isolines every 1)";
+PageText scales_line(const StudyScales& scales, bool with_group) {
+  std::string text = "Colour scales on every page: mean maps " +
+                     range_text(-scales.mean.limit, scales.mean) + ", SD maps " +
+                     range_text(0, scales.sd);
+  if (with_group) text += ", departure maps -4..4 SD (isolines every 1)";
   // Smaller rather than cut: the whole statement matters.
   const double size = std::clamp(page_area.width / text_width(text, 1), 8.0, body_font);
   return text_in(fitted(text, page_area.width, size), {margin, margin + 26, page_area.width, 18},
@@ -340,7 +341,7 @@ ReportSheet table_sheet(const StudyReport& report, std::size_t index) {
       text_in(report.with_group ? "QRST map study: measures against the reference group"
                                 : "QRST map study: measures (no reference group)",
               {margin, margin, page_area.width, 24}, heading_font, TextAlign::left, true));
-  sheet.texts.push_back(scales_line(report.scales));
+  sheet.texts.push_back(scales_line(report.scales, report.with_group));
   const std::size_t per = rows_per_sheet(report);
   const std::size_t first = std::min(report.rows.size(), index * per);
   const std::size_t last = std::min(report.rows.size(), first + per);
@@ -366,7 +367,7 @@ ReportSheet file_sheet(const ReportFilePage& page, const LeadLayout& layout,
       fitted(page.file, page_area.width - text_width(count, heading_font), heading_font, true) +
           count,
       {margin, margin, page_area.width, 24}, heading_font, TextAlign::left, true));
-  sheet.texts.push_back(scales_line(scales));
+  sheet.texts.push_back(scales_line(scales, page.departure.has_value()));
   const double w = page_area.width / 3;
   auto map_cell = [&](int column) {
     return PageBox{margin + w * column + 2, body_top, w - 4, map_height};

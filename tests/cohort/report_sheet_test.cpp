@@ -113,8 +113,8 @@ TEST(ReportFile, OneColourScaleForTheStudyStatedOnEveryPage) {
   }
   EXPECT_EQ(weak_page.texts.at(1).text,
             "Colour scales on every page: mean maps -1000..1000 AQRST (isolines every "
-            "200), SD maps 0.0..2.0 AQRST (isolines every 0.2), departure maps -4..4 SD "
-            "(isolines every 1)");
+            "200), SD maps 0.0..2.0 AQRST (isolines every 0.2)")
+      << "no departure maps without a group";
   EXPECT_TRUE(has_text(weak_page, "weak.txt  (3 beats)"));
   const ReportSheet single_page = file_sheet(describe_file(single, leads, nullptr, std::nullopt),
                                              default_layout(), report.scales);
