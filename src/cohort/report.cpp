@@ -143,6 +143,8 @@ ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
     for (std::size_t b = 0; b < maps.size(); ++b)
       if (const auto ndi = non_dipolarity(kl_coefficients(*group, maps[b])))
         page.ndi_over_time.emplace_back(file.beats[b].r_ms / 1000.0, *ndi);
+    std::stable_sort(page.ndi_over_time.begin(), page.ndi_over_time.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
   }
   if (record_text)
     read_choices(*record_text, page);

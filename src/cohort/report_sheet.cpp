@@ -208,6 +208,34 @@ void add_kl_chart(ReportSheet& sheet, const PageBox& cell, const ReportFilePage&
                                 body_font - 1, TextAlign::centre));
 }
 
+// The line through the beats' NDI, at most the first, lowest, highest and
+// last point of each whole page unit across: what it draws is the same, and
+// its size stays bounded by the chart's width however many beats there are.
+PageLine ndi_path(const Axes& axes, const std::vector<std::pair<double, double>>& points) {
+  PageLine path;
+  path.ink = bar_ink;
+  std::vector<PagePoint> column;  // the points within one unit across
+  auto flush = [&] {
+    if (column.empty()) return;
+    const auto [low, high] = std::minmax_element(
+        column.begin(), column.end(), [](PagePoint a, PagePoint b) { return a.y < b.y; });
+    std::vector<std::size_t> kept = {0, static_cast<std::size_t>(low - column.begin()),
+                                     static_cast<std::size_t>(high - column.begin()),
+                                     column.size() - 1};
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    for (std::size_t k : kept) path.points.push_back(column[k]);
+    column.clear();
+  };
+  for (const auto& [seconds, ndi] : points) {
+    const PagePoint at{axes.x(seconds), axes.y(ndi)};
+    if (!column.empty() && std::floor(at.x) != std::floor(column.front().x)) flush();
+    column.push_back(at);
+  }
+  flush();
+  return path;
+}
+
 // The beats' NDI against their R time, on an axis that reaches just past
 // the largest NDI (normal values lie near 0.01, not near 1).
 void add_ndi_chart(ReportSheet& sheet, const PageBox& cell, const ReportFilePage& page) {
@@ -244,18 +272,16 @@ void add_ndi_chart(ReportSheet& sheet, const PageBox& cell, const ReportFilePage
   sheet.texts.push_back(text_in("R time (s)",
                                 {axes.plot.left, axes.plot.bottom() + 18, axes.plot.width, 16},
                                 body_font - 1, TextAlign::centre));
-  PageLine path;
-  path.ink = bar_ink;
+  sheet.lines.push_back(ndi_path(axes, page.ndi_over_time));
+  // A dot per beat while they stand apart; the line alone for more.
+  if (static_cast<double>(page.ndi_over_time.size()) > axes.plot.width / 4) return;
   for (const auto& [seconds, ndi] : page.ndi_over_time) {
-    const PagePoint at{axes.x(seconds), axes.y(ndi)};
-    path.points.push_back(at);
     PageDot dot;
-    dot.at = at;
+    dot.at = {axes.x(seconds), axes.y(ndi)};
     dot.radius = 2.5;
     dot.fill = bar_ink;
     sheet.dots.push_back(dot);
   }
-  sheet.lines.push_back(std::move(path));
 }
 
 void add_choices(ReportSheet& sheet, const PageBox& cell, const ReportFilePage& page) {

@@ -147,6 +147,12 @@ TEST(ReportFile, ChartsAgainstAGroupShowTheirValues) {
     EXPECT_TRUE(has_text(sheet, std::to_string(k))) << "basis vector " << k;
   for (const PageText& text : sheet.texts)
     EXPECT_TRUE((PageBox{0, 0, report_width, report_height}.holds(text.box))) << text.text;
+  // Ten thousand beats: no dots, and a line of a few points per unit across.
+  page.ndi_over_time.clear();
+  for (int b = 0; b < 10000; ++b) page.ndi_over_time.emplace_back(b * 0.85, 0.001 * (b % 7));
+  const ReportSheet long_sheet = file_sheet(page, default_layout(), StudyScales{});
+  EXPECT_TRUE(long_sheet.dots.empty());
+  for (const PageLine& line : long_sheet.lines) EXPECT_LE(line.points.size(), 4 * 400u);
   for (const PlacedMap& map : sheet.maps)
     EXPECT_TRUE((PageBox{0, 0, report_width, report_height}.holds(
         {map.at.x, map.at.y, map.picture.width, map.picture.height})));
