@@ -74,7 +74,7 @@ void print_export_help(std::ostream& out) {
          "  --wfdb              a WFDB header NAME.hea beside RECORDING NAME.dat\n"
          "                        (format 61: the file is read as it stands)\n"
          "  --units-per-uv F    recorder units per microvolt (default 1; with --edf\n"
-         "                        about 0.0033 to 50000, as EDF's header holds them)\n"
+         "                        about 0.0033 to 49999, as EDF's header holds them)\n"
          "      --help          display this help and exit\n"
          "\n"
          "With --csv the file is taken as a log when its first line that is not blank\n"

@@ -218,10 +218,16 @@ bool every_area_zero(const std::vector<ResultBeat>& beats) {
 // The mean map's z against a reference group; the leads the group gives no
 // spread are left out and said.
 MapPage departure_map(FileOps& files, const std::vector<ResultBeat>& beats,
-                      const std::string& group_path, const LeadLayout& layout, std::ostream& err) {
+                      const std::string& group_path, const LeadLayout& layout, bool layout_given,
+                      std::ostream& err) {
   auto read = read_group_file(files, group_path);
   if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
   const ReferenceGroup& group = std::get<ReferenceGroup>(read);
+  // A layout given must place the group's leads, as the other study verbs ask.
+  if (layout_given) {
+    const auto leads = study_leads(&layout, &group, group_path);
+    if (const auto* error = std::get_if<std::string>(&leads)) throw Refusal{*error};
+  }
   if (const auto without = leads_without_sd(group))
     err << "beat_analyser map: " << group_path << ": " << *without
         << " without spread in the group: no z there\n";
@@ -244,7 +250,8 @@ MapPage page_for(FileOps& files, const MapOptions& options, std::ostream& err) {
     return make_difference_page(beats, read_beats(files, given.minus_path), given.result_path,
                                 given.minus_path, layout, options.request);
   if (options.request.kind == MapKind::departure)
-    return departure_map(files, beats, given.departure_path, layout, err);
+    return departure_map(files, beats, given.departure_path, layout, !given.layout_path.empty(),
+                         err);
   if (options.request.kind == MapKind::sheet && beats.size() > options.request.most_frames)
     err << "beat_analyser map: note: the sheet shows the first " << options.request.most_frames
         << " of " << beats.size() << " beats; a larger --size shows more\n";

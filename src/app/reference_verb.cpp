@@ -23,6 +23,7 @@ void print_reference_help(std::ostream& out) {
          "QRST maps, and the Karhunen-Loeve basis of those maps (eigenvectors of\n"
          "S = (1/N) sum m m', by decreasing eigenvalue, at most 12, each signed so\n"
          "that its largest element is positive), with each file's name and SHA-256.\n"
+         "Each file counts once: two files with the same bytes are refused.\n"
          "\n"
          "  -o, --output FILE   the group to write (JSON)\n"
          "      --layout FILE   electrode places as for 'beat_analyser map'; only its\n"
@@ -32,8 +33,9 @@ void print_reference_help(std::ostream& out) {
          "Exit status:\n"
          " 0  if the group was written,\n"
          " 1  if the command line was wrong,\n"
-         " 2  if a file could not be read or used, there were fewer than three, or\n"
-         "    the group could not be written (nothing is written then).\n";
+         " 2  if a file could not be read or used, there were fewer than three, two\n"
+         "    held the same bytes, or the group could not be written (nothing is\n"
+         "    written then).\n";
 }
 
 }  // namespace
@@ -47,7 +49,9 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
   line.app().add_option("-o,--output", output)->required();
   line.app().add_option("--layout", layout_path);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
-  if (auto input = replaced_input(output, results))
+  std::vector<std::string> inputs = results;
+  if (layout_path) inputs.push_back(*layout_path);
+  if (auto input = replaced_input(output, inputs))
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
   auto read_setting = read_study_setting(files, layout_path, std::nullopt);
@@ -60,8 +64,15 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     const StudyFile& study = std::get<StudyFile>(read);
+    const std::string digest = sha256_hex(study.bytes);
+    // One person's file twice would count that person twice.
+    for (const ReferenceGroup::Member& earlier : members)
+      if (earlier.sha256 == digest)
+        return line.refuse(describe_fault(path, {0, "holds the same bytes as " + earlier.name +
+                                                        "; a group counts each file once"}),
+                           std::cerr);
     means.push_back(mean_map(beat_maps(study.beats), leads));
-    members.push_back({path, sha256_hex(study.bytes)});
+    members.push_back({path, digest});
   }
   GroupOutcome outcome = make_reference_group(means, leads);
   if (const auto* reason = std::get_if<std::string>(&outcome))

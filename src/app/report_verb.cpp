@@ -12,6 +12,9 @@
 #include "app/module_loader.h"
 #include "app/verbs.h"
 #include "cohort/report.h"
+#include "cohort/report_sheet.h"
+#include "runtime/sha256.h"
+#include "runtime/text_kit.h"
 
 namespace ba {
 
@@ -24,9 +27,10 @@ void print_report_help(std::ostream& out) {
          "with its mean and SD maps and, against a group, its departure, its KL\n"
          "coefficients against the group's +-2 SD band and the NDI of its beats over\n"
          "time; the choices of the analysis record NAMEst.record.json when it lies\n"
-         "beside the result file. Progress goes to a terminal.\n"
+         "beside the result file. The mean maps of all files share one colour scale,\n"
+         "and so do the SD maps; each page states them. Progress goes to a terminal.\n"
          "\n"
-         "  -o, --output FILE      the report to write (PDF)\n"
+         "  -o, --output FILE      the report to write (PDF; its name ends in .pdf)\n"
          "      --reference GROUP  a group made by 'beat_analyser reference'\n"
          "      --layout FILE      electrode places as for 'beat_analyser map'\n"
          "                           (default: the group's leads, else all 64)\n"
@@ -52,6 +56,8 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   line.app().add_option("--layout", layout_path);
   line.app().add_option("--reference", group_path);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
+  if (!ascii_lower(output).ends_with(".pdf"))
+    return line.usage("the report is a PDF: " + output + " must end in .pdf", std::cerr);
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);
   if (group_path) inputs.push_back(*group_path);
@@ -71,31 +77,51 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   const std::optional<LeadLayout> mapped = layout_over(setting.layout, leads);
   if (!mapped) return line.refuse("the leads measured leave no area to map", std::cerr);
 
+  // The table comes first but needs every file: the files are read once
+  // for it and the scales, and once more each for its page, so that only
+  // one file's beats are held at a time.
   StudyReport report;
   report.columns = report_columns();
   report.with_group = chosen_group != nullptr;
+  std::vector<std::string> digests;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
     const StudyFile& study = std::get<StudyFile>(read);
-    report.rows.push_back(report_cells(study_rows(study, leads, chosen_group, false).front()));
+    add_study_file(report, study, leads, chosen_group, *mapped);
+    digests.push_back(sha256_hex(study.bytes));
+  }
+  const std::size_t tables = table_sheet_count(report);
+  std::optional<std::string> sheet_error;
+  const ReportSheetSource sheets =
+      [&](std::size_t index) -> std::variant<ReportSheet, std::string> {
+    if (index < tables) return table_sheet(report, index);
+    const std::string& path = results[index - tables];
+    auto read = read_study_file(files, path);
+    if (const auto* error = std::get_if<std::string>(&read)) return *(sheet_error = *error);
+    const StudyFile& study = std::get<StudyFile>(read);
+    if (sha256_hex(study.bytes) != digests[index - tables])
+      return *(sheet_error = describe_fault(path, {0, "changed while the report was made"}));
     std::optional<std::string> record;
     Bytes bytes;
     if (!files.read_prefix(record_path(path), largest_study_input, bytes))
       record = std::string(bytes.begin(), bytes.end());
-    report.pages.push_back(describe_file(study, leads, chosen_group, record));
-  }
+    return file_sheet(describe_file(study, leads, chosen_group, record), *mapped, report.scales);
+  };
 
   const auto module = module_entries();
   if (const auto* reason = std::get_if<std::string>(&module))
     return line.refuse(*reason, std::cerr);
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  const std::string pdf = std::get<const ModuleEntries*>(module)->study_report_pdf(
-      report, *mapped, [&](std::size_t page, std::size_t pages) {
+  std::string pdf;
+  const auto failure = std::get<const ModuleEntries*>(module)->study_report_pdf(
+      tables + results.size(), sheets, [&](std::string_view bytes) { pdf.append(bytes); },
+      [&](std::size_t page, std::size_t pages) {
         if (terminal) std::cerr << "\rpage " << page << " of " << pages << std::flush;
       });
   if (terminal) std::cerr << "\n";
-  if (pdf.empty()) return line.refuse("cannot make the PDF " + output, std::cerr);
+  if (sheet_error) return line.refuse(*sheet_error, std::cerr);
+  if (failure) return line.refuse("cannot make the PDF " + output + ": " + *failure, std::cerr);
   if (auto error = files.replace_file(output, pdf))
     return line.refuse("cannot write " + output + ": " + *error, std::cerr);
   return ExitStatus::ok;

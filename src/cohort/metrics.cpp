@@ -54,11 +54,18 @@ std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
     whole.ndi = non_dipolarity(whole.kl);
     whole.departure = departure(*group, mean);
   }
+  // Beats numbered in the order of their R times, as the maps number them.
+  std::vector<std::size_t> order(maps.size());
+  for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return file.beats[a].r_ms < file.beats[b].r_ms;
+  });
   std::vector<double> beat_ndis;
-  for (std::size_t b = 0; b < maps.size(); ++b) {
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const std::size_t b = order[k];
     MetricsRow row;
     row.file = file.name;
-    row.beat = static_cast<int>(b + 1);
+    row.beat = static_cast<int>(k + 1);
     row.r_ms = file.beats[b].r_ms;
     row.extremes = map_extremes(maps[b], leads);
     if (group) {

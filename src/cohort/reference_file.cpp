@@ -76,6 +76,41 @@ LeadSet read_leads(const json& object) {
   return leads;
 }
 
+// Areas are 32-bit whole numbers, so a mean or an SD of them lies within
+// 1e10; the eigenvalues of their second moments over 64 leads within 1e22.
+// A positive SD below smallest_spread would blow a z up past every finite
+// number.
+constexpr double largest_area_value = 1e10;
+constexpr double largest_eigenvalue = 1e22;
+// Basis vectors are written with 17 digits: their dot products lie within
+// about 1e-15 of 0 or 1; this allows for a file made elsewhere.
+constexpr double orthonormal_tolerance = 1e-6;
+
+void check_magnitudes(const ReferenceGroup& group) {
+  for (int n : group.leads) {
+    if (std::abs(group.mean(n)) > largest_area_value)
+      throw Refusal{"\"mean\" holds a value beyond 1e10"};
+    if (group.sd(n) < 0) throw Refusal{"\"sd\" holds a negative value"};
+    if (group.sd(n) > largest_area_value) throw Refusal{"\"sd\" holds a value beyond 1e10"};
+    if (group.sd(n) > 0 && group.sd(n) < smallest_spread)
+      throw Refusal{"\"sd\" holds a value between 0 and 1e-9"};
+  }
+}
+
+// Every basis vector of unit length and at right angles to the others.
+void check_orthonormal(const ReferenceGroup& group) {
+  for (std::size_t a = 0; a < group.basis.size(); ++a)
+    for (std::size_t b = a; b < group.basis.size(); ++b) {
+      double dot = 0;
+      for (int n : group.leads) dot += group.basis[a].vector(n) * group.basis[b].vector(n);
+      const double expected = a == b ? 1 : 0;
+      if (!(std::abs(dot - expected) <= orthonormal_tolerance))
+        throw Refusal{a == b ? "basis vector " + std::to_string(a + 1) + " is not of unit length"
+                             : "basis vectors " + std::to_string(a + 1) + " and " +
+                                   std::to_string(b + 1) + " are not at right angles"};
+    }
+}
+
 std::string text_member(const json& object, const char* name) {
   const json& value = member(object, name);
   if (!value.is_string()) throw Refusal{std::string("\"") + name + "\" is no text"};
@@ -100,8 +135,7 @@ ReferenceGroup read_group(const json& document) {
   group.leads = read_leads(document);
   group.mean = per_lead(document, "mean", group.leads);
   group.sd = per_lead(document, "sd", group.leads);
-  for (int n : group.leads)
-    if (group.sd(n) < 0) throw Refusal{"\"sd\" holds a negative value"};
+  check_magnitudes(group);
 
   const json& basis = member(document, "basis");
   if (!basis.is_array()) throw Refusal{"\"basis\" is no list"};
@@ -114,9 +148,11 @@ ReferenceGroup read_group(const json& document) {
     if (component.eigenvalue < 0) throw Refusal{"an eigenvalue is negative"};
     if (!group.basis.empty() && component.eigenvalue > group.basis.back().eigenvalue)
       throw Refusal{"the eigenvalues are not in decreasing order"};
+    if (component.eigenvalue > largest_eigenvalue) throw Refusal{"an eigenvalue is too large"};
     component.vector = per_lead(entry, "vector", group.leads);
     group.basis.push_back(component);
   }
+  check_orthonormal(group);
 
   const json& files = member(document, "files");
   if (!files.is_array() || files.size() != static_cast<std::size_t>(count))

@@ -102,6 +102,32 @@ std::vector<std::string> report_cells(const MetricsRow& row) {
           has_z ? std::to_string(row.departure->leads_z3) : "-"};
 }
 
+void add_study_file(StudyReport& report, const StudyFile& file, const LeadSet& leads,
+                    const ReferenceGroup* group, const LeadLayout& mapped) {
+  const MetricsRow row = study_rows(file, leads, group, false).front();
+  report.rows.push_back(report_cells(row));
+  if (group) {
+    std::vector<std::string> kl = {file.name};
+    for (double c : row.kl) kl.push_back(shown(c));
+    report.kl_rows.push_back(std::move(kl));
+    report.kl_columns = std::max(report.kl_columns, row.kl.size());
+  }
+  const LeadValues mean = mean_values(file.beats, 1.0);
+  const LeadValues sd = sd_values(file.beats, 1.0);
+  for (int n : usable_leads(mapped)) {
+    if (!report.mean_range)
+      report.mean_range = {mean(n), mean(n)};
+    else
+      report.mean_range = std::pair{std::min(report.mean_range->first, mean(n)),
+                                    std::max(report.mean_range->second, mean(n))};
+    report.largest_sd = std::max(report.largest_sd, sd(n));
+  }
+  if (report.mean_range)
+    report.scales.mean =
+        fitted_scale(report.mean_range->first, report.mean_range->second, ColourScale::diverging);
+  report.scales.sd = fitted_scale(0, report.largest_sd, ColourScale::sequential);
+}
+
 ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
                              const ReferenceGroup* group,
                              const std::optional<std::string>& record_text) {
@@ -117,6 +143,8 @@ ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
     for (std::size_t b = 0; b < maps.size(); ++b)
       if (const auto ndi = non_dipolarity(kl_coefficients(*group, maps[b])))
         page.ndi_over_time.emplace_back(file.beats[b].r_ms / 1000.0, *ndi);
+    std::stable_sort(page.ndi_over_time.begin(), page.ndi_over_time.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
   }
   if (record_text)
     read_choices(*record_text, page);

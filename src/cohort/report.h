@@ -31,12 +31,34 @@ struct ReportFilePage {
   std::string record_note;  // why there are no choices, when there are none
 };
 
+// The colour scales every file's maps share, so that a colour means the
+// same on every page: mean maps diverging, SD maps sequential, each fitted
+// to the values of every file at the mapped leads.
+struct StudyScales {
+  MapScale mean;
+  MapScale sd;
+};
+
+// What the study's first pages show, gathered file by file before any
+// file's page is made.
 struct StudyReport {
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;  // one per file, cells as text
-  std::vector<ReportFilePage> pages;
+  // With a group: per file its name and KL coefficients (columns "KL 1"..).
+  std::vector<std::vector<std::string>> kl_rows;
+  std::size_t kl_columns = 0;
   bool with_group = false;
+  StudyScales scales;
+  // The values the scales are fitted to so far: lowest and highest mean,
+  // highest SD (nothing before the first file).
+  std::optional<std::pair<double, double>> mean_range;
+  double largest_sd = 0;
 };
+
+// Adds a file's row, its KL row with a group, and its maps' values to the
+// scales (over the usable leads of `mapped`).
+void add_study_file(StudyReport& report, const StudyFile& file, const LeadSet& leads,
+                    const ReferenceGroup* group, const LeadLayout& mapped);
 
 // The analysis record beside a result file: its name with the last
 // extension replaced by ".record.json".

@@ -93,6 +93,8 @@ GroupOutcome make_reference_group(const std::vector<LeadValues>& means, const Le
   group.count = static_cast<int>(means.size());
   group.mean = mean_map(means, leads);
   group.sd = lead_sd(means, leads);
+  for (int n : leads)
+    if (group.sd(n) < smallest_spread) group.sd(n) = 0;
 
   // S = (1/N) sum m_i m_i^T over the leads, not centred.
   const auto size = static_cast<Eigen::Index>(leads.size());

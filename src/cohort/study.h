@@ -49,6 +49,9 @@ inline constexpr int largest_basis = 12;
 // A group needs at least this many files; NDI this many basis vectors.
 inline constexpr int smallest_group = 3;
 inline constexpr int smallest_ndi_basis = 4;
+// A group's SD below this is no spread of whole-number areas but rounding
+// left by equal maps (about 1e-16 of their size): it counts as 0, no z.
+inline constexpr double smallest_spread = 1e-9;
 
 // An eigenvalue of S counts toward its rank when it exceeds this share of the
 // largest one. The solver's eigenvalues carry an absolute error of a few

@@ -308,7 +308,7 @@ std::optional<std::string> edf_factor_fault(double units_per_physical) {
   // A cut limit moves every value read back by less than one last place.
   if (low && high && std::max(*low, *high) * units_per_physical < 0.5) return std::nullopt;
   return "EDF's 8-character physical limits cannot hold -32768 and 32767 divided by this "
-         "factor closely enough for every value to come back (about 0.0033 to 50000 can)";
+         "factor closely enough for every value to come back (about 0.0033 to 49999 can)";
 }
 
 std::size_t edf_annotation_room(std::size_t records) { return records * most_annotation_signals; }

@@ -69,16 +69,24 @@ void fit_scale(MapPage& page) {
       high = first ? v : std::max(high, v);
       first = false;
     }
-  if (page.scale == ColourScale::sequential) low = 0;
-  page.step = isoline_step(low, high);
-  const double reach = std::max(std::abs(low), std::abs(high));
-  if (page.step)
-    page.limit = std::max(1.0, std::ceil(reach / *page.step - 1e-9)) * *page.step;
-  else
-    page.limit = reach > 0 ? reach : 1;
+  const MapScale fitted = fitted_scale(low, high, page.scale);
+  page.step = fitted.step;
+  page.limit = fitted.limit;
 }
 
 }  // namespace
+
+MapScale fitted_scale(double low, double high, ColourScale scale) {
+  if (scale == ColourScale::sequential) low = 0;
+  MapScale fitted;
+  fitted.step = isoline_step(low, high);
+  const double reach = std::max(std::abs(low), std::abs(high));
+  if (fitted.step)
+    fitted.limit = std::max(1.0, std::ceil(reach / *fitted.step - 1e-9)) * *fitted.step;
+  else
+    fitted.limit = reach > 0 ? reach : 1;
+  return fitted;
+}
 
 MapPage make_page(const std::vector<ResultBeat>& beats, const LeadLayout& layout,
                   const MapRequest& request, const Wording& wording) {
@@ -153,9 +161,11 @@ std::variant<MapPage, std::string> make_departure_page(const LeadDepartures& z,
   int usable = 0;
   for (int n = 1; n <= lead_point_count; ++n) {
     Electrode& e = page.layout.leads(n);
-    if (!z(n) || !std::isfinite(*z(n)))
-      e.bad = true;  // left out, drawn hollow
-    else
+    if (!z(n) || !std::isfinite(*z(n))) {
+      // Left out and drawn hollow; the bicubic grid would read it as z = 0.
+      if (e.usable()) page.layout.regular_grid = false;
+      e.bad = true;
+    } else
       values(n) = *z(n);
     usable += e.usable();
   }

@@ -77,6 +77,15 @@ std::variant<MapPage, std::string> make_departure_page(const LeadDepartures& z,
                                                        const LeadLayout& layout,
                                                        const Wording& wording = {});
 
+// The isoline step and colour limit for values within low..high: the step
+// from isoline_step, the limit the smallest whole number of steps that
+// reaches the larger magnitude (a sequential scale starts at 0).
+struct MapScale {
+  double limit = 1;
+  std::optional<double> step;
+};
+MapScale fitted_scale(double low, double high, ColourScale scale);
+
 // A value as the map labels it: as many decimals as the isoline step needs.
 std::string format_value(double value, std::optional<double> step);
 

@@ -47,15 +47,17 @@ constexpr double ring = 7;  // radius of an extreme's mark on a single map
 
 const Ink ink{30, 30, 30};
 const Ink light_ink{255, 255, 255};
-const Ink isoline_ink{40, 40, 40, 190};
+// Opaque: a PDF strokes a translucent line as a filled outline, many times
+// the size.
+const Ink isoline_ink{70, 70, 70};
 const Ink heavy_ink{0, 0, 0};
 const Ink hull_ink{120, 120, 120};
 const Ink backdrop{255, 255, 255, 215};
 const Ink max_ink{120, 0, 20};
 const Ink min_ink{0, 40, 110};
 
-// A generous width of `text` in Liberation Sans of `size`: 0.6 em a
-// character, a whole em for a wide (CJK) one.
+}  // namespace
+
 double text_width(const std::string& text, double size) {
   double ems = 0;
   for (std::size_t k = 0; k < text.size();) {
@@ -66,6 +68,8 @@ double text_width(const std::string& text, double size) {
   }
   return ems * size;
 }
+
+namespace {
 
 // `preferred`, or smaller so that `text` fits `width`.
 double size_to_fit(const std::string& text, double width, double preferred) {
@@ -247,6 +251,10 @@ std::vector<PageIsoline> isolines(const MapPlacement& placement, const SampledFi
       low = std::min(low, v);
       high = std::max(high, v);
     }
+  // Only inside the shown scale: beyond it the colour saturates, and a field
+  // far outside it would otherwise need a line per step of its whole range.
+  low = std::max(low, static_cast<float>(scale_bottom(page)));
+  high = std::min(high, static_cast<float>(page.limit));
   if (!(low <= high)) return drawn;
   const double step = *page.step;
   for (double level : isoline_levels(low, high, step)) {
@@ -299,14 +307,84 @@ struct Extremes {
   bool shown = false;  // the map is not flat
 };
 
-// Which side of its ring each extreme's value label takes (true: right).
-struct ValueSides {
-  bool max_right = true;
-  bool min_right = true;
-};
+// The text of lead n beside its dot.
+std::string lead_text(const Electrode& e, int n) {
+  return e.label.empty() ? std::to_string(n) : e.label;
+}
 
-void add_electrodes(MapPanel& panel, const MapPlacement& placement, const MapPage& page,
-                    const Extremes& extremes, const ValueSides& sides, bool labels) {
+// The box of lead n's number: up and to the right of its dot.
+PageBox lead_label_box(const MapPanel& panel, PagePoint at, const std::string& text, double size) {
+  const double w = text_width(text, size), h = size + 3;
+  return kept_inside({at.x + 3.5, at.y - 3 - h, w, h}, panel.clip);
+}
+
+// How many of `taken` a box at `box` would cover.
+int overlaps_with(const PageBox& box, const std::vector<PageBox>& taken) {
+  int count = 0;
+  for (const PageBox& other : taken) count += box.overlaps(other);
+  return count;
+}
+
+// Where a box of w x h beside a ring at `at` covers the fewest of `taken`
+// and lies inside the clip, the nearest such place on a tie: left or right
+// of the ring at heights a quarter of the box apart, or centred above or
+// below it (only the four corner places when `corners`).
+PageBox clear_place(const MapPanel& panel, PagePoint at, double w, double h, double gap,
+                    const std::vector<PageBox>& taken, bool corners = false) {
+  std::vector<PageBox> candidates;
+  if (corners) {
+    candidates = {{at.x + gap, at.y - gap - h, w, h},
+                  {at.x - gap - w, at.y - gap - h, w, h},
+                  {at.x + gap, at.y + gap, w, h},
+                  {at.x - gap - w, at.y + gap, w, h}};
+  } else {
+    for (int step = 0; step <= 12; ++step) {
+      // 0, +1, -1, +2, -2, ... quarters of the box's height.
+      const double dy = (step % 2 ? 1 : -1) * ((step + 1) / 2) * h / 4;
+      candidates.push_back({at.x + gap, at.y - h / 2 + dy, w, h});
+      candidates.push_back({at.x - gap - w, at.y - h / 2 + dy, w, h});
+    }
+    candidates.push_back({at.x - w / 2, at.y - gap - h, w, h});
+    candidates.push_back({at.x - w / 2, at.y + gap, w, h});
+  }
+  PageBox best = kept_inside(candidates[0], panel.clip);
+  double best_score = -1;
+  for (const PageBox& candidate : candidates) {
+    const PageBox box = kept_inside(candidate, panel.clip);
+    // Moved back inside, a box may have slid onto the ring itself.
+    const bool on_ring = box.left < at.x + gap && box.right() > at.x - gap &&
+                         box.top < at.y + gap && box.bottom() > at.y - gap;
+    const double moved = std::hypot(box.left - candidate.left, box.top - candidate.top);
+    const double score = (overlaps_with(box, taken) + (on_ring ? 1000 : 0)) * 1e6 +
+                         std::hypot(box.left + w / 2 - at.x, box.top + h / 2 - at.y) + moved;
+    if (best_score < 0 || score < best_score) {
+      best = box;
+      best_score = score;
+    }
+  }
+  return best;
+}
+
+// An extreme's value: a departure's in tenths of an SD, so that 2.6 is not
+// read as 3 against the 2 and 3 SD bounds; any other to its isolines' step.
+std::string extreme_value(const MapPage& page, double value) {
+  if (page.kind == MapKind::departure) return format_value(value, 0.1);
+  return format_value(value, page.step);
+}
+
+// The dots, the extremes' marks and values, and the lead numbers of a single
+// map. The values go where they cover no lead number and no mark; the
+// numbers of the two extreme leads then where they cover no value.
+void add_labels(MapPanel& panel, const MapPlacement& placement, const MapPage& page,
+                const Extremes& extremes, bool lead_labels, const Wording& wording) {
+  struct Lead {
+    int n;
+    PagePoint at;
+    std::string text;
+    double size;
+  };
+  std::vector<Lead> leads;
+  std::vector<PageBox> taken;  // lead numbers and marks, then values
   for (int n = 1; n <= lead_point_count; ++n) {
     const Electrode& e = page.layout.leads(n);
     if (!e.listed) continue;
@@ -323,60 +401,54 @@ void add_electrodes(MapPanel& panel, const MapPlacement& placement, const MapPag
       dot.fill = ink;
     }
     panel.electrodes.push_back(dot);
-    if (!labels) continue;
-    const std::string text = e.label.empty() ? std::to_string(n) : e.label;
-    const double size = size_to_fit(text, panel.clip.width, label_font);
-    const double w = text_width(text, size), h = size + 3;
-    const bool is_max = extremes.shown && n == extremes.found.max_lead;
-    const bool is_min = extremes.shown && n == extremes.found.min_lead;
-    // Beside the dot; beside an extreme's ring, above it on the side its
-    // value label leaves free, so that neither covers the number.
-    PageBox box{at.x + 3.5, at.y - 3 - h, w, h};
-    if (is_max || is_min) {
-      const double gap = ring * 0.8;
-      const bool value_on_right = is_max ? sides.max_right : sides.min_right;
-      box = {value_on_right ? at.x - gap - w : at.x + gap, at.y - gap - h, w, h};
-    }
-    box = kept_inside(box, panel.clip);
-    panel.labels.push_back(text_at(text, box, size, ink_against(panel.field, box)));
+    if (!lead_labels) continue;
+    const std::string text = lead_text(e, n);
+    leads.push_back({n, at, text, size_to_fit(text, panel.clip.width, label_font)});
   }
-}
+  auto is_extreme = [&](int n) {
+    return extremes.shown && (n == extremes.found.max_lead || n == extremes.found.min_lead);
+  };
+  for (const Lead& lead : leads)
+    if (!is_extreme(lead.n)) taken.push_back(lead_label_box(panel, lead.at, lead.text, lead.size));
+  for (const PageDot& dot : panel.electrodes)
+    taken.push_back({dot.at.x - dot.radius, dot.at.y - dot.radius, 2 * dot.radius, 2 * dot.radius});
 
-// An extreme's value: a departure's in tenths of an SD, so that 2.6 is not
-// read as 3 against the 2 and 3 SD bounds; any other to its isolines' step.
-std::string extreme_value(const MapPage& page, double value) {
-  if (page.kind == MapKind::departure) return format_value(value, 0.1);
-  return format_value(value, page.step);
-}
-
-// The mark of an extreme and its value label (into `labels`); returns
-// whether the label lies right of the ring.
-bool add_extreme(MapPanel& panel, std::vector<PageText>& labels, const MapPlacement& placement,
-                 const MapPage& page, int lead, double value, bool maximum,
-                 const Wording& wording) {
-  const Electrode& e = page.layout.leads(lead);
-  const PagePoint at = placement.to_page(e.x, e.y);
-  panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
-  const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
-                                  {extreme_value(page, value), std::to_string(lead)});
-  const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
-  const double w = text_width(text, size) + 6, h = size + 5;
-  // To the right of the ring, or to its left when the right has no room.
-  const bool right = at.x + ring + 3 + w <= panel.clip.right();
-  PageBox box{right ? at.x + ring + 3 : at.x - ring - 3 - w, at.y - h / 2, w, h};
-  box = kept_inside(box, panel.clip);
-  // Clear of the other extreme's label: below it, or above when that leaves
-  // the map.
-  for (const PageText& other : labels)
-    if (box.overlaps(other.box)) {
-      box.top = other.box.bottom() + 2;
-      if (box.bottom() > panel.clip.bottom()) box.top = other.box.top - 2 - h;
-      box = kept_inside(box, panel.clip);
+  std::vector<PageText> values;
+  if (extremes.shown) {
+    for (bool maximum : {true, false}) {
+      const int lead = maximum ? extremes.found.max_lead : extremes.found.min_lead;
+      const Electrode& e = page.layout.leads(lead);
+      const PagePoint at = placement.to_page(e.x, e.y);
+      panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
+      taken.push_back({at.x - ring, at.y - ring, 2 * ring, 2 * ring});
     }
-  PageText label = text_at(text, box, size, maximum ? max_ink : min_ink, TextAlign::centre, true);
-  label.backdrop = backdrop;
-  labels.push_back(label);
-  return right;
+    for (bool maximum : {true, false}) {
+      const int lead = maximum ? extremes.found.max_lead : extremes.found.min_lead;
+      const double value = maximum ? extremes.found.max_value : extremes.found.min_value;
+      const PagePoint at = panel.marks[maximum ? 0 : 1].at;
+      const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
+                                      {extreme_value(page, value), std::to_string(lead)});
+      const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
+      const PageBox box =
+          clear_place(panel, at, text_width(text, size) + 6, size + 5, ring + 3, taken);
+      PageText label =
+          text_at(text, box, size, maximum ? max_ink : min_ink, TextAlign::centre, true);
+      label.backdrop = backdrop;
+      values.push_back(label);
+      taken.push_back(box);
+    }
+  }
+  for (const Lead& lead : leads) {
+    PageBox box = lead_label_box(panel, lead.at, lead.text, lead.size);
+    if (is_extreme(lead.n)) {
+      // Beside the ring, where no value lies.
+      std::vector<PageBox> kept;
+      for (const PageText& value : values) kept.push_back(value.box);
+      box = clear_place(panel, lead.at, box.width, box.height, ring * 0.8, kept, true);
+    }
+    panel.labels.push_back(text_at(lead.text, box, lead.size, ink_against(panel.field, box)));
+  }
+  panel.labels.insert(panel.labels.end(), values.begin(), values.end());
 }
 
 MapPanel compose_panel(const MapPlacement& placement, const PageBox& clip, const MapPage& page,
@@ -412,16 +484,7 @@ MapPanel compose_panel(const MapPlacement& placement, const PageBox& clip, const
     }
     return panel;
   }
-  std::vector<PageText> values;
-  ValueSides sides;
-  if (extremes.shown) {
-    sides.max_right = add_extreme(panel, values, placement, page, extremes.found.max_lead,
-                                  extremes.found.max_value, true, wording);
-    sides.min_right = add_extreme(panel, values, placement, page, extremes.found.min_lead,
-                                  extremes.found.min_value, false, wording);
-  }
-  add_electrodes(panel, placement, page, extremes, sides, options.lead_labels);
-  panel.labels.insert(panel.labels.end(), values.begin(), values.end());
+  add_labels(panel, placement, page, extremes, options.lead_labels, wording);
   return panel;
 }
 
@@ -440,8 +503,22 @@ double bar_tick(const MapPage& page) {
 ColourBar colour_bar(const MapPage& page, double width, const PageBox& region) {
   ColourBar bar;
   const double x = width - margin - bar_band + 16;
-  bar.box = {x, region.top + 22, bar_width, std::max(10.0, region.height - 32)};
+  // Only a departure's scale is fixed whatever the values; any other reaches
+  // the largest value.
+  const bool clipped = page.kind == MapKind::departure;
+  const double cap = clipped ? bar_width * 0.8 : 0;
+  bar.box = {x, region.top + 22 + cap, bar_width, std::max(10.0, region.height - 32 - 2 * cap)};
   const double bottom = scale_bottom(page);
+  if (clipped) {
+    const double middle = x + bar_width / 2;
+    const double top = bar.box.top, foot = bar.box.bottom();
+    bar.caps.push_back({{{x, top}, {x + bar_width, top}, {middle, top - cap}},
+                        ink_of(page_colour(page, page.limit)),
+                        ink});
+    bar.caps.push_back({{{x, foot}, {x + bar_width, foot}, {middle, foot + cap}},
+                        ink_of(page_colour(page, bottom)),
+                        ink});
+  }
   for (int k = 0; k <= 10; ++k)
     bar.stops.push_back(
         {k / 10.0, ink_of(page_colour(page, bottom + (page.limit - bottom) * k / 10))});
@@ -453,7 +530,8 @@ ColourBar colour_bar(const MapPage& page, double width, const PageBox& region) {
   for (double k = first; k <= last; ++k) {
     BarTick t;
     t.value = k * tick;
-    t.zero = k == 0;
+    t.heavy = std::any_of(page.heavy_levels.begin(), page.heavy_levels.end(),
+                          [&](double h) { return std::abs(t.value - h) < tick * 1e-6; });
     t.y = bar.box.bottom() - (t.value - bottom) / (page.limit - bottom) * bar.box.height;
     t.label = text_at(format_value(t.value, page.step),
                       {bar.box.right() + 10, t.y - 8, bar_band - bar_width - 26, 16}, 11, ink);

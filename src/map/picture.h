@@ -106,9 +106,16 @@ struct MapPanel {
 
 struct BarTick {
   double value = 0;
-  double y = 0;  // page units
-  bool zero = false;
+  double y = 0;        // page units
+  bool heavy = false;  // the value of a heavy isoline on the map
   PageText label;
+};
+
+// A filled polygon.
+struct PageShape {
+  std::vector<PagePoint> points;
+  Ink fill;
+  Ink outline;
 };
 
 struct ColourBar {
@@ -117,6 +124,9 @@ struct ColourBar {
   std::vector<std::pair<double, Ink>> stops;
   std::vector<BarTick> ticks;
   PageText unit;
+  // On a fixed scale values beyond its ends take the end colours: a pointed
+  // cap below and above the bar in those colours says so.
+  std::vector<PageShape> caps;
 };
 
 struct MapPicture {
@@ -128,6 +138,10 @@ struct MapPicture {
   std::vector<PageText> captions;  // above each map of a sheet, or the line under one map
   ColourBar bar;
 };
+
+// A generous width of `text` in Liberation Sans of pixel height `size`:
+// 0.6 em a character, a whole em for a wide (CJK) one.
+double text_width(const std::string& text, double size);
 
 // The pixel size of a map picture unless another is chosen.
 inline constexpr int default_map_width = 800;

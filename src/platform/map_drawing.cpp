@@ -90,6 +90,15 @@ void paint_line(QPainter& painter, const PageLine& line) {
   painter.drawPath(path);
 }
 
+void paint_shape(QPainter& painter, const PageShape& shape) {
+  QPolygonF polygon;
+  for (const PagePoint& p : shape.points) polygon << point(p);
+  painter.setPen(QPen(colour(shape.outline), 1));
+  painter.setBrush(colour(shape.fill));
+  painter.drawPolygon(polygon);
+  painter.setBrush(Qt::NoBrush);
+}
+
 void paint_dot(QPainter& painter, const PageDot& dot) {
   painter.setPen(dot.outline ? QPen(colour(*dot.outline), dot.outline_width) : QPen(Qt::NoPen));
   painter.setBrush(dot.fill ? QBrush(colour(*dot.fill)) : QBrush(Qt::NoBrush));
@@ -137,12 +146,14 @@ void paint_bar(QPainter& painter, const ColourBar& bar) {
   painter.drawRect(box);
   paint_text(painter, bar.unit);
   for (const BarTick& tick : bar.ticks) {
-    painter.setPen(QPen(colour(tick.label.ink), tick.zero ? 2 : 1));
-    painter.drawLine(QPointF(box.right(), tick.y),
-                     QPointF(box.right() + (tick.zero ? 8 : 5), tick.y));
+    // A heavy line crosses the bar, as it crosses the map.
+    painter.setPen(QPen(colour(tick.label.ink), tick.heavy ? 2.4 : 1));
+    painter.drawLine(QPointF(tick.heavy ? box.left() : box.right(), tick.y),
+                     QPointF(box.right() + (tick.heavy ? 8 : 5), tick.y));
     paint_text(painter, tick.label);
   }
   painter.setRenderHint(QPainter::Antialiasing);
+  for (const PageShape& cap : bar.caps) paint_shape(painter, cap);
 }
 
 QString extension_of(const std::string& host_path) {
@@ -168,6 +179,19 @@ void paint_map_picture(QPainter& painter, const MapPicture& picture) {
   for (const MapPanel& panel : picture.panels) paint_panel(painter, panel);
   for (const PageText& caption : picture.captions) paint_text(painter, caption);
   paint_bar(painter, picture.bar);
+}
+
+void paint_page_text(QPainter& painter, const PageText& text) { paint_text(painter, text); }
+void paint_page_line(QPainter& painter, const PageLine& line) { paint_line(painter, line); }
+void paint_page_dot(QPainter& painter, const PageDot& dot) { paint_dot(painter, dot); }
+
+void paint_page_rect(QPainter& painter, const PageBox& box, const std::optional<Ink>& fill,
+                     const std::optional<Ink>& outline) {
+  if (fill) painter.fillRect(rect(box), colour(*fill));
+  if (!outline) return;
+  painter.setPen(QPen(colour(*outline), 1));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect(box));
 }
 
 void paint_map_page(QPainter& painter, QSize size, const MapPage& page,

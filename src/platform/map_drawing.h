@@ -21,6 +21,12 @@ inline const QSize default_map_size(default_map_width, default_map_height);  // 
 Wording map_wording();
 
 void paint_map_picture(QPainter& painter, const MapPicture& picture);
+// The parts of a picture one by one, for pages that place their own.
+void paint_page_text(QPainter& painter, const PageText& text);
+void paint_page_line(QPainter& painter, const PageLine& line);
+void paint_page_dot(QPainter& painter, const PageDot& dot);
+void paint_page_rect(QPainter& painter, const PageBox& box, const std::optional<Ink>& fill,
+                     const std::optional<Ink>& outline);
 // Composes and paints the whole page: title, map or sheet, colour bar.
 void paint_map_page(QPainter& painter, QSize size, const MapPage& page,
                     const MapDrawOptions& options);

@@ -111,11 +111,12 @@ std::optional<std::string> save_map(const std::string& host_path, const MapPage&
   return save_map_file(host_path, page, QSize(width, height), options);
 }
 
-std::string report_pdf(const StudyReport& report, const LeadLayout& layout,
-                       const std::function<void(std::size_t, std::size_t)>& progress) {
+std::optional<std::string> report_pdf(
+    std::size_t pages, const ReportSheetSource& sheets,
+    const std::function<void(std::string_view)>& sink,
+    const std::function<void(std::size_t, std::size_t)>& progress) {
   const auto application = offscreen_application("beat_analyser: ");
-  const QByteArray pdf = study_report_pdf(report, layout, progress);
-  return std::string(pdf.constData(), static_cast<std::size_t>(pdf.size()));
+  return paint_study_report(pages, sheets, sink, progress);
 }
 
 }  // namespace

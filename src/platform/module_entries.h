@@ -12,8 +12,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
-#include "cohort/report.h"
+#include "cohort/report_sheet.h"
 #include "interchange/mat_file.h"
 #include "map/layout.h"
 #include "map/page.h"
@@ -63,10 +64,13 @@ struct ModuleEntries {
   // and writes it whole or not at all; the reason when that fails.
   std::optional<std::string> (*save_map)(const std::string& host_path, const MapPage& page,
                                          int width, int height, const MapDrawOptions& options);
-  // The study report's PDF file; empty when it could not be made. `progress`
-  // hears of each page drawn.
-  std::string (*study_report_pdf)(const StudyReport& report, const LeadLayout& layout,
-                                  const std::function<void(std::size_t, std::size_t)>& progress);
+  // Paints the study report's pages 0..pages-1 from `sheets` as a PDF, its
+  // bytes handed to `sink` as they are made; the reason when a page or the
+  // PDF cannot be made. `progress` hears of each page drawn.
+  std::optional<std::string> (*study_report_pdf)(
+      std::size_t pages, const ReportSheetSource& sheets,
+      const std::function<void(std::string_view)>& sink,
+      const std::function<void(std::size_t, std::size_t)>& progress);
   // Results as a MATLAB file, whole or not at all.
   std::optional<std::string> (*write_mat)(FileOps& files, const std::filesystem::path& path,
                                           const MatResults& results);

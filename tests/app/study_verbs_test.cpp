@@ -122,14 +122,31 @@ TEST_F(StudyVerbs, RefusalsWriteNothing) {
       {"the output over an input", "metrics subject.txt -o ./subject.txt", 1,
        "beat_analyser metrics: the output ./subject.txt would replace the input subject.txt\n"
        "Try 'beat_analyser metrics --help' for more information.\n"},
+      {"the group over its layout", "reference g1.txt g2.txt g3.txt --layout half.csv -o half.csv",
+       1,
+       "beat_analyser reference: the output half.csv would replace the input half.csv\n"
+       "Try 'beat_analyser reference --help' for more information.\n"},
+      {"one person three times", "reference g1.txt g2.txt same.txt -o out", 2,
+       "beat_analyser reference: same.txt: holds the same bytes as g1.txt; a group counts each "
+       "file once\n"},
+      {"a departure map over other leads than the group's",
+       "map subject.txt --departure group.ref.json --layout half.csv -o out.png", 2,
+       "beat_analyser map: group.ref.json: was made over other leads than the layout's usable "
+       "ones\n"},
+      {"a report under a PNG name", "report subject.txt -o out.png", 1,
+       "beat_analyser report: the report is a PDF: out.png must end in .pdf\n"
+       "Try 'beat_analyser report --help' for more information.\n"},
   };
+  write("same.txt", result_text(10));
   for (const Row& row : rows) {
     const Outcome outcome = run(row.arguments);
     EXPECT_EQ(outcome.status, row.status) << row.label;
     EXPECT_EQ(outcome.err, row.message) << row.label;
     EXPECT_FALSE(fs::exists(folder / "out")) << row.label;
+    EXPECT_FALSE(fs::exists(folder / "out.png")) << row.label;
   }
   EXPECT_EQ(test::read_host_file(folder / "subject.txt"), result_text(50));
+  EXPECT_EQ(test::read_host_file(folder / "half.csv"), "lead,x,y\n1,0,0\n2,1,0\n3,0,1\n4,1,1\n");
 }
 
 }  // namespace

@@ -33,10 +33,11 @@ TEST(MetricsTable, CellsOfTheFileAndItsBeats) {
   // Lead 1 of the group: 1, 2, 3 (mu 2, sigma 1); every other lead 0.
   const ReferenceGroup group =
       group_of({map_of({{1, 1}}), map_of({{1, 2}}), map_of({{1, 3}})}, leads);
-  // Lead 1 of the file: 3, 5, 7 (mean 5, SD 2: variability sqrt(4 / 64)).
+  // Lead 1 of the file: 3, 5, 7 (mean 5, SD 2: variability sqrt(4 / 64)),
+  // numbered by R time whatever the file's order.
   StudyFile file;
   file.name = "a,b.txt";
-  file.beats = {beat_of(100, {{1, 3}}), beat_of(900, {{1, 5}}), beat_of(1700, {{1, 7}})};
+  file.beats = {beat_of(900, {{1, 5}}), beat_of(100, {{1, 3}}), beat_of(1700, {{1, 7}})};
   const std::string head =
       "max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,max_abs_z,"
       "max_abs_z_lead,leads_z2,leads_z3";

@@ -21,7 +21,7 @@ ReferenceGroup sample_group() {
   group.mean(7) = -1.0 / 3.0;
   group.mean(64) = 12345.678901234567;
   group.sd(2) = 2.0 / 3.0;
-  group.sd(64) = 1e-300;
+  group.sd(64) = 1e-9;  // the smallest spread read
   KlComponent first;
   first.eigenvalue = 5.5;
   first.vector(2) = 0.6;
@@ -126,6 +126,25 @@ TEST(ReferenceFile, RefusesWhatIsNoUsableGroup) {
            d["basis"].push_back({{"eigenvalue", 1}, {"vector", {0, 0, 1}}});
        },
        "\"basis\" holds more vectors than a group can have"},
+      {"an SD that makes every z infinite", [](json& d) { d["sd"][1] = 1e-310; },
+       "\"sd\" holds a value between 0 and 1e-9"},
+      {"a mean beyond any area", [](json& d) { d["mean"][0] = 1e200; },
+       "\"mean\" holds a value beyond 1e10"},
+      {"a basis vector twice as long",
+       [](json& d) {
+         d["basis"][0]["vector"] = {1.2, 0, 1.6};
+       },
+       "basis vector 1 is not of unit length"},
+      {"a basis vector of huge values",
+       [](json& d) {
+         d["basis"][0]["vector"] = {1e200, 0, 0};
+       },
+       "basis vector 1 is not of unit length"},
+      {"basis vectors not at right angles",
+       [](json& d) {
+         d["basis"].push_back({{"eigenvalue", 1}, {"vector", {0, 0, 1}}});
+       },
+       "basis vectors 1 and 2 are not at right angles"},
       {"mean missing", [](json& d) { d.erase("mean"); }, "has no \"mean\""},
       {"no format at all", [](json& d) { d.erase("format"); },
        "is not a reference group (its format is not \"beat-analyser-reference\")"},

@@ -115,6 +115,10 @@ TEST(ReferenceGroup, MeanAndSdPerLeadAndTooFewFilesRefused) {
   EXPECT_TRUE(
       std::holds_alternative<std::string>(make_reference_group({maps[0], maps[1]}, all_leads())))
       << "a group of two";
+  // Three equal means of 0.1 average to 0.10000000000000002: no spread.
+  LeadValues tenth;
+  tenth(3) = 0.1;
+  EXPECT_EQ(group_of(make_reference_group({tenth, tenth, tenth}, all_leads())).sd(3), 0);
 }
 
 TEST(Departure, ZPerLeadAgainstTheGroup) {

@@ -45,6 +45,8 @@ TEST(EdfFactor, FactorsWhoseLimitsTheHeaderHolds) {
       {"0.001: -32768000 needs 9 characters", 0.001, false},
       {"1e-9: far beyond the field", 1e-9, false},
       {"40000: -0.8192, last place 0.00001 uV = 0.4 units", 40000.0, true},
+      {"49999: -0.65537, last place 0.00001 uV = 0.49999 units", 49999.0, true},
+      {"50000: -0.65536, last place 0.00001 uV = 0.5 units", 50000.0, false},
       {"60000: -0.54613, last place 0.00001 uV = 0.6 units", 60000.0, false},
       {"1e300: the limits cut to 0", 1e300, false},
       {"the smallest double: limits beyond any field", 5e-324, false},

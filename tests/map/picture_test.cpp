@@ -126,6 +126,10 @@ TEST(MapPanel, LabelsLegibleBesideTheMarks) {
         EXPECT_FALSE(covers(panel.labels[k].box, mark.at, mark.radius))
             << "lead " << panel.labels[k].text << " under a mark";
     EXPECT_FALSE(panel.labels[64].box.overlaps(panel.labels[65].box));
+    for (std::size_t k = 0; k < 64; ++k)
+      for (std::size_t v : {64u, 65u})
+        EXPECT_FALSE(panel.labels[k].box.overlaps(panel.labels[v].box))
+            << panel.labels[v].text << " covers lead " << panel.labels[k].text;
     // Lead 55 sits on a deep red or blue, lead 29 near the white middle.
     const Ink light{255, 255, 255}, dark{30, 30, 30};
     EXPECT_EQ(panel.labels[54].ink, light);
@@ -164,6 +168,19 @@ TEST(MapPanel, IsolineWeightsOfEachKind) {
     }
     EXPECT_EQ(heavy, row.heavy);
     EXPECT_NEAR(lowest, row.lowest, 1e-9);
+    // The bar marks the same levels heavy; only the fixed departure scale,
+    // which clips, has caps beyond its ends.
+    std::vector<double> heavy_ticks;
+    for (const BarTick& tick : picture.bar.ticks)
+      if (tick.heavy) heavy_ticks.push_back(tick.value);
+    EXPECT_EQ(heavy_ticks, row.heavy);
+    EXPECT_EQ(picture.bar.caps.size(), row.heavy.size() == 2 ? 2u : 0u);
+    for (const PageShape& cap : picture.bar.caps)
+      for (const PagePoint& p : cap.points) {
+        EXPECT_FALSE(p.y > picture.bar.box.top + 1e-9 && p.y < picture.bar.box.bottom() - 1e-9)
+            << "a cap lies beyond the bar's ends";
+        EXPECT_LE(p.y, picture.height);
+      }
   }
   // The extremes of a departure in tenths of an SD: 3.85 is not read as 4.
   const MapPicture departure = compose_picture(rows[0].page, 800, 600, MapDrawOptions{});
@@ -205,6 +222,32 @@ TEST(Sheet, CaptionsApartWithinTheirCells) {
   ASSERT_EQ(stacked.captions.size(), 2u);
   EXPECT_EQ(stacked.captions[0].box.left, stacked.captions[1].box.left);
   EXPECT_LT(stacked.captions[0].box.top, stacked.captions[1].box.top);
+}
+
+}  // namespace
+}  // namespace ba
+
+namespace ba {
+namespace {
+
+TEST(DepartureMap, LeadsWithoutZAndFieldsBeyondTheScale) {
+  // Every lead 3 SD out but lead 28, which has no z: the field there is
+  // interpolated from its neighbours (3), not read as 0.
+  LeadDepartures flat;
+  for (int n = 1; n <= lead_point_count; ++n) flat(n) = 3;
+  flat(28) = std::nullopt;
+  const MapPage hollow = std::get<MapPage>(make_departure_page(flat, default_layout()));
+  const SampledField field = sample_field(hollow.layout, hollow.frames.at(0).values, 8, 8);
+  EXPECT_NEAR(field.at(3, 3), 3, 1e-3) << "lead 28 sits at column 3, row 3";
+
+  // -105..105 SD: lines only at the 9 levels the -4..4 scale shows.
+  LeadDepartures steep;
+  for (int n = 1; n <= lead_point_count; ++n) steep(n) = ((n - 1) / grid_side - 3.5) * 30;
+  const MapPicture picture = compose_picture(
+      std::get<MapPage>(make_departure_page(steep, default_layout())), 800, 600, MapDrawOptions{});
+  const auto& lines = picture.panels.at(0).isolines;
+  ASSERT_FALSE(lines.empty());
+  for (const PageIsoline& line : lines) EXPECT_LE(std::abs(line.level), 4) << line.level;
 }
 
 }  // namespace
