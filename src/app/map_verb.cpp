@@ -225,7 +225,7 @@ MapPage departure_map(const std::vector<ResultBeat>& beats, const std::string& g
   auto read = read_group_file(files, group_path);
   if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
   const ReferenceGroup& group = std::get<ReferenceGroup>(read);
-  if (const auto without = leads_without_sd(group))
+  if (const auto without = name_leads(leads_without_sd(group)))
     err << "beat_analyser map: " << group_path << ": " << *without
         << " without spread in the group: no z there\n";
   const Departure found = departure(group, mean_map(beat_maps(beats), group.leads));

@@ -71,17 +71,14 @@ constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind:
                              MapKind::departure};
 constexpr int departure_choice = 4;
 
-// The leads leads_without_sd() names ("lead 7", "leads 2-5, 9") in the
-// window's language.
+// The leads without a z named in the window's language ("lead 7", "leads
+// 2-5, 9"); empty when every lead has one.
 QString leads_left_out(const ReferenceGroup& group) {
-  const std::optional<std::string> named = leads_without_sd(group);
-  if (!named) return QString();
-  const QString text = QString::fromStdString(*named);
-  const qsizetype space = text.indexOf(' ');
-  const QString numbers = text.mid(space + 1);
-  return text.startsWith(QStringLiteral("leads "))
-             ? QCoreApplication::translate("MapWindow", "leads %1").arg(numbers)
-             : QCoreApplication::translate("MapWindow", "lead %1").arg(numbers);
+  const LeadSet leads = leads_without_sd(group);
+  if (leads.empty()) return QString();
+  const QString numbers = QString::fromStdString(lead_runs(leads));
+  return leads.size() == 1 ? QCoreApplication::translate("MapWindow", "lead %1").arg(numbers)
+                           : QCoreApplication::translate("MapWindow", "leads %1").arg(numbers);
 }
 
 }  // namespace
