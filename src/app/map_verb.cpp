@@ -228,7 +228,7 @@ MapPage departure_map(FileOps& files, const std::vector<ResultBeat>& beats,
     const auto leads = study_leads(&layout, &group, group_path);
     if (const auto* error = std::get_if<std::string>(&leads)) throw Refusal{*error};
   }
-  if (const auto without = leads_without_sd(group))
+  if (const auto without = name_leads(leads_without_sd(group)))
     err << "beat_analyser map: " << group_path << ": " << *without
         << " without spread in the group: no z there\n";
   const Departure found = departure(group, mean_map(beat_maps(beats), group.leads));

@@ -99,29 +99,36 @@ std::optional<std::string> replaced_input(const std::string& output,
   return std::nullopt;
 }
 
-std::optional<std::string> leads_without_sd(const ReferenceGroup& group) {
+LeadSet leads_without_sd(const ReferenceGroup& group) {
+  LeadSet without;
+  for (const int n : group.leads)
+    if (!(group.sd(n) > 0)) without.push_back(n);
+  return without;
+}
+
+std::string lead_runs(const LeadSet& leads) {
   std::string text;
-  int count = 0;
   // Runs of consecutive lead numbers, each written as FIRST-LAST.
-  for (std::size_t i = 0; i < group.leads.size(); ++i) {
-    const int n = group.leads[i];
-    if (group.sd(n) > 0) continue;
-    ++count;
-    const bool follows = i > 0 && group.leads[i - 1] == n - 1 && !(group.sd(n - 1) > 0);
-    const bool followed =
-        i + 1 < group.leads.size() && group.leads[i + 1] == n + 1 && !(group.sd(n + 1) > 0);
+  for (std::size_t i = 0; i < leads.size(); ++i) {
+    const int n = leads[i];
+    const bool follows = i > 0 && leads[i - 1] == n - 1;
+    const bool followed = i + 1 < leads.size() && leads[i + 1] == n + 1;
     if (!follows)
       text += (text.empty() ? "" : ", ") + std::to_string(n);
     else if (!followed)
       text += "-" + std::to_string(n);
   }
-  if (count == 0) return std::nullopt;
-  return (count == 1 ? "lead " : "leads ") + text;
+  return text;
+}
+
+std::optional<std::string> name_leads(const LeadSet& leads) {
+  if (leads.empty()) return std::nullopt;
+  return (leads.size() == 1 ? "lead " : "leads ") + lead_runs(leads);
 }
 
 std::vector<std::string> group_gaps(const ReferenceGroup& group) {
   std::vector<std::string> gaps;
-  if (const auto without = leads_without_sd(group))
+  if (const auto without = name_leads(leads_without_sd(group)))
     gaps.push_back(*without + " without spread in the group: no z there");
   const std::size_t vectors = group.basis.size();
   if (vectors < smallest_ndi_basis)

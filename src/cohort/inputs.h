@@ -50,9 +50,15 @@ std::variant<StudySetting, std::string> read_study_setting(
 
 namespace ba {
 
-// Which leads of the group have SD 0 and so no z, as "lead 7" or "leads
-// 2-5, 9"; nothing when every lead has an SD.
-std::optional<std::string> leads_without_sd(const ReferenceGroup& group);
+// The leads of the group with SD 0 and so no z, in the group's order.
+LeadSet leads_without_sd(const ReferenceGroup& group);
+
+// Lead numbers with runs of consecutive ones joined, "2-5, 9"; ascending
+// numbers expected.
+std::string lead_runs(const LeadSet& leads);
+
+// "lead 7" or "leads 2-5, 9"; nothing for no lead.
+std::optional<std::string> name_leads(const LeadSet& leads);
 
 // What a group cannot give, a sentence each: z at the leads without spread,
 // and the non-dipolarity index when its basis is too small for one.

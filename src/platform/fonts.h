@@ -3,7 +3,7 @@
 
 #include <QFont>
 
-#include "platform/font_descriptor.h"
+#include "runtime/font_descriptor.h"
 
 namespace ba {
 

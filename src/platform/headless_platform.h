@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "platform/script.h"
 #include "platform/surface_platform.h"
+#include "runtime/script.h"
 
 namespace ba {
 

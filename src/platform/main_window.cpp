@@ -3,6 +3,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QVBoxLayout>
 
 #include "platform/surface_pane.h"
 #include "platform/surface_view.h"
@@ -22,6 +24,7 @@ MainWindow::MainWindow(std::function<void()> close_requested)
       waiting_(new QLabel(this)),
       question_(new QLabel(this)),
       note_(new QLabel(this)),
+      selection_(new QLabel(this)),
       data_folder_label_(new QLabel(this)),
       close_requested_(std::move(close_requested)) {
   setWindowTitle(QStringLiteral("beat analyser"));
@@ -37,16 +40,33 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   waiting_->setObjectName(QStringLiteral("waiting"));
   question_->setObjectName(QStringLiteral("question"));
   note_->setObjectName(QStringLiteral("note"));
+  selection_->setObjectName(QStringLiteral("selection"));
   data_folder_label_->setObjectName(QStringLiteral("data folder"));
-  statusBar()->addWidget(waiting_);
-  // On a narrow screen the question is cut at its end rather than pushing
-  // the other texts out of sight; the window that asks shows it whole.
-  question_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  statusBar()->addWidget(question_, 1);
-  // Stays in sight until the next measurement, whatever the program asks.
-  statusBar()->addPermanentWidget(note_);
-  statusBar()->addPermanentWidget(data_folder_label_);
+  // The question has the whole width (a line of the program's is at most 80
+  // characters, which fit a 1024-pixel screen at 1.5 times the usual size);
+  // its line is kept while nothing is asked so that the windows above do not
+  // move with each question.
+  auto* texts = new QWidget(this);
+  auto* lines = new QVBoxLayout(texts);
+  lines->setContentsMargins(0, 0, 0, 0);
+  lines->setSpacing(0);
+  question_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  question_->setMinimumHeight(question_->fontMetrics().height());
+  lines->addWidget(question_);
+  auto* state = new QHBoxLayout;
+  state->setSpacing(12);
+  // On a narrow screen what the program waits for is cut at its end rather
+  // than pushing the other texts out of sight.
+  waiting_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  state->addWidget(waiting_, 1);
+  // These stay in sight until the next measurement, whatever the program asks.
+  state->addWidget(note_);
+  state->addWidget(selection_);
+  state->addWidget(data_folder_label_);
+  lines->addLayout(state);
+  statusBar()->addWidget(texts, 1);
   note_->hide();
+  selection_->hide();
   data_folder_label_->hide();
   add_file_menu();
   add_view_menu();
@@ -108,7 +128,10 @@ void MainWindow::fill_window_menu(QMenu* menu) {
   shown->addAction(console);
   for (QMdiSubWindow* child : mdi_area_->subWindowList(QMdiArea::CreationOrder)) {
     QAction* item = menu->addAction(child->windowTitle(), this, [child] {
-      if (auto* window = qobject_cast<ChildWindow*>(child)) window->bring_to_front();
+      if (auto* window = qobject_cast<ChildWindow*>(child))
+        window->bring_to_front();
+      else
+        bring_to_front(*child);
     });
     item->setCheckable(true);
     item->setChecked(!console->isChecked() && child == mdi_area_->activeSubWindow());
@@ -135,7 +158,7 @@ void MainWindow::set_data_folder(const QString& folder) {
   data_folder_ = folder;
   // A deep folder is cut in its middle; the tooltip names it whole.
   const QString shown = data_folder_label_->fontMetrics().elidedText(
-      folder, Qt::ElideMiddle, data_folder_label_->fontMetrics().averageCharWidth() * 40);
+      folder, Qt::ElideMiddle, data_folder_label_->fontMetrics().averageCharWidth() * 32);
   data_folder_label_->setText(tr("Data folder: %1").arg(shown));
   data_folder_label_->setToolTip(folder);
   data_folder_label_->setVisible(!folder.isEmpty());
@@ -164,11 +187,18 @@ void MainWindow::show_note(const QString& note) {
   note_->setVisible(!note.isEmpty());
 }
 
+void MainWindow::show_selection(const QString& selection) {
+  selection_->setText(selection);
+  selection_->setVisible(!selection.isEmpty());
+}
+
 QString MainWindow::waiting_text() const { return waiting_->text(); }
 
 QString MainWindow::question_text() const { return question_->text(); }
 
 QString MainWindow::note_text() const { return note_->text(); }
+
+QString MainWindow::selection_text() const { return selection_->text(); }
 
 QString MainWindow::data_folder_text() const { return data_folder_label_->text(); }
 
@@ -177,11 +207,15 @@ void MainWindow::close_at_end() {
   close();
 }
 
+QString MainWindow::close_question() const {
+  return results_saved_ ? tr("The results are saved. End the program now?")
+                        : tr("The analysis has not ended. End the program now?");
+}
+
 bool MainWindow::ask_before_closing() {
   if (confirm_close_) return confirm_close_();
-  QMessageBox box(QMessageBox::Question, tr("beat analyser"),
-                  tr("The analysis has not ended. End the program now?"), QMessageBox::NoButton,
-                  this);
+  QMessageBox box(QMessageBox::Question, tr("beat analyser"), close_question(),
+                  QMessageBox::NoButton, this);
   QPushButton* yes = box.addButton(tr("&Yes"), QMessageBox::YesRole);
   box.setDefaultButton(box.addButton(tr("&No"), QMessageBox::NoRole));
   box.exec();
@@ -210,11 +244,15 @@ ChildWindow::ChildWindow(SurfacePane* pane, const QString& caption) : pane_(pane
 
 SurfaceView& ChildWindow::view() { return pane_->view(); }
 
+void bring_to_front(QMdiSubWindow& child) {
+  if (child.isMinimized()) child.showNormal();
+  if (!child.isVisible()) child.show();
+  child.raise();
+  if (child.mdiArea()) child.mdiArea()->setActiveSubWindow(&child);
+}
+
 void ChildWindow::bring_to_front() {
-  if (isMinimized()) showNormal();
-  if (!isVisible()) show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
+  ba::bring_to_front(*this);
   view().setFocus();
 }
 

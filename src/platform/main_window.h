@@ -30,16 +30,25 @@ class MainWindow : public QMainWindow {
   // program has ended).
   void close_at_end();
 
-  // Status bar: what the program waits for now, the question it waits on
-  // (empty while it works), a note about the last measurement (empty when
-  // there is nothing to say) and, at its right end, the data folder.
+  // Status bar: the question the program waits on (empty while it works) on
+  // a line of its own, so that it is never cut; under it what the program
+  // waits for now, a note about the last measurement (empty when there is
+  // nothing to say), what became of the selection and, at its right end,
+  // the data folder.
   void show_waiting(const QString& what);
   void show_question(const QString& question);
   void show_note(const QString& note);
+  void show_selection(const QString& selection);
   QString waiting_text() const;
   QString question_text() const;
   QString note_text() const;
+  QString selection_text() const;
   QString data_folder_text() const;
+  // Whether the results of the last measurement are saved, for the question
+  // before closing mid-run.
+  void set_results_saved(bool saved) { results_saved_ = saved; }
+  // The question before closing mid-run.
+  QString close_question() const;
 
   // The pane the View menu acts on: the one holding the keyboard focus,
   // else the child in front.
@@ -78,12 +87,18 @@ class MainWindow : public QMainWindow {
   QLabel* waiting_;
   QLabel* question_;
   QLabel* note_;
+  QLabel* selection_;
   QLabel* data_folder_label_;
   std::function<void()> close_requested_;
   std::function<bool()> confirm_close_;
   QString data_folder_;
   bool ending_ = false;
+  bool results_saved_ = false;
 };
+
+// Shows a child of the MDI area (restoring it when minimised or hidden) in
+// front of the others, as the active one.
+void bring_to_front(QMdiSubWindow& child);
 
 // One child of the MDI area: a zoomable view of a surface, shown scaled to
 // fit. Its close button only hides it (the Window menu shows it again); the

@@ -1,12 +1,16 @@
 #include "platform/map_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
@@ -71,17 +75,14 @@ constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind:
                              MapKind::departure};
 constexpr int departure_choice = 4;
 
-// The leads leads_without_sd() names ("lead 7", "leads 2-5, 9") in the
-// window's language.
+// The leads without a z named in the window's language ("lead 7", "leads
+// 2-5, 9"); empty when every lead has one.
 QString leads_left_out(const ReferenceGroup& group) {
-  const std::optional<std::string> named = leads_without_sd(group);
-  if (!named) return QString();
-  const QString text = QString::fromStdString(*named);
-  const qsizetype space = text.indexOf(' ');
-  const QString numbers = text.mid(space + 1);
-  return text.startsWith(QStringLiteral("leads "))
-             ? QCoreApplication::translate("MapWindow", "leads %1").arg(numbers)
-             : QCoreApplication::translate("MapWindow", "lead %1").arg(numbers);
+  const LeadSet leads = leads_without_sd(group);
+  if (leads.empty()) return QString();
+  const QString numbers = QString::fromStdString(lead_runs(leads));
+  return leads.size() == 1 ? QCoreApplication::translate("MapWindow", "lead %1").arg(numbers)
+                           : QCoreApplication::translate("MapWindow", "leads %1").arg(numbers);
 }
 
 }  // namespace
@@ -98,6 +99,15 @@ MapWindow::MapWindow()
                           QCoreApplication::translate("MapWindow", "All beats")});
   beat_choice_->setPrefix(QCoreApplication::translate("MapWindow", "Beat "));
   beat_choice_->setRange(1, 1);
+  // Opening or activating the window leaves the focus on the map, never in a
+  // field: keys typed there are for the program's question.
+  canvas_->setFocusPolicy(Qt::StrongFocus);
+  for (QWidget* field :
+       {static_cast<QWidget*>(kind_choice_), static_cast<QWidget*>(beat_choice_)}) {
+    field->setFocusPolicy(Qt::ClickFocus);
+    field->installEventFilter(this);
+  }
+  if (auto* edit = beat_choice_->findChild<QLineEdit*>()) edit->installEventFilter(this);
   auto* controls = new QHBoxLayout;
   controls->addWidget(kind_choice_);
   controls->addWidget(beat_choice_);
@@ -128,6 +138,60 @@ MapWindow::MapWindow()
     else
       choice_changed();
   });
+}
+
+QWidget* MapWindow::field_of(const QObject* watched) const {
+  if (watched == kind_choice_) return kind_choice_;
+  if (watched == beat_choice_ || (watched && watched->parent() == beat_choice_))
+    return beat_choice_;
+  return nullptr;
+}
+
+bool MapWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (QWidget* field = field_of(watched)) {
+    const auto lasts = [](Qt::FocusReason reason) {
+      // The focus leaves the whole window for a moment (a dialog, the list
+      // of a choice) and comes back to where it was.
+      return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+    };
+    if (event->type() == QEvent::MouseButtonPress) {
+      clicked_ = field;
+    } else if (event->type() == QEvent::FocusIn) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason == Qt::MouseFocusReason) {
+        clicked_ = field;
+      } else {
+        if (!lasts(reason)) clicked_ = nullptr;
+        // Handed the focus unclicked (the window activated, restored or
+        // opened): the map keeps it.
+        if (clicked_ != field) canvas_->setFocus(Qt::OtherFocusReason);
+      }
+    }
+  }
+  return QMdiSubWindow::eventFilter(watched, event);
+}
+
+bool MapWindow::takes_key(const QKeyEvent& key) const {
+  const QWidget* focus = window()->focusWidget();
+  if (!clicked_ || !(focus == clicked_ || clicked_->isAncestorOf(focus))) return false;
+  if (key.matches(QKeySequence::SelectAll)) return clicked_ == beat_choice_;
+  switch (key.key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+      return clicked_ == beat_choice_;
+    default:
+      // A beat number is typed into its field.
+      return clicked_ == beat_choice_ && key.text().size() == 1 && key.text().front().isDigit();
+  }
 }
 
 void MapWindow::show_beats(const std::vector<ResultBeat>& beats) {

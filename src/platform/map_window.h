@@ -18,6 +18,7 @@
 #include "results/beat.h"
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMainWindow;
@@ -53,12 +54,22 @@ class MapWindow : public QMdiSubWindow {
   // Why the map area shows no map; empty while it shows one.
   QString blank_reason() const;
 
+  // Whether a key typed while the focus is in this window is for one of its
+  // fields: only once the person has clicked into the field, and never Enter
+  // or a letter, which belong to the program's question.
+  bool takes_key(const QKeyEvent& key) const;
+
   QComboBox& kind_choice() { return *kind_choice_; }
   QSpinBox& beat_choice() { return *beat_choice_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void choice_changed();
   void describe_departure();
+  // The field `watched` belongs to, or nothing.
+  QWidget* field_of(const QObject* watched) const;
 
   std::vector<ResultBeat> beats_;
   std::optional<ReferenceGroup> group_;
@@ -68,6 +79,7 @@ class MapWindow : public QMdiSubWindow {
   QLabel* note_;
   MapCanvas* canvas_;
   QLabel* group_line_;
+  QWidget* clicked_ = nullptr;  // the field clicked into, while it holds the focus
 };
 
 // View -> "QRST map" (Ctrl+M), View -> "Choose reference group..." and

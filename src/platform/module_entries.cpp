@@ -67,9 +67,15 @@ ExitStatus run_program(const ProgramMode& mode, char* program_name, const Progra
   QGuiApplication::setDesktopFileName(QStringLiteral(BEAT_APP_ID));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(BEAT_APP_ID)));
   // Menus and messages of the window in the system's language; English
-  // when there is no translation for it.
+  // when there is no translation for it. Qt's dialogs follow the window's
+  // language, never another one.
   std::unique_ptr<QTranslator> translation = load_translation(QLocale());
-  if (translation) QCoreApplication::installTranslator(translation.get());
+  std::unique_ptr<QTranslator> qt_translation;
+  if (translation) {
+    QCoreApplication::installTranslator(translation.get());
+    qt_translation = load_qt_translation(QLocale());
+    if (qt_translation) QCoreApplication::installTranslator(qt_translation.get());
+  }
   WindowPlatform platform;
   platform.main_window().set_data_folder(
       QString::fromStdString(std::filesystem::absolute(mode.data_dir).string()));

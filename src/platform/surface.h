@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/font_descriptor.h"
+#include "runtime/font_descriptor.h"
 
 namespace ba {
 

@@ -254,17 +254,60 @@ void WindowPlatform::selection_described(const std::string& recording_name, bool
   map_hook_->describe_selection(QString::fromStdString(recording_name), note);
 }
 
+// The count stays in the status bar: the program's own lines about it are
+// gone with the next redraw.
+void WindowPlatform::measured_beats_changed() {
+  const auto beats = static_cast<int>(measured_beats().size());
+  main_window_->show_selection(
+      beats == 1 ? QCoreApplication::translate("WindowPlatform", "1 beat accepted")
+                 : QCoreApplication::translate("WindowPlatform", "%1 beats accepted").arg(beats));
+  main_window_->set_results_saved(false);
+  map_hook_->show_beats(measured_beats());
+}
+
+void WindowPlatform::selection_saved(SaveOutcome outcome, int beats,
+                                     const std::string& result_path) {
+  const QString file = QString::fromStdString(result_path);
+  switch (outcome) {
+    case SaveOutcome::saved:
+      main_window_->show_selection(
+          beats == 1 ? QCoreApplication::translate("WindowPlatform", "1 beat saved to %1").arg(file)
+                     : QCoreApplication::translate("WindowPlatform", "%1 beats saved to %2")
+                           .arg(QString::number(beats), file));
+      main_window_->set_results_saved(true);
+      break;
+    case SaveOutcome::declined:
+      main_window_->show_selection(
+          QCoreApplication::translate("WindowPlatform", "Not saved: the selection is emptied"));
+      break;
+    case SaveOutcome::failed:
+      main_window_->show_selection(
+          QCoreApplication::translate("WindowPlatform", "Not saved: the selection is kept"));
+      break;
+  }
+}
+
 bool WindowPlatform::route_key(QObject* receiver, QEvent* event) {
   if (event->type() != QEvent::KeyPress || reading_unit_ < 0 || routing_) return false;
   auto* widget = qobject_cast<QWidget*>(receiver);
   SurfaceView& reading = view(reading_unit_);
   if (!widget || widget == &reading || widget->window() != main_window_.get()) return false;
-  // A key a control leaves unused goes on to the widgets around it: it was
-  // still typed into the control, where the focus is.
-  if (in_own_control(widget, main_window_.get()) ||
-      in_own_control(main_window_->focusWidget(), main_window_.get()))
+  const auto& key = *static_cast<QKeyEvent*>(event);
+  MapWindow* map = map_hook_->window();
+  if (map && (widget == map || map->isAncestorOf(widget))) {
+    // The Map window is looked at while the question waits: its fields have
+    // only the keys they use, once clicked into; the rest are the answer's,
+    // and none may change the map unasked.
+    if (map->takes_key(key)) return false;
+    if (!edits_a_line(key)) return true;
+  } else if (in_own_control(widget, main_window_.get()) ||
+             in_own_control(main_window_->focusWidget(), main_window_.get())) {
+    // A key a control leaves unused goes on to the widgets around it: it was
+    // still typed into the control, where the focus is.
     return false;
-  if (!edits_a_line(*static_cast<QKeyEvent*>(event))) return false;
+  } else if (!edits_a_line(key)) {
+    return false;
+  }
   // Shown where it is read: the echo must be in sight.
   if (!reading.hasFocus()) bring_forward(reading_unit_);
   routing_ = true;

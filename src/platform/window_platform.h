@@ -56,10 +56,11 @@ class WindowPlatform : public SurfacePlatform {
   void window_closed(int unit) override;
   void window_activated(int unit) override;
   void line_shown(int unit, const std::string& utf8_line) override;
-  void measured_beats_changed() override { map_hook_->show_beats(measured_beats()); }
+  void measured_beats_changed() override;
 
  public:
   void selection_described(const std::string& recording_name, bool points_marked) override;
+  void selection_saved(SaveOutcome outcome, int beats, const std::string& result_path) override;
   // A child's caption: what it shows, then its unit ("Print page 1 (unit 14)").
   static QString child_caption(int unit);
 

@@ -91,9 +91,11 @@ bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
   } else if (answer_is(answer, 'v')) {
     view_all_beats(review_context(state), io);
     report_selection(state, listener);
-  } else if (answer_is(answer, 'd'))
-    save_selection(state.selection, state.paths, state.menu, io);
-  else if (answer_is(answer, 'x'))
+  } else if (answer_is(answer, 'd')) {
+    const int beats = state.selection.n_accepted;
+    const SaveOutcome outcome = save_selection(state.selection, state.paths, state.menu, io);
+    listener.selection_saved(outcome, beats, std::string(trimmed(state.paths.st_txt_path)));
+  } else if (answer_is(answer, 'x'))
     return false;
   return true;
 }

@@ -29,6 +29,11 @@ void clear_selection(Selection& selection);
 // The accepted beats with their areas, in time order.
 std::vector<ResultBeat> selected_beats(const Selection& selection);
 
+// What command d did with the selection: written to the result file and
+// emptied, emptied unsaved at any answer but y, or kept because the result
+// file could not be written.
+enum class SaveOutcome { saved, declined, failed };
+
 // Told of every selection a c or v command leaves (the window mode's QRST
 // map shows it); the program itself shows nothing of it there.
 class SelectionListener {
@@ -39,6 +44,10 @@ class SelectionListener {
   // the fiducial points were marked (when they were not, or the T end lies
   // before the Q start, every area is 0 and the listener may say why).
   virtual void selection_described(const std::string& /*recording_name*/, bool /*points_marked*/) {}
+  // Told after every d: what became of its `beats` beats, and the result
+  // file as the program names it (d:\data\map\NAMEst.txt).
+  virtual void selection_saved(SaveOutcome /*outcome*/, int /*beats*/,
+                               const std::string& /*result_path*/) {}
 };
 
 }  // namespace ba

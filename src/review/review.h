@@ -34,7 +34,9 @@ void view_all_beats(const ReviewContext& c, Io& io);
 // (1..n_candidates, latest first) earliest first into the selection and
 // shows each one until a click.
 void review_accepted_beats(const ReviewContext& c, Io& io);
-// Command d: confirm and save the selection to the result file, then empty it.
-void save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu, Io& io);
+// Command d: confirm and save the selection to the result file, then empty it
+// (kept when the file could not be written).
+SaveOutcome save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu,
+                           Io& io);
 
 }  // namespace ba

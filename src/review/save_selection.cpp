@@ -23,20 +23,22 @@ void report_save_failure(Io& io, const std::string& detail) {
 
 }  // namespace
 
-void save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu, Io& io) {
+SaveOutcome save_selection(Selection& selection, const RecordingPaths& paths, MenuState& menu,
+                           Io& io) {
   io.write_line(graphics_unit,
                 {review_text::selected_beats, selection.n_accepted, review_text::beats_suffix});
   io.write_line(graphics_unit,
                 {review_text::data_prefix, paths.st_txt_path, review_text::save_question});
   read_answer(menu, io);
   // Only the single letter y or Y, blank-padded over all ten characters, saves.
-  if (answer_is(menu.answer, 'y')) {
+  const bool saving = answer_is(menu.answer, 'y');
+  if (saving) {
     // The file is replaced whole or not at all; on failure the selection
     // stays so the person can free the file and save again.
     const auto statements = result_statements(selection);
     if (auto failure = io.write_text_file(paths.st_txt_path, statements)) {
       report_save_failure(io, *failure);
-      return;
+      return SaveOutcome::failed;
     }
     io.write_line(graphics_unit, {review_text::saved});
     const std::vector<std::int32_t> accepted(
@@ -46,6 +48,7 @@ void save_selection(Selection& selection, const RecordingPaths& paths, MenuState
                          statements);
   }
   clear_selection(selection);
+  return saving ? SaveOutcome::saved : SaveOutcome::declined;
 }
 
 }  // namespace ba

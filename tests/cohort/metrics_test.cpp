@@ -104,7 +104,7 @@ TEST(LeadsWithoutSd, RunsOfLeadsNamed) {
       {"every lead spread", {1, 6}, std::nullopt},
   };
   for (const Row& row : rows)
-    EXPECT_EQ(leads_without_sd(group_of(maps, row.leads)), row.note) << row.label;
+    EXPECT_EQ(name_leads(leads_without_sd(group_of(maps, row.leads))), row.note) << row.label;
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "platform/script.h"
 #include "runtime/errors.h"
+#include "runtime/script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));

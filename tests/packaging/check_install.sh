@@ -24,7 +24,8 @@ docs=$share/doc/beat-analyser
 
 for file in bin/beat_analyser share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/scalable/apps/$id.svg share/man/man1/beat_analyser.1.gz \
-  share/doc/beat-analyser/copyright share/doc/beat-analyser/changelog.gz; do
+  share/doc/beat-analyser/copyright share/doc/beat-analyser/changelog.gz \
+  share/beat-analyser/demo/demo.dat share/beat-analyser/demo/demo_beats.csv; do
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
 
@@ -78,10 +79,14 @@ diff <(sed -n '/^Permission/,$p' "$source_dir/LICENSE") \
   <(sed -n '/^ Permission/,$p' "$docs/copyright" | sed 's/^ //; s/^\.$//') ||
   fail "the copyright file's terms differ from LICENSE"
 
-# The installed program runs a scripted session as the build tree's does.
+# The metadata names no home page or screenshot unless one was given.
+if grep -q 'example' "$metainfo"; then fail "metainfo names a placeholder"; fi
+
+# The installed program runs a scripted session on the installed
+# demonstration recording as the build tree's does.
 run=$prefix/run
 mkdir -p "$run/data"
-"$build/make_demo_recording" "$run/data" > /dev/null || fail "demonstration recording"
+cp "$share/beat-analyser/demo/demo.dat" "$run/data/" || fail "demonstration recording"
 (cd "$run" && "$prefix/bin/beat_analyser" --headless --data-dir data \
   < "$source_dir/tests/runs/demo_compute/input.txt" > stdout.txt) || fail "installed session"
 cmp "$run/stdout.txt" "$source_dir/tests/runs/demo_compute/expected_stdout.txt" || fail "console"

@@ -8,8 +8,8 @@
 
 #include "platform/headless_platform.h"
 #include "platform/map_drawing.h"
-#include "platform/script.h"
 #include "runtime/errors.h"
+#include "runtime/script.h"
 #include "support/failures.h"
 #include "support/temp_folder.h"
 

@@ -35,6 +35,13 @@ TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
   QCoreApplication::removeTranslator(japanese.get());
 }
 
+// Qt's own dialogs (the file dialog's buttons) speak the window's language.
+TEST(Translation, QtsOwnTextsComeWithTheJapaneseLocale) {
+  std::unique_ptr<QTranslator> qt = load_qt_translation(QLocale(QLocale::Japanese, QLocale::Japan));
+  ASSERT_NE(qt, nullptr);
+  EXPECT_EQ(qt->translate("QPlatformTheme", "Cancel"), "キャンセル");
+}
+
 TEST(Translation, OtherLocalesKeepEnglish) {
   EXPECT_EQ(load_translation(QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
   EXPECT_EQ(load_translation(QLocale(QLocale::German, QLocale::Germany)), nullptr);

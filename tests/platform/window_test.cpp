@@ -552,9 +552,6 @@ TEST(WindowMode, KeysTypedIntoTheWindowsOwnControlsStayThere) {
     std::function<QString(QWidget*)> holds;            // what the control took
   };
   const Case cases[] = {
-      {"Map window beat field",
-       [](WindowPlatform& p) -> QWidget* { return &p.map_hook().open().beat_choice(); },
-       [](QWidget* w) { return QString::number(static_cast<QSpinBox*>(w)->value()); }},
       {"edit in a panel of the main window",
        [](WindowPlatform& p) -> QWidget* {
          auto* dock = new QDockWidget("panel", &p.main_window());
@@ -599,6 +596,144 @@ TEST(WindowMode, KeysTypedIntoTheWindowsOwnControlsStayThere) {
     EXPECT_EQ(platform.get_line(12), "x");
     EXPECT_EQ(held, "3");
   }
+}
+
+// Keys typed while the Map window is in front are the answer's: its fields
+// take the keys they use only once clicked into, never Enter or a letter,
+// and nothing typed changes the map unasked.
+TEST(WindowMode, KeysTypedInTheMapWindowReachTheAnswer) {
+  struct Case {
+    const char* name;
+    std::function<void(MapWindow&)> focus;  // where the person puts the focus
+    const char* answer;
+    const char* view;  // what the map shows afterwards
+  };
+  const Case cases[] = {
+      {"the window opened from the menu", [](MapWindow&) {}, "2x", "mean"},
+      {"the beat field given the focus without a click",
+       [](MapWindow& map) { map.beat_choice().setFocus(); }, "2x", "mean"},
+      {"the beat field clicked into",
+       [](MapWindow& map) {
+         QTest::mouseClick(map.beat_choice().findChild<QLineEdit*>(), Qt::LeftButton);
+       },
+       "x", "beat2"},
+      {"the view list clicked and closed again",
+       [](MapWindow& map) {
+         QTest::mouseClick(&map.kind_choice(), Qt::LeftButton);
+         map.kind_choice().hidePopup();
+       },
+       "2x", "sd"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    Person person(platform);
+    platform.open_window(12);
+    measure_three_beats(platform);
+    QString view;
+    person.then([&] {
+      platform.main_window().activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&platform.main_window()));
+      MapWindow& map = platform.map_hook().open();
+      c.focus(map);
+      // Each key goes where the keyboard sends it: to the widget with the focus.
+      const auto press = [&](Qt::Key key, Qt::KeyboardModifiers held = {}) {
+        QTest::keyClick(platform.main_window().focusWidget(), key, held);
+      };
+      press(Qt::Key_A, Qt::ControlModifier);  // select what a field holds
+      press(Qt::Key_Down);
+      press(Qt::Key_2);
+      press(Qt::Key_X);
+      view = map.view_name();
+      press(Qt::Key_Return);
+    });
+    EXPECT_EQ(platform.get_line(12), c.answer);
+    EXPECT_EQ(view, c.view);
+  }
+}
+
+// The Map window is no unit of the program, yet the Window menu brings it
+// forward like any other, over the window the program reads from.
+TEST(WindowMode, WindowMenuBringsTheMapForward) {
+  WindowPlatform platform;
+  platform.open_window(12);
+  MapWindow& map = platform.map_hook().open();
+  for (const bool minimised : {false, true}) {
+    SCOPED_TRACE(minimised ? "minimised" : "behind the graphics window");
+    if (minimised) map.showMinimized();
+    platform.activate_window(12);
+    ASSERT_NE(platform.main_window().mdi_area().activeSubWindow(), &map);
+    item(window_menu(platform), "QRST map")->trigger();
+    EXPECT_EQ(platform.main_window().mdi_area().activeSubWindow(), &map);
+    EXPECT_FALSE(map.isMinimized());
+    EXPECT_EQ(platform.active_unit(), 12);
+  }
+}
+
+// What became of the selection stays in the status bar after the redraw
+// wipes the program's own line, and the question before closing says
+// whether anything is left unsaved.
+TEST(WindowMode, StatusBarKeepsWhatBecameOfTheSelection) {
+  const QString unsaved = "The analysis has not ended. End the program now?";
+  struct Case {
+    const char* name;
+    std::function<void(WindowPlatform&)> after;
+    const char* selection;
+    QString close_question;
+  };
+  const Case cases[] = {
+      {"measured", [](WindowPlatform&) {}, "3 beats accepted", unsaved},
+      {"saved",
+       [](WindowPlatform& p) {
+         p.selection_saved(SaveOutcome::saved, 3, "d:\\data\\map\\demost.txt");
+       },
+       "3 beats saved to d:\\data\\map\\demost.txt", "The results are saved. End the program now?"},
+      {"declined",
+       [](WindowPlatform& p) {
+         p.selection_saved(SaveOutcome::declined, 3, "d:\\data\\map\\demost.txt");
+       },
+       "Not saved: the selection is emptied", unsaved},
+      {"measured again after a save",
+       [](WindowPlatform& p) {
+         p.selection_saved(SaveOutcome::saved, 3, "d:\\data\\map\\demost.txt");
+         measure_three_beats(p);
+       },
+       "3 beats accepted", unsaved},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WindowPlatform platform;
+    measure_three_beats(platform);
+    c.after(platform);
+    EXPECT_EQ(platform.main_window().selection_text(), c.selection);
+    EXPECT_EQ(platform.main_window().close_question(), c.close_question);
+  }
+}
+
+// The longest question the program asks (its save question) stays whole on
+// a 1024-pixel screen at a scale factor of 1.5, with every other status text
+// shown.
+TEST(WindowMode, TheQuestionIsNeverCutInTheStatusBar) {
+  const QString question = QString::fromUtf8(
+      " データd:\\data\\map\\demost.txt          を保存します。yes or no?  <y/n>");
+  WindowPlatform platform;
+  Person person(platform);
+  platform.main_window().set_data_folder("/home/somebody/Documents/beat-analyser/a/deep/folder");
+  platform.open_window(12);
+  platform.selection_described("demo", false);
+  measure_three_beats(platform);
+  platform.put_line(12, question.toStdString());
+  QLabel* shown = nullptr;
+  person.then([&] {
+    platform.main_window().resize(1024 * 2 / 3, 768 * 2 / 3);
+    QApplication::processEvents();
+    shown = platform.main_window().findChild<QLabel*>("question");
+    EXPECT_GE(shown->width(), shown->fontMetrics().horizontalAdvance(shown->text()));
+    EXPECT_TRUE(shown->isVisible());
+    QTest::keyClick(&platform.view(12), Qt::Key_Return);
+  });
+  platform.get_line(12);
+  EXPECT_NE(shown, nullptr);
 }
 
 // The status bar shows the question being waited on: the last line written

@@ -177,6 +177,11 @@ TEST(MenuCommands, ComputeAndSaveInEitherCase) {
     bench.type({answer, "y", "x"});
     run_menu(bench);
     EXPECT_TRUE(std::filesystem::exists(bench.folder / "abcst.txt"));
+    // The window keeps saying what d did after the redraw wipes its line.
+    ASSERT_EQ(bench.platform.saved.size(), 1u);
+    EXPECT_EQ(bench.platform.saved[0].outcome, SaveOutcome::saved);
+    EXPECT_EQ(bench.platform.saved[0].beats, 0);
+    EXPECT_EQ(bench.platform.saved[0].result_path, "d:\\data\\map\\abcst.txt");
   }
 }
 

@@ -46,10 +46,10 @@ struct SaveRun {
 
   explicit SaveRun(std::int32_t beats) { fill_selection(state.selection, beats); }
 
-  void save(const char* answer) { save_with(answer, bench.io); }
-  void save_with(const char* answer, Io& io) {
+  SaveOutcome save(const char* answer) { return save_with(answer, bench.io); }
+  SaveOutcome save_with(const char* answer, Io& io) {
     bench.type({answer});
-    save_selection(state.selection, state.paths, state.menu, io);
+    return save_selection(state.selection, state.paths, state.menu, io);
   }
   std::string result_file() const { return bench.read("abcdefst.txt"); }
   void earlier_result_file() const {
@@ -134,7 +134,7 @@ TEST(SaveSelection, OnlyTheSingleLetterYSavesAndEveryAnswerEmpties) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     SaveRun run(2);
-    run.save(row.typed);
+    EXPECT_EQ(run.save(row.typed), row.saves ? SaveOutcome::saved : SaveOutcome::declined);
     EXPECT_EQ(run.result_file().empty(), !row.saves);
     EXPECT_EQ(run.window().size(), row.saves ? 3u : 2u);
     EXPECT_EQ(run.state.selection.n_accepted, 0);
@@ -164,7 +164,7 @@ TEST(SaveSelection, FailedWriteKeepsTheOldFileAndTheSelection) {
   FailingWrites failing;
   Io failing_io(run.bench.platform, DataFolder(run.bench.folder), failing);
   run.earlier_result_file();
-  run.save_with("y", failing_io);
+  EXPECT_EQ(run.save_with("y", failing_io), SaveOutcome::failed);
 
   EXPECT_EQ(run.result_file(), "earlier results\r\n");
   EXPECT_EQ(run.state.selection.n_accepted, 2);

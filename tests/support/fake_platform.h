@@ -74,6 +74,15 @@ class FakePlatform : public Platform, public SelectionListener {
     measured.push_back(beats);
   }
   std::vector<std::vector<ResultBeat>> measured;  // every selection handed over
+  struct Saved {
+    SaveOutcome outcome;
+    int beats;
+    std::string result_path;
+  };
+  void selection_saved(SaveOutcome outcome, int beats, const std::string& result_path) override {
+    saved.push_back({outcome, beats, result_path});
+  }
+  std::vector<Saved> saved;  // every d, as reported
 
   // Lines shown on one unit, in order.
   std::vector<std::string> lines_of(int unit) const;

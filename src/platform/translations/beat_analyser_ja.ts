@@ -193,6 +193,30 @@
         <source>The fiducial points are not marked: every area is 0</source>
         <translation>基準点が未設定のため、面積はすべて 0 です</translation>
     </message>
+    <message>
+        <source>1 beat accepted</source>
+        <translation>1 心拍を採用しました</translation>
+    </message>
+    <message>
+        <source>%1 beats accepted</source>
+        <translation>%1 心拍を採用しました</translation>
+    </message>
+    <message>
+        <source>1 beat saved to %1</source>
+        <translation>1 心拍を %1 に保存しました</translation>
+    </message>
+    <message>
+        <source>%1 beats saved to %2</source>
+        <translation>%1 心拍を %2 に保存しました</translation>
+    </message>
+    <message>
+        <source>Not saved: the selection is emptied</source>
+        <translation>保存していません: 選択は空になりました</translation>
+    </message>
+    <message>
+        <source>Not saved: the selection is kept</source>
+        <translation>保存できませんでした: 選択はそのまま残っています</translation>
+    </message>
 </context>
 <context>
     <name>ba::MainWindow</name>
@@ -287,6 +311,10 @@ Data folder d:\data\map\ is %2</source>
     <message>
         <source>Asked: %1</source>
         <translation>質問: %1</translation>
+    </message>
+    <message>
+        <source>The results are saved. End the program now?</source>
+        <translation>結果は保存済みです。プログラムを終了しますか？</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,4 @@
-#include "platform/font_descriptor.h"
+#include "runtime/font_descriptor.h"
 
 #include <cctype>
 #include <cstddef>

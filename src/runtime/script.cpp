@@ -1,4 +1,4 @@
-#include "platform/script.h"
+#include "runtime/script.h"
 
 #include <sstream>
 
