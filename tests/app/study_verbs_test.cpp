@@ -72,8 +72,9 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
   ASSERT_EQ(alone.status, 0) << alone.err;
   EXPECT_EQ(test::read_host_file(folder / "alone.csv"),
             "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,,,,\n")
+            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+            "ari_sd_ms,rt_dispersion_ms,rt_sd_ms\n"
+            "subject.txt,3,50,1,0,2,0.125,,,,,,,,,,,,\n")
       << "without a group no group's cells";
   ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
   const Outcome outcome = run("metrics subject.txt --reference group.ref.json -o m.csv");
@@ -86,8 +87,9 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
   // Variability: lead 1 SD 1 over 64 leads, sqrt(1 / 64); z = (50 - 20) / 10.
   EXPECT_EQ(test::read_host_file(folder / "m.csv"),
             "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,kl1\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,50\n");
+            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+            "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,kl1\n"
+            "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,,,,,,50\n");
 }
 
 TEST_F(StudyVerbs, ReportWritesTheTableAndAPagePerFile) {
