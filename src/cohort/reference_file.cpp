@@ -118,6 +118,20 @@ ReferenceGroup read_group(const json& document) {
     group.basis.push_back(component);
   }
 
+  // Groups made before lead tables keep no other kinds.
+  if (document.contains("kinds")) {
+    const json& kinds = document["kinds"];
+    if (!kinds.is_object()) throw Refusal{"\"kinds\" is no object"};
+    for (const auto& [name, spread] : kinds.items()) {
+      if (!spread.is_object()) throw Refusal{"\"kinds\" holds something other than a kind"};
+      ReferenceGroup::KindSpread& kind = group.kinds[name];
+      kind.mean = per_lead(spread, "mean", group.leads);
+      kind.sd = per_lead(spread, "sd", group.leads);
+      for (int n : group.leads)
+        if (kind.sd(n) < 0) throw Refusal{"\"sd\" of kind \"" + name + "\" holds a negative value"};
+    }
+  }
+
   const json& files = member(document, "files");
   if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
     throw Refusal{"\"files\" does not name \"count\" files"};
@@ -146,6 +160,13 @@ std::string reference_group_json(const ReferenceGroup& group) {
     basis.push_back({{"eigenvalue", component.eigenvalue},
                      {"vector", lead_array(component.vector, group.leads)}});
   document["basis"] = basis;
+  if (!group.kinds.empty()) {
+    nlohmann::ordered_json kinds = nlohmann::ordered_json::object();
+    for (const auto& [name, spread] : group.kinds)
+      kinds[name] = {{"mean", lead_array(spread.mean, group.leads)},
+                     {"sd", lead_array(spread.sd, group.leads)}};
+    document["kinds"] = kinds;
+  }
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReferenceGroup::Member& file : group.members)
     files.push_back({{"name", file.name}, {"sha256", file.sha256}});

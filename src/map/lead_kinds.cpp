@@ -66,6 +66,12 @@ std::optional<LeadKind> lead_kind_named(std::string_view name) {
   return std::nullopt;
 }
 
+std::string lead_kind_name(LeadKind kind) {
+  for (const KindName& k : kind_names)
+    if (k.kind == kind) return std::string(k.name);
+  return {};
+}
+
 bool is_timing(LeadKind kind) {
   return kind == LeadKind::at || kind == LeadKind::rt || kind == LeadKind::ari;
 }
@@ -97,8 +103,10 @@ void shape_kind_page(MapPage& page, LeadKind kind) {
   const std::string_view from = kind_names[0].title;
   for (const KindName& k : kind_names)
     if (k.kind == kind && page.title.starts_with(from)) page.title.replace(0, from.size(), k.title);
-  // Spreads and differences keep their scales from 0.
-  if (!is_timing(kind) || page.kind == MapKind::sd || page.kind == MapKind::difference) return;
+  // Spreads, differences and departures keep their scales.
+  if (!is_timing(kind) || page.kind == MapKind::sd || page.kind == MapKind::difference ||
+      page.kind == MapKind::departure)
+    return;
   const auto range = value_range(page);
   if (!range) return;
   const double step =

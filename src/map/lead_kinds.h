@@ -19,6 +19,8 @@ enum class LeadKind { qrst, qrs, stt, at, rt, ari };
 // "qrst", "qrs", "stt", "at", "rt" or "ari"; nothing for any other name.
 std::optional<LeadKind> lead_kind_named(std::string_view name);
 bool is_timing(LeadKind kind);
+// The name lead_kind_named reads.
+std::string lead_kind_name(LeadKind kind);
 
 // The beats as a map takes them, one value per lead. Times are kept in us
 // (whole numbers), so `scale` (0.001) turns them into ms; a lead untimed in
@@ -33,9 +35,8 @@ KindBeats kind_beats(const std::vector<BeatLeads>& table, LeadKind kind);
 
 // A page made from kind_beats named for its kind: "QRST integral map" in
 // the title becomes, say, "Activation time map". A timing map that is not a
-// standard deviation or a difference then runs on a sequential scale from the earliest to
-// the latest isochrone, every 5 ms (10 ms over a range past 60 ms), none
-// heavier.
+// standard deviation, a difference or a departure then runs on a sequential scale from the earliest
+// to the latest isochrone, every 5 ms (10 ms over a range past 60 ms), none heavier.
 void shape_kind_page(MapPage& page, LeadKind kind);
 
 }  // namespace ba
