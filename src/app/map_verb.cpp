@@ -13,6 +13,7 @@
 #include "app/module_loader.h"
 #include "app/verbs.h"
 #include "cohort/inputs.h"
+#include "cohort/kind_group.h"
 #include "cohort/study.h"
 #include "map/layout.h"
 #include "map/lead_kinds.h"
@@ -56,7 +57,8 @@ void print_map_help(std::ostream& out) {
          "      --departure GROUP  the mean map's departure from the reference group\n"
          "                        GROUP (beat_analyser reference) in SD units, on a\n"
          "                        fixed scale of -4..4 SD, isolines every 1 SD, the\n"
-         "                        -2 and 2 SD lines heavier\n"
+         "                        -2 and 2 SD lines heavier; with --kind, against the\n"
+         "                        group's maps of that kind\n"
          "      --kind KIND     what each lead shows: qrst (the QRST area, the\n"
          "                        default), qrs or stt (its parts before and after\n"
          "                        the J point), at, rt or ari (activation time,\n"
@@ -180,9 +182,6 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   const auto kind = lead_kind_named(given.kind);
   if (!kind) return "--kind needs qrst, qrs, stt, at, rt or ari, not '" + given.kind + "'";
   options.kind = *kind;
-  if (options.kind != LeadKind::qrst && !given.departure_path.empty())
-    return "--departure compares QRST maps only: the reference group keeps no " + given.kind +
-           " maps";
   options.request.unit = given.unit.empty() ? default_unit(options.kind) : given.unit;
   options.request.most_frames = sheet_capacity(options.size.width, options.size.height);
   options.labels = !given.no_labels;
@@ -307,11 +306,44 @@ MapPage departure_map(const std::vector<ResultBeat>& beats, const std::string& g
   return std::get<MapPage>(std::move(page));
 }
 
+// The departure of a file's mean map of another kind from the group's maps
+// of that kind; leads the file or the group gives no value or spread are
+// left out and said.
+MapPage kind_departure_map(const std::string& result_path, const std::vector<ResultBeat>& beats,
+                           const MapOptions& options, const LeadLayout& layout, std::ostream& err) {
+  const std::string& group_path = options.given.departure_path;
+  HostFileOps files;
+  auto read = read_group_file(files, group_path);
+  if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
+  const ReferenceGroup& group = std::get<ReferenceGroup>(read);
+  const KindMap map = kind_mean_map(read_lead_table(result_path, beats), options.kind, group.leads);
+  const auto of_kind = group_of_kind(group, options.given.kind, map);
+  if (!of_kind)
+    throw Refusal{describe_fault(group_path, {0, "keeps no " + options.given.kind +
+                                                     " maps: it was made from result files "
+                                                     "without lead tables"})};
+  if (const auto without = leads_without_sd(*of_kind))
+    err << "beat_analyser map: " << group_path << ": " << *without
+        << " without a value here or spread in the group: no z there\n";
+  LeadValues values;
+  for (int lead : group.leads) values(lead) = map(lead).value_or(0);
+  auto page = make_departure_page(departure(*of_kind, values).z, layout);
+  if (const auto* reason = std::get_if<std::string>(&page))
+    throw Refusal{describe_fault(group_path, {0, *reason})};
+  return std::get<MapPage>(std::move(page));
+}
+
 // A map of another kind than the QRST area, from the lead tables.
-MapPage kind_page(const MapOptions& options) {
+MapPage kind_page(const MapOptions& options, std::ostream& err) {
   const MapArguments& given = options.given;
   MapRequest request = options.request;
   LeadLayout layout = read_layout(given.layout_path);
+  if (request.kind == MapKind::departure) {
+    MapPage page =
+        kind_departure_map(given.result_path, read_beats(given.result_path), options, layout, err);
+    shape_kind_page(page, options.kind);
+    return page;
+  }
   const std::vector<ResultBeat> beats =
       beats_of_kind(given.result_path, options.kind, &layout, &request.scale);
   check_beats_fit(given.result_path, beats, request);
@@ -328,7 +360,7 @@ MapPage kind_page(const MapOptions& options) {
 
 MapPage page_for(const MapOptions& options, std::ostream& err) {
   const MapArguments& given = options.given;
-  if (options.kind != LeadKind::qrst) return kind_page(options);
+  if (options.kind != LeadKind::qrst) return kind_page(options, err);
   const std::vector<ResultBeat> beats = read_beats(given.result_path);
   check_beats_fit(given.result_path, beats, options.request);
   if (every_area_zero(beats))

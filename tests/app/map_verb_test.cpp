@@ -124,8 +124,6 @@ TEST_F(MapVerb, KindsFromTheLeadTable) {
       {"the table of another result file", bad_area, "--kind stt -o stt.png", 2,
        "st.leads.csv: is not the table of st.txt: beat 1 lead 1 has QRST area -28, the result "
        "file -29"},
-      {"a group keeps QRST maps only", two_beats_table(), "--kind at --departure g.csv -o z.png", 1,
-       "--departure compares QRST maps only: the reference group keeps no at maps"},
       {"an unknown kind", two_beats_table(), "--kind qt -o qt.png", 1,
        "--kind needs qrst, qrs, stt, at, rt or ari, not 'qt'"},
   };
