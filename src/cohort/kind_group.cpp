@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cohort/metrics.h"
+
 namespace ba {
 
 namespace {
@@ -48,6 +50,21 @@ void add_group_kinds(ReferenceGroup& group, const std::vector<std::vector<BeatLe
           values.size() < 2 ? 0 : std::sqrt(squares / static_cast<double>(values.size() - 1));
     }
     group.kinds[lead_kind_name(kind)] = spread;
+  }
+  std::map<std::string, std::vector<double>> measures;
+  for (const auto& table : tables) {
+    const LeadDispersion d = lead_dispersion(table, group.leads);
+    for (const auto& [name, value] : timing_measures(d))
+      if (value) measures[name].push_back(*value);
+  }
+  for (const auto& [name, values] : measures) {
+    double sum = 0;
+    for (double v : values) sum += v;
+    const double mean = sum / static_cast<double>(values.size());
+    double squares = 0;
+    for (double v : values) squares += (v - mean) * (v - mean);
+    group.measures[name] = {
+        mean, values.size() < 2 ? 0 : std::sqrt(squares / static_cast<double>(values.size() - 1))};
   }
 }
 

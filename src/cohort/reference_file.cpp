@@ -132,6 +132,18 @@ ReferenceGroup read_group(const json& document) {
     }
   }
 
+  if (document.contains("measures")) {
+    const json& measures = document["measures"];
+    if (!measures.is_object()) throw Refusal{"\"measures\" is no object"};
+    for (const auto& [name, spread] : measures.items()) {
+      if (!spread.is_object()) throw Refusal{"\"measures\" holds something other than a measure"};
+      ReferenceGroup::MeasureSpread& measure = group.measures[name];
+      measure.mean = finite(member(spread, "mean"), "a measure's mean");
+      measure.sd = finite(member(spread, "sd"), "a measure's SD");
+      if (measure.sd < 0) throw Refusal{"a measure's SD is negative"};
+    }
+  }
+
   const json& files = member(document, "files");
   if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
     throw Refusal{"\"files\" does not name \"count\" files"};
@@ -166,6 +178,12 @@ std::string reference_group_json(const ReferenceGroup& group) {
       kinds[name] = {{"mean", lead_array(spread.mean, group.leads)},
                      {"sd", lead_array(spread.sd, group.leads)}};
     document["kinds"] = kinds;
+  }
+  if (!group.measures.empty()) {
+    nlohmann::ordered_json measures = nlohmann::ordered_json::object();
+    for (const auto& [name, spread] : group.measures)
+      measures[name] = {{"mean", spread.mean}, {"sd", spread.sd}};
+    document["measures"] = measures;
   }
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReferenceGroup::Member& file : group.members)

@@ -82,6 +82,14 @@ struct ReferenceGroup {
     LeadValues sd;
   };
   std::map<std::string, KindSpread> kinds;
+  // The members' timing measures (as metrics names them: total_activation_ms,
+  // ari_dispersion_ms, rt_dispersion_ms): mean and SD (N - 1) over the
+  // members that give one, from the same lead tables.
+  struct MeasureSpread {
+    double mean = 0;
+    double sd = 0;
+  };
+  std::map<std::string, MeasureSpread> measures;
 };
 
 // From the files' mean maps at the leads; the reason when it cannot be made

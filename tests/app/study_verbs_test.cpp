@@ -84,11 +84,12 @@ TEST_F(StudyVerbs, ReferenceWritesTheGroupWithItsFiles) {
 TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
   const Outcome alone = run("metrics subject.txt -o alone.csv");
   ASSERT_EQ(alone.status, 0) << alone.err;
-  EXPECT_EQ(test::read_host_file(folder / "alone.csv"),
-            "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
-            "ari_sd_ms,rt_dispersion_ms,rt_sd_ms\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,,,,,,,,,\n")
+  EXPECT_EQ(
+      test::read_host_file(folder / "alone.csv"),
+      "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
+      "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+      "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z\n"
+      "subject.txt,3,50,1,0,2,0.125,,,,,,,,,,,,,,,\n")
       << "without a group no group's cells";
   ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
   const Outcome outcome = run("metrics subject.txt --reference group.ref.json -o m.csv");
@@ -99,11 +100,13 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
             "beat_analyser metrics: group.ref.json: a KL basis of 1 vector: no NDI, which needs "
             "4 (a group of at least 4 files whose maps differ)\n");
   // Variability: lead 1 SD 1 over 64 leads, sqrt(1 / 64); z = (50 - 20) / 10.
-  EXPECT_EQ(test::read_host_file(folder / "m.csv"),
-            "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
-            "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,kl1\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,,,,,,50\n");
+  EXPECT_EQ(
+      test::read_host_file(folder / "m.csv"),
+      "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
+      "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+      "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z,"
+      "kl1\n"
+      "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,,,,,,,,,50\n");
 }
 
 // With every member's lead table the group keeps the other kinds, and a

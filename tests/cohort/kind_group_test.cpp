@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "cohort/reference_file.h"
 
 namespace ba {
@@ -32,6 +34,10 @@ TEST(KindGroup, MeanAndSpreadOverTheMembersThatGiveALead) {
   EXPECT_EQ(at.mean(3), 0);
   EXPECT_EQ(group.kinds.at("qrs").mean(1), 80);
   EXPECT_EQ(group.kinds.at("qrs").sd(1), 40);
+  // Total activation 3, 0 and 0 ms; no member has an ARI or RT.
+  EXPECT_EQ(group.measures.at("total_activation_ms").mean, 1);
+  EXPECT_NEAR(group.measures.at("total_activation_ms").sd, std::sqrt(3.0), 1e-12);
+  EXPECT_EQ(group.measures.count("rt_dispersion_ms"), 0u);
 
   // Lead 2 missing from the file's map: no z there.
   KindMap map;
@@ -54,6 +60,8 @@ TEST(KindGroup, MeanAndSpreadOverTheMembersThatGiveALead) {
   ASSERT_EQ(read.kinds.size(), 4u);
   EXPECT_EQ(read.kinds.at("at").mean, at.mean);
   EXPECT_EQ(read.kinds.at("at").sd, at.sd);
+  EXPECT_EQ(read.measures.at("total_activation_ms").sd,
+            group.measures.at("total_activation_ms").sd);
 }
 
 }  // namespace
