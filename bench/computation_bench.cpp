@@ -6,6 +6,7 @@
 
 #include "bench_support.h"
 #include "compute/compute.h"
+#include "compute/lead_timing.h"
 #include "detection/recognition.h"
 #include "recording/recording.h"
 
@@ -99,6 +100,37 @@ void BM_RecognitionAndMeasurement(benchmark::State& st) {
   }
 }
 BENCHMARK(BM_RecognitionAndMeasurement)->Unit(benchmark::kMicrosecond);
+
+// What the lead table adds to an analysis: the J point proposed from the
+// reference beat, every lead of every accepted beat split at J and timed,
+// and the table's text. Target: under 2 ms, against analyse --no-print.
+void BM_LeadTable(benchmark::State& st) {
+  NullPlatform platform;
+  DemoSession session(platform);
+  ProgramState& state = *session.state;
+  state.conditions.print_flag = 0;
+  compute_all(compute_context(state), session.io);
+  const SampleMatrix& m = state.recording.sample_matrix;
+  const MarkingState& marks = state.marking;
+  const std::int32_t reference = marks.selected_beat;
+  for (auto _ : st) {
+    const std::int32_t j = propose_j(m, reference + marks.q_start - r_peak_index,
+                                     reference + marks.t_end - r_peak_index) -
+                           reference;
+    std::vector<BeatLeads> beats;
+    for (long k = 1; k <= state.selection.n_accepted; ++k) {
+      const std::int32_t r = state.selection.accepted_beats(k);
+      beats.push_back(
+          measure_leads(m,
+                        {r + marks.pq_point - r_peak_index, r + marks.q_start - r_peak_index, r + j,
+                         r + marks.t_end - r_peak_index},
+                        r));
+    }
+    benchmark::DoNotOptimize(lead_table_text(beats).size());
+  }
+  st.counters["beats"] = state.selection.n_accepted;
+}
+BENCHMARK(BM_LeadTable)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ba::bench

@@ -388,6 +388,13 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, Fil
     point_columns[static_cast<std::size_t>(k)] = std::get<0>(found);
   }
 
+  if (c.j_ms) {
+    if (*c.j_ms < c.q_ms || *c.j_ms > c.t_end_ms)
+      return "--j " + std::to_string(*c.j_ms) + ": the J point must lie between the Q start (" +
+             std::to_string(c.q_ms) + " ms) and the T end (" + std::to_string(c.t_end_ms) + " ms)";
+    plan.j_index = r_peak_index + *c.j_ms;
+  }
+
   std::vector<Answer>& a = plan.answers;
   a.push_back(Answer::line(plan.stem));
   a.push_back(Answer::line("s"));
@@ -430,6 +437,8 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
     c.ratio = record.r_ratio;
     c.print = record.print;
     c.view = record.command == 'v';
+    // A proposed J is proposed again from the same beat; a given one is kept.
+    if (record.j_given) c.j_ms = record.j_point - r_peak_index;
   } else if (!r.reference_ms || !r.pq_ms || !r.q_ms || !r.t_end_ms) {
     return std::string("--reference, --pq, --q and --t-end are needed without --record");
   }
@@ -437,6 +446,7 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
   if (r.pq_ms) c.pq_ms = *r.pq_ms;
   if (r.q_ms) c.q_ms = *r.q_ms;
   if (r.t_end_ms) c.t_end_ms = *r.t_end_ms;
+  if (r.j_ms) c.j_ms = *r.j_ms;
   if (r.leads) c.leads = *r.leads;
   if (r.threshold) c.threshold = *r.threshold;
   if (r.ratio) c.ratio = *r.ratio;
@@ -461,6 +471,7 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
     marking->pq_point = plan.indices[0];
     marking->q_start = plan.indices[1];
     marking->t_end = plan.indices[2];
+    marking->j_point = plan.j_index;
   };
   Bytes recording;
   if (auto error = files.read_prefix(choices.recording, recording_bytes, recording))
@@ -492,7 +503,8 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
   if (record.index() == 1) return std::get<1>(record);
   const AnalysisRecord& kept = std::get<0>(record);
   if (kept.reference_r != plan.reference_r || kept.pq_point != plan.indices[0] ||
-      kept.q_start != plan.indices[1] || kept.t_end != plan.indices[2])
+      kept.q_start != plan.indices[1] || kept.t_end != plan.indices[2] ||
+      (plan.j_index != 0 && kept.j_point != plan.j_index))
     return std::string("the run did not take the planned beat and points");
   return std::nullopt;
 }

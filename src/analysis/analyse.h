@@ -29,6 +29,7 @@ struct AnalyseChoices {
   std::int32_t pq_ms = 0;           // fiducial points, ms from R
   std::int32_t q_ms = 0;
   std::int32_t t_end_ms = 0;
+  std::optional<std::int32_t> j_ms;  // given J point; proposed from the leads without it
   std::array<std::int32_t, 3> leads = {13, 23, 37};
   float threshold = 0.95f;
   float ratio = 0.5f;
@@ -40,7 +41,7 @@ struct AnalyseChoices {
 struct AnalyseRequest {
   std::filesystem::path recording;
   std::optional<std::filesystem::path> record;
-  std::optional<std::int32_t> reference_ms, pq_ms, q_ms, t_end_ms;
+  std::optional<std::int32_t> reference_ms, pq_ms, q_ms, t_end_ms, j_ms;
   std::optional<std::array<std::int32_t, 3>> leads;
   std::optional<float> threshold, ratio;
   bool no_print = false;
@@ -54,6 +55,7 @@ struct SessionPlan {
   std::vector<Answer> answers;
   std::int32_t reference_r = 0;           // the candidate the click picks
   std::array<std::int32_t, 3> indices{};  // beat-window indices of PQ, Q start, T end
+  std::int32_t j_index = 0;               // beat-window index of a given J point, else 0
   std::string stem;                       // NAME
   std::size_t command_answer = 0;         // the answer c or v
 };

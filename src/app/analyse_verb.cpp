@@ -23,12 +23,15 @@ void print_analyse_help(std::ostream& out) {
          "  or:  beat_analyser analyse RECORDING.dat --record FILE [OPTION]...\n"
          "Analyse a recording without a window, as a session with s, the marking of\n"
          "the three points, c (or v) and d would: the result file, the log and the\n"
-         "print pages go beside the recording, with the analysis record NAMEst.record.json.\n"
+         "print pages go beside the recording, with the analysis record NAMEst.record.json\n"
+         "and the lead table NAMEst.leads.csv.\n"
          "\n"
          "  --reference MS   the beat of the preview nearest this time (201 to 3000 ms)\n"
          "  --pq MS          PQ-segment point, ms from R (negative before R)\n"
          "  --q MS           Q start, ms from R\n"
          "  --t-end MS       T end, ms from R\n"
+         "  --j MS           J point (end of QRS), ms from R, from the Q start to the\n"
+         "                     T end (default: proposed from all leads)\n"
          "  --leads A,B,C    the three displayed leads (default 13,23,37)\n"
          "  --threshold R    correlation threshold, 0.0 to 1.0 (default 0.95)\n"
          "  --ratio X        amplitude ratio of the differentiated R wave, 0.0 to 1.0\n"
@@ -108,13 +111,14 @@ class Pages {
 ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser analyse", print_analyse_help);
   CLI::App& app = line.app();
-  std::string recording, reference, pq, q, t_end, leads, threshold, ratio, record;
+  std::string recording, reference, pq, q, t_end, j, leads, threshold, ratio, record;
   AnalyseRequest request;
   app.add_option("RECORDING", recording)->required();
   app.add_option("--reference", reference);
   app.add_option("--pq", pq);
   app.add_option("--q", q);
   app.add_option("--t-end", t_end);
+  app.add_option("--j", j);
   app.add_option("--leads", leads);
   app.add_option("--threshold", threshold);
   app.add_option("--ratio", ratio);
@@ -131,6 +135,7 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
     if (!pq.empty()) request.pq_ms = whole_option("--pq", pq);
     if (!q.empty()) request.q_ms = whole_option("--q", q);
     if (!t_end.empty()) request.t_end_ms = whole_option("--t-end", t_end);
+    if (!j.empty()) request.j_ms = whole_option("--j", j);
     if (!leads.empty()) request.leads = leads_option(leads);
     if (!threshold.empty()) request.threshold = real_option("--threshold", threshold);
     if (!ratio.empty()) request.ratio = real_option("--ratio", ratio);

@@ -13,10 +13,13 @@
 #include "app/module_loader.h"
 #include "app/verbs.h"
 #include "cohort/inputs.h"
+#include "cohort/kind_group.h"
 #include "cohort/study.h"
 #include "map/layout.h"
+#include "map/lead_kinds.h"
 #include "map/page.h"
 #include "map/picture.h"
+#include "results/lead_table.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
 #include "runtime/size_limits.h"
@@ -53,14 +56,23 @@ void print_map_help(std::ostream& out) {
          "      --departure GROUP  the mean map's departure from the reference group\n"
          "                        GROUP (beat_analyser reference) in SD units, on a\n"
          "                        fixed scale of -4..4 SD, isolines every 1 SD, the\n"
-         "                        -2 and 2 SD lines heavier\n"
+         "                        -2 and 2 SD lines heavier; with --kind, against the\n"
+         "                        group's maps of that kind\n"
+         "      --kind KIND     what each lead shows: qrst (the QRST area, the\n"
+         "                        default), qrs or stt (its parts before and after\n"
+         "                        the J point), at, rt or ari (activation time,\n"
+         "                        recovery time and their interval, ms from R, on a\n"
+         "                        sequential scale with isochrones every 5 or 10 ms);\n"
+         "                        all but qrst read the lead table NAMEst.leads.csv\n"
+         "                        beside the result file\n"
          "      --layout FILE   electrode places: CSV with the columns lead, x, y and\n"
          "                        optionally label and bad (0 or 1), in any order; x\n"
          "                        grows to the right, y downward, in any unit; leads not\n"
          "                        listed or bad are left out (default: 8 x 8 grid, lead\n"
          "                        n in column (n - 1) / 8, row (n - 1) mod 8)\n"
          "      --scale F       multiply every value by F\n"
-         "      --unit TEXT     the unit named in the colour bar (default: AQRST)\n"
+         "      --unit TEXT     the unit named in the colour bar (default: AQRST, or\n"
+         "                        the kind's)\n"
          "      --size WxH      picture size in pixels (default: 800x600)\n"
          "      --no-labels     no lead numbers beside the electrodes\n"
          "      --help          display this help and exit\n"
@@ -82,7 +94,8 @@ struct MapArguments {
   std::string beat;
   std::string scale;
   std::string size;
-  std::string unit = "AQRST";
+  std::string unit;
+  std::string kind = "qrst";
   bool mean = false;
   bool sd = false;
   bool sheet = false;
@@ -96,6 +109,7 @@ struct PictureSize {
 
 struct MapOptions {
   MapArguments given;
+  LeadKind kind = LeadKind::qrst;
   MapRequest request;
   PictureSize size;
   bool labels = true;
@@ -109,6 +123,24 @@ std::optional<PictureSize> picture_size(const std::string& text) {
   if (!w || !h || *w < 200 || *h < 150 || *w > largest_side || *h > largest_side)
     return std::nullopt;
   return PictureSize{*w, *h};
+}
+
+std::string default_unit(LeadKind kind) {
+  switch (kind) {
+    case LeadKind::qrs:
+      return "AQRS";
+    case LeadKind::stt:
+      return "ASTT";
+    case LeadKind::at:
+      return "AT ms";
+    case LeadKind::rt:
+      return "RT ms";
+    case LeadKind::ari:
+      return "ARI ms";
+    case LeadKind::qrst:
+      break;
+  }
+  return "AQRST";
 }
 
 // The options checked, or the reason the command line is wrong.
@@ -146,7 +178,10 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
              "'";
     options.size = *size;
   }
-  options.request.unit = given.unit;
+  const auto kind = lead_kind_named(given.kind);
+  if (!kind) return "--kind needs qrst, qrs, stt, at, rt or ari, not '" + given.kind + "'";
+  options.kind = *kind;
+  options.request.unit = given.unit.empty() ? default_unit(options.kind) : given.unit;
   options.request.most_frames = sheet_capacity(options.size.width, options.size.height);
   options.labels = !given.no_labels;
   return options;
@@ -189,6 +224,39 @@ void check_beats_fit(const std::string& path, const std::vector<ResultBeat>& bea
         describe_fault(path, {0, "holds 1 beat; a standard deviation needs at least two"})};
 }
 
+// The lead table beside a result file NAMEst.txt, which must be its own.
+std::vector<BeatLeads> read_lead_table(FileOps& files, const std::string& result_path,
+                                       const std::vector<ResultBeat>& beats) {
+  if (!result_path.ends_with(".txt"))
+    throw Refusal{
+        describe_fault(result_path, {0, "names no lead table (it does not end in .txt)"})};
+  const std::string path = lead_table_path(result_path);
+  std::error_code error;
+  if (!std::filesystem::exists(path, error))
+    throw Refusal{describe_fault(
+        path, {0, "is not there: the lead table is written with the result file by d"})};
+  const LeadTableText text = parse_lead_table(read_input(files, path));
+  if (const auto* fault = std::get_if<LineFault>(&text))
+    throw Refusal{describe_fault(path, *fault)};
+  const auto& table = std::get<std::vector<BeatLeads>>(text);
+  if (const auto reason = lead_table_mismatch(table, beats))
+    throw Refusal{describe_fault(path, {0, "is not the table of " + result_path + ": " + *reason})};
+  return table;
+}
+
+// The beats of a result file as a map of `kind` takes them; leads timed in
+// no beat are left out of the layout.
+std::vector<ResultBeat> beats_of_kind(FileOps& files, const std::string& path, LeadKind kind,
+                                      LeadLayout* layout, double* scale) {
+  std::vector<ResultBeat> beats = read_beats(files, path);
+  if (kind == LeadKind::qrst) return beats;
+  KindBeats chosen = kind_beats(read_lead_table(files, path, beats), kind);
+  if (layout)
+    for (int lead : chosen.untimed_leads) layout->leads(lead).bad = true;
+  if (scale) *scale *= chosen.scale;
+  return std::move(chosen.beats);
+}
+
 LeadLayout read_layout(FileOps& files, const std::string& path) {
   if (path.empty()) return default_layout();
   const LayoutText text = parse_layout(read_input(files, path));
@@ -199,8 +267,11 @@ LeadLayout read_layout(FileOps& files, const std::string& path) {
 
 // An output that is one of the inputs would destroy it.
 void check_output_apart(const MapArguments& given) {
+  const bool tables = given.kind != "qrst";
   for (const std::string& input :
-       {given.result_path, given.layout_path, given.minus_path, given.departure_path}) {
+       {given.result_path, given.layout_path, given.minus_path, given.departure_path,
+        tables ? lead_table_path(given.result_path) : std::string(),
+        tables && !given.minus_path.empty() ? lead_table_path(given.minus_path) : std::string()}) {
     std::error_code error;
     if (!input.empty() && std::filesystem::equivalent(given.output_path, input, error))
       throw Refusal{describe_fault(given.output_path, {0, "is the input " + input})};
@@ -238,8 +309,62 @@ MapPage departure_map(FileOps& files, const std::vector<ResultBeat>& beats,
   return std::get<MapPage>(std::move(page));
 }
 
+// The departure of a file's mean map of another kind from the group's maps
+// of that kind; leads the file or the group gives no value or spread are
+// left out and said.
+MapPage kind_departure_map(FileOps& files, const std::string& result_path,
+                           const std::vector<ResultBeat>& beats, const MapOptions& options,
+                           const LeadLayout& layout, std::ostream& err) {
+  const std::string& group_path = options.given.departure_path;
+  auto read = read_group_file(files, group_path);
+  if (const auto* error = std::get_if<std::string>(&read)) throw Refusal{*error};
+  const ReferenceGroup& group = std::get<ReferenceGroup>(read);
+  const KindMap map =
+      kind_mean_map(read_lead_table(files, result_path, beats), options.kind, group.leads);
+  const auto of_kind = group_of_kind(group, options.given.kind, map);
+  if (!of_kind)
+    throw Refusal{describe_fault(group_path, {0, "keeps no " + options.given.kind +
+                                                     " maps: it was made from result files "
+                                                     "without lead tables"})};
+  if (const auto without = name_leads(leads_without_sd(*of_kind)))
+    err << "beat_analyser map: " << group_path << ": " << *without
+        << " without a value here or spread in the group: no z there\n";
+  LeadValues values;
+  for (int lead : group.leads) values(lead) = map(lead).value_or(0);
+  auto page = make_departure_page(departure(*of_kind, values).z, layout);
+  if (const auto* reason = std::get_if<std::string>(&page))
+    throw Refusal{describe_fault(group_path, {0, *reason})};
+  return std::get<MapPage>(std::move(page));
+}
+
+// A map of another kind than the QRST area, from the lead tables.
+MapPage kind_page(FileOps& files, const MapOptions& options, std::ostream& err) {
+  const MapArguments& given = options.given;
+  MapRequest request = options.request;
+  LeadLayout layout = read_layout(files, given.layout_path);
+  if (request.kind == MapKind::departure) {
+    MapPage page = kind_departure_map(files, given.result_path,
+                                      read_beats(files, given.result_path), options, layout, err);
+    shape_kind_page(page, options.kind);
+    return page;
+  }
+  const std::vector<ResultBeat> beats =
+      beats_of_kind(files, given.result_path, options.kind, &layout, &request.scale);
+  check_beats_fit(given.result_path, beats, request);
+  std::vector<ResultBeat> other;
+  if (request.kind == MapKind::difference)
+    other = beats_of_kind(files, given.minus_path, options.kind, &layout, nullptr);
+  MapPage page =
+      request.kind == MapKind::difference
+          ? make_difference_page(beats, other, given.result_path, given.minus_path, layout, request)
+          : make_page(beats, layout, request);
+  shape_kind_page(page, options.kind);
+  return page;
+}
+
 MapPage page_for(FileOps& files, const MapOptions& options, std::ostream& err) {
   const MapArguments& given = options.given;
+  if (options.kind != LeadKind::qrst) return kind_page(files, options, err);
   const std::vector<ResultBeat> beats = read_beats(files, given.result_path);
   check_beats_fit(given.result_path, beats, options.request);
   if (every_area_zero(beats))
@@ -272,6 +397,7 @@ ExitStatus run_map_verb(int argc, char** argv, FileOps& files) {
   app.add_flag("--sheet", given.sheet);
   app.add_option("--minus", given.minus_path);
   app.add_option("--departure", given.departure_path);
+  app.add_option("--kind", given.kind);
   app.add_option("--layout", given.layout_path);
   app.add_option("--scale", given.scale);
   app.add_option("--unit", given.unit);

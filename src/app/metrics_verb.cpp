@@ -19,13 +19,20 @@ void print_metrics_help(std::ostream& out) {
   out << "Usage: beat_analyser metrics RESULT_FILE... -o OUT.csv [OPTION]...\n"
          "Measure the QRST maps of result files (NAMEst.txt), one CSV row per file:\n"
          "  file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,\n"
-         "  ndi_beats_sd,max_abs_z,max_abs_z_lead,leads_z2,leads_z3,kl1..klK\n"
+         "  ndi_beats_sd,max_abs_z,max_abs_z_lead,leads_z2,leads_z3,\n"
+         "  total_activation_ms,ari_dispersion_ms,ari_sd_ms,rt_dispersion_ms,rt_sd_ms,\n"
+         "  total_activation_z,ari_dispersion_z,rt_dispersion_z,kl1..klK\n"
          "max and min of the mean map (the first lead on a tie); variability the root\n"
          "mean square over the leads of each lead's SD over the beats; against a\n"
          "group, the KL coefficients of the mean map, its non-dipolarity index (the\n"
          "share of energy beyond the first three coefficients, needs 4), the beats'\n"
          "NDI mean and SD, the largest |z| of its departure and the leads with\n"
-         "|z| >= 2 and >= 3. Without a group those cells stay empty.\n"
+         "|z| >= 2 and >= 3. Without a group those cells stay empty. With the lead\n"
+         "table NAMEst.leads.csv beside a result file, from each lead's mean times:\n"
+         "the latest less the earliest activation, and the range and SD over the\n"
+         "leads of the activation-recovery interval and of the recovery time (ms);\n"
+         "against a group made from files with lead tables, the z of the first, the\n"
+         "ARI range and the RT range among its members.\n"
          "\n"
          "  -o, --output FILE      the table to write (CSV)\n"
          "      --reference GROUP  a group made by 'beat_analyser reference'\n"
@@ -75,7 +82,9 @@ ExitStatus run_metrics_verb(int argc, char** argv, FileOps& files) {
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    for (MetricsRow& row : study_rows(std::get<StudyFile>(read), setting.leads, group, per_beat))
+    StudyFile& file = std::get<StudyFile>(read);
+    if (auto error = read_study_leads(files, file)) return line.refuse(*error, std::cerr);
+    for (MetricsRow& row : study_rows(file, setting.leads, group, per_beat))
       rows.push_back(std::move(row));
   }
   const std::size_t kl_columns = group ? group->basis.size() : 0;

@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/verbs.h"
 #include "cohort/inputs.h"
+#include "cohort/kind_group.h"
 #include "cohort/reference_file.h"
 #include "runtime/sha256.h"
 
@@ -24,6 +25,9 @@ void print_reference_help(std::ostream& out) {
          "S = (1/N) sum m m', by decreasing eigenvalue, at most 12, each signed so\n"
          "that its largest element is positive), with each file's name and SHA-256.\n"
          "Each file counts once: two files with the same bytes are refused.\n"
+         "When every file has its lead table NAMEst.leads.csv beside it, the group also\n"
+         "keeps per lead the mean and SD of the QRS and ST-T maps and of the AT, RT\n"
+         "and ARI maps, for 'beat_analyser map --kind K --departure'.\n"
          "\n"
          "  -o, --output FILE   the group to write (JSON)\n"
          "      --layout FILE   electrode places as for 'beat_analyser map'; only its\n"
@@ -60,10 +64,12 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
   const LeadSet& leads = std::get<StudySetting>(read_setting).leads;
   std::vector<LeadValues> means;
   std::vector<ReferenceGroup::Member> members;
+  std::vector<std::vector<BeatLeads>> tables;
+  std::vector<std::string> without_table;
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    const StudyFile& study = std::get<StudyFile>(read);
+    StudyFile& study = std::get<StudyFile>(read);
     const std::string digest = sha256_hex(study.bytes);
     // One person's file twice would count that person twice.
     for (const ReferenceGroup::Member& earlier : members)
@@ -71,6 +77,11 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
         return line.refuse(describe_fault(path, {0, "holds the same bytes as " + earlier.name +
                                                         "; a group counts each file once"}),
                            std::cerr);
+    if (auto error = read_study_leads(files, study)) return line.refuse(*error, std::cerr);
+    if (study.leads)
+      tables.push_back(std::move(*study.leads));
+    else
+      without_table.push_back(path);
     means.push_back(mean_map(beat_maps(study.beats), leads));
     members.push_back({path, digest});
   }
@@ -79,10 +90,16 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
     return line.refuse(*reason, std::cerr);
   ReferenceGroup& group = std::get<ReferenceGroup>(outcome);
   group.members = std::move(members);
+  // The other kinds only when every member gives them.
+  if (without_table.empty()) add_group_kinds(group, tables);
   if (auto error = files.replace_file(output, reference_group_json(group)))
     return line.refuse("cannot write " + output + ": " + *error, std::cerr);
   for (const std::string& gap : group_gaps(group))
     std::cerr << "beat_analyser reference: " << output << ": " << gap << '\n';
+  if (!without_table.empty() && without_table.size() < results.size())
+    std::cerr << "beat_analyser reference: " << output
+              << ": keeps QRST maps only: " << without_table.front()
+              << " has no lead table beside it\n";
   return ExitStatus::ok;
 }
 

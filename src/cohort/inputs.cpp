@@ -1,5 +1,7 @@
 #include "cohort/inputs.h"
 
+#include <filesystem>
+
 #include "cohort/reference_file.h"
 #include "runtime/text_kit.h"
 
@@ -29,6 +31,22 @@ std::variant<StudyFile, std::string> read_study_file(FileOps& files, const std::
   study.beats = std::move(std::get<std::vector<ResultBeat>>(text));
   if (study.beats.empty()) return describe_fault(path, LineFault{0, "holds no beats"});
   return study;
+}
+
+std::optional<std::string> read_study_leads(FileOps& files, StudyFile& file) {
+  if (!file.name.ends_with(".txt")) return std::nullopt;
+  const std::string path = lead_table_path(file.name);
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return std::nullopt;
+  auto bytes = whole_file(files, path);
+  if (const auto* fault = std::get_if<LineFault>(&bytes)) return describe_fault(path, *fault);
+  LeadTableText text = parse_lead_table(std::get<std::string>(bytes));
+  if (const auto* fault = std::get_if<LineFault>(&text)) return describe_fault(path, *fault);
+  auto& table = std::get<std::vector<BeatLeads>>(text);
+  if (const auto reason = lead_table_mismatch(table, file.beats))
+    return describe_fault(path, {0, "is not the table of " + file.name + ": " + *reason});
+  file.leads = std::move(table);
+  return std::nullopt;
 }
 
 std::variant<LeadLayout, std::string> read_layout_file(FileOps& files, const std::string& path) {

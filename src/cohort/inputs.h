@@ -10,6 +10,7 @@
 
 #include "cohort/study.h"
 #include "map/layout.h"
+#include "results/lead_table.h"
 #include "results/result_file.h"
 #include "runtime/files.h"
 #include "runtime/size_limits.h"
@@ -20,9 +21,15 @@ struct StudyFile {
   std::string name;  // as given
   std::string bytes;
   std::vector<ResultBeat> beats;  // at least one
+  // The lead table written beside it (NAMEst.leads.csv), when read.
+  std::optional<std::vector<BeatLeads>> leads;
 };
 
 std::variant<StudyFile, std::string> read_study_file(FileOps& files, const std::string& path);
+// Reads the lead table beside a result file NAMEst.txt into `file.leads`
+// when there is one; the reason when it cannot be read or is another
+// result file's.
+std::optional<std::string> read_study_leads(FileOps& files, StudyFile& file);
 std::variant<LeadLayout, std::string> read_layout_file(FileOps& files, const std::string& path);
 std::variant<ReferenceGroup, std::string> read_group_file(FileOps& files, const std::string& path);
 

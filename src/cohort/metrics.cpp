@@ -31,7 +31,63 @@ std::string whole_cell(long value, bool shown) {
   return shown ? std::to_string(value) : std::string();
 }
 
+// Per lead the mean over the beats of what `time` gives, where it gives one.
+template <typename Time>
+std::vector<double> lead_means(const std::vector<BeatLeads>& beats, const LeadSet& leads,
+                               Time time) {
+  std::vector<double> means;
+  for (int lead : leads) {
+    double sum = 0;
+    int count = 0;
+    for (const BeatLeads& beat : beats)
+      if (const std::optional<std::int32_t> t = time(beat, lead)) sum += *t, ++count;
+    if (count > 0) means.push_back(sum / count);
+  }
+  return means;
+}
+
+std::optional<double> range_of(const std::vector<double>& values) {
+  if (values.empty()) return std::nullopt;
+  const auto [low, high] = std::minmax_element(values.begin(), values.end());
+  return *high - *low;
+}
+
+// The z of each timing measure against the group's members.
+std::array<std::optional<double>, 3> timing_z(const LeadDispersion& d,
+                                              const ReferenceGroup* group) {
+  std::array<std::optional<double>, 3> z;
+  if (!group) return z;
+  const auto measures = timing_measures(d);
+  for (std::size_t k = 0; k < z.size(); ++k) {
+    const auto found = group->measures.find(measures[k].first);
+    if (measures[k].second && found != group->measures.end() && found->second.sd > 0)
+      z[k] = (*measures[k].second - found->second.mean) / found->second.sd;
+  }
+  return z;
+}
+
 }  // namespace
+
+LeadDispersion lead_dispersion(const std::vector<BeatLeads>& beats, const LeadSet& leads) {
+  LeadDispersion d;
+  d.total_activation = range_of(
+      lead_means(beats, leads, [](const BeatLeads& b, int lead) { return b.at_ms(lead); }));
+  const std::vector<double> ari = lead_means(beats, leads, ari_ms);
+  d.ari_range = range_of(ari);
+  d.ari_sd = mean_and_sd(ari).second;
+  const std::vector<double> rt =
+      lead_means(beats, leads, [](const BeatLeads& b, int lead) { return b.rt_ms(lead); });
+  d.rt_range = range_of(rt);
+  d.rt_sd = mean_and_sd(rt).second;
+  return d;
+}
+
+std::vector<std::pair<std::string, std::optional<double>>> timing_measures(
+    const LeadDispersion& d) {
+  return {{"total_activation_ms", d.total_activation},
+          {"ari_dispersion_ms", d.ari_range},
+          {"rt_dispersion_ms", d.rt_range}};
+}
 
 std::string number_text(double value) {
   char buffer[32];
@@ -60,6 +116,10 @@ std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
     return file.beats[a].r_ms < file.beats[b].r_ms;
   });
+  if (file.leads) {
+    whole.timing = lead_dispersion(*file.leads, leads);
+    whole.timing_z = timing_z(whole.timing, group);
+  }
   std::vector<double> beat_ndis;
   for (std::size_t k = 0; k < order.size(); ++k) {
     const std::size_t b = order[k];
@@ -68,6 +128,10 @@ std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
     row.beat = static_cast<int>(k + 1);
     row.r_ms = file.beats[b].r_ms;
     row.extremes = map_extremes(maps[b], leads);
+    if (file.leads) {
+      row.timing = lead_dispersion({(*file.leads)[b]}, leads);
+      row.timing_z = timing_z(row.timing, group);
+    }
     if (group) {
       row.kl = kl_coefficients(*group, maps[b]);
       row.ndi = non_dipolarity(row.kl);
@@ -85,7 +149,8 @@ std::string metrics_csv(const std::vector<MetricsRow>& rows, std::size_t kl_colu
   std::string text = per_beat ? "file,beat,r_ms,beats" : "file,beats";
   text +=
       ",max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,max_abs_z,"
-      "max_abs_z_lead,leads_z2,leads_z3";
+      "max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,ari_sd_ms,"
+      "rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z";
   for (std::size_t k = 1; k <= kl_columns; ++k) text += ",kl" + std::to_string(k);
   text += "\n";
   for (const MetricsRow& row : rows) {
@@ -109,6 +174,10 @@ std::string metrics_csv(const std::vector<MetricsRow>& rows, std::size_t kl_colu
     cells.push_back(whole_cell(has_z ? row.departure->max_abs_z_lead : 0, has_z));
     cells.push_back(whole_cell(row.departure ? row.departure->leads_z2 : 0, has_z));
     cells.push_back(whole_cell(row.departure ? row.departure->leads_z3 : 0, has_z));
+    for (const auto& value : {row.timing.total_activation, row.timing.ari_range, row.timing.ari_sd,
+                              row.timing.rt_range, row.timing.rt_sd})
+      cells.push_back(cell(value));
+    for (const auto& z : row.timing_z) cells.push_back(cell(z));
     for (std::size_t k = 0; k < kl_columns; ++k)
       cells.push_back(k < row.kl.size() ? number_text(row.kl[k]) : std::string());
     for (std::size_t i = 0; i < cells.size(); ++i) text += (i ? "," : "") + cells[i];

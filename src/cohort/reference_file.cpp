@@ -154,6 +154,32 @@ ReferenceGroup read_group(const json& document) {
   }
   check_orthonormal(group);
 
+  // Groups made before lead tables keep no other kinds.
+  if (document.contains("kinds")) {
+    const json& kinds = document["kinds"];
+    if (!kinds.is_object()) throw Refusal{"\"kinds\" is no object"};
+    for (const auto& [name, spread] : kinds.items()) {
+      if (!spread.is_object()) throw Refusal{"\"kinds\" holds something other than a kind"};
+      ReferenceGroup::KindSpread& kind = group.kinds[name];
+      kind.mean = per_lead(spread, "mean", group.leads);
+      kind.sd = per_lead(spread, "sd", group.leads);
+      for (int n : group.leads)
+        if (kind.sd(n) < 0) throw Refusal{"\"sd\" of kind \"" + name + "\" holds a negative value"};
+    }
+  }
+
+  if (document.contains("measures")) {
+    const json& measures = document["measures"];
+    if (!measures.is_object()) throw Refusal{"\"measures\" is no object"};
+    for (const auto& [name, spread] : measures.items()) {
+      if (!spread.is_object()) throw Refusal{"\"measures\" holds something other than a measure"};
+      ReferenceGroup::MeasureSpread& measure = group.measures[name];
+      measure.mean = finite(member(spread, "mean"), "a measure's mean");
+      measure.sd = finite(member(spread, "sd"), "a measure's SD");
+      if (measure.sd < 0) throw Refusal{"a measure's SD is negative"};
+    }
+  }
+
   const json& files = member(document, "files");
   if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
     throw Refusal{"\"files\" does not name \"count\" files"};
@@ -182,6 +208,19 @@ std::string reference_group_json(const ReferenceGroup& group) {
     basis.push_back({{"eigenvalue", component.eigenvalue},
                      {"vector", lead_array(component.vector, group.leads)}});
   document["basis"] = basis;
+  if (!group.kinds.empty()) {
+    nlohmann::ordered_json kinds = nlohmann::ordered_json::object();
+    for (const auto& [name, spread] : group.kinds)
+      kinds[name] = {{"mean", lead_array(spread.mean, group.leads)},
+                     {"sd", lead_array(spread.sd, group.leads)}};
+    document["kinds"] = kinds;
+  }
+  if (!group.measures.empty()) {
+    nlohmann::ordered_json measures = nlohmann::ordered_json::object();
+    for (const auto& [name, spread] : group.measures)
+      measures[name] = {{"mean", spread.mean}, {"sd", spread.sd}};
+    document["measures"] = measures;
+  }
   nlohmann::ordered_json files = nlohmann::ordered_json::array();
   for (const ReferenceGroup::Member& file : group.members)
     files.push_back({{"name", file.name}, {"sha256", file.sha256}});

@@ -6,6 +6,10 @@
 //    "basis": [{"eigenvalue": L, "vector": [...]}, ...],
 //    "files": [{"name": "...", "sha256": "..."}, ...]}
 //
+// and, from the members' lead tables, "kinds": {"at": {"mean": [...],
+// "sd": [...]}, ...} and "measures": {"total_activation_ms": {"mean": M,
+// "sd": S}, ...} before "files" (absent in groups made without them).
+//
 // mean, sd and every basis vector hold one number per entry of "leads";
 // numbers are written with enough digits to read back the same double.
 

@@ -9,6 +9,7 @@
 // LeadSet: the usable leads of a layout, the same for a group and for every
 // file measured against it.
 
+#include <map>
 #include <optional>
 #include <string>
 #include <variant>
@@ -76,6 +77,22 @@ struct ReferenceGroup {
     std::string sha256;  // lower-case hex of the result file's bytes
   };
   std::vector<Member> members;  // in the order given, when known
+  // The members' mean maps of other kinds than the QRST area, by kind name
+  // ("qrs", "stt", "at", "rt", "ari"; times in ms), from their lead tables:
+  // mean and SD (N - 1) per lead. None in a group made without them.
+  struct KindSpread {
+    LeadValues mean;
+    LeadValues sd;
+  };
+  std::map<std::string, KindSpread> kinds;
+  // The members' timing measures (as metrics names them: total_activation_ms,
+  // ari_dispersion_ms, rt_dispersion_ms): mean and SD (N - 1) over the
+  // members that give one, from the same lead tables.
+  struct MeasureSpread {
+    double mean = 0;
+    double sd = 0;
+  };
+  std::map<std::string, MeasureSpread> measures;
 };
 
 // From the files' mean maps at the leads; the reason when it cannot be made

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "compute/lead_timing.h"
 #include "compute/messages.h"
 #include "runtime/io.h"
 
@@ -36,6 +37,23 @@ bool measurable(const BeatPoints& points) {
   return in_recording(points.pq) && in_recording(points.q) && in_recording(points.t);
 }
 
+// The selection's J point, settled before its first beat is measured: the
+// marked one when it lies between the Q start and the T end, otherwise the
+// one the leads of the reference beat suggest.
+void settle_j_point(const SampleMatrix& sample_matrix, const MarkingState& marking,
+                    SelectionSource& source) {
+  if (source.j_point != 0) return;
+  source.j_given = marking.j_point != 0 && marking.j_point >= marking.q_start &&
+                   marking.j_point <= marking.t_end;
+  if (source.j_given) {
+    source.j_point = marking.j_point;
+    return;
+  }
+  const std::int32_t r = marking.selected_beat;
+  const BeatPoints points = beat_points(marking, r);
+  source.j_point = propose_j(sample_matrix, points.q, points.t) - r + r_peak_index;
+}
+
 // Sums every mapping lead from Q to T (both included, none when T < Q)
 // against its sample at the PQ point, and stores the areas as the next
 // accepted beat. The frame loop is outermost so that the 64 leads of one
@@ -54,6 +72,9 @@ void measure_beat(const SampleMatrix& sample_matrix, const BeatPoints& points, s
       area_sum(lead) += sample_matrix(lead + lead_channel_offset, t) - baseline(lead);
   for (long lead = 1; lead <= lead_point_count; ++lead)
     selection.aqrst(lead, selection.n_accepted) = scaled_area(area_sum(lead));
+  const std::int32_t j = r + selection.source.j_point - r_peak_index;
+  selection.lead_measures.push_back(
+      measure_leads(sample_matrix, {points.pq, points.q, j, points.t}, r));
 }
 
 }  // namespace
@@ -67,6 +88,7 @@ bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState&
     selection.source.left_out.push_back({r, std::string(left_out_by_points)});
     return false;
   }
+  settle_j_point(sample_matrix, marking, selection.source);
   measure_beat(sample_matrix, points, r, selection);
   return true;
 }

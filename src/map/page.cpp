@@ -244,12 +244,14 @@ std::uint32_t sequential_colour(double value, double limit) {
 }
 
 std::uint32_t page_colour(const MapPage& page, double value) {
-  return page.scale == ColourScale::sequential ? sequential_colour(value, page.limit)
-                                               : scale_colour(value, page.limit);
+  const double bottom = page.bottom.value_or(0);
+  return page.scale == ColourScale::sequential
+             ? sequential_colour(value - bottom, page.limit - bottom)
+             : scale_colour(value, page.limit);
 }
 
 double scale_bottom(const MapPage& page) {
-  return page.scale == ColourScale::sequential ? 0 : -page.limit;
+  return page.scale == ColourScale::sequential ? page.bottom.value_or(0) : -page.limit;
 }
 
 }  // namespace ba

@@ -41,6 +41,7 @@ struct MapPage {
   bool sheet = false;  // small maps side by side, each with its caption
   ColourScale scale = ColourScale::diverging;
   double limit = 1;                        // the far end(s) of the colour scale
+  std::optional<double> bottom;            // a sequential scale's low end when not 0 (times in ms)
   std::optional<double> step;              // isoline step; nothing when every value is equal
   std::vector<double> heavy_levels = {0};  // isolines drawn heavier
 };

@@ -258,8 +258,8 @@ std::vector<PageIsoline> isolines(const MapPlacement& placement, const SampledFi
   if (!(low <= high)) return drawn;
   const double step = *page.step;
   for (double level : isoline_levels(low, high, step)) {
-    // A sequential scale starts at 0: no line marks its floor.
-    if (page.scale == ColourScale::sequential && level < step / 2) continue;
+    // A sequential scale starts at its bottom: no line marks its floor.
+    if (page.scale == ColourScale::sequential && level < scale_bottom(page) + step / 2) continue;
     const bool heavy = std::any_of(page.heavy_levels.begin(), page.heavy_levels.end(),
                                    [&](double h) { return std::abs(level - h) < step * 1e-6; });
     for (const Isoline& traced : trace_isolines(field, level)) {
@@ -554,6 +554,8 @@ std::pair<std::string, std::string> legend_text(const MapPage& page, const Wordi
   if (page.kind == MapKind::departure)
     return {extremes,
             worded(wording, "isolines every %1 SD, the -2 and +2 SD lines heavier", {step})};
+  if (page.scale == ColourScale::sequential && page.bottom)
+    return {extremes, worded(wording, "isolines every %1 %2", {step, page.unit})};
   if (page.scale == ColourScale::sequential)
     return {extremes, worded(wording, "isolines every %1 %2 from 0", {step, page.unit})};
   return {extremes, worded(wording, "isolines every %1 %2, zero line heavier", {step, page.unit})};

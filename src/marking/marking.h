@@ -30,6 +30,9 @@ struct MarkingState {
   std::int32_t pq_point = 0;
   std::int32_t q_start = 0;
   std::int32_t t_end = 0;
+  // The J point when one is given, beat-window index; 0 leaves it to be
+  // proposed from the leads when the beats are measured.
+  std::int32_t j_point = 0;
 };
 
 // What command s reads and writes.

@@ -139,6 +139,13 @@ AnalysisRecord parse(const Json& root) {
   r.pq_point = point_index(points, "pq");
   r.q_start = point_index(points, "q_start");
   r.t_end = point_index(points, "t_end");
+  // Records made before the J point was measured have none.
+  if (points.is_object() && points.contains("j")) {
+    r.j_point = point_index(points, "j");
+    const Json& given = field(points["j"], "given", "fiducial_points.j");
+    if (!given.is_boolean()) throw Unusable{"fiducial_points.j.given is not true or false"};
+    r.j_given = given.get<bool>();
+  }
 
   const Json& accepted = field(root, "accepted_r_ms", "record");
   if (!accepted.is_array()) throw Unusable{"accepted_r_ms is not a list"};
@@ -185,6 +192,11 @@ std::string record_text(const AnalysisRecord& r) {
   root["reference_beat"] = {{"r_ms", r.reference_r}};
   root["fiducial_points"] = {
       {"pq", point(r.pq_point)}, {"q_start", point(r.q_start)}, {"t_end", point(r.t_end)}};
+  if (r.j_point != 0) {
+    Json j = point(r.j_point);
+    j["given"] = r.j_given;
+    root["fiducial_points"]["j"] = j;
+  }
   root["accepted_r_ms"] = r.accepted_r;
   Json left_out = Json::array();
   for (const LeftOutBeat& beat : r.left_out)
@@ -246,6 +258,8 @@ void keep_analysis_record(Io& io, const std::string& result_path, const std::str
   r.pq_point = source.pq_point;
   r.q_start = source.q_start;
   r.t_end = source.t_end;
+  r.j_point = source.j_point;
+  r.j_given = source.j_given;
   r.accepted_r = accepted_r;
   r.left_out = source.left_out;
   r.result_file = name_of(result_path);

@@ -38,6 +38,8 @@ struct SelectionSource {
   std::int32_t pq_point = 0;     // beat-window indices (200 = R)
   std::int32_t q_start = 0;
   std::int32_t t_end = 0;
+  std::int32_t j_point = 0;             // beat-window index; 0 until the first beat is measured
+  bool j_given = false;                 // given by the person, else proposed from the leads
   std::array<std::int32_t, 3> leads{};  // displayed lead numbers (channel - 8)
   float corr_threshold = 0.0f;
   float r_ratio = 0.0f;
@@ -59,6 +61,8 @@ struct AnalysisRecord {
   std::int32_t pq_point = 0;
   std::int32_t q_start = 0;
   std::int32_t t_end = 0;
+  std::int32_t j_point = 0;  // 0 when the record keeps none (made before J was measured)
+  bool j_given = false;
   std::vector<std::int32_t> accepted_r;  // time order
   std::vector<LeftOutBeat> left_out;
   std::string result_file;  // file name only

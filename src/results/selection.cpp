@@ -7,6 +7,7 @@ void clear_selection(Selection& selection) {
   selection.aqrst.fill(0);
   selection.n_accepted = 0;
   selection.source = SelectionSource{};
+  selection.lead_measures.clear();
 }
 
 std::vector<ResultBeat> selected_beats(const Selection& selection) {

@@ -9,6 +9,7 @@
 #include "recording/recording.h"
 #include "results/analysis_record.h"
 #include "results/beat.h"
+#include "results/lead_table.h"
 #include "runtime/one_based.h"
 
 namespace ba {
@@ -19,7 +20,8 @@ struct Selection {
   std::int32_t n_accepted = 0;
   Array1<std::int32_t, selection_room> accepted_beats;            // R positions, time order
   Matrix1<std::int32_t, lead_point_count, selection_room> aqrst;  // (lead, beat)
-  SelectionSource source;  // what the c or v command that filled it used
+  SelectionSource source;                // what the c or v command that filled it used
+  std::vector<BeatLeads> lead_measures;  // per accepted beat, in the same order
 };
 
 // Empties the selection: all 200 entries of accepted_beats and aqrst,

@@ -6,6 +6,7 @@
 
 #include "dialogue/answer.h"
 #include "dialogue/paths.h"
+#include "results/lead_table.h"
 #include "results/result_file.h"
 #include "review/messages.h"
 #include "review/review.h"
@@ -41,6 +42,7 @@ SaveOutcome save_selection(Selection& selection, const RecordingPaths& paths, Me
       return SaveOutcome::failed;
     }
     io.write_line(graphics_unit, {review_text::saved});
+    keep_lead_table(io, paths.st_txt_path, selection.lead_measures);
     const std::vector<std::int32_t> accepted(
         selection.accepted_beats.data(),
         selection.accepted_beats.data() + std::max<std::int32_t>(selection.n_accepted, 0));

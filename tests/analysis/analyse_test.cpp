@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "results/lead_table.h"
+#include "results/result_file.h"
 #include "runtime/errors.h"
 #include "runtime/sha256.h"
 #include "support/fake_platform.h"
@@ -296,6 +298,46 @@ TEST(Analyse, RecordNamesTheBeatsLeftOut) {
   EXPECT_EQ(record.reference_r, 1387);
   EXPECT_FALSE(record.print);
   EXPECT_EQ(record.recording_size, 4608000u);
+}
+
+// The lead table beside the result file: its QRST areas are the result
+// file's, its parts add up to them within the truncation of each, and a
+// given J is kept in the record; a J outside the QRST is refused before
+// anything is written.
+TEST(Analyse, LeadTableBesideTheResultFile) {
+  const Demo demo;
+  AnalyseRequest request;
+  request.recording = demo.folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = -46;
+  request.t_end_ms = 379;
+  request.no_print = true;
+  for (const std::int32_t j : {-47, 380}) {
+    request.j_ms = j;
+    const AnalyseOutcome refused = analyse(request, nullptr);
+    EXPECT_EQ(refused.status, ExitStatus::failed);
+    EXPECT_EQ(refused.message,
+              "--j " + std::to_string(j) +
+                  ": the J point must lie between the Q start (-46 ms) and the T end (379 ms)");
+    EXPECT_FALSE(fs::exists(demo.folder / "demost.txt"));
+    EXPECT_FALSE(fs::exists(demo.folder / "demost.leads.csv"));
+  }
+  request.j_ms = 50;
+  ASSERT_EQ(analyse(request, nullptr).status, ExitStatus::ok);
+  const auto result = parse_result_file(test::read_host_file(demo.folder / "demost.txt"));
+  const auto table = parse_lead_table(test::read_host_file(demo.folder / "demost.leads.csv"));
+  ASSERT_EQ(table.index(), 0u) << std::get<LineFault>(table).reason;
+  const auto& beats = std::get<std::vector<ResultBeat>>(result);
+  const auto& leads = std::get<std::vector<BeatLeads>>(table);
+  EXPECT_EQ(lead_table_mismatch(leads, beats), std::nullopt);
+  for (const BeatLeads& beat : leads)
+    for (long lead = 1; lead <= lead_point_count; ++lead)
+      EXPECT_LE(std::abs(beat.qrs_area(lead) + beat.stt_area(lead) - beat.qrst_area(lead)), 1);
+  const auto record = read_record(test::read_host_file(demo.folder / "demost.record.json"));
+  ASSERT_EQ(record.index(), 0u);
+  EXPECT_EQ(std::get<0>(record).j_point, 250);
+  EXPECT_TRUE(std::get<0>(record).j_given);
 }
 
 // A point between two pixel columns of the beat display (index 200, R

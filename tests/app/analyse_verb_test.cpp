@@ -266,20 +266,31 @@ TEST(AnalyseVerb, RecordKeepsThePointsThatComputeUsed) {
             "07c46f0dfec7df192f31ff5a74667598f2feb9e6ae844054fa6221d0705036ec");
 }
 
-TEST(AnalyseVerb, ReadOnlyRecordIsKeptWithARemarkOnStandardError) {
-  TempFolder folder("read_only");
-  write_demo_recording(folder / "demo.dat");
-  write_host_file(folder / "demost.record.json", "kept");
-  ::chmod((folder / "demost.record.json").c_str(), 0444);
-  const std::string expected_out = read_host_file(fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" /
-                                                  "demo_compute_no_print" / "expected_stdout.txt");
-  const Outcome session = headless(folder, script_of("demo_compute_no_print"));
-  EXPECT_EQ(session.status, 0);
-  EXPECT_TRUE(session.out == expected_out) << "the program's lines are unchanged";
-  EXPECT_NE(session.err.find("cannot write the analysis record"), std::string::npos) << session.err;
-  EXPECT_EQ(read_host_file(folder / "demost.record.json"), "kept");
-  // analyse promises the record: without it the analysis has failed.
-  EXPECT_EQ(analyse(folder, std::string(session_choices) + " --no-print").status, 2);
+// The files d writes beside the result file: one that cannot be replaced
+// is kept whole and named on standard error, and the program's lines stay.
+TEST(AnalyseVerb, ReadOnlySideFilesAreKeptWithARemarkOnStandardError) {
+  const struct {
+    const char* file;
+    const char* remark;
+  } rows[] = {{"demost.record.json", "cannot write the analysis record"},
+              {"demost.leads.csv", "cannot write the lead table"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    TempFolder folder("read_only");
+    write_demo_recording(folder / "demo.dat");
+    write_host_file(folder / row.file, "kept");
+    ::chmod((folder / row.file).c_str(), 0444);
+    const std::string expected_out =
+        read_host_file(fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / "demo_compute_no_print" /
+                       "expected_stdout.txt");
+    const Outcome session = headless(folder, script_of("demo_compute_no_print"));
+    EXPECT_EQ(session.status, 0);
+    EXPECT_TRUE(session.out == expected_out) << "the program's lines are unchanged";
+    EXPECT_NE(session.err.find(row.remark), std::string::npos) << session.err;
+    EXPECT_EQ(read_host_file(folder / row.file), "kept");
+    // analyse promises both files: without one the analysis has failed.
+    EXPECT_EQ(analyse(folder, std::string(session_choices) + " --no-print").status, 2);
+  }
 }
 
 }  // namespace

@@ -177,8 +177,9 @@ TEST(FileFaults, PageThatDoesNotFitIsReportedAndTheRunGoesOn) {
   EXPECT_NE(outcome.out.find("[Unit 12]  印刷ページを保存できませんでした\n"
                              "[Unit 12]  d:\\data\\map\\demost1.bmp"),
             std::string::npos);
-  EXPECT_EQ(names_in(run.data()), (std::vector<std::string>{"demo.dat", "demost.record.json",
-                                                            "demost.txt", "demostlog.txt"}));
+  EXPECT_EQ(names_in(run.data()),
+            (std::vector<std::string>{"demo.dat", "demost.leads.csv", "demost.record.json",
+                                      "demost.txt", "demostlog.txt"}));
   run.expect_nothing_outside_changed();
 }
 

@@ -39,7 +39,7 @@ class MapVerb : public ::testing::Test {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
-      if (name != "st.txt" && name != "layout.csv") names.push_back(name);
+      if (name != "st.txt" && name != "layout.csv" && name != "st.leads.csv") names.push_back(name);
     }
     return names;
   }
@@ -77,6 +77,66 @@ TEST_F(MapVerb, WritesEachFormatByItsExtension) {
   ASSERT_EQ(run("st.txt --no-labels -o bare.png").status, 0);
   EXPECT_NE(test::read_host_file(folder / "bare.png"), test::read_host_file(folder / "mean.png"))
       << "the lead numbers are drawn unless --no-labels";
+}
+
+// The lead table of two_beats(): lead n of beat b activated at n / 4 - 8
+// ms and recovered at 240 + n ms, lead 5 never timed.
+std::string two_beats_table() {
+  std::string text = "beat,r_ms,lead,qrst_area,qrs_area,stt_area,at_ms,rt_ms,ari_ms\n";
+  for (int beat = 1; beat <= 2; ++beat)
+    for (int n = 1; n <= 64; ++n) {
+      const int area = n * beat - 30;
+      const bool timed = n != 5;
+      text += std::to_string(beat) + "," + std::to_string(1000 * beat) + "," + std::to_string(n) +
+              "," + std::to_string(area) + "," + std::to_string(area / 2) + "," +
+              std::to_string(area - area / 2) + "," +
+              (timed ? std::to_string(n / 4 - 8) + "," + std::to_string(240 + n) + "," +
+                           std::to_string(248 + n - n / 4)
+                     : std::string(",,")) +
+              "\n";
+    }
+  return text;
+}
+
+TEST_F(MapVerb, KindsFromTheLeadTable) {
+  ASSERT_EQ(run("st.txt -o plain.png").status, 0);
+  ASSERT_EQ(run("st.txt --kind qrst -o qrst.png").status, 0);
+  EXPECT_EQ(test::read_host_file(folder / "qrst.png"), test::read_host_file(folder / "plain.png"))
+      << "the QRST map is the map without --kind";
+  const std::string bad_area = [] {
+    std::string t = two_beats_table();
+    return t.replace(t.find("\n1,1000,1,-29,"), 15, "\n1,1000,1,-28,");
+  }();
+  struct Row {
+    const char* label;
+    std::string table;  // empty: none beside the result file
+    const char* options;
+    int status;
+    std::string err;
+  };
+  const Row rows[] = {
+      {"activation times", two_beats_table(), "--kind at -o at.png", 0, ""},
+      {"intervals, one beat a map", two_beats_table(), "--kind ari --sheet -o ari.svg", 0, ""},
+      {"the QRS part less itself", two_beats_table(), "--kind qrs --minus st.txt -o qrs.pdf", 0,
+       ""},
+      {"no table beside the result file", "", "--kind rt -o rt.png", 2,
+       "st.leads.csv: is not there: the lead table is written with the result file by d"},
+      {"the table of another result file", bad_area, "--kind stt -o stt.png", 2,
+       "st.leads.csv: is not the table of st.txt: beat 1 lead 1 has QRST area -28, the result "
+       "file -29"},
+      {"an unknown kind", two_beats_table(), "--kind qt -o qt.png", 1,
+       "--kind needs qrst, qrs, stt, at, rt or ari, not 'qt'"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.label);
+    fs::remove(folder / "st.leads.csv");
+    if (!row.table.empty()) test::write_host_file(folder / "st.leads.csv", row.table);
+    const Outcome done = run(std::string("st.txt ") + row.options);
+    EXPECT_EQ(done.status, row.status);
+    EXPECT_NE(done.err.find(row.err), std::string::npos) << done.err;
+    if (row.status == 0) EXPECT_EQ(done.err, "");
+  }
+  EXPECT_EQ(outputs().size(), 5u) << "plain, qrst and the three maps drawn, nothing else";
 }
 
 TEST_F(MapVerb, BadInputsNameFileAndLineAndWriteNothing) {

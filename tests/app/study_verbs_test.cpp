@@ -30,6 +30,20 @@ std::string result_text(int lead1) {
   return text;
 }
 
+// The lead table of result_text(lead1): the same areas as QRS areas, every
+// lead activated at `at` ms and recovered at 250 ms.
+std::string lead_table_text(int lead1, int at) {
+  std::string text = "beat,r_ms,lead,qrst_area,qrs_area,stt_area,at_ms,rt_ms,ari_ms\n";
+  for (int beat = 0; beat < 3; ++beat)
+    for (int n = 1; n <= 64; ++n) {
+      const std::string area = std::to_string(n == 1 ? lead1 - 1 + beat : 0);
+      text += std::to_string(beat + 1) + "," + std::to_string(500 + 800 * beat) + "," +
+              std::to_string(n) + "," + area + "," + area + ",0," + std::to_string(at) + ",250," +
+              std::to_string(250 - at) + "\n";
+    }
+  return text;
+}
+
 class StudyVerbs : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -70,10 +84,12 @@ TEST_F(StudyVerbs, ReferenceWritesTheGroupWithItsFiles) {
 TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
   const Outcome alone = run("metrics subject.txt -o alone.csv");
   ASSERT_EQ(alone.status, 0) << alone.err;
-  EXPECT_EQ(test::read_host_file(folder / "alone.csv"),
-            "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,,,,\n")
+  EXPECT_EQ(
+      test::read_host_file(folder / "alone.csv"),
+      "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
+      "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+      "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z\n"
+      "subject.txt,3,50,1,0,2,0.125,,,,,,,,,,,,,,,\n")
       << "without a group no group's cells";
   ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
   const Outcome outcome = run("metrics subject.txt --reference group.ref.json -o m.csv");
@@ -84,10 +100,39 @@ TEST_F(StudyVerbs, MetricsMeasuresAgainstTheGroup) {
             "beat_analyser metrics: group.ref.json: a KL basis of 1 vector: no NDI, which needs "
             "4 (a group of at least 4 files whose maps differ)\n");
   // Variability: lead 1 SD 1 over 64 leads, sqrt(1 / 64); z = (50 - 20) / 10.
-  EXPECT_EQ(test::read_host_file(folder / "m.csv"),
-            "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
-            "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,kl1\n"
-            "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,50\n");
+  EXPECT_EQ(
+      test::read_host_file(folder / "m.csv"),
+      "file,beats,max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,"
+      "max_abs_z,max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,"
+      "ari_sd_ms,rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z,"
+      "kl1\n"
+      "subject.txt,3,50,1,0,2,0.125,,,,3,1,1,1,,,,,,,,,50\n");
+}
+
+// With every member's lead table the group keeps the other kinds, and a
+// file's AT map departs from the group's; without them the group says so.
+TEST_F(StudyVerbs, DepartureOfAnotherKind) {
+  for (int k = 1; k <= 3; ++k)
+    write("g" + std::to_string(k) + ".leads.csv", lead_table_text(10 * k, 10 * k));
+  const Outcome partial = run("reference g1.txt g2.txt subject.txt -o qrst.ref.json");
+  ASSERT_EQ(partial.status, 0) << partial.err;
+  EXPECT_NE(partial.err.find("keeps QRST maps only: subject.txt has no lead table beside it"),
+            std::string::npos)
+      << partial.err;
+  write("subject.leads.csv", lead_table_text(50, 50));
+  const Outcome lacking = run("map subject.txt --kind at --departure qrst.ref.json -o z.png");
+  EXPECT_EQ(lacking.status, 2);
+  EXPECT_EQ(lacking.err,
+            "beat_analyser map: qrst.ref.json: keeps no at maps: it was made from result files "
+            "without lead tables\n");
+  ASSERT_EQ(run("reference g1.txt g2.txt g3.txt -o group.ref.json").status, 0);
+  const auto group = nlohmann::json::parse(test::read_host_file(folder / "group.ref.json"));
+  EXPECT_EQ(group["kinds"]["at"]["mean"][0], 20.0);
+  EXPECT_EQ(group["kinds"]["at"]["sd"][0], 10.0);
+  EXPECT_EQ(group["kinds"]["ari"]["mean"][0], 230.0);
+  const Outcome drawn = run("map subject.txt --kind at --departure group.ref.json -o z.png");
+  EXPECT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(drawn.err, "") << "every lead has its z: (50 - 20) / 10";
 }
 
 TEST_F(StudyVerbs, ReportWritesTheTableAndAPagePerFile) {

@@ -40,7 +40,8 @@ TEST(MetricsTable, CellsOfTheFileAndItsBeats) {
   file.beats = {beat_of(900, {{1, 5}}), beat_of(100, {{1, 3}}), beat_of(1700, {{1, 7}})};
   const std::string head =
       "max,max_lead,min,min_lead,variability,ndi,ndi_beats_mean,ndi_beats_sd,max_abs_z,"
-      "max_abs_z_lead,leads_z2,leads_z3";
+      "max_abs_z_lead,leads_z2,leads_z3,total_activation_ms,ari_dispersion_ms,ari_sd_ms,"
+      "rt_dispersion_ms,rt_sd_ms,total_activation_z,ari_dispersion_z,rt_dispersion_z";
   struct Row {
     const char* label;
     const ReferenceGroup* group;
@@ -48,13 +49,13 @@ TEST(MetricsTable, CellsOfTheFileAndItsBeats) {
     std::string csv;
   } rows[] = {
       {"alone: no KL, NDI or departure", nullptr, false,
-       "file,beats," + head + "\n\"a,b.txt\",3,5,1,0,2,0.25,,,,,,,\n"},
+       "file,beats," + head + "\n\"a,b.txt\",3,5,1,0,2,0.25,,,,,,,,,,,,,,,\n"},
       {"against a one-vector group, per beat", &group, true,
        "file,beat,r_ms,beats," + head + ",kl1\n" +
-           "\"a,b.txt\",,,3,5,1,0,2,0.25,,,,3,1,1,1,5\n"
-           "\"a,b.txt\",1,100,,3,1,0,2,,,,,1,1,0,0,3\n"
-           "\"a,b.txt\",2,900,,5,1,0,2,,,,,3,1,1,1,5\n"
-           "\"a,b.txt\",3,1700,,7,1,0,2,,,,,5,1,1,1,7\n"},
+           "\"a,b.txt\",,,3,5,1,0,2,0.25,,,,3,1,1,1,,,,,,,,,5\n"
+           "\"a,b.txt\",1,100,,3,1,0,2,,,,,1,1,0,0,,,,,,,,,3\n"
+           "\"a,b.txt\",2,900,,5,1,0,2,,,,,3,1,1,1,,,,,,,,,5\n"
+           "\"a,b.txt\",3,1700,,7,1,0,2,,,,,5,1,1,1,,,,,,,,,7\n"},
   };
   for (const Row& row : rows) {
     const auto table = study_rows(file, leads, row.group, row.per_beat);
@@ -76,6 +77,54 @@ TEST(MetricsTable, BeatsNdiMeanAndSd) {
   ASSERT_TRUE(row.ndi_beats_mean && row.ndi_beats_sd);
   EXPECT_NEAR(*row.ndi_beats_mean, 0.5, 1e-12);
   EXPECT_NEAR(*row.ndi_beats_sd, 0.70710678118654752, 1e-12);
+}
+
+// Leads 1-3 over two beats: AT 0 and 10, 20 and (none), (none); RT 200
+// and 220, 260 and 240, 230 and (none). Lead 3 has no AT, so no ARI.
+TEST(MetricsTable, DispersionOfTheLeadTimes) {
+  std::vector<BeatLeads> beats(2);
+  beats[0].at_ms(1) = 0;
+  beats[1].at_ms(1) = 10;
+  beats[0].at_ms(2) = 20;
+  beats[0].rt_ms(1) = 200;
+  beats[1].rt_ms(1) = 220;
+  beats[0].rt_ms(2) = 260;
+  beats[1].rt_ms(2) = 240;
+  beats[0].rt_ms(3) = 230;
+  // Mean AT 5 and 20; mean RT 210, 250, 230 (SD 20); ARI 205 and 240.
+  const LeadDispersion d = lead_dispersion(beats, {1, 2, 3});
+  EXPECT_EQ(d.total_activation, 15);
+  EXPECT_EQ(d.rt_range, 40);
+  EXPECT_EQ(d.rt_sd, 20);
+  EXPECT_EQ(d.ari_range, 35);
+  ASSERT_TRUE(d.ari_sd);
+  EXPECT_NEAR(*d.ari_sd, 24.748737341529164, 1e-12);  // 35 / sqrt(2)
+  const LeadDispersion one_lead = lead_dispersion(beats, {3});
+  EXPECT_EQ(one_lead.total_activation, std::nullopt) << "no lead activated";
+  EXPECT_EQ(one_lead.rt_range, 0);
+  EXPECT_EQ(one_lead.rt_sd, std::nullopt) << "an SD needs two leads";
+
+  StudyFile file;
+  file.name = "t.txt";
+  file.beats = {beat_of(100, {}), beat_of(900, {})};
+  file.leads = beats;
+  const auto rows = study_rows(file, {1, 2, 3}, nullptr, true);
+  const std::string csv = metrics_csv(rows, 0, true);
+  EXPECT_NE(csv.find("\nt.txt,,,2,0,1,0,1,0,,,,,,,,15,35,24.748737341529164,40,20,,,\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("\nt.txt,2,900,,0,1,0,1,,,,,,,,,0,0,,20,14.142135623730951,,,\n"),
+            std::string::npos)
+      << "beat 2 alone: lead 1 timed, lead 2 only recovered (RT SD 20 / sqrt(2))\n"
+      << csv;
+
+  // Against a group whose members' total activation was 10 +- 5 ms.
+  ReferenceGroup group;
+  group.leads = {1, 2, 3};
+  group.measures["total_activation_ms"] = {10, 5};
+  group.measures["rt_dispersion_ms"] = {30, 0};  // no spread: no z
+  const std::string with_group = metrics_csv(study_rows(file, {1, 2, 3}, &group, false), 0, false);
+  EXPECT_TRUE(with_group.ends_with(",15,35,24.748737341529164,40,20,1,,\n")) << with_group;
 }
 
 TEST(KlBands, SpreadOfTheMembersCoefficients) {

@@ -59,6 +59,7 @@ TEST(AnalysisRecord, HandWrittenRecordIsReadAsItSays) {
   EXPECT_EQ(r.pq_point, 129);
   EXPECT_EQ(r.q_start, 154);
   EXPECT_EQ(r.t_end, 579);
+  EXPECT_EQ(r.j_point, 0) << "a record made before J was kept has none";
   EXPECT_EQ(r.accepted_r, (std::vector<std::int32_t>{435, 1387, 2265}));
   ASSERT_EQ(r.left_out.size(), 1u);
   EXPECT_EQ(r.left_out[0].r_ms, 5500);
@@ -82,6 +83,8 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   r.pq_point = 1;
   r.q_start = 1000;
   r.t_end = 200;
+  r.j_point = 244;
+  r.j_given = true;
   r.accepted_r = {300, 31900};
   r.left_out = {{1200, std::string(left_out_by_points)}, {4000, "x"}};
   r.result_file = "pat1st.txt";
@@ -91,6 +94,10 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   EXPECT_NE(text.find("\"correlation_threshold\": 0.95,"), std::string::npos) << text;
   EXPECT_NE(text.find("\"amplitude_ratio\": 0.104109176,"), std::string::npos) << text;
   EXPECT_NE(text.find("\"ms_from_r\": -199"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"j\": {\n      \"index\": 244,\n      \"ms_from_r\": 44,\n      "
+                      "\"given\": true\n    }"),
+            std::string::npos)
+      << text;
   const auto read = read_record(text);
   ASSERT_EQ(read.index(), 0u) << std::get<1>(read);
   const AnalysisRecord& back = std::get<0>(read);
@@ -98,6 +105,8 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   EXPECT_EQ(back.corr_threshold, r.corr_threshold);
   EXPECT_EQ(back.r_ratio, r.r_ratio);
   EXPECT_EQ(back.left_out[0].reason, left_out_by_points);
+  EXPECT_EQ(back.j_point, 244);
+  EXPECT_TRUE(back.j_given);
 
   r.command = 0;  // saved with nothing measured
   const auto none = read_record(record_text(r));
@@ -127,6 +136,16 @@ TEST(AnalysisRecord, UnusableRecordsAreRefusedWithTheirReason) {
        "reference_beat.r_ms is not a whole number"},
       {"a point whose ms do not match its index",
        hand_written("\"ms_from_r\": -46", "\"ms_from_r\": -45"), "fiducial_points.q_start"},
+      {"a J point whose ms do not match its index",
+       hand_written("\"ms_from_r\": 379}",
+                    "\"ms_from_r\": 379},\n \"j\": {\"index\": 244, "
+                    "\"ms_from_r\": 45, \"given\": false}"),
+       "fiducial_points.j: ms_from_r 45 is not index 244 - 200"},
+      {"a J point not said given or proposed",
+       hand_written("\"ms_from_r\": 379}",
+                    "\"ms_from_r\": 379},\n \"j\": {\"index\": 244, "
+                    "\"ms_from_r\": 44}"),
+       "no field fiducial_points.j.given"},
       {"a digest that is not one", hand_written(digest_a, "abc"),
        "recording.sha256 is not 64 lower-case hex digits"},
       {"a lead beyond the recording", hand_written("[13, 23, 37]", "[13, 23, 65]"),
