@@ -62,21 +62,6 @@ float real_option(const std::string& option, const std::string& text) {
   return *value;
 }
 
-std::array<std::int32_t, 3> leads_option(const std::string& text) {
-  std::array<std::int32_t, 3> leads{};
-  std::istringstream parts(text);
-  std::string part;
-  int count = 0;
-  while (std::getline(parts, part, ',')) {
-    const auto lead = parse_int32(trimmed(part));
-    if (!lead || count == 3)
-      throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
-    leads[static_cast<std::size_t>(count++)] = *lead;
-  }
-  if (count != 3) throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
-  return leads;
-}
-
 struct ModuleMissing {
   std::string reason;
 };

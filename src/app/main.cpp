@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
     if (verb == "reference") return ba::exit_code(ba::run_reference_verb(argc - 1, argv + 1));
     if (verb == "metrics") return ba::exit_code(ba::run_metrics_verb(argc - 1, argv + 1));
     if (verb == "report") return ba::exit_code(ba::run_report_verb(argc - 1, argv + 1));
+    if (verb == "propose") return ba::exit_code(ba::run_propose(argc - 1, argv + 1));
     if (verb == "batch") return ba::exit_code(ba::run_batch(argc - 1, argv + 1));
   }
   auto parsed = parse_options(argc, argv);
