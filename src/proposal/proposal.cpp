@@ -269,6 +269,7 @@ float mean_over(const std::vector<float>& x, int from, int count) {
 // Window indices of the points of one mean beat.
 struct QrsPoints {
   int q = 0, j = 0, pq = 0;  // pq: first index of the quiet PQ stretch
+  int p_start = 0;           // where the P wave before the PQ stretch starts
 };
 
 std::optional<QrsPoints> qrs_points(const MeanBeat& b) {
@@ -309,6 +310,11 @@ std::optional<QrsPoints> qrs_points(const MeanBeat& b) {
       p.pq = i;
     }
   }
+  // P start: back over the P wave to the next quiet stretch.
+  const float p_level = floor + k::q_fraction * rise;
+  int i = p.pq;
+  while (i > 0 && sv[static_cast<std::size_t>(i)] <= p_level) --i;
+  p.p_start = i > 0 ? quiet(i, -1, p_level) : p.pq;
   return p;
 }
 
@@ -349,6 +355,10 @@ TEnd t_end(const std::vector<float>& rms, int j, int pq_first, int limit) {
   for (int i = peak; i <= limit; ++i)
     if (rms[static_cast<std::size_t>(i)] > rms[static_cast<std::size_t>(peak)]) peak = i;
   t.peak_uv = rms[static_cast<std::size_t>(peak)];
+  // What wander the PQ baselines leave in the TP segment raises the floor
+  // there: T has ended where the RMS comes down to its lowest before the
+  // next P wave, if that lies above the PR segment's level.
+  t.floor_uv = std::max(t.floor_uv, *std::min_element(rms.begin() + peak, rms.begin() + limit + 1));
   const float drop = t.peak_uv - t.floor_uv;
   const float level = t.floor_uv + k::t_fraction * drop;
   int end = peak;
@@ -508,8 +518,15 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
   int shortest = window_len;
   for (std::size_t b : chosen)
     if (b + 1 < aligned.size()) shortest = std::min(shortest, aligned[b + 1] - aligned[b]);
-  const int limit = window_zero + shortest - k::p_before_r_ms;
 
+  // The next P wave bounds T end: it starts as far before the next beat's
+  // peak as this beat's P does before its own.
+  const MeanBeat plain = mean_beat(s, aligned, chosen, {});
+  const auto first = qrs_points(plain);
+  if (!first) return std::string("no QRS stands out of the mean beat");
+  const int p_before =
+      std::max(window_zero - first->p_start, window_zero - first->pq + k::least_p_wave_ms);
+  const int limit = window_zero + shortest - p_before;
   const auto points_of = [&](const std::vector<std::size_t>& beats,
                              std::optional<int> pq_first) -> std::optional<BeatPoints> {
     const MeanBeat plain = mean_beat(s, aligned, beats, {});
@@ -523,7 +540,8 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
   };
   const auto all = points_of(chosen, std::nullopt);
   if (!all) return std::string("no QRS stands out of the mean beat");
-  const MeanBeat plain = mean_beat(s, aligned, chosen, {});
+  if (all->t.peak_uv == 0.0f)
+    return std::string("the T wave runs into the next beat: no T end before the next P wave");
   const MeanBeat lined = mean_beat(s, aligned, chosen, pq_levels(s, aligned, all->qrs.pq));
   const auto half_a = odd.size() >= 2 ? points_of(odd, all->qrs.pq) : std::nullopt;
   const auto half_b = even.size() >= 2 ? points_of(even, all->qrs.pq) : std::nullopt;
