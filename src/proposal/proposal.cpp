@@ -103,10 +103,16 @@ float percentile(std::vector<float> x, double share) {
   return x[at];
 }
 
-// Positions of the spatial velocity peaks, one per beat.
-std::vector<int> find_beats(const std::vector<float>& sv) {
+// One position per beat: the peak of the spatial velocity smoothed over a
+// QRS, which has one hump where the velocity itself may have two alike (the
+// R upstroke and the S) and would pick either from beat to beat.
+std::vector<int> find_beats(const std::vector<float>& velocity) {
+  const auto sv = moving_mean(velocity, k::qrs_hump_ms);
   std::vector<int> beats;
-  const float level = k::beat_level * percentile(sv, 0.995);
+  // Noise and hum give every lead a slope all the time: the level is taken
+  // above the recording's typical velocity, not above zero.
+  const float typical = percentile(sv, 0.5);
+  const float level = typical + k::beat_level * (percentile(sv, 0.995) - typical);
   if (!(level > 0.0f)) return beats;
   int p = 1;
   while (p <= recorded_samples) {
@@ -310,11 +316,14 @@ std::optional<QrsPoints> qrs_points(const MeanBeat& b) {
       p.pq = i;
     }
   }
-  // P start: back over the P wave to the next quiet stretch.
+  // P start: back over the P wave to the next quiet stretch; none when no P
+  // wave stands out close enough before the PQ stretch (the previous T wave
+  // lies further).
   const float p_level = floor + k::q_fraction * rise;
+  const int p_reach = std::max(0, p.pq - k::p_reach_ms);
   int i = p.pq;
-  while (i > 0 && sv[static_cast<std::size_t>(i)] <= p_level) --i;
-  p.p_start = i > 0 ? quiet(i, -1, p_level) : p.pq;
+  while (i > p_reach && sv[static_cast<std::size_t>(i)] <= p_level) --i;
+  p.p_start = i > p_reach ? std::max(p_reach, quiet(i, -1, p_level)) : p.pq;
   return p;
 }
 
@@ -512,12 +521,24 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
 
   // Q start, J and the PQ stretch on the plain mean; T on the mean against
   // the per-beat PQ baselines; the same on the odd and the even beats.
-  std::vector<std::size_t> odd, even;
-  for (std::size_t i = 0; i < chosen.size(); ++i) (i % 2 ? odd : even).push_back(chosen[i]);
-  // The next P wave bounds T end: the shortest interval after a chosen beat.
-  int shortest = window_len;
+  // A beat followed early by the next (a premature beat) has its T wave cut
+  // short or overlaid: it is left out of the mean, and the shortest interval
+  // after the others bounds T end.
+  std::vector<float> intervals;
   for (std::size_t b : chosen)
-    if (b + 1 < aligned.size()) shortest = std::min(shortest, aligned[b + 1] - aligned[b]);
+    if (b + 1 < aligned.size())
+      intervals.push_back(static_cast<float>(aligned[b + 1] - aligned[b]));
+  const float usual = percentile(intervals, 0.5);
+  int shortest = window_len;
+  std::erase_if(chosen, [&](std::size_t b) {
+    if (b + 1 >= aligned.size()) return false;
+    const int interval = aligned[b + 1] - aligned[b];
+    if (static_cast<float>(interval) < k::premature_share * usual) return true;
+    shortest = std::min(shortest, interval);
+    return false;
+  });
+  if (static_cast<std::int32_t>(chosen.size()) < k::fewest_alike)
+    return std::string("fewer than three beats alike with a whole T wave");
 
   // The next P wave bounds T end: it starts as far before the next beat's
   // peak as this beat's P does before its own.
@@ -527,6 +548,8 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
   const int p_before =
       std::max(window_zero - first->p_start, window_zero - first->pq + k::least_p_wave_ms);
   const int limit = window_zero + shortest - p_before;
+  std::vector<std::size_t> odd, even;
+  for (std::size_t i = 0; i < chosen.size(); ++i) (i % 2 ? odd : even).push_back(chosen[i]);
   const auto points_of = [&](const std::vector<std::size_t>& beats,
                              std::optional<int> pq_first) -> std::optional<BeatPoints> {
     const MeanBeat plain = mean_beat(s, aligned, beats, {});

@@ -28,11 +28,13 @@ inline constexpr int smoothing_ms = 5;            // moving mean of the spatial 
 inline constexpr int beat_difference_ms = 4;      // slopes over +-4 ms when finding beats,
                                                   //   so white noise does not look like QRS
 inline constexpr float beat_level = 0.3f;         // of the 99.5th percentile of spatial velocity
+inline constexpr int qrs_hump_ms = 31;            // smoothing that leaves one peak per QRS
 inline constexpr int refractory_ms = 250;         // no second beat sooner (240 bpm)
 inline constexpr int align_shift_ms = 25;         // beats aligned to the reference within this
 inline constexpr int shape_from_ms = -50;         // the QRS compared between beats, from the
 inline constexpr int shape_to_ms = 80;            //   spatial velocity peak
 inline constexpr float match_correlation = 0.8f;  // 64-lead correlation of a beat alike
+inline constexpr float premature_share = 0.8f;    // of the usual interval: a premature beat
 inline constexpr int fewest_alike = 3;            // beats alike, the reference included
 // The mean beat, from its spatial velocity peak.
 inline constexpr int window_from_ms = -320;
@@ -52,6 +54,7 @@ inline constexpr int pq_reach_ms = 90;  // searched this far before Q start
 inline constexpr int rms_smoothing_ms = 9;
 inline constexpr int t_after_j_ms = 40;      // T peak searched from J plus this
 inline constexpr float t_fraction = 0.015f;  // T end: RMS falls to this above floor
+inline constexpr int p_reach_ms = 160;       // a P wave starts within this before the PQ stretch
 inline constexpr int least_p_wave_ms =
     80;  // the next P wave spans at least this before its PQ stretch
 // The one-beat display: points lie from 199 ms before R to 800 ms after.
@@ -61,7 +64,7 @@ inline constexpr int latest_point_ms = 800;
 inline constexpr float noisy_uv = 60.0f;            // RMS noise in the PR segment, per beat
 inline constexpr float least_match_share = 0.6f;    // of the beats found
 inline constexpr int methods_apart_ms = 30;         // tangent against threshold T end
-inline constexpr int halves_apart_ms = 12;          // T end of odd against even beats
+inline constexpr int halves_apart_ms = 25;          // T end of odd against even beats
 inline constexpr float least_t_snr = 3.0f;          // T peak RMS over the PR segment's RMS
 inline constexpr float map_change_share = 0.05f;    // mean map change within the T end's doubt
 inline constexpr int least_t_doubt_ms = 6;          // T end doubt at least this
