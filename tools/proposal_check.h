@@ -28,6 +28,7 @@ struct Check {
   std::optional<double> map_difference;  // relative RMS; only when pq_in_pr
   bool doubtful = false;
   std::vector<std::string> reasons;
+  bool t_into_p = false;  // the model's T waves run into the next P waves
 };
 
 // Mean over the beats of each lead's area from Q to T against its sample at
@@ -64,6 +65,7 @@ inline Check check_proposal(const Condition& c) {
   Check out;
   out.condition = c;
   const TruthModel model(c);
+  out.t_into_p = !model.t_before_next_p();
   auto matrix = make_large<SampleMatrix>();
   model.fill(*matrix);
   const auto result = propose(*matrix, ProposalOptions{});

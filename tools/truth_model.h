@@ -84,6 +84,14 @@ class TruthModel {
   }
 
   const std::vector<TrueBeat>& beats() const { return beats_; }
+
+  // Whether every T wave ends before the next P wave starts (a fast rate with
+  // a wide QRS and a long QT runs T into P, and no one can see T end there).
+  bool t_before_next_p() const {
+    for (std::size_t k = 0; k + 1 < beats_.size(); ++k)
+      if (beats_[k].t_end >= beats_[k + 1].p_start) return false;
+    return true;
+  }
   const Condition& condition() const { return c_; }
 
   // Heart waves at position t, each beat's time course summed.

@@ -78,9 +78,10 @@ int main(int argc, char** argv) {
     checks.push_back(ba::truth::check_proposal(c));
     const Check& k = checks.back();
     if (list) {
-      std::printf("seed %3llu %5.0f bpm QRS %3.0f %-8s noise %2.0f wander %3.0f mains %2.0f: ",
-                  static_cast<unsigned long long>(c.seed), c.heart_rate_bpm, c.qrs_ms,
-                  ba::truth::t_wave_name(c.t_wave), c.noise_uv, c.wander_uv, c.mains_uv);
+      std::printf("%sseed %3llu %5.0f bpm QRS %3.0f %-8s noise %2.0f wander %3.0f mains %2.0f: ",
+                  k.t_into_p ? "T into P " : "", static_cast<unsigned long long>(c.seed),
+                  c.heart_rate_bpm, c.qrs_ms, ba::truth::t_wave_name(c.t_wave), c.noise_uv,
+                  c.wander_uv, c.mains_uv);
       if (k.refused) {
         std::printf("refused: %s\n", k.refusal.c_str());
         continue;
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
               ">10%ok");
   using ba::truth::TWave;
   print_row("all", checks, [](const Check&) { return true; });
+  print_row("T into next P", checks, [](const Check& c) { return c.t_into_p; });
+  print_row("T before next P", checks, [](const Check& c) { return !c.t_into_p; });
   for (TWave t : {TWave::upright, TWave::inverted, TWave::biphasic, TWave::low})
     print_row(std::string("T ") + ba::truth::t_wave_name(t), checks,
               [t](const Check& c) { return c.condition.t_wave == t; });
