@@ -21,6 +21,7 @@ struct RowRecord {
   std::string reason;  // why it is unusable or stale
   int beats_accepted = 0;
   int beats_left_out = 0;
+  std::string doubt;  // "doubtful: REASON" when the program's proposal is doubted
 };
 using RecordReader = std::function<RowRecord(const ManifestRow&)>;
 

@@ -4,7 +4,9 @@
 // The header names the columns: `recording`, then either `record` or all of
 // `reference_ms,pq_ms,q_ms,t_end_ms`, and optionally `leads` (three lead
 // numbers, quoted when separated by commas, or separated by ';' or blanks),
-// `threshold`, `ratio` and `print` (1/0, yes/no, true/false, on/off). An
+// `threshold`, `ratio`, `print` (1/0, yes/no, true/false, on/off) and
+// `auto` (the same: 1 lets the program propose the reference beat and the
+// points, and the row then gives neither record nor points). An
 // empty optional field takes the default; a row with a record may still give
 // points or conditions, which override the record's. Paths are relative to
 // the manifest's folder. Fields are separated by commas and may be quoted
@@ -31,6 +33,7 @@ struct ManifestRow {
   std::optional<std::string> leads;  // "A,B,C"
   std::optional<std::string> threshold, ratio;
   bool print = true;
+  bool propose = false;  // `auto` 1: the program proposes the beat and the points
 
   // The analyse command line of the row, without the program: the verb
   // first, every option as --name=value.
