@@ -97,8 +97,11 @@ class TruthModel {
   // Heart waves at position t, each beat's time course summed.
   std::array<double, wave_count> waves(int t) const {
     std::array<double, wave_count> v{};
-    for (const TrueBeat& b : beats_) {
-      if (t < b.p_start || t > b.t_end) continue;
+    // Beats are in time order and shorter than the time between them.
+    auto first = std::lower_bound(beats_.begin(), beats_.end(), t,
+                                  [](const TrueBeat& b, int at) { return b.t_end < at; });
+    for (auto beat = first; beat != beats_.end() && beat->p_start <= t; ++beat) {
+      const TrueBeat& b = *beat;
       const double qrs = b.j - b.q_start;
       v[p] += bump(t, b.p_start, b.p_end);
       v[q] += bump(t, b.q_start, b.q_start + 0.3 * qrs);
