@@ -18,10 +18,11 @@ namespace ba {
 // What the record beside a row's recording says.
 struct RowRecord {
   enum class State { missing, unusable, stale, matches } state = State::missing;
-  std::string reason;  // why it is unusable or stale
+  // Why it is unusable or stale; for a record that matches, "doubtful:
+  // REASON" when the program proposed its choices and doubts them.
+  std::string reason;
   int beats_accepted = 0;
   int beats_left_out = 0;
-  std::string doubt;  // "doubtful: REASON" when the program's proposal is doubted
 };
 using RecordReader = std::function<RowRecord(const ManifestRow&)>;
 

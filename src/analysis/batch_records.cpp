@@ -55,11 +55,6 @@ RowRecord read_row_record(const ManifestRow& row) {
   const AnalysisRecord& record = std::get<AnalysisRecord>(read);
   found.beats_accepted = static_cast<int>(record.accepted_r.size());
   found.beats_left_out = static_cast<int>(record.left_out.size());
-  if (record.proposal && record.proposal->doubtful) {
-    found.doubt = "doubtful:";
-    for (const std::string& reason : record.proposal->reasons)
-      found.doubt += (found.doubt.ends_with(':') ? " " : "; ") + reason;
-  }
   found.state = RowRecord::State::stale;
   if (auto reason = differs(row.recording, record.recording_sha256, "recording")) {
     found.reason = *reason;
@@ -67,6 +62,11 @@ RowRecord read_row_record(const ManifestRow& row) {
     found.reason = *changed;
   } else {
     found.state = RowRecord::State::matches;
+    if (record.proposal && record.proposal->doubtful) {
+      found.reason = "doubtful:";
+      for (const std::string& reason : record.proposal->reasons)
+        found.reason += (found.reason.ends_with(':') ? " " : "; ") + reason;
+    }
   }
   return found;
 }

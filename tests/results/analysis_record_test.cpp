@@ -99,6 +99,16 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   EXPECT_EQ(back.r_ratio, r.r_ratio);
   EXPECT_EQ(back.left_out[0].reason, left_out_by_points);
 
+  // The program's proposal, when it chose, is kept and read back.
+  r.proposal = RecordProposal{"mean beat", 1,    true,       {"noise 85 uV RMS in the PR segment"},
+                              1.0f,        0.5f, 0.36363637f};
+  const std::string proposed = record_text(r);
+  EXPECT_NE(proposed.find("\"t_end\": 0.36363637\n"), std::string::npos) << proposed;
+  const auto with = read_record(proposed);
+  ASSERT_EQ(with.index(), 0u) << std::get<1>(with);
+  EXPECT_EQ(record_text(std::get<0>(with)), proposed);
+  r.proposal.reset();
+
   r.command = 0;  // saved with nothing measured
   const auto none = read_record(record_text(r));
   ASSERT_EQ(none.index(), 0u);
