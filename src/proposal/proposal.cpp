@@ -41,24 +41,17 @@ constexpr int leads = lead_point_count;
 constexpr int window_len = k::window_to_ms - k::window_from_ms + 1;
 constexpr int window_zero = -k::window_from_ms;  // index of the fiducial in a window
 
-// The 64 mapping leads, position-major: lead l (0-based) at position p
-// (1-based) is at (p - 1) * 64 + l.
+// The 64 mapping leads of the sample matrix: lead l (0-based) at position p
+// (1-based); the leads of one position lie together.
 struct LeadSamples {
-  std::vector<float> values;
+  const std::int16_t* values;
   float at(int position, int lead) const {
-    return values[static_cast<std::size_t>(position - 1) * leads + static_cast<std::size_t>(lead)];
+    return values[static_cast<std::size_t>(position - 1) * channel_count +
+                  static_cast<std::size_t>(lead + lead_channel_offset)];
   }
 };
 
-LeadSamples lead_samples(const SampleMatrix& m) {
-  LeadSamples s;
-  s.values.resize(static_cast<std::size_t>(recorded_samples) * leads);
-  for (int p = 1; p <= recorded_samples; ++p)
-    for (int l = 0; l < leads; ++l)
-      s.values[static_cast<std::size_t>(p - 1) * leads + static_cast<std::size_t>(l)] =
-          m(l + 1 + lead_channel_offset, p);
-  return s;
-}
+LeadSamples lead_samples(const SampleMatrix& m) { return {&m(1, 1)}; }
 
 std::vector<float> moving_mean(const std::vector<float>& x, int width) {
   const int half = width / 2;
@@ -466,8 +459,13 @@ struct BeatPoints {
 
 std::variant<Proposal, std::string> propose(const SampleMatrix& m, const ProposalOptions& o) {
   const LeadSamples s = lead_samples(m);
-  const auto [low, high] = std::minmax_element(s.values.begin(), s.values.end());
-  if (*high - *low < 1.0f) return std::string("the mapping leads are flat: no beats to propose");
+  float low = s.at(1, 0), high = low;
+  for (int p = 1; p <= recorded_samples; ++p)
+    for (int l = 0; l < leads; ++l) {
+      low = std::min(low, s.at(p, l));
+      high = std::max(high, s.at(p, l));
+    }
+  if (high - low < 1.0f) return std::string("the mapping leads are flat: no beats to propose");
 
   const auto sv = spatial_velocity(s);
   std::vector<int> fiducials;
@@ -540,34 +538,44 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
   if (static_cast<std::int32_t>(chosen.size()) < k::fewest_alike)
     return std::string("fewer than three beats alike with a whole T wave");
 
-  // The next P wave bounds T end: it starts as far before the next beat's
-  // peak as this beat's P does before its own.
-  const MeanBeat plain = mean_beat(s, aligned, chosen, {});
-  const auto first = qrs_points(plain);
-  if (!first) return std::string("no QRS stands out of the mean beat");
-  const int p_before =
-      std::max(window_zero - first->p_start, window_zero - first->pq + k::least_p_wave_ms);
-  const int limit = window_zero + shortest - p_before;
+  // The odd and the even beats are averaged apart, to see how far the points
+  // move between them, and together for the points themselves.
   std::vector<std::size_t> odd, even;
   for (std::size_t i = 0; i < chosen.size(); ++i) (i % 2 ? odd : even).push_back(chosen[i]);
-  const auto points_of = [&](const std::vector<std::size_t>& beats,
-                             std::optional<int> pq_first) -> std::optional<BeatPoints> {
-    const MeanBeat plain = mean_beat(s, aligned, beats, {});
-    const auto qrs = qrs_points(plain);
-    if (!qrs) return std::nullopt;
-    BeatPoints bp{*qrs, {}};
-    if (pq_first) bp.qrs.pq = *pq_first;
-    const MeanBeat lined = mean_beat(s, aligned, beats, pq_levels(s, aligned, bp.qrs.pq));
-    bp.t = t_end(spatial_rms(lined, bp.qrs.pq), bp.qrs.j, bp.qrs.pq, limit);
-    return bp;
+  const auto together = [&](const MeanBeat& a, const MeanBeat& b) {
+    MeanBeat mean(a.size());
+    const float na = static_cast<float>(odd.size()), nb = static_cast<float>(even.size());
+    for (std::size_t i = 0; i < a.size(); ++i) mean[i] = (na * a[i] + nb * b[i]) / (na + nb);
+    return mean;
   };
-  const auto all = points_of(chosen, std::nullopt);
-  if (!all) return std::string("no QRS stands out of the mean beat");
+  const MeanBeat plain_odd = mean_beat(s, aligned, odd, {});
+  const MeanBeat plain_even = mean_beat(s, aligned, even, {});
+  const MeanBeat plain = together(plain_odd, plain_even);
+  const auto qrs = qrs_points(plain);
+  if (!qrs) return std::string("no QRS stands out of the mean beat");
+
+  // The next P wave bounds T end: it starts as far before the next beat's
+  // peak as this beat's P does before its own.
+  const int p_before =
+      std::max(window_zero - qrs->p_start, window_zero - qrs->pq + k::least_p_wave_ms);
+  const int limit = window_zero + shortest - p_before;
+  const Baselines base = pq_levels(s, aligned, qrs->pq);
+  const MeanBeat lined_odd = mean_beat(s, aligned, odd, base);
+  const MeanBeat lined_even = mean_beat(s, aligned, even, base);
+  const MeanBeat lined = together(lined_odd, lined_even);
+  const auto points_of = [&](const MeanBeat& plain_mean, const MeanBeat& lined_mean) {
+    auto found = qrs_points(plain_mean);
+    // T against the baselines of the whole mean's PQ stretch; each mean's
+    // own quietest stretch tells how firm that choice is.
+    BeatPoints bp{found ? *found : *qrs, {}};
+    bp.t = t_end(spatial_rms(lined_mean, qrs->pq), bp.qrs.j, qrs->pq, limit);
+    return std::optional<BeatPoints>(bp);
+  };
+  const auto all = points_of(plain, lined);
   if (all->t.peak_uv == 0.0f)
     return std::string("the T wave runs into the next beat: no T end before the next P wave");
-  const MeanBeat lined = mean_beat(s, aligned, chosen, pq_levels(s, aligned, all->qrs.pq));
-  const auto half_a = odd.size() >= 2 ? points_of(odd, all->qrs.pq) : std::nullopt;
-  const auto half_b = even.size() >= 2 ? points_of(even, all->qrs.pq) : std::nullopt;
+  const auto half_a = odd.size() >= 2 ? points_of(plain_odd, lined_odd) : std::nullopt;
+  const auto half_b = even.size() >= 2 ? points_of(plain_even, lined_even) : std::nullopt;
 
   // Window index to ms from the preview's R of the reference.
   const int to_ms = best->r - ref;
