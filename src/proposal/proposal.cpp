@@ -459,15 +459,9 @@ struct BeatPoints {
 
 std::variant<Proposal, std::string> propose(const SampleMatrix& m, const ProposalOptions& o) {
   const LeadSamples s = lead_samples(m);
-  float low = s.at(1, 0), high = low;
-  for (int p = 1; p <= recorded_samples; ++p)
-    for (int l = 0; l < leads; ++l) {
-      low = std::min(low, s.at(p, l));
-      high = std::max(high, s.at(p, l));
-    }
-  if (high - low < 1.0f) return std::string("the mapping leads are flat: no beats to propose");
-
   const auto sv = spatial_velocity(s);
+  if (*std::max_element(sv.begin(), sv.end()) == 0.0f)
+    return std::string("the mapping leads are flat: no beats to propose");
   std::vector<int> fiducials;
   for (int f : find_beats(sv))
     if (window_inside(f)) fiducials.push_back(f);
