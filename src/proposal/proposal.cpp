@@ -45,6 +45,10 @@ constexpr int window_zero = -k::window_from_ms;  // index of the fiducial in a w
 // (1-based); the leads of one position lie together.
 struct LeadSamples {
   const std::int16_t* values;
+  // The 64 leads at one position.
+  const std::int16_t* row(int position) const {
+    return values + static_cast<std::size_t>(position - 1) * channel_count + lead_channel_offset;
+  }
   float at(int position, int lead) const {
     return values[static_cast<std::size_t>(position - 1) * channel_count +
                   static_cast<std::size_t>(lead + lead_channel_offset)];
@@ -79,12 +83,16 @@ std::vector<float> spatial_velocity(const LeadSamples& s) {
   constexpr int h = k::beat_difference_ms;
   std::vector<float> v(recorded_samples, 0.0f);
   for (int p = 1 + h; p <= recorded_samples - h; ++p) {
-    double sum = 0.0;
+    // Whole recorder units: the sum of squares is exact in 64 bits.
+    const std::int16_t* after = s.row(p + h);
+    const std::int16_t* before = s.row(p - h);
+    std::int64_t sum = 0;
     for (int l = 0; l < leads; ++l) {
-      const double d = (s.at(p + h, l) - s.at(p - h, l)) / (2.0 * h);
+      const std::int32_t d = after[l] - before[l];
       sum += d * d;
     }
-    v[static_cast<std::size_t>(p - 1)] = static_cast<float>(std::sqrt(sum));
+    v[static_cast<std::size_t>(p - 1)] =
+        static_cast<float>(std::sqrt(static_cast<double>(sum)) / (2.0 * h));
   }
   return moving_mean(v, k::smoothing_ms);
 }
@@ -155,21 +163,25 @@ int best_shift(const std::vector<float>& sv, int reference, int other) {
 // 64-lead correlation of the QRS of two aligned beats, each lead's mean over
 // the stretch removed (so wander does not count).
 float shape_correlation(const LeadSamples& s, int a, int b) {
+  // Per lead sums of whole recorder units, exact in 64 bits; each lead's
+  // mean is taken out at the end (sum of x y - sum x sum y / n).
   const int n = k::shape_to_ms - k::shape_from_ms + 1;
+  std::array<std::int64_t, leads> sa{}, sb{}, saa{}, sbb{}, sab{};
+  for (int t = k::shape_from_ms; t <= k::shape_to_ms; ++t) {
+    const std::int16_t* x = s.row(a + t);
+    const std::int16_t* y = s.row(b + t);
+    for (std::size_t l = 0; l < leads; ++l) {
+      const std::int32_t xl = x[l], yl = y[l];
+      sa[l] += xl, sb[l] += yl;
+      saa[l] += xl * xl, sbb[l] += yl * yl, sab[l] += xl * yl;
+    }
+  }
   double sxy = 0, sxx = 0, syy = 0;
-  for (int l = 0; l < leads; ++l) {
-    double ma = 0, mb = 0;
-    for (int t = k::shape_from_ms; t <= k::shape_to_ms; ++t) {
-      ma += s.at(a + t, l);
-      mb += s.at(b + t, l);
-    }
-    ma /= n;
-    mb /= n;
-    for (int t = k::shape_from_ms; t <= k::shape_to_ms; ++t) {
-      const double x = s.at(a + t, l) - ma;
-      const double y = s.at(b + t, l) - mb;
-      sxy += x * y, sxx += x * x, syy += y * y;
-    }
+  for (std::size_t l = 0; l < leads; ++l) {
+    const double ma = static_cast<double>(sa[l]), mb = static_cast<double>(sb[l]);
+    sxy += static_cast<double>(sab[l]) - ma * mb / n;
+    sxx += static_cast<double>(saa[l]) - ma * ma / n;
+    syy += static_cast<double>(sbb[l]) - mb * mb / n;
   }
   return sxx > 0 && syy > 0 ? static_cast<float>(sxy / std::sqrt(sxx * syy)) : 0.0f;
 }
@@ -198,9 +210,6 @@ std::vector<int> preview_candidates(const SampleMatrix& m, const ProposalOptions
 // A mean beat: window_len positions x 64 leads, relative to the fiducial.
 using MeanBeat = std::vector<float>;
 
-float& cell(MeanBeat& b, int i, int l) {
-  return b[static_cast<std::size_t>(i) * leads + static_cast<std::size_t>(l)];
-}
 float cell(const MeanBeat& b, int i, int l) {
   return b[static_cast<std::size_t>(i) * leads + static_cast<std::size_t>(l)];
 }
@@ -216,10 +225,17 @@ struct Baselines {
 MeanBeat mean_beat(const LeadSamples& s, const std::vector<int>& fiducials,
                    const std::vector<std::size_t>& chosen, const Baselines& base) {
   MeanBeat sum(static_cast<std::size_t>(window_len) * leads, 0.0f);
+  const bool lined = !base.levels.empty();
+  std::array<float, leads> start{}, rise{};  // the beat's baseline: start + w * rise
   for (std::size_t b : chosen) {
     const int f = fiducials[b];
-    const bool lined = !base.levels.empty();
     const bool next = lined && b + 1 < fiducials.size();
+    if (lined) {
+      for (std::size_t l = 0; l < leads; ++l) {
+        start[l] = base.levels[b][l];
+        rise[l] = next ? base.levels[b + 1][l] - start[l] : 0.0f;
+      }
+    }
     for (int i = 0; i < window_len; ++i) {
       const int p = f + k::window_from_ms + i;
       float w = 0.0f;
@@ -228,15 +244,10 @@ MeanBeat mean_beat(const LeadSamples& s, const std::vector<int>& fiducials,
         const int p1 = base.positions[b + 1];
         w = std::clamp(static_cast<float>(p - p0) / static_cast<float>(p1 - p0), -1.0f, 2.0f);
       }
-      for (int l = 0; l < leads; ++l) {
-        float v = s.at(p, l);
-        if (lined) {
-          const float b0 = base.levels[b][static_cast<std::size_t>(l)];
-          const float b1 = next ? base.levels[b + 1][static_cast<std::size_t>(l)] : b0;
-          v -= b0 + w * (b1 - b0);
-        }
-        cell(sum, i, l) += v;
-      }
+      const std::int16_t* x = s.row(p);
+      float* out = &sum[static_cast<std::size_t>(i) * leads];
+      for (std::size_t l = 0; l < leads; ++l)
+        out[l] += static_cast<float>(x[l]) - (start[l] + w * rise[l]);
     }
   }
   const float n = static_cast<float>(chosen.size());
