@@ -63,6 +63,7 @@ void print_help(std::ostream& out) {
          "  reference           a reference group from the result files of several people\n"
          "  metrics             measures of result files as CSV, against a group\n"
          "  report              a study report of result files as PDF\n"
+         "  propose             the reference beat and the three points the program proposes\n"
          "  batch               analyse every recording of a manifest, on every core\n"
          "\n"
          "Exit status:\n"
