@@ -504,7 +504,9 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
     const float median = percentile(alike, 0.5);
     if (!best || median > best->median) best = Choice{r, nearest, median};
   }
-  if (!best) return std::string("no beat of the preview is whole in the recording");
+  if (!best)
+    return std::string(
+        "no beat of the preview lies at a QRS of the mapping leads with room for a whole beat");
 
   // The beats alike, aligned to the reference.
   const int ref = fiducials[best->beat];

@@ -61,6 +61,61 @@ TEST(Proposal, HoldsTheErrorLimitsOnTheFixedSet) {
   EXPECT_LE(flagged, seen / 10);
 }
 
+// The corners of the range, each on its own: a fault that a random set
+// might miss shows here with its condition named.
+TEST(Proposal, FindsThePointsAtTheCornersOfTheRange) {
+  const struct {
+    const char* label;
+    truth::Condition condition;
+  } cases[] = {
+      {"45 bpm, biphasic T, 0.3 mV wander at 0.5 Hz",
+       {45.0, 100.0, truth::TWave::biphasic, 20.0, 300.0, 0.5, 10.0, 11}},
+      {"QRS 160 ms at 90 bpm, inverted T",
+       {90.0, 160.0, truth::TWave::inverted, 20.0, 100.0, 0.3, 10.0, 12}},
+      {"40 uV noise, 20 uV mains, low T",
+       {70.0, 90.0, truth::TWave::low, 40.0, 150.0, 0.2, 20.0, 13}},
+      {"140 bpm with a narrow QRS", {140.0, 80.0, truth::TWave::upright, 10.0, 50.0, 0.4, 5.0, 14}},
+  };
+  for (const auto& c : cases) {
+    const truth::Check check = truth::check_proposal(c.condition);
+    ASSERT_FALSE(check.refused) << c.label << ": " << check.refusal;
+    EXPECT_LE(std::abs(check.q_error_ms), 5) << c.label;
+    EXPECT_LE(std::abs(check.j_error_ms), 8) << c.label;
+    EXPECT_LE(std::abs(check.t_end_error_ms), 20) << c.label;
+    EXPECT_TRUE(check.pq_in_pr) << c.label;
+    ASSERT_TRUE(check.map_difference.has_value()) << c.label;
+    EXPECT_LE(*check.map_difference, 0.05) << c.label;
+    EXPECT_FALSE(check.doubtful) << c.label << ": "
+                                 << (check.reasons.empty() ? "" : check.reasons[0]);
+  }
+}
+
+TEST(Proposal, JsonNamesEveryFigure) {
+  Proposal p;
+  p.reference_ms = 1387;
+  p.pq_ms = -102;
+  p.q_ms = -38;
+  p.t_end_ms = 352;
+  p.j_ms = 37;
+  p.pq_confidence = 0.625f;
+  p.q_confidence = 1.0f;
+  p.t_end_confidence = 1.0f / 3.0f;
+  p.beats = 36;
+  p.matching = 32;
+  p.noise_uv = 5.2119f;
+  p.t_peak_uv = 139.25f;
+  p.map_change = 0.0625f;
+  p.doubtful = true;
+  p.reasons = {"noise 85 uV RMS in the PR segment", "a \"quoted\" reason"};
+  EXPECT_EQ(proposal_json(p),
+            "{\"method\":\"spatial velocity and RMS of the mean beat\",\"version\":1,"
+            "\"reference_ms\":1387,\"pq_ms\":-102,\"q_ms\":-38,\"t_end_ms\":352,\"j_ms\":37,"
+            "\"confidence\":{\"pq\":0.625,\"q\":1.0,\"t_end\":0.333},\"beats\":36,"
+            "\"matching\":32,\"noise_uv\":5.212,\"t_peak_uv\":139.25,\"map_change\":0.063,"
+            "\"doubtful\":true,\"reasons\":[\"noise 85 uV RMS in the PR segment\","
+            "\"a \\\"quoted\\\" reason\"]}");
+}
+
 void fill_with(SampleMatrix& m, const std::function<int(int, int)>& value) {
   for (int t = 1; t <= matrix_positions; ++t)
     for (int ch = 1; ch <= channel_count; ++ch)
