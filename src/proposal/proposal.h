@@ -27,7 +27,8 @@ namespace proposal_constants {
 inline constexpr int smoothing_ms = 5;            // moving mean of the spatial velocity
 inline constexpr int beat_difference_ms = 4;      // slopes over +-4 ms when finding beats,
                                                   //   so white noise does not look like QRS
-inline constexpr float beat_level = 0.3f;         // of the 99.5th percentile of spatial velocity
+inline constexpr float beat_level = 0.3f;         // of the way from the median velocity to
+                                                  //   its 99.5th percentile: a QRS
 inline constexpr int qrs_hump_ms = 31;            // smoothing that leaves one peak per QRS
 inline constexpr int refractory_ms = 250;         // no second beat sooner (240 bpm)
 inline constexpr int align_shift_ms = 25;         // beats aligned to the reference within this
@@ -53,10 +54,10 @@ inline constexpr int pq_reach_ms = 90;  // searched this far before Q start
 // T end, on the spatial RMS against the PQ baseline.
 inline constexpr int rms_smoothing_ms = 9;
 inline constexpr int t_after_j_ms = 40;      // T peak searched from J plus this
-inline constexpr float t_fraction = 0.015f;  // T end: RMS falls to this above floor
+inline constexpr float t_fraction = 0.015f;  // T end: RMS falls to this of its drop above floor
 inline constexpr int p_reach_ms = 160;       // a P wave starts within this before the PQ stretch
-inline constexpr int least_p_wave_ms =
-    80;  // the next P wave spans at least this before its PQ stretch
+// The next P wave spans at least this before its PQ stretch.
+inline constexpr int least_p_wave_ms = 80;
 // The one-beat display: points lie from 199 ms before R to 800 ms after.
 inline constexpr int earliest_point_ms = -199;
 inline constexpr int latest_point_ms = 800;
