@@ -41,7 +41,8 @@ std::string recording_name(int row) {
 
 class Study {
  public:
-  Study()
+  // `automatic`: every row with auto 1 instead of the session's choices.
+  explicit Study(bool automatic = false)
       : folder_(fs::temp_directory_path() / ("beat_batch_bench_" + std::to_string(::getpid()))) {
     fs::create_directories(folder_ / "distinct");
     for (int k = 0; k < distinct_recordings; ++k) {
@@ -59,14 +60,16 @@ class Study {
     }
     std::ofstream manifest(folder_ / "manifest.csv");
     std::ofstream folders(folder_ / "folders.txt");
-    manifest << "recording,reference_ms,pq_ms,q_ms,t_end_ms,print\n";
+    manifest << (automatic ? "recording,auto,print\n"
+                           : "recording,reference_ms,pq_ms,q_ms,t_end_ms,print\n");
     for (int row = 0; row < study_rows; ++row) {
       const std::string name = recording_name(row);
       const fs::path row_folder = folder_ / "rows" / std::to_string(row + 1);
       fs::create_directories(row_folder);
       fs::create_hard_link(folder_ / "distinct" / (name + ".dat"), row_folder / (name + ".dat"));
       std::ofstream(row_folder / "session.txt") << session_script(name);
-      manifest << "rows/" << row + 1 << "/" << name << ".dat," << row_choices << "\n";
+      manifest << "rows/" << row + 1 << "/" << name << ".dat," << (automatic ? "1,0" : row_choices)
+               << "\n";
       folders << row_folder.string() << "\n";
     }
   }
@@ -107,6 +110,27 @@ void BM_Batch1000Rows(benchmark::State& st) {
   st.counters["rows_ok"] = ok_rows(study.folder() / "batch_summary.csv");
 }
 BENCHMARK(BM_Batch1000Rows)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
+
+// The same study with every row proposed by the program (auto 1).
+void BM_Batch1000AutoRows(benchmark::State& st) {
+  if (!fs::exists(program())) {
+    st.SkipWithError("beat_analyser is not built");
+    return;
+  }
+  Study study(true);
+  for (auto _ : st) {
+    const Measured run = run_measured(
+        {program().string(), "batch", (study.folder() / "manifest.csv").string(), "--jobs", "2"});
+    if (run.largest_mb < 0) {
+      st.SkipWithError("the batch did not end with every row ok");
+      break;
+    }
+    st.counters["largest_process_MB"] = run.largest_mb;
+    st.counters["cpu_s"] = run.cpu_seconds;
+  }
+  st.counters["rows_ok"] = ok_rows(study.folder() / "batch_summary.csv");
+}
+BENCHMARK(BM_Batch1000AutoRows)->Unit(benchmark::kSecond)->UseRealTime()->Iterations(1);
 
 void BM_Headless1000RowsThroughParallel(benchmark::State& st) {
   if (!fs::exists(program())) {

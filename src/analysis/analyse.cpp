@@ -12,6 +12,7 @@
 #include "display/plot.h"
 #include "marking/marking.h"
 #include "program/whole_run.h"
+#include "proposal/proposal.h"
 #include "recording/recording.h"
 #include "runtime/errors.h"
 #include "runtime/files.h"
@@ -509,7 +510,84 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
   return std::nullopt;
 }
 
-AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages, FileOps& files) {
+namespace {
+
+RecordProposal record_proposal(const Proposal& p) {
+  return {std::string(proposal_method),
+          proposal_version,
+          p.doubtful,
+          p.reasons,
+          p.pq_confidence,
+          p.q_confidence,
+          p.t_end_confidence};
+}
+
+// The request with the proposed reference beat and points, or why the
+// recording gives none.
+std::variant<AnalyseRequest, std::string> proposed_request(const AnalyseRequest& request,
+                                                           RecordProposal& kept, FileOps& files) {
+  if (request.record || request.reference_ms || request.pq_ms || request.q_ms || request.t_end_ms)
+    return std::string(
+        "--auto proposes the reference beat and the points: give neither --record "
+        "nor --reference, --pq, --q or --t-end with it");
+  ProposalOptions options;
+  if (request.leads) options.leads = *request.leads;
+  if (request.ratio) options.ratio = *request.ratio;
+  for (std::int32_t lead : options.leads)
+    if (lead < 1 || lead > lead_point_count)
+      return "--leads: lead " + std::to_string(lead) + " is not one of 1 to 64";
+  auto proposed = propose_recording(request.recording, options, files);
+  if (auto* reason = std::get_if<std::string>(&proposed)) return *reason;
+  const Proposal& p = std::get<Proposal>(proposed);
+  AnalyseRequest chosen = request;
+  chosen.reference_ms = p.reference_ms;
+  chosen.pq_ms = p.pq_ms;
+  chosen.q_ms = p.q_ms;
+  chosen.t_end_ms = p.t_end_ms;
+  kept = record_proposal(p);
+  return chosen;
+}
+
+// Adds the proposal to the record the run has just written beside the result.
+std::optional<std::string> keep_proposal(const fs::path& record_path,
+                                         const RecordProposal& proposal, FileOps& files) {
+  const auto text = read_text_file(files, record_path);
+  if (text.index() == 1) return std::get<1>(text).reason;
+  auto record = read_record(std::get<0>(text));
+  if (record.index() == 1) return shown(record_path) + ": " + std::get<1>(record);
+  std::get<0>(record).proposal = proposal;
+  if (auto error = files.replace_file(record_path, record_text(std::get<0>(record))))
+    return shown(record_path) + ": " + *error;
+  return std::nullopt;
+}
+
+}  // namespace
+
+AnalyseOutcome analyse(const AnalyseRequest& asked, const PagePlatform& pages, FileOps& files,
+                       RecordProposal* proposed) {
+  std::optional<RecordProposal> proposal;
+  AnalyseRequest request = asked;
+  if (asked.propose) {
+    RecordProposal kept;
+    auto chosen = proposed_request(asked, kept, files);
+    if (chosen.index() == 1) return {ExitStatus::failed, std::get<1>(chosen)};
+    request = std::get<0>(chosen);
+    proposal = kept;
+    if (proposed) *proposed = kept;
+  }
+  AnalyseOutcome outcome = analyse_chosen(request, pages, files);
+  if (proposal && outcome.status == ExitStatus::ok && !request.check) {
+    const fs::path record_path =
+        request.recording.parent_path() /
+        (request.recording.stem().string() + "st" + std::string(record_suffix));
+    if (auto failure = keep_proposal(record_path, *proposal, files))
+      return {ExitStatus::failed, *failure};
+  }
+  return outcome;
+}
+
+AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform& pages,
+                              FileOps& files) {
   // One run at a time writes a recording's files; --check only reads them.
   auto lock = files.lock(request.recording,
                          request.check ? FileLock::Kind::shared : FileLock::Kind::exclusive);

@@ -46,8 +46,9 @@ struct AnalyseRequest {
   std::optional<float> threshold, ratio;
   bool no_print = false;
   bool view = false;
-  bool force = false;  // a recording whose digest differs from the record's
-  bool check = false;  // run elsewhere and compare with the files beside the recording
+  bool force = false;    // a recording whose digest differs from the record's
+  bool check = false;    // run elsewhere and compare with the files beside the recording
+  bool propose = false;  // the program proposes the reference beat and the points
 };
 
 // The program's answers for the choices, or why they cannot be given.
@@ -83,9 +84,15 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
                                     const std::filesystem::path& folder, const PagePlatform& pages,
                                     FileOps& files);
 
-// The whole verb: choices, checks, the run (or the run elsewhere and the
-// comparison for --check). The recording is locked meanwhile: a second run
-// of it is refused while one writes its files.
-AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages, FileOps& files);
+// The whole verb: choices (proposed by the program for `propose`), checks,
+// the run (or the run elsewhere and the comparison for --check). The
+// recording is locked meanwhile: a second run of it is refused while one
+// writes its files. With `propose`, what the program proposed goes to
+// `proposed`, if given.
+AnalyseOutcome analyse(const AnalyseRequest& request, const PagePlatform& pages, FileOps& files,
+                       RecordProposal* proposed = nullptr);
+// The same with the choices the request gives or its record keeps.
+AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform& pages,
+                              FileOps& files);
 
 }  // namespace ba

@@ -23,6 +23,7 @@ SummaryRow summary_of(const Manifest& manifest, std::size_t place) {
 void take_figures(SummaryRow& row, const RowRecord& record) {
   row.beats_accepted = record.beats_accepted;
   row.beats_left_out = record.beats_left_out;
+  if (row.message.empty()) row.message = record.reason;
 }
 
 std::string record_fault(const RowRecord& record) {

@@ -23,7 +23,9 @@ namespace ba {
 // run ended well.
 struct RowRecord {
   enum class State { missing, unusable, stale, matches } state = State::missing;
-  std::string reason;  // why it is unusable or stale
+  // Why it is unusable or stale; for a record that matches, "doubtful:
+  // REASON" when the program proposed its choices and doubts them.
+  std::string reason;
   int beats_accepted = 0;
   int beats_left_out = 0;
 };

@@ -146,6 +146,11 @@ RowRecord read_row_record(const ManifestRow& row) {
     found.reason = *result;
   } else {
     found.state = RowRecord::State::matches;
+    if (record.proposal && record.proposal->doubtful) {
+      found.reason = "doubtful:";
+      for (const std::string& reason : record.proposal->reasons)
+        found.reason += (found.reason.ends_with(':') ? " " : "; ") + reason;
+    }
   }
   return found;
 }

@@ -28,11 +28,12 @@ enum Column {
   leads,
   threshold,
   ratio,
-  print
+  print,
+  automatic
 };
-constexpr std::array<std::string_view, 10> column_names = {
-    "recording", "record", "reference_ms", "pq_ms", "q_ms",
-    "t_end_ms",  "leads",  "threshold",    "ratio", "print"};
+constexpr std::array<std::string_view, 11> column_names = {
+    "recording", "record",    "reference_ms", "pq_ms", "q_ms", "t_end_ms",
+    "leads",     "threshold", "ratio",        "print", "auto"};
 constexpr std::array<Column, 4> point_columns = {reference_ms, pq_ms, q_ms, t_end_ms};
 
 // Three whole numbers separated by commas, semicolons or, when there is
@@ -130,7 +131,7 @@ std::variant<Header, std::string> header_of(std::string_view line) {
       if (!header.place.contains(point))
         return "no column " + quote(column_names[point]) + " beside the other fiducial points";
   }
-  if (points_given == 0 && !header.place.contains(record))
+  if (points_given == 0 && !header.place.contains(record) && !header.place.contains(automatic))
     return std::string(
         "neither a column 'record' nor the columns reference_ms,pq_ms,q_ms,t_end_ms");
   return header;
@@ -200,7 +201,18 @@ std::variant<ManifestRow, std::string> row_of(const Header& header, std::string_
   row.recording_text = field(recording);
   row.recording = folder / row.recording_text;
   if (!field(record).empty()) row.record = folder / std::string(field(record));
-  if (auto reason = read_times(field, row)) return std::move(*reason);
+  if (!field(automatic).empty()) {
+    const auto proposed = print_field(field(automatic));
+    if (!proposed) return "auto " + quote(field(automatic)) + " is not 1 or 0";
+    row.propose = *proposed;
+  }
+  if (row.propose) {
+    // The program proposes the beat and the points: the row gives none.
+    for (Column given : {record, reference_ms, pq_ms, q_ms, t_end_ms})
+      if (!field(given).empty()) return "auto 1 and " + quote(column_names[given]) + " in one row";
+  } else if (auto reason = read_times(field, row)) {
+    return std::move(*reason);
+  }
   if (auto reason = read_settings(field, row)) return std::move(*reason);
   return row;
 }
@@ -213,6 +225,7 @@ std::vector<std::string> ManifestRow::analyse_arguments() const {
     if (value) arguments.push_back(std::string(name) + "=" + std::to_string(*value));
   };
   if (record) arguments.push_back("--record=" + record->string());
+  if (propose) arguments.emplace_back("--auto");
   add("--reference", reference_ms);
   add("--pq", pq_ms);
   add("--q", q_ms);

@@ -4,7 +4,9 @@
 // The header names the columns: `recording`, then either `record` or all of
 // `reference_ms,pq_ms,q_ms,t_end_ms`, and optionally `leads` (three lead
 // numbers, quoted when separated by commas, or separated by ';' or blanks),
-// `threshold`, `ratio` and `print` (1/0, yes/no, true/false, on/off). An
+// `threshold`, `ratio`, `print` (1/0, yes/no, true/false, on/off) and
+// `auto` (the same: 1 lets the program propose the reference beat and the
+// points, and the row then gives neither record nor points). An
 // empty optional field takes the default; a row with a record may still give
 // points or conditions, which override the record's. Paths are relative to
 // the manifest's folder and hold no control character. Times are whole ms;
@@ -38,6 +40,7 @@ struct ManifestRow {
   std::optional<std::array<std::int32_t, 3>> leads;
   std::optional<float> threshold, ratio;
   bool print = true;
+  bool propose = false;  // `auto` 1: the program proposes the beat and the points
 
   // The analyse command line of the row, without the program: the verb
   // first, every option as --name=value.

@@ -21,6 +21,7 @@ void print_analyse_help(std::ostream& out) {
   out << "Usage: beat_analyser analyse RECORDING.dat --reference MS --pq MS --q MS --t-end MS\n"
          "                            [OPTION]...\n"
          "  or:  beat_analyser analyse RECORDING.dat --record FILE [OPTION]...\n"
+         "  or:  beat_analyser analyse RECORDING.dat --auto [OPTION]...\n"
          "Analyse a recording without a window, as a session with s, the marking of\n"
          "the three points, c (or v) and d would: the result file, the log and the\n"
          "print pages go beside the recording, with the analysis record NAMEst.record.json\n"
@@ -41,6 +42,10 @@ void print_analyse_help(std::ostream& out) {
          "  --record FILE    every choice from an analysis record; options beside it\n"
          "                     override\n"
          "  --force          analyse a recording whose SHA-256 differs from the record's\n"
+         "  --auto           the program proposes the reference beat and the three\n"
+         "                     points (see beat_analyser propose); the files are those\n"
+         "                     of --reference, --pq, --q and --t-end with its values,\n"
+         "                     and the record adds how they were proposed\n"
          "  --check          run again in a temporary folder and compare the result file\n"
          "                     and the log with those beside the recording; nothing\n"
          "                     beside the recording changes\n"
@@ -68,21 +73,6 @@ float real_option(const std::string& option, const std::string& text) {
   const auto value = parse_float(text);
   if (!value) throw UsageError{option + " needs a number, not '" + text + "'"};
   return *value;
-}
-
-std::array<std::int32_t, 3> leads_option(const std::string& text) {
-  std::array<std::int32_t, 3> leads{};
-  std::istringstream parts(text);
-  std::string part;
-  int count = 0;
-  while (std::getline(parts, part, ',')) {
-    const auto lead = parse_int32(trimmed(part));
-    if (!lead || count == 3)
-      throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
-    leads[static_cast<std::size_t>(count++)] = *lead;
-  }
-  if (count != 3) throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
-  return leads;
 }
 
 struct ModuleMissing {
@@ -127,6 +117,7 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   app.add_flag("--view", request.view);
   app.add_flag("--force", request.force);
   app.add_flag("--check", request.check);
+  app.add_flag("--auto", request.propose);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   try {
     request.recording = recording;
@@ -139,7 +130,12 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
     if (!leads.empty()) request.leads = leads_option(leads);
     if (!threshold.empty()) request.threshold = real_option("--threshold", threshold);
     if (!ratio.empty()) request.ratio = real_option("--ratio", ratio);
-    if (!request.record &&
+    if (request.propose && (request.record || request.reference_ms || request.pq_ms ||
+                            request.q_ms || request.t_end_ms))
+      throw UsageError{
+          "--auto proposes the reference beat and the points: give neither "
+          "--record nor --reference, --pq, --q or --t-end with it"};
+    if (!request.record && !request.propose &&
         (!request.reference_ms || !request.pq_ms || !request.q_ms || !request.t_end_ms))
       throw UsageError{"--reference, --pq, --q and --t-end are needed without --record"};
   } catch (const UsageError& wrong) {
@@ -147,13 +143,19 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   }
   Pages pages;
   AnalyseOutcome outcome;
+  RecordProposal proposal;
   try {
     outcome = analyse(
-        request, [&]() -> Platform& { return pages.get(); }, files);
+        request, [&]() -> Platform& { return pages.get(); }, files, &proposal);
   } catch (const ModuleMissing& missing) {
     return line.refuse(missing.reason, std::cerr);
   }
   if (outcome.status == ExitStatus::failed) return line.refuse(outcome.message, std::cerr);
+  if (proposal.doubtful && outcome.status == ExitStatus::ok) {
+    std::cout << "doubtful:";
+    for (const auto& reason : proposal.reasons) std::cout << " " << reason << ";";
+    std::cout << "\n";
+  }
   if (outcome.status != ExitStatus::ok)
     std::cerr << "beat_analyser analyse: " << outcome.message << "\n";
   return outcome.status;

@@ -1,5 +1,9 @@
 #include "app/command_line.h"
 
+#include <sstream>
+
+#include "runtime/text_kit.h"
+
 namespace ba {
 
 CommandLine::CommandLine(std::string name, std::function<void(std::ostream&)> help)
@@ -38,6 +42,21 @@ ExitStatus CommandLine::usage(const std::string& reason, std::ostream& err) cons
 ExitStatus CommandLine::refuse(const std::string& message, std::ostream& err) const {
   err << name_ << ": " << message << "\n";
   return ExitStatus::failed;
+}
+
+std::array<std::int32_t, 3> leads_option(const std::string& text) {
+  std::array<std::int32_t, 3> leads{};
+  std::istringstream parts(text);
+  std::string part;
+  int count = 0;
+  while (std::getline(parts, part, ',')) {
+    const auto lead = parse_int32(trimmed(part));
+    if (!lead || count == 3)
+      throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
+    leads[static_cast<std::size_t>(count++)] = *lead;
+  }
+  if (count != 3) throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
+  return leads;
 }
 
 }  // namespace ba

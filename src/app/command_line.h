@@ -6,6 +6,8 @@
 // never ends the process: it returns the status to end with, and main ends.
 
 #include <CLI/CLI.hpp>
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -20,6 +22,9 @@ namespace ba {
 struct UsageError {
   std::string reason;
 };
+
+// The three lead numbers of --leads A,B,C (a UsageError otherwise).
+std::array<std::int32_t, 3> leads_option(const std::string& text);
 
 class CommandLine {
  public:

@@ -63,6 +63,7 @@ void print_help(std::ostream& out) {
          "  reference           a reference group from the result files of several people\n"
          "  metrics             measures of result files as CSV, against a group\n"
          "  report              a study report of result files as PDF\n"
+         "  propose             the reference beat and the three points the program proposes\n"
          "  batch               analyse every recording of a manifest, on every core\n"
          "\n"
          "Exit status:\n"
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
       return ba::exit_code(ba::run_reference_verb(argc - 1, argv + 1, files));
     if (verb == "metrics") return ba::exit_code(ba::run_metrics_verb(argc - 1, argv + 1, files));
     if (verb == "report") return ba::exit_code(ba::run_report_verb(argc - 1, argv + 1, files));
+    if (verb == "propose") return ba::exit_code(ba::run_propose(argc - 1, argv + 1, files));
     if (verb == "batch") return ba::exit_code(ba::run_batch(argc - 1, argv + 1, files));
   }
   auto parsed = parse_options(argc, argv);

@@ -26,6 +26,8 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files);
 ExitStatus run_metrics_verb(int argc, char** argv, FileOps& files);
 // `report`: a study report of result files as PDF.
 ExitStatus run_report_verb(int argc, char** argv, FileOps& files);
+// `propose`: the reference beat and fiducial points proposed for a recording.
+ExitStatus run_propose(int argc, char** argv, FileOps& files);
 // `batch`: analyses every row of a manifest, each in a process of its own.
 ExitStatus run_batch(int argc, char** argv, FileOps& files);
 

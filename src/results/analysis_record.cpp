@@ -96,6 +96,26 @@ std::int32_t point_index(const Json& points, const char* name) {
   return index;
 }
 
+RecordProposal proposal_of(const Json& block) {
+  RecordProposal p;
+  p.method = text_field(block, "method", "proposal");
+  p.version = whole(block, "version", "proposal", 0, 1'000'000);
+  const Json& doubtful = field(block, "doubtful", "proposal");
+  if (!doubtful.is_boolean()) throw Unusable{"proposal.doubtful is not true or false"};
+  p.doubtful = doubtful.get<bool>();
+  const Json& reasons = field(block, "reasons", "proposal");
+  if (!reasons.is_array()) throw Unusable{"proposal.reasons is not a list"};
+  for (const Json& reason : reasons) {
+    if (!reason.is_string()) throw Unusable{"proposal.reasons holds a reason that is not text"};
+    p.reasons.push_back(reason.get<std::string>());
+  }
+  const Json& confidence = field(block, "confidence", "proposal");
+  p.pq_confidence = real(confidence, "pq", "proposal.confidence");
+  p.q_confidence = real(confidence, "q_start", "proposal.confidence");
+  p.t_end_confidence = real(confidence, "t_end", "proposal.confidence");
+  return p;
+}
+
 AnalysisRecord parse(const Json& root) {
   if (!root.is_object()) throw Unusable{"not a JSON object"};
   const auto format = root.find("format");
@@ -162,6 +182,7 @@ AnalysisRecord parse(const Json& root) {
   r.result_file = file_name(result, "result_file");
   r.result_sha256 = digest(result, "result_file");
   r.written_utc = text_field(root, "written_utc", "record");
+  if (root.contains("proposal")) r.proposal = proposal_of(root["proposal"]);
   return r;
 }
 
@@ -203,6 +224,15 @@ std::string record_text(const AnalysisRecord& r) {
     left_out.push_back({{"r_ms", beat.r_ms}, {"reason", beat.reason}});
   root["left_out"] = left_out;
   root["result_file"] = {{"file", r.result_file}, {"sha256", r.result_sha256}};
+  if (r.proposal)
+    root["proposal"] = {{"method", r.proposal->method},
+                        {"version", r.proposal->version},
+                        {"doubtful", r.proposal->doubtful},
+                        {"reasons", r.proposal->reasons},
+                        {"confidence",
+                         {{"pq", shortest_decimal(r.proposal->pq_confidence)},
+                          {"q_start", shortest_decimal(r.proposal->q_confidence)},
+                          {"t_end", shortest_decimal(r.proposal->t_end_confidence)}}}};
   root["written_utc"] = r.written_utc;
   // Names are shown as text; bytes that are not UTF-8 must not stop the save.
   return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

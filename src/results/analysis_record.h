@@ -47,6 +47,19 @@ struct SelectionSource {
   std::vector<LeftOutBeat> left_out;  // time order
 };
 
+// How the program proposed the reference beat and the points, when it did
+// (analyse --auto): the method, whether and why to doubt the choices, and
+// the confidence of each point (0..1).
+struct RecordProposal {
+  std::string method;
+  std::int32_t version = 0;
+  bool doubtful = false;
+  std::vector<std::string> reasons;
+  float pq_confidence = 0.0f;
+  float q_confidence = 0.0f;
+  float t_end_confidence = 0.0f;
+};
+
 struct AnalysisRecord {
   std::string program_version;
   std::string recording_file;  // file name only
@@ -67,7 +80,8 @@ struct AnalysisRecord {
   std::vector<LeftOutBeat> left_out;
   std::string result_file;  // file name only
   std::string result_sha256;
-  std::string written_utc;  // ISO 8601, e.g. 2026-12-09T06:49:20Z
+  std::string written_utc;                 // ISO 8601, e.g. 2026-12-09T06:49:20Z
+  std::optional<RecordProposal> proposal;  // only when the program chose
 };
 
 // The record's JSON text, ending in a newline.

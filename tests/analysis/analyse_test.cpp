@@ -152,6 +152,44 @@ TEST(Analyse, ChoicesThatCannotBeGivenAreRefused) {
   }
 }
 
+// With --auto the program chooses: choices given beside it, and a recording
+// it cannot propose for, are refused before anything is written.
+TEST(Analyse, AutoRefusesChoicesBesideItAndRecordingsWithoutBeats) {
+  const Demo demo;
+  test::write_host_file(demo.folder / "flat.dat", std::string(recording_bytes, '\0'));
+  const struct {
+    const char* label;
+    const char* recording;
+    void (*change)(AnalyseRequest&);
+    const char* reason;  // the start of the refusal
+  } cases[] = {
+      {"a point beside it", "demo.dat", [](AnalyseRequest& r) { r.q_ms = -40; },
+       "--auto proposes the reference beat and the points"},
+      {"a record beside it", "demo.dat", [](AnalyseRequest& r) { r.record = "demost.record.json"; },
+       "--auto proposes the reference beat and the points"},
+      {"a lead outside the mapping leads", "demo.dat",
+       [](AnalyseRequest& r) {
+         r.leads = std::array<std::int32_t, 3>{13, 0, 37};
+       },
+       "--leads: lead 0 is not one of 1 to 64"},
+      {"a flat recording", "flat.dat", [](AnalyseRequest&) {},
+       "no proposal: the mapping leads are flat"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    AnalyseRequest request;
+    request.recording = demo.folder / c.recording;
+    request.propose = true;
+    request.no_print = true;
+    c.change(request);
+    const AnalyseOutcome run = analyse(request, nullptr);
+    EXPECT_EQ(run.status, ExitStatus::failed);
+    EXPECT_NE(run.message.find(c.reason), std::string::npos) << run.message;
+    EXPECT_EQ(std::distance(fs::directory_iterator(demo.folder.path()), {}), 2)
+        << "nothing written";
+  }
+}
+
 // Without a record every fiducial point is needed: any one missing is refused.
 TEST(Analyse, EveryPointNeededWithoutARecord) {
   const struct {

@@ -81,6 +81,12 @@ TEST(BatchManifest, RefusesAFaultyManifestNamingItsLine) {
        "leads '1,,2,3' are not three lead numbers"},
       {"bad print", "recording,record,print\na.dat,r.json,maybe\n", 2,
        "print 'maybe' is not 1 or 0"},
+      {"auto with a point", "recording,auto,reference_ms,pq_ms,q_ms,t_end_ms\na.dat,1,,-40,,\n", 2,
+       "auto 1 and 'pq_ms' in one row"},
+      {"auto with a record", "recording,record,auto\na.dat,r.json,on\n", 2,
+       "auto 1 and 'record' in one row"},
+      {"bad auto", "recording,auto\na.dat,2\n", 2, "auto '2' is not 1 or 0"},
+      {"auto 0 without points", "recording,auto\na.dat,0\n", 2, "missing field 'reference_ms'"},
       {"quote unclosed", "recording,record\n\"a.dat,r.json\n", 2,
        "a quoted field without its closing quote"},
       {"quote unclosed after a doubled quote", "recording,record\na.dat,\"r\"\"\n", 2,
@@ -123,6 +129,10 @@ TEST(BatchManifest, TurnsEachRowIntoTheAnalyseCommandLine) {
       {"leads by semicolons, quoted comma in a name, blank lines skipped",
        "recording,record,leads\n\na.dat,a.json,\n\n\"we,ird.dat\",\"b\"\"q.json\",4;5;6\n\n",
        {"analyse", "/study/we,ird.dat", "--record=/study/b\"q.json", "--leads=4,5,6"}},
+      {"auto beside rows with points, conditions kept",
+       "recording,auto,reference_ms,pq_ms,q_ms,t_end_ms,leads,print\n"
+       "a.dat,0,1200,-48,-22,310,,\nb.dat,1,,,,,1 2 3,0\n",
+       {"analyse", "/study/b.dat", "--auto", "--leads=1,2,3", "--no-print"}},
   };
   for (const Row& row : rows) {
     const auto parsed = parse_manifest(manifest_file, row.text);

@@ -6,6 +6,7 @@
 # results/ (the selection and the files that keep it) stands on runtime/;
 # map/ and interchange/ stand above the command folders, cohort/ on them;
 # platform/ beside program/; analysis/ runs the program; app/ on top.
+# proposal/ finds the choices a person would make from the recording alone.
 set -u
 src="${1:?usage: check_layers.sh SRC_DIR}"
 
@@ -14,7 +15,7 @@ floor() {
     runtime) echo 0 ;;
     display | recording | dialogue | results) echo 1 ;;
     detection) echo 2 ;;
-    marking | compute | review) echo 3 ;;
+    marking | compute | review | proposal) echo 3 ;;
     map | interchange) echo 4 ;;
     cohort) echo 5 ;;
     program | platform) echo 6 ;;

@@ -108,6 +108,16 @@ TEST(AnalysisRecord, WrittenRecordReadsBackTheSame) {
   EXPECT_EQ(back.j_point, 244);
   EXPECT_TRUE(back.j_given);
 
+  // The program's proposal, when it chose, is kept and read back.
+  r.proposal = RecordProposal{"mean beat", 1,    true,       {"noise 85 uV RMS in the PR segment"},
+                              1.0f,        0.5f, 0.36363637f};
+  const std::string proposed = record_text(r);
+  EXPECT_NE(proposed.find("\"t_end\": 0.36363637\n"), std::string::npos) << proposed;
+  const auto with = read_record(proposed);
+  ASSERT_EQ(with.index(), 0u) << std::get<1>(with);
+  EXPECT_EQ(record_text(std::get<0>(with)), proposed);
+  r.proposal.reset();
+
   r.command = 0;  // saved with nothing measured
   const auto none = read_record(record_text(r));
   ASSERT_EQ(none.index(), 0u);
