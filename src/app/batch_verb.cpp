@@ -110,8 +110,8 @@ std::variant<Manifest, std::string> read_manifest(FileOps& files, const std::str
 ExitStatus run_batch(int argc, char** argv) {
   CommandLine command("beat_analyser batch", print_batch_help);
   BatchOptions options;
-  CLI::App& app = command.app();
-  app.add_option("manifest", options.manifest)->required();
+  CommandLine& app = command;
+  app.add_option("manifest", options.manifest).required();
   app.add_option("--jobs", options.jobs);
   app.add_option("--row", options.row);
   app.add_flag("--collect", options.collect);

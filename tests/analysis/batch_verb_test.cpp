@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/program_runs.h"
+#include "support/build_paths.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -17,7 +18,7 @@ using test::run_beat_analyser;
 using test::TempFolder;
 using test::write_host_file;
 
-const fs::path runs = fs::path(BEAT_SOURCE_DIR) / "tests" / "runs";
+const fs::path runs = ba::test::source_dir() / "tests" / "runs";
 
 // The choices of the scripted session demo_compute_no_print, as a row.
 constexpr const char* demo_choices = "1387,-71,-46,379,0";
