@@ -100,10 +100,10 @@ class Pages {
 
 ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser analyse", print_analyse_help);
-  CLI::App& app = line.app();
+  CommandLine& app = line;
   std::string recording, reference, pq, q, t_end, j, leads, threshold, ratio, record;
   AnalyseRequest request;
-  app.add_option("RECORDING", recording)->required();
+  app.add_option("RECORDING", recording).required();
   app.add_option("--reference", reference);
   app.add_option("--pq", pq);
   app.add_option("--q", q);

@@ -135,8 +135,8 @@ std::optional<std::string> overwrites_input(const std::filesystem::path& summary
 ExitStatus run_batch(int argc, char** argv, FileOps& files) {
   CommandLine command("beat_analyser batch", print_batch_help);
   BatchOptions options;
-  CLI::App& app = command.app();
-  app.add_option("manifest", options.manifest)->required();
+  CommandLine& app = command;
+  app.add_option("manifest", options.manifest).required();
   app.add_option("--jobs", options.jobs);
   app.add_option("--row", options.row);
   app.add_flag("--collect", options.collect);

@@ -4,16 +4,25 @@
 // --help prints the verb's own help text; a wrong command line is reported
 // as "beat_analyser VERB: reason" with a hint to --help, status 1. Parsing
 // never ends the process: it returns the status to end with, and main ends.
+// CLI11 is a large header: only command_line.cpp includes it, so the verbs
+// compile without it.
 
-#include <CLI/CLI.hpp>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "runtime/exit_status.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace ba {
 
@@ -28,10 +37,34 @@ std::array<std::int32_t, 3> leads_option(const std::string& text);
 
 class CommandLine {
  public:
+  // One option or positional argument, to say more of it after adding it.
+  class Option {
+   public:
+    explicit Option(CLI::Option* option) : option_(option) {}
+    // The command line is wrong without it.
+    Option& required();
+    // Given more than once, it counts with its last value.
+    Option& take_last();
+
+   private:
+    CLI::Option* option_;
+  };
+
   // `name`: "beat_analyser" or "beat_analyser VERB"; `help`: prints the
   // whole help text to the stream it is given.
   CommandLine(std::string name, std::function<void(std::ostream&)> help);
-  CLI::App& app() { return app_; }
+  ~CommandLine();
+  CommandLine(const CommandLine&) = delete;
+  CommandLine& operator=(const CommandLine&) = delete;
+
+  // Options as text ("-o,--output"; a name without dashes is positional),
+  // and flags. The targets are set by parse.
+  Option add_option(const std::string& name, std::string& target);
+  Option add_option(const std::string& name, std::optional<std::string>& target);
+  Option add_option(const std::string& name, std::vector<std::string>& target);
+  Option add_flag(const std::string& name, bool& target);
+  // How often an option was given.
+  std::size_t count(const std::string& name) const;
 
   // Parses argv[1..] (argv[0] is the verb or the program). Returns nothing
   // when the caller should go on; otherwise the status to end with, having
@@ -45,7 +78,7 @@ class CommandLine {
  private:
   std::string name_;
   std::function<void(std::ostream&)> help_;
-  CLI::App app_;
+  std::unique_ptr<CLI::App> app_;
   bool help_asked_ = false;
 };
 

@@ -96,7 +96,7 @@ std::variant<ExportOptions, ExitStatus> parse(CommandLine& line, int argc, char*
   ExportOptions options;
   Choices given;
   std::vector<std::string> files;
-  CLI::App& app = line.app();
+  CommandLine& app = line;
   app.add_option("--csv", given.csv);
   app.add_flag("--long", options.long_form);
   app.add_option("--mat", given.mat);

@@ -70,7 +70,7 @@ std::variant<ImportOptions, ExitStatus> parse(CommandLine& line, int argc, char*
   std::string output;
   std::optional<std::string> start;
   std::optional<std::string> units;
-  CLI::App& app = line.app();
+  CommandLine& app = line;
   app.add_option("-o", output);
   app.add_option("--start", start);
   app.add_option("--channels", options.channels);

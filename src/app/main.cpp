@@ -77,17 +77,16 @@ void print_help(std::ostream& out) {
 // (after --help, --version or a wrong command line).
 std::variant<Options, ba::ExitStatus> parse_options(int argc, char** argv) {
   ba::CommandLine command_line("beat_analyser", print_help);
-  CLI::App& app = command_line.app();
+  ba::CommandLine& app = command_line;
   Options options;
   bool version = false;
   std::string data_dir;
   std::string snapshot_dir;
   app.add_flag("--headless", options.headless);
   // A repeated option counts with its last value.
-  app.add_option("--data-dir", data_dir)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--data-dir", data_dir).take_last();
   app.add_flag("--user-data", options.user_data);
-  app.add_option("--snapshot-dir", snapshot_dir)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option("--snapshot-dir", snapshot_dir).take_last();
   app.add_flag("--version", version);
   if (auto ended = command_line.parse(argc, argv, std::cout, std::cerr)) return *ended;
   if (version) {

@@ -387,7 +387,7 @@ MapPage page_for(FileOps& files, const MapOptions& options, std::ostream& err) {
 
 ExitStatus run_map_verb(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser map", print_map_help);
-  CLI::App& app = line.app();
+  CommandLine& app = line;
   MapArguments given;
   app.add_option("RESULT_FILE", given.result_path);
   app.add_option("-o,--output", given.output_path);

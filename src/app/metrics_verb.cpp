@@ -58,11 +58,11 @@ ExitStatus run_metrics_verb(int argc, char** argv, FileOps& files) {
   std::optional<std::string> layout_path;
   std::optional<std::string> group_path;
   bool per_beat = false;
-  line.app().add_option("RESULT_FILE", results)->required();
-  line.app().add_option("-o,--output", output)->required();
-  line.app().add_option("--layout", layout_path);
-  line.app().add_option("--reference", group_path);
-  line.app().add_flag("--per-beat", per_beat);
+  line.add_option("RESULT_FILE", results).required();
+  line.add_option("-o,--output", output).required();
+  line.add_option("--layout", layout_path);
+  line.add_option("--reference", group_path);
+  line.add_flag("--per-beat", per_beat);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);

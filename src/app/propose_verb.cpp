@@ -62,10 +62,10 @@ void print_table(const Proposal& p, std::ostream& out) {
 
 ExitStatus run_propose(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser propose", print_propose_help);
-  CLI::App& app = line.app();
+  CommandLine& app = line;
   std::string recording, leads, ratio;
   bool json = false;
-  app.add_option("RECORDING", recording)->required();
+  app.add_option("RECORDING", recording).required();
   app.add_option("--leads", leads);
   app.add_option("--ratio", ratio);
   app.add_flag("--json", json);

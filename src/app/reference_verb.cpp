@@ -49,9 +49,9 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
   std::vector<std::string> results;
   std::string output;
   std::optional<std::string> layout_path;
-  line.app().add_option("RESULT_FILE", results)->required();
-  line.app().add_option("-o,--output", output)->required();
-  line.app().add_option("--layout", layout_path);
+  line.add_option("RESULT_FILE", results).required();
+  line.add_option("-o,--output", output).required();
+  line.add_option("--layout", layout_path);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);

@@ -51,10 +51,10 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   std::string output;
   std::optional<std::string> layout_path;
   std::optional<std::string> group_path;
-  line.app().add_option("RESULT_FILE", results)->required();
-  line.app().add_option("-o,--output", output)->required();
-  line.app().add_option("--layout", layout_path);
-  line.app().add_option("--reference", group_path);
+  line.add_option("RESULT_FILE", results).required();
+  line.add_option("-o,--output", output).required();
+  line.add_option("--layout", layout_path);
+  line.add_option("--reference", group_path);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   if (!ascii_lower(output).ends_with(".pdf"))
     return line.usage("the report is a PDF: " + output + " must end in .pdf", std::cerr);

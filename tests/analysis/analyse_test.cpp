@@ -16,6 +16,7 @@
 #include "results/result_file.h"
 #include "runtime/errors.h"
 #include "runtime/sha256.h"
+#include "support/build_paths.h"
 #include "support/fake_platform.h"
 #include "support/temp_folder.h"
 #include "tools/demo_model.h"
@@ -37,7 +38,7 @@ void write_demo(const fs::path& file) {
 }
 
 fs::path run_case(const std::string& name) {
-  return fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / name;
+  return ba::test::source_dir() / "tests" / "runs" / name;
 }
 
 // The choices of the scripted sessions: the click at column 208 picks the

@@ -7,6 +7,7 @@
 
 #include "app/program_runs.h"
 #include "results/analysis_record.h"
+#include "support/build_paths.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -18,7 +19,7 @@ using test::run_beat_analyser;
 using test::TempFolder;
 using test::write_host_file;
 
-const fs::path runs = fs::path(BEAT_SOURCE_DIR) / "tests" / "runs";
+const fs::path runs = ba::test::source_dir() / "tests" / "runs";
 
 // The choices of the scripted session demo_compute_no_print, as a row.
 constexpr const char* demo_choices = "1387,-71,-46,379,0";

@@ -10,6 +10,7 @@
 
 #include "app/program_runs.h"
 #include "results/analysis_record.h"
+#include "support/build_paths.h"
 
 namespace ba::test {
 namespace {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 const char* const session_choices = "--reference 1387 --pq -71 --q -46 --t-end 379";
 
 std::string script_of(const std::string& run) {
-  return read_host_file(fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / run / "input.txt");
+  return read_host_file(ba::test::source_dir() / "tests" / "runs" / run / "input.txt");
 }
 
 Outcome headless(const TempFolder& folder, const std::string& script) {
@@ -76,7 +77,7 @@ TEST(AnalyseVerb, WritesWhatTheSessionWrites) {
 // needs the module says it is missing, and writes nothing.
 TEST(AnalyseVerb, WithoutTheModuleOnlyPagesAreMissing) {
   TempFolder folder("no_module");
-  fs::copy_file(fs::path(BEAT_BINARY_DIR) / "beat_analyser", folder / "beat_analyser");
+  fs::copy_file(ba::test::binary_dir() / "beat_analyser", folder / "beat_analyser");
   write_demo_recording(folder / "demo.dat");
   const struct {
     const char* label;
@@ -281,7 +282,7 @@ TEST(AnalyseVerb, ReadOnlySideFilesAreKeptWithARemarkOnStandardError) {
     write_host_file(folder / row.file, "kept");
     ::chmod((folder / row.file).c_str(), 0444);
     const std::string expected_out =
-        read_host_file(fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / "demo_compute_no_print" /
+        read_host_file(ba::test::source_dir() / "tests" / "runs" / "demo_compute_no_print" /
                        "expected_stdout.txt");
     const Outcome session = headless(folder, script_of("demo_compute_no_print"));
     EXPECT_EQ(session.status, 0);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/program_runs.h"
+#include "support/build_paths.h"
 
 namespace ba {
 namespace {
@@ -16,7 +17,7 @@ using test::Outcome;
 
 class CommandLine : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(fs::exists(fs::path(BEAT_BINARY_DIR) / "beat_analyser")); }
+  void SetUp() override { ASSERT_TRUE(fs::exists(ba::test::binary_dir() / "beat_analyser")); }
   Outcome run(const std::string& arguments, const std::string& input = "",
               const std::string& environment = "") {
     return test::run_beat_analyser(folder, arguments, input, environment);

@@ -17,6 +17,7 @@
 
 #include "app/program_runs.h"
 #include "support/bmp_file.h"
+#include "support/build_paths.h"
 #include "tools/demo_model.h"
 
 namespace ba::demo {
@@ -46,7 +47,7 @@ std::vector<int> numbers_in(const std::string& line) {
 }
 
 fs::path run_case_folder(const std::string& run_case) {
-  return fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / run_case;
+  return ba::test::source_dir() / "tests" / "runs" / run_case;
 }
 
 // One run of beat_analyser --headless, driven by the script of a case under

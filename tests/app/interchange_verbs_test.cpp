@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/program_runs.h"
+#include "support/build_paths.h"
 #include "support/edf_bytes.h"
 
 namespace ba {
@@ -38,7 +39,7 @@ test::EdfContents one_signal(int records) {
 
 class InterchangeVerbs : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(fs::exists(fs::path(BEAT_BINARY_DIR) / "beat_analyser")); }
+  void SetUp() override { ASSERT_TRUE(fs::exists(ba::test::binary_dir() / "beat_analyser")); }
   Outcome run(const std::string& arguments) { return test::run_beat_analyser(folder, arguments); }
   void write(const std::string& name, const std::string& bytes) {
     test::write_host_file(folder / name, bytes);
@@ -231,7 +232,7 @@ TEST_F(InterchangeVerbs, DemonstrationRecordingThroughEdfPlusComesBackIdentical)
 // log as tables: 32 beats kept of 37 candidates, five struck out.
 TEST_F(InterchangeVerbs, DemonstrationRunAsTables) {
   test::write_demo_recording(folder / "demo.dat");
-  const fs::path run_case = fs::path(BEAT_SOURCE_DIR) / "tests" / "runs" / "demo_compute";
+  const fs::path run_case = ba::test::source_dir() / "tests" / "runs" / "demo_compute";
   const Outcome session = test::run_beat_analyser(
       folder, "--headless --data-dir . --snapshot-dir snapshots",
       test::read_host_file(run_case / "input.txt"), "QT_QPA_PLATFORM=offscreen");

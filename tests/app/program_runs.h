@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/build_paths.h"
 #include "support/temp_folder.h"
 #include "tools/demo_model.h"
 
@@ -28,7 +29,7 @@ inline Outcome run_beat_analyser(const std::filesystem::path& folder, const std:
                                  const std::string& environment = "") {
   namespace fs = std::filesystem;
   write_host_file(folder / "stdin.txt", input);
-  const fs::path program = fs::path(BEAT_BINARY_DIR) / "beat_analyser";
+  const fs::path program = ba::test::binary_dir() / "beat_analyser";
   const std::string command = "cd '" + folder.string() + "' && " + environment + " '" +
                               program.string() + "' " + arguments +
                               " < stdin.txt > stdout.txt 2> stderr.txt";

@@ -24,6 +24,7 @@
 #include "program/program.h"
 #include "program/program_state.h"
 #include "runtime/io.h"
+#include "support/build_paths.h"
 #include "support/qt_application.h"
 #include "support/window_person.h"
 
@@ -253,7 +254,7 @@ TEST(WindowSession, RealWindowUnderXvfb) {
   fs::path shot = folder / "screen.png";
   std::string command =
       "xvfb-run -a -s '-screen 0 1366x768x24' env QT_QPA_PLATFORM=xcb LSAN_OPTIONS=suppressions='" +
-      (fs::path(BEAT_SOURCE_DIR) / "tests" / "app" / "lsan_suppressions.txt").string() +
+      (ba::test::source_dir() / "tests" / "app" / "lsan_suppressions.txt").string() +
       "' BEAT_SCREENSHOT='" + shot.string() + "' BEAT_SCREENSHOT_MARKING='" +
       qEnvironmentVariable("BEAT_SCREENSHOT_MARKING").toStdString() + "' '" +
       fs::read_symlink("/proc/self/exe").string() +

@@ -13,6 +13,7 @@
 #include <filesystem>
 
 #include "platform/translation.h"
+#include "support/build_paths.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -152,8 +153,7 @@ TEST(MapDrawing, EachKindLooksAsApproved) {
                             mean),
        plain},
   };
-  const std::filesystem::path folder =
-      std::filesystem::path(BEAT_SOURCE_DIR) / "tests/map/expected";
+  const std::filesystem::path folder = ba::test::source_dir() / "tests/map/expected";
   const bool approve = std::getenv("BEAT_APPROVE_PICTURES") != nullptr;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/build_paths.h"
 #include "support/fake_platform.h"
 #include "tools/demo_model.h"
 
@@ -100,7 +101,7 @@ TEST(DemoRecording, FileIsBigEndianFramesOfTheModelSamples) {
 }
 
 TEST(DemoRecording, ToolWritesTheSameFilesAtEveryRun) {
-  const auto tool = std::filesystem::path(BEAT_BINARY_DIR) / "make_demo_recording";
+  const auto tool = ba::test::binary_dir() / "make_demo_recording";
   ASSERT_TRUE(std::filesystem::exists(tool)) << "build the make_demo_recording target first";
   const auto folder = test::make_temp_folder("demo") / "nested" / "map";
   const std::string command = tool.string() + " " + folder.string() + " > /dev/null";
