@@ -93,11 +93,19 @@ std::optional<std::string> other_choice(const AnalysisRecord& kept, const Analys
 
 // Whether the record was made with exactly the choices the row asks for,
 // as analyse would take them (from the row's record and its options).
+// A row whose beat and points the program proposes asks for whatever its
+// record keeps of them, and for its own other choices.
 std::optional<std::string> choices_differ(const ManifestRow& row, const AnalysisRecord& kept) {
-  const auto resolved = resolve_choices(row.request());
+  HostFileOps files;
+  AnalyseRequest request = row.request();
+  if (request.propose) {
+    request.propose = false;
+    request.record = row.record_written();
+  }
+  const auto resolved = resolve_choices(request, files);
   if (const auto* reason = std::get_if<std::string>(&resolved)) return *reason;
   const AnalyseChoices& asked = std::get<AnalyseChoices>(resolved);
-  const auto planned = plan_session(asked);
+  const auto planned = plan_session(asked, files);
   if (const auto* reason = std::get_if<std::string>(&planned)) return *reason;
   return other_choice(kept, asked, std::get<SessionPlan>(planned));
 }

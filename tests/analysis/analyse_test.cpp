@@ -183,7 +183,7 @@ TEST(Analyse, AutoRefusesChoicesBesideItAndRecordingsWithoutBeats) {
     request.propose = true;
     request.no_print = true;
     c.change(request);
-    const AnalyseOutcome run = analyse(request, nullptr);
+    const AnalyseOutcome run = analyse(request, nullptr, files);
     EXPECT_EQ(run.status, ExitStatus::failed);
     EXPECT_NE(run.message.find(c.reason), std::string::npos) << run.message;
     EXPECT_EQ(std::distance(fs::directory_iterator(demo.folder.path()), {}), 2)
@@ -354,7 +354,7 @@ TEST(Analyse, LeadTableBesideTheResultFile) {
   request.no_print = true;
   for (const std::int32_t j : {-47, 380}) {
     request.j_ms = j;
-    const AnalyseOutcome refused = analyse(request, nullptr);
+    const AnalyseOutcome refused = analyse(request, nullptr, files);
     EXPECT_EQ(refused.status, ExitStatus::failed);
     EXPECT_EQ(refused.message,
               "--j " + std::to_string(j) +
@@ -363,7 +363,7 @@ TEST(Analyse, LeadTableBesideTheResultFile) {
     EXPECT_FALSE(fs::exists(demo.folder / "demost.leads.csv"));
   }
   request.j_ms = 50;
-  ASSERT_EQ(analyse(request, nullptr).status, ExitStatus::ok);
+  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
   const auto result = parse_result_file(test::read_host_file(demo.folder / "demost.txt"));
   const auto table = parse_lead_table(test::read_host_file(demo.folder / "demost.leads.csv"));
   ASSERT_EQ(table.index(), 0u) << std::get<LineFault>(table).reason;

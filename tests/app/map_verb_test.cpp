@@ -134,7 +134,9 @@ TEST_F(MapVerb, KindsFromTheLeadTable) {
     const Outcome done = run(std::string("st.txt ") + row.options);
     EXPECT_EQ(done.status, row.status);
     EXPECT_NE(done.err.find(row.err), std::string::npos) << done.err;
-    if (row.status == 0) EXPECT_EQ(done.err, "");
+    if (row.status == 0) {
+      EXPECT_EQ(done.err, "");
+    }
   }
   EXPECT_EQ(outputs().size(), 5u) << "plain, qrst and the three maps drawn, nothing else";
 }
