@@ -251,6 +251,7 @@ AnalyseRequest ManifestRow::request() const {
   request.threshold = threshold;
   request.ratio = ratio;
   request.no_print = !print;
+  request.propose = propose;
   return request;
 }
 
