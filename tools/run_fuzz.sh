@@ -7,7 +7,7 @@
 # report, leak or time-out; the input that caused it is left in
 # build-fuzz/findings/. Prints the executions of each target.
 #
-#   tools/run_fuzz.sh 20        # what CI runs
+#   tools/run_fuzz.sh 15        # what CI runs
 #   tools/run_fuzz.sh 3600      # an hour per target
 set -euo pipefail
 cd "$(dirname "$0")/.."
