@@ -226,6 +226,110 @@ std::optional<std::string> HostFileOps::create_file(const std::filesystem::path&
   return error;
 }
 
+namespace {
+
+// Gathers the pieces and replaces the file with them at finish: for file
+// operations that only know whole files.
+class GatheredFile : public StreamedFile {
+ public:
+  GatheredFile(FileOps& files, std::filesystem::path path)
+      : files_(files), path_(std::move(path)) {}
+  std::optional<std::string> append(std::string_view bytes) override {
+    bytes_.append(bytes);
+    return std::nullopt;
+  }
+  std::optional<std::string> finish() override { return files_.replace_file(path_, bytes_); }
+
+ private:
+  FileOps& files_;
+  std::filesystem::path path_;
+  std::string bytes_;
+};
+
+// The temporary file stays open for writing; the folder stays open so that
+// the rename lands beside it even should the folder be renamed meanwhile.
+class HostStreamedFile : public StreamedFile {
+ public:
+  HostStreamedFile(int folder, int file, std::string name, std::string temporary)
+      : folder_(folder), file_(file), name_(std::move(name)), temporary_(std::move(temporary)) {}
+  ~HostStreamedFile() override { discard(); }
+
+  std::optional<std::string> append(std::string_view bytes) override {
+    if (failure_) return failure_;
+    if (auto error = write_all(file_.get(), bytes)) return fail(*error);
+    return std::nullopt;
+  }
+
+  // The file is checked again before the rename: made read-only or turned
+  // into a pipe or a folder meanwhile, it is kept.
+  std::optional<std::string> finish() override {
+    if (failure_) return failure_;
+    struct stat old {};
+    if (::fstatat(folder_.get(), name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISLNK(old.st_mode)) {
+      if (auto error = unusable_output(folder_.get(), name_.c_str(), old)) return fail(*error);
+      if (!may_replace(folder_.get(), name_.c_str(), old)) return fail(errno_text(EACCES));
+    }
+    if (::fsync(file_.get()) != 0) return fail(errno_text(errno));
+    if (file_.close_now() != 0) return fail(errno_text(errno));
+    if (::renameat(folder_.get(), temporary_.c_str(), folder_.get(), name_.c_str()) != 0)
+      return fail(errno_text(errno));
+    temporary_.clear();
+    ::fsync(
+        folder_.get());  // makes the rename durable; a folder that cannot be synced changes nothing
+    return std::nullopt;
+  }
+
+ private:
+  std::optional<std::string> fail(std::string reason) {
+    discard();
+    failure_ = std::move(reason);
+    return failure_;
+  }
+  void discard() {
+    file_.reset(-1);
+    if (!temporary_.empty()) ::unlinkat(folder_.get(), temporary_.c_str(), 0);
+    temporary_.clear();
+  }
+
+  Descriptor folder_;
+  Descriptor file_;
+  std::string name_;
+  std::string temporary_;  // empty once renamed or removed
+  std::optional<std::string> failure_;
+};
+
+}  // namespace
+
+std::variant<std::unique_ptr<StreamedFile>, std::string> FileOps::stream_file(
+    const std::filesystem::path& path) {
+  return std::make_unique<GatheredFile>(*this, path);
+}
+
+// Refused at once by the rules of replace_file, so that a report is not
+// made only to be refused at the end.
+std::variant<std::unique_ptr<StreamedFile>, std::string> HostFileOps::stream_file(
+    const std::filesystem::path& path) {
+  Descriptor folder(open_folder(path));
+  if (folder.get() < 0) return errno_text(errno);
+  const std::string name = path.filename().string();
+  struct stat old {};
+  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists && !S_ISLNK(old.st_mode)) {
+    if (auto error = unusable_output(folder.get(), name.c_str(), old)) return *error;
+    if (!may_replace(folder.get(), name.c_str(), old)) return errno_text(EACCES);
+  }
+  std::string temporary;
+  Descriptor file(create_temporary(folder.get(), name, temporary));
+  if (file.get() < 0) return errno_text(errno);
+  if (exists && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0) {
+    const std::string error = errno_text(errno);
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    return error;
+  }
+  return std::make_unique<HostStreamedFile>(folder.release(), file.release(), name, temporary);
+}
+
 std::optional<std::string> remove_temporaries(const std::filesystem::path& folder,
                                               std::string_view prefix, long pid) {
   const std::string tag = std::string(temporary_tag) + std::to_string(pid) + "-";

@@ -97,6 +97,20 @@ class FileLock {
 // A file's bytes: megabytes at times (a recording), so in large blocks.
 using Bytes = std::vector<unsigned char, LargeAllocator<unsigned char>>;
 
+// A file written piece by piece and still whole or not at all: the pieces
+// go to a temporary name beside it, which finish() renames over the file
+// once they are complete on disk. Dropped unfinished, or after a failed
+// piece, the temporary file is removed and the old file stays as it was.
+class StreamedFile {
+ public:
+  virtual ~StreamedFile() = default;
+  // Adds bytes at the end. After a failure every later call fails with the
+  // same reason.
+  virtual std::optional<std::string> append(std::string_view bytes) = 0;
+  // Puts the file in place of the old one, or says why it cannot.
+  virtual std::optional<std::string> finish() = 0;
+};
+
 class FileOps {
  public:
   virtual ~FileOps() = default;
@@ -115,6 +129,11 @@ class FileOps {
   // included: for outputs that must never replace a file.
   virtual std::optional<std::string> create_file(const std::filesystem::path& path,
                                                  std::string_view bytes) = 0;
+  // Replaces a file as replace_file does, by the same rules, but takes its
+  // bytes in pieces so that a large output is never held whole. This
+  // default gathers the pieces and hands them to replace_file at finish.
+  virtual std::variant<std::unique_ptr<StreamedFile>, std::string> stream_file(
+      const std::filesystem::path& path);
   // Text log: started as a new file (never by emptying the old one, whose
   // other names keep their bytes), appended line by line, written through
   // at once.
@@ -154,6 +173,8 @@ class HostFileOps : public FileOps {
                                           std::string_view bytes) override;
   std::optional<std::string> create_file(const std::filesystem::path& path,
                                          std::string_view bytes) override;
+  std::variant<std::unique_ptr<StreamedFile>, std::string> stream_file(
+      const std::filesystem::path& path) override;
   std::optional<std::string> open_log(const std::filesystem::path& path) override;
   std::optional<std::string> append_log(std::string_view bytes) override;
   void close_log() override;

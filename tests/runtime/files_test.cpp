@@ -166,6 +166,96 @@ TEST_F(HostFiles, FailedWriteKeepsTheOldFile) {
   EXPECT_EQ(entries(folder), 1u);
 }
 
+// Writes "part one, " and "part two" into `name` through a streamed file,
+// then finishes it, stopping at the first failure; `limit` bytes at most
+// (RLIMIT_FSIZE stands in for a full disk) and nothing finished when
+// `abandon`. Returns the failure.
+std::optional<std::string> stream_into(HostFileOps& files, const fs::path& path,
+                                       rlim_t limit = RLIM_INFINITY, bool abandon = false) {
+  auto opened = files.stream_file(path);
+  if (auto* error = std::get_if<std::string>(&opened)) return *error;
+  StreamedFile& file = *std::get<std::unique_ptr<StreamedFile>>(opened);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = std::min(limit, saved.rlim_max);
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::optional<std::string> error = file.append("part one, ");
+  if (!error) error = file.append(std::string(100, '-') + "part two");
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  if (error) {
+    EXPECT_EQ(file.append("more"), error) << "a failed file takes nothing more";
+    EXPECT_EQ(file.finish(), error);
+    return error;
+  }
+  if (abandon) return std::string("abandoned");
+  return file.finish();
+}
+
+// A file streamed in pieces is there whole or not at all, by the rules of
+// replace_file: the old file (or nothing) stays after a failure, and no
+// temporary file is left either way.
+TEST_F(HostFiles, StreamedFileIsWholeOrNothing) {
+  test::TempFolder outside{"outside"};
+  test::write_host_file(outside / "precious.pdf", "keep me");
+  fs::create_symlink(outside / "precious.pdf", folder / "linked.pdf");
+  write("kept.pdf", "read-only");
+  fs::permissions(folder / "kept.pdf", fs::perms(0444));
+  write("shared.pdf", "old");
+  fs::permissions(folder / "shared.pdf", fs::perms(0640));
+  write("full.pdf", "old report");
+  write("dropped.pdf", "old report");
+  ASSERT_EQ(::mkfifo((folder / "pipe.pdf").c_str(), 0600), 0);
+  const std::string whole = "part one, " + std::string(100, '-') + "part two";
+  const struct {
+    const char* label;
+    const char* name;
+    rlim_t limit;
+    bool abandon;
+    std::optional<std::string> error;
+    std::optional<std::string> after;  // the file's bytes after; nothing: none there
+  } rows[] = {
+      {"a new file", "new.pdf", RLIM_INFINITY, false, std::nullopt, whole},
+      {"a writable file, its mode kept", "shared.pdf", RLIM_INFINITY, false, std::nullopt, whole},
+      {"a link: replaced itself", "linked.pdf", RLIM_INFINITY, false, std::nullopt, whole},
+      {"a full disk after the first piece", "full.pdf", 40, false, "File too large", "old report"},
+      {"a full disk, a new file", "none.pdf", 40, false, "File too large", std::nullopt},
+      {"dropped unfinished", "dropped.pdf", RLIM_INFINITY, true, "abandoned", "old report"},
+      {"a read-only file", "kept.pdf", RLIM_INFINITY, false, "Permission denied", "read-only"},
+      {"a named pipe", "pipe.pdf", RLIM_INFINITY, false, "is not a plain file", std::nullopt},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(stream_into(files, folder / row.name, row.limit, row.abandon), row.error)
+        << row.label;
+    if (row.after) {
+      EXPECT_EQ(read(row.name), *row.after) << row.label;
+    } else if (std::string_view(row.name) != "pipe.pdf") {
+      EXPECT_FALSE(fs::exists(folder / row.name)) << row.label;
+    }
+  }
+  EXPECT_FALSE(fs::is_symlink(folder / "linked.pdf"));
+  EXPECT_EQ(test::read_host_file(outside / "precious.pdf"), "keep me");
+  EXPECT_EQ(fs::status(folder / "shared.pdf").permissions(), fs::perms(0640));
+  EXPECT_EQ(fs::status(folder / "kept.pdf").permissions(), fs::perms(0444));
+  EXPECT_TRUE(fs::is_fifo(folder / "pipe.pdf"));
+  EXPECT_EQ(entries(folder), 7u) << "six files and the pipe, no temporary file";
+}
+
+// Made read-only while it was written, the old file is kept at finish.
+TEST_F(HostFiles, StreamedFileKeepsAFileMadeReadOnlyMeanwhile) {
+  write("r.pdf", "old");
+  auto opened = files.stream_file(folder / "r.pdf");
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<StreamedFile>>(opened));
+  StreamedFile& file = *std::get<std::unique_ptr<StreamedFile>>(opened);
+  EXPECT_FALSE(file.append("new"));
+  fs::permissions(folder / "r.pdf", fs::perms(0444));
+  EXPECT_EQ(file.finish(), "Permission denied");
+  EXPECT_EQ(read("r.pdf"), "old");
+  EXPECT_EQ(entries(folder), 1u);
+}
+
 TEST_F(HostFiles, LogIsEmptiedAtOpenAndHoldsEveryLineAtOnce) {
   write("log.txt", "previous run");
   EXPECT_FALSE(files.open_log(folder / "log.txt"));
