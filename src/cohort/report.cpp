@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "cohort/kind_group.h"
 #include "map/field.h"
 #include "map/geometry.h"
 
@@ -79,9 +80,9 @@ std::string record_path(const std::string& result_path) {
 }
 
 std::vector<std::string> report_columns() {
-  return {"file",           "beats",    "max (lead)",      "min (lead)",
-          "variability",    "NDI",      "beats' NDI mean", "SD",
-          "max |z| (lead)", "|z| >= 2", "|z| >= 3"};
+  return {"file",     "beats",           "max (lead)",   "min (lead)",     "variability",
+          "NDI",      "beats' NDI mean", "SD",           "max |z| (lead)", "|z| >= 2",
+          "|z| >= 3", "total AT ms",     "ARI range ms", "RT range ms"};
 }
 
 std::vector<std::string> report_cells(const MetricsRow& row) {
@@ -99,7 +100,10 @@ std::vector<std::string> report_cells(const MetricsRow& row) {
           cell(row.ndi_beats_sd),
           has_z ? with_lead(row.departure->max_abs_z, row.departure->max_abs_z_lead) : "-",
           has_z ? std::to_string(row.departure->leads_z2) : "-",
-          has_z ? std::to_string(row.departure->leads_z3) : "-"};
+          has_z ? std::to_string(row.departure->leads_z3) : "-",
+          cell(row.timing.total_activation),
+          cell(row.timing.ari_range),
+          cell(row.timing.rt_range)};
 }
 
 void add_study_file(StudyReport& report, const StudyFile& file, const LeadSet& leads,
@@ -126,6 +130,18 @@ void add_study_file(StudyReport& report, const StudyFile& file, const LeadSet& l
     report.scales.mean =
         fitted_scale(report.mean_range->first, report.mean_range->second, ColourScale::diverging);
   report.scales.sd = fitted_scale(0, report.largest_sd, ColourScale::sequential);
+  if (!file.leads) return;
+  const LeadSet timed_leads = usable_leads(mapped);
+  for (auto [kind, range] : {std::pair{LeadKind::at, &report.scales.activation},
+                             std::pair{LeadKind::ari, &report.scales.ari}}) {
+    const KindMap map = kind_mean_map(*file.leads, kind, timed_leads);
+    for (int n : timed_leads) {
+      if (!map(n)) continue;
+      *range = *range ? std::pair{std::min((*range)->first, *map(n)),
+                                  std::max((*range)->second, *map(n))}
+                      : std::pair{*map(n), *map(n)};
+    }
+  }
 }
 
 ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
@@ -134,6 +150,7 @@ ReportFilePage describe_file(const StudyFile& file, const LeadSet& leads,
   ReportFilePage page;
   page.file = file.name;
   page.beats = file.beats;
+  page.leads = file.leads;
   if (group) {
     const std::vector<LeadValues> maps = beat_maps(file.beats);
     const LeadValues mean = mean_map(maps, leads);

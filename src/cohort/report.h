@@ -14,6 +14,7 @@
 #include "cohort/metrics.h"
 #include "cohort/study.h"
 #include "map/layout.h"
+#include "map/lead_kinds.h"
 #include "map/page.h"
 
 namespace ba {
@@ -29,6 +30,8 @@ struct ReportFilePage {
   // Label and value of each choice of the record, in reading order.
   std::vector<std::pair<std::string, std::string>> choices;
   std::string record_note;  // why there are no choices, when there are none
+  // The lead table beside the file, for its AT and ARI maps.
+  std::optional<std::vector<BeatLeads>> leads;
 };
 
 // The colour scales every file's maps share, so that a colour means the
@@ -37,6 +40,10 @@ struct ReportFilePage {
 struct StudyScales {
   MapScale mean;
   MapScale sd;
+  // The lowest and highest lead of the mean AT and ARI maps (ms) of the
+  // files with a lead table; nothing when none has one.
+  std::optional<std::pair<double, double>> activation;
+  std::optional<std::pair<double, double>> ari;
 };
 
 // What the study's first pages show, gathered file by file before any
@@ -56,7 +63,8 @@ struct StudyReport {
 };
 
 // Adds a file's row, its KL row with a group, and its maps' values to the
-// scales (over the usable leads of `mapped`).
+// scales (over the usable leads of `mapped`); its timing maps' too when
+// `file.leads` holds its lead table.
 void add_study_file(StudyReport& report, const StudyFile& file, const LeadSet& leads,
                     const ReferenceGroup* group, const LeadLayout& mapped);
 

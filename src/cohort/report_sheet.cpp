@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "map/lead_kinds.h"
 #include "map/page.h"
 
 namespace ba {
@@ -17,9 +18,9 @@ constexpr double chart_heading_font = 12;
 // Table rows a page holds: alone, or twice over with the KL table below.
 constexpr std::size_t rows_alone = 30;
 constexpr std::size_t rows_with_kl = 15;
-// The top of the body, under the heading and the line of scales.
-constexpr double body_top = margin + 48;
-constexpr double map_height = 410;
+// The top of the body, under the heading and the two lines of scales.
+constexpr double body_top = margin + 64;
+constexpr double map_height = 330;
 
 const Ink ink{30, 30, 30};
 const Ink frame_ink{150, 150, 150};
@@ -72,16 +73,32 @@ std::string range_text(double low, const MapScale& scale) {
   return text;
 }
 
-// The line under every heading: the colour scales all pages share.
-PageText scales_line(const StudyScales& scales, bool with_group) {
+// A statement of scales at `top`, smaller rather than cut: the whole
+// statement matters.
+PageText scales_text(const std::string& text, double top) {
+  const double size = std::clamp(page_area.width / text_width(text, 1), 8.0, body_font);
+  return text_in(fitted(text, page_area.width, size), {margin, top, page_area.width, 18}, size);
+}
+
+// The lines under every heading: the colour scales all pages share, those
+// of the timing maps on a line of their own when some file has them.
+void add_scales(ReportSheet& sheet, const StudyScales& scales, bool with_group) {
   std::string text = "Colour scales on every page: mean maps " +
                      range_text(-scales.mean.limit, scales.mean) + ", SD maps " +
                      range_text(0, scales.sd);
   if (with_group) text += ", departure maps -4..4 SD (isolines every 1)";
-  // Smaller rather than cut: the whole statement matters.
-  const double size = std::clamp(page_area.width / text_width(text, 1), 8.0, body_font);
-  return text_in(fitted(text, page_area.width, size), {margin, margin + 26, page_area.width, 18},
-                 size);
+  sheet.texts.push_back(scales_text(text, margin + 26));
+  std::string timing;
+  for (const auto& [name, range] :
+       {std::pair{"AT", scales.activation}, std::pair{"ARI", scales.ari}}) {
+    if (!range) continue;
+    MapPage map;
+    fit_timing_scale(map, range->first, range->second);
+    timing += std::string(timing.empty() ? "" : ", ") + name + " maps " +
+              format_value(*map.bottom, map.step) + ".." + format_value(map.limit, map.step) +
+              " ms (isochrones every " + format_value(*map.step, map.step) + ")";
+  }
+  if (!timing.empty()) sheet.texts.push_back(scales_text("Timing maps: " + timing, margin + 42));
 }
 
 PageLine rule(double left, double right, double y, double width = 1) {
@@ -116,9 +133,12 @@ double add_table(ReportSheet& sheet, double top, const std::vector<std::string>&
   sheet.lines.push_back(rule(margin, margin + page_area.width, y));
   for (std::size_t r = first; r < last; ++r, y += row_height)
     for (std::size_t c = 0; c < header.size() && c < rows[r].size(); ++c) {
+      // Figures smaller rather than cut, down to a legible size.
       const PageBox box = cell(c, y);
-      sheet.texts.push_back(text_in(fitted(rows[r][c], box.width, body_font, c == 0), box,
-                                    body_font, c ? TextAlign::right : TextAlign::left));
+      const double size =
+          c == 0 ? body_font : std::clamp(box.width / text_width(rows[r][c], 1), 8.0, body_font);
+      sheet.texts.push_back(text_in(fitted(rows[r][c], box.width, size, c == 0), box, size,
+                                    c ? TextAlign::right : TextAlign::left));
     }
   return y;
 }
@@ -165,7 +185,7 @@ void add_y_axis(ReportSheet& sheet, const Axes& axes, const std::vector<double>&
 
 // Bars of the KL coefficients; behind each, the group's mean +-2 SD.
 void add_kl_chart(ReportSheet& sheet, const PageBox& cell, const ReportFilePage& page) {
-  add_heading(sheet, cell, "KL coefficients (grey: group mean +-2 SD)");
+  add_heading(sheet, cell, "KL coefficients (grey: group +-2 SD)");
   Axes axes;
   axes.plot = plot_box(cell);
   if (page.kl.empty()) {
@@ -338,6 +358,38 @@ MapPage on_scale(MapPage page, const MapScale& scale) {
   return page;
 }
 
+// A timing map of the file's lead table on the study's scale for it; a
+// heading in its place when the file has no lead table or times too few
+// leads for a map.
+void add_timing_map(ReportSheet& sheet, const PageBox& cell, const ReportFilePage& page,
+                    const LeadLayout& layout, LeadKind kind,
+                    const std::optional<std::pair<double, double>>& range) {
+  const std::string name = kind == LeadKind::at ? "AT map" : "ARI map";
+  if (!page.leads) {
+    add_heading(sheet, cell, name + ": no lead table");
+    return;
+  }
+  KindBeats chosen = kind_beats(*page.leads, kind);
+  LeadSet timed;
+  for (int n = 1; n <= lead_point_count; ++n)
+    if (layout.leads(n).usable() &&
+        std::find(chosen.untimed_leads.begin(), chosen.untimed_leads.end(), n) ==
+            chosen.untimed_leads.end())
+      timed.push_back(n);
+  const std::optional<LeadLayout> kept = layout_over(layout, timed);
+  if (chosen.beats.empty() || !kept) {
+    add_heading(sheet, cell, name + ": too few leads timed");
+    return;
+  }
+  MapRequest request;
+  request.scale = chosen.scale;
+  request.unit = "ms";
+  MapPage map = make_page(chosen.beats, *kept, request);
+  shape_kind_page(map, kind);
+  if (range) fit_timing_scale(map, range->first, range->second);
+  add_map(sheet, cell, map);
+}
+
 }  // namespace
 
 std::vector<double> axis_ticks(double low, double high) {
@@ -367,7 +419,7 @@ ReportSheet table_sheet(const StudyReport& report, std::size_t index) {
       text_in(report.with_group ? "QRST map study: measures against the reference group"
                                 : "QRST map study: measures (no reference group)",
               {margin, margin, page_area.width, 24}, heading_font, TextAlign::left, true));
-  sheet.texts.push_back(scales_line(report.scales, report.with_group));
+  add_scales(sheet, report.scales, report.with_group);
   const std::size_t per = rows_per_sheet(report);
   const std::size_t first = std::min(report.rows.size(), index * per);
   const std::size_t last = std::min(report.rows.size(), first + per);
@@ -393,8 +445,10 @@ ReportSheet file_sheet(const ReportFilePage& page, const LeadLayout& layout,
       fitted(page.file, page_area.width - text_width(count, heading_font), heading_font, true) +
           count,
       {margin, margin, page_area.width, 24}, heading_font, TextAlign::left, true));
-  sheet.texts.push_back(scales_line(scales, page.departure.has_value()));
-  const double w = page_area.width / 3;
+  add_scales(sheet, scales, page.departure.has_value());
+  // Four columns: the maps of the file across the top (mean, SD, AT,
+  // ARI), its place against the group and its record below.
+  const double w = page_area.width / 4;
   auto map_cell = [&](int column) {
     return PageBox{margin + w * column + 2, body_top, w - 4, map_height};
   };
@@ -412,17 +466,20 @@ ReportSheet file_sheet(const ReportFilePage& page, const LeadLayout& layout,
   } else {
     add_heading(sheet, map_cell(1), "SD map: needs two beats");
   }
+  add_timing_map(sheet, map_cell(2), page, layout, LeadKind::at, scales.activation);
+  add_timing_map(sheet, map_cell(3), page, layout, LeadKind::ari, scales.ari);
   if (page.departure) {
+    const PageBox cell = chart_cell(0);
     if (const auto z_map = departure_page(*page.departure, layout))
-      add_map(sheet, map_cell(2), *z_map);
+      add_map(sheet, {cell.left - 4, cell.top, w - 4, cell.height}, *z_map);
     else
-      add_departure_summary(sheet, map_cell(2), *page.departure);
-    add_kl_chart(sheet, chart_cell(0), page);
-    add_ndi_chart(sheet, chart_cell(1), page);
+      add_departure_summary(sheet, cell, *page.departure);
+    add_kl_chart(sheet, chart_cell(1), page);
+    add_ndi_chart(sheet, chart_cell(2), page);
   } else {
-    add_heading(sheet, map_cell(2), "No reference group: no departure, KL or NDI");
+    add_heading(sheet, chart_cell(0), "No reference group: no departure, KL or NDI");
   }
-  add_choices(sheet, chart_cell(2), page);
+  add_choices(sheet, chart_cell(3), page);
   return sheet;
 }
 

@@ -109,12 +109,15 @@ void shape_kind_page(MapPage& page, LeadKind kind) {
     return;
   const auto range = value_range(page);
   if (!range) return;
-  const double step =
-      range->second - range->first > widest_fine_range_ms ? coarse_isochrone_ms : fine_isochrone_ms;
+  fit_timing_scale(page, range->first, range->second);
+}
+
+void fit_timing_scale(MapPage& page, double low, double high) {
+  const double step = high - low > widest_fine_range_ms ? coarse_isochrone_ms : fine_isochrone_ms;
   page.scale = ColourScale::sequential;
   page.step = step;
-  page.bottom = std::floor(range->first / step) * step;
-  page.limit = std::max(std::ceil(range->second / step) * step, *page.bottom + step);
+  page.bottom = std::floor(low / step) * step;
+  page.limit = std::max(std::ceil(high / step) * step, *page.bottom + step);
   page.heavy_levels.clear();
 }
 

@@ -39,4 +39,9 @@ KindBeats kind_beats(const std::vector<BeatLeads>& table, LeadKind kind);
 // to the latest isochrone, every 5 ms (10 ms over a range past 60 ms), none heavier.
 void shape_kind_page(MapPage& page, LeadKind kind);
 
+// The sequential scale shape_kind_page gives a timing map, fitted to
+// low..high (ms) instead of the page's own values: for maps that share one
+// scale.
+void fit_timing_scale(MapPage& page, double low, double high);
+
 }  // namespace ba

@@ -122,6 +122,78 @@ TEST(ReportFile, OneColourScaleForTheStudyStatedOnEveryPage) {
   EXPECT_TRUE(has_text(single_page, "SD map: needs two beats"));
 }
 
+// The lead table of `file`: every lead activated at `first_at` + 5 ms per
+// column of the grid and recovered at 250 ms, lead `untimed` not timed.
+std::vector<BeatLeads> lead_table(const StudyFile& file, int first_at, int untimed = 0) {
+  std::vector<BeatLeads> table;
+  for (const ResultBeat& beat : file.beats) {
+    BeatLeads leads;
+    leads.r_ms = beat.r_ms;
+    for (int n = 1; n <= lead_point_count; ++n) {
+      leads.qrst_area(n) = beat.areas(n);
+      if (n == untimed || untimed < 0) continue;
+      leads.at_ms(n) = first_at + 5 * ((n - 1) / grid_side);
+      leads.rt_ms(n) = 250;
+    }
+    table.push_back(leads);
+  }
+  return table;
+}
+
+// The AT and ARI maps beside the QRST maps share one scale for the study,
+// fitted to every file's mean times, and the table gives the timing
+// measures; a file without a lead table, or one that times no lead, says so
+// where its maps would be.
+TEST(ReportFile, TimingMapsOnOneScaleBesideTheQrstMaps) {
+  const LeadSet leads = usable_leads(default_layout());
+  StudyFile early = dipole_file("early.txt", 100, 3);
+  early.leads = lead_table(early, 20, 9);  // AT 20..55, ARI 195..230 ms
+  StudyFile late = dipole_file("late.txt", 100, 3);
+  late.leads = lead_table(late, 30);  // AT 30..65, ARI 185..220 ms
+  StudyFile bare = dipole_file("bare.txt", 100, 3);
+  StudyFile flat = dipole_file("flat.txt", 100, 3);
+  flat.leads = lead_table(flat, 0, -1);
+  StudyReport report;
+  for (const StudyFile* file : {&early, &late, &bare, &flat})
+    add_study_file(report, *file, leads, nullptr, default_layout());
+  // Total activation 55 - 20, ARI over 230..195, RT the same everywhere.
+  const std::vector<std::string> timing = {"35", "35", "0"};
+  EXPECT_EQ(std::vector<std::string>(report.rows[0].end() - 3, report.rows[0].end()), timing);
+  EXPECT_EQ(report.rows[2].back(), "-") << "no lead table";
+
+  const auto sheet = [&](const StudyFile& file) {
+    return file_sheet(describe_file(file, leads, nullptr, std::nullopt), default_layout(),
+                      report.scales);
+  };
+  const ReportSheet early_page = sheet(early);
+  const ReportSheet late_page = sheet(late);
+  EXPECT_EQ(early_page.texts.at(2).text,
+            "Timing maps: AT maps 20..65 ms (isochrones every 5), ARI maps 185..230 ms "
+            "(isochrones every 5)");
+  ASSERT_EQ(early_page.maps.size(), 4u) << "mean, SD, AT and ARI";
+  ASSERT_EQ(late_page.maps.size(), 4u);
+  for (std::size_t m : {2u, 3u}) {
+    const ColourBar& a = early_page.maps[m].picture.bar;
+    const ColourBar& b = late_page.maps[m].picture.bar;
+    ASSERT_FALSE(a.ticks.empty());
+    EXPECT_EQ(a.ticks.front().value, m == 2 ? 20 : 185) << m;
+    EXPECT_EQ(a.ticks.back().value, m == 2 ? 65 : 230) << m;
+    ASSERT_EQ(a.ticks.size(), b.ticks.size()) << m;
+    for (std::size_t k = 0; k < a.ticks.size(); ++k) EXPECT_EQ(a.ticks[k].value, b.ticks[k].value);
+  }
+  for (const PlacedMap& map : early_page.maps)
+    EXPECT_TRUE((PageBox{0, 0, report_width, report_height}.holds(
+        {map.at.x, map.at.y, map.picture.width, map.picture.height})));
+
+  const ReportSheet bare_page = sheet(bare);
+  EXPECT_EQ(bare_page.maps.size(), 2u);
+  EXPECT_TRUE(has_text(bare_page, "AT map: no lead table"));
+  EXPECT_TRUE(has_text(bare_page, "ARI map: no lead table"));
+  const ReportSheet flat_page = sheet(flat);
+  EXPECT_EQ(flat_page.maps.size(), 2u);
+  EXPECT_TRUE(has_text(flat_page, "AT map: too few leads timed"));
+}
+
 TEST(ReportFile, ChartsAgainstAGroupShowTheirValues) {
   const LeadSet leads = usable_leads(default_layout());
   std::vector<LeadValues> means;

@@ -107,6 +107,8 @@ TEST(ReportTable, CellsOfAFileRow) {
   with_z.departure->max_abs_z_lead = 7;
   with_z.departure->leads_z2 = 4;
   with_z.departure->leads_z3 = 1;
+  with_z.timing.total_activation = 41.25;
+  with_z.timing.ari_range = 0;
   const std::vector<std::string> head = {"a.txt", "3", "1.235e+05 (5)", "-0.0001235 (9)", "0.6667"};
   auto cells = [&](std::vector<std::string> tail) {
     std::vector<std::string> all = head;
@@ -118,9 +120,10 @@ TEST(ReportTable, CellsOfAFileRow) {
     const MetricsRow& row;
     std::vector<std::string> cells;
   } rows[] = {
-      {"without a group", alone, cells({"-", "-", "-", "-", "-", "-"})},
-      {"a group that gives no z", no_z, cells({"-", "-", "-", "-", "-", "-"})},
-      {"against a group", with_z, cells({"0.25", "0.3333", "0.1", "3.142 (7)", "4", "1"})},
+      {"without a group", alone, cells({"-", "-", "-", "-", "-", "-", "-", "-", "-"})},
+      {"a group that gives no z", no_z, cells({"-", "-", "-", "-", "-", "-", "-", "-", "-"})},
+      {"against a group, two timing measures", with_z,
+       cells({"0.25", "0.3333", "0.1", "3.142 (7)", "4", "1", "41.25", "0", "-"})},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(report_cells(row.row), row.cells) << row.label;
