@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/batch_process.h"
 #include "app/command_line.h"
 #include "app/module_loader.h"
 #include "app/verbs.h"
@@ -24,11 +25,13 @@ void print_report_help(std::ostream& out) {
   out << "Usage: beat_analyser report RESULT_FILE... -o STUDY.pdf [OPTION]...\n"
          "Write a study report, A4 landscape: on the first page the measures of every\n"
          "result file (as 'beat_analyser metrics' gives them), then one page per file\n"
-         "with its mean and SD maps and, against a group, its departure, its KL\n"
+         "with its mean and SD maps, its AT and ARI maps when its lead table\n"
+         "NAMEst.leads.csv lies beside it and, against a group, its departure, its KL\n"
          "coefficients against the group's +-2 SD band and the NDI of its beats over\n"
          "time; the choices of the analysis record NAMEst.record.json when it lies\n"
          "beside the result file. The mean maps of all files share one colour scale,\n"
-         "and so do the SD maps; each page states them. Progress goes to a terminal.\n"
+         "and so do the SD, AT and ARI maps; each page states them. Progress goes to\n"
+         "a terminal.\n"
          "\n"
          "  -o, --output FILE      the report to write (PDF; its name ends in .pdf)\n"
          "      --reference GROUP  a group made by 'beat_analyser reference'\n"
@@ -61,7 +64,10 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   std::vector<std::string> inputs = results;
   if (layout_path) inputs.push_back(*layout_path);
   if (group_path) inputs.push_back(*group_path);
-  for (const std::string& result : results) inputs.push_back(record_path(result));
+  for (const std::string& result : results) {
+    inputs.push_back(record_path(result));
+    inputs.push_back(lead_table_path(result));
+  }
   if (auto input = replaced_input(output, inputs))
     return line.usage("the output " + output + " would replace the input " + *input, std::cerr);
 
@@ -87,7 +93,8 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   for (const std::string& path : results) {
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    const StudyFile& study = std::get<StudyFile>(read);
+    StudyFile& study = std::get<StudyFile>(read);
+    if (auto error = read_study_leads(files, study)) return line.refuse(*error, std::cerr);
     add_study_file(report, study, leads, chosen_group, *mapped);
     digests.push_back(sha256_hex(study.bytes));
   }
@@ -99,9 +106,10 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
     const std::string& path = results[index - tables];
     auto read = read_study_file(files, path);
     if (const auto* error = std::get_if<std::string>(&read)) return *(sheet_error = *error);
-    const StudyFile& study = std::get<StudyFile>(read);
+    StudyFile& study = std::get<StudyFile>(read);
     if (sha256_hex(study.bytes) != digests[index - tables])
       return *(sheet_error = describe_fault(path, {0, "changed while the report was made"}));
+    if (auto error = read_study_leads(files, study)) return *(sheet_error = *error);
     std::optional<std::string> record;
     Bytes bytes;
     if (!files.read_prefix(record_path(path), largest_study_input, bytes))
@@ -112,18 +120,37 @@ ExitStatus run_report_verb(int argc, char** argv, FileOps& files) {
   const auto module = module_entries();
   if (const auto* reason = std::get_if<std::string>(&module))
     return line.refuse(*reason, std::cerr);
+  // The pages go to the disk as they are painted, so the memory used does
+  // not grow with the number of files; the report takes its name only once
+  // it is whole.
+  auto opened = files.stream_file(output);
+  if (const auto* error = std::get_if<std::string>(&opened))
+    return line.refuse("cannot write " + output + ": " + *error, std::cerr);
+  StreamedFile& pdf = *std::get<std::unique_ptr<StreamedFile>>(opened);
+  std::optional<std::string> write_error;
+  // Ctrl+C or a termination ends the report between pages, so that the
+  // unfinished file is removed rather than left under its temporary name.
+  const StopSignals stops;
+  const ReportSheetSource written_sheets =
+      [&](std::size_t index) -> std::variant<ReportSheet, std::string> {
+    if (write_error) return *write_error;  // no more pages for a file that cannot take them
+    if (stops.level() > 0) return *(write_error = "stopped by a signal");
+    return sheets(index);
+  };
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
-  std::string pdf;
   const auto failure = std::get<const ModuleEntries*>(module)->study_report_pdf(
-      tables + results.size(), sheets, [&](std::string_view bytes) { pdf.append(bytes); },
+      tables + results.size(), written_sheets,
+      [&](std::string_view bytes) {
+        if (!write_error) write_error = pdf.append(bytes);
+      },
       [&](std::size_t page, std::size_t pages) {
         if (terminal) std::cerr << "\rpage " << page << " of " << pages << std::flush;
       });
   if (terminal) std::cerr << "\n";
   if (sheet_error) return line.refuse(*sheet_error, std::cerr);
+  if (!write_error && !failure) write_error = pdf.finish();
+  if (write_error) return line.refuse("cannot write " + output + ": " + *write_error, std::cerr);
   if (failure) return line.refuse("cannot make the PDF " + output + ": " + *failure, std::cerr);
-  if (auto error = files.replace_file(output, pdf))
-    return line.refuse("cannot write " + output + ": " + *error, std::cerr);
   return ExitStatus::ok;
 }
 

@@ -144,6 +144,24 @@ TEST_F(StudyVerbs, ReportWritesTheTableAndAPagePerFile) {
   const std::string pdf = test::read_host_file(folder / "study.pdf");
   EXPECT_EQ(pdf.substr(0, 5), "%PDF-");
   EXPECT_NE(pdf.find("/Count 3"), std::string::npos) << "the table and two files";
+
+  // A report that cannot be written, or a lead table of another file,
+  // leaves the old report as it was and no temporary file beside it.
+  const auto entries = [&] { return std::distance(fs::directory_iterator(folder), {}); };
+  const auto before = entries();
+  fs::permissions(folder / "study.pdf", fs::perms(0444));
+  const Outcome kept = run("report subject.txt -o study.pdf");
+  EXPECT_EQ(kept.status, 2);
+  EXPECT_EQ(kept.err, "beat_analyser report: cannot write study.pdf: Permission denied\n");
+  fs::permissions(folder / "study.pdf", fs::perms(0644));
+  write("subject.leads.csv", lead_table_text(20, 50));
+  const Outcome mismatched = run("report subject.txt -o study.pdf");
+  EXPECT_EQ(mismatched.status, 2);
+  EXPECT_EQ(mismatched.err,
+            "beat_analyser report: subject.leads.csv: is not the table of subject.txt: beat 1 "
+            "lead 1 has QRST area 19, the result file 49\n");
+  EXPECT_EQ(test::read_host_file(folder / "study.pdf"), pdf);
+  EXPECT_EQ(entries(), before + 1) << "the lead table only";
 }
 
 TEST_F(StudyVerbs, RefusalsWriteNothing) {
