@@ -154,6 +154,11 @@ TEST_F(StudyVerbs, ReportWritesTheTableAndAPagePerFile) {
   EXPECT_EQ(kept.status, 2);
   EXPECT_EQ(kept.err, "beat_analyser report: cannot write study.pdf: Permission denied\n");
   fs::permissions(folder / "study.pdf", fs::perms(0644));
+  // A disk that fills once 8 kB of the report are written (a file size limit).
+  const Outcome full = test::run_beat_analyser(folder, "report subject.txt -o study.pdf", "",
+                                               "trap '' XFSZ; ulimit -f 8;");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_EQ(full.err, "beat_analyser report: cannot write study.pdf: File too large\n");
   write("subject.leads.csv", lead_table_text(20, 50));
   const Outcome mismatched = run("report subject.txt -o study.pdf");
   EXPECT_EQ(mismatched.status, 2);
