@@ -40,11 +40,6 @@ constexpr double columns_per_unit = 1000.0;
 
 std::string shown(const fs::path& path) { return quote(path.string()); }
 
-// Why a file or name cannot be used, beside a text that can.
-struct Refused {
-  std::string reason;
-};
-
 // Where a left click at a pixel column lands, as the program's mouse pick
 // gives it.
 float click_x(int column) { return static_cast<float>(column / columns_per_unit); }
@@ -112,21 +107,21 @@ std::variant<std::vector<Answer>, std::string> condition_answers(const AnalyseCh
 
 // The name the program is told: the file name without ".dat", which must
 // give back the same file.
-std::variant<std::string, Refused> recording_stem(const fs::path& recording) {
+std::variant<std::string, Refusal> recording_stem(const fs::path& recording) {
   const std::string name = recording.filename().string();
   const std::string refusal = shown(recording) +
                               ": the program names a recording by 1 to 5 characters (no blank) "
                               "followed by .dat";
-  if (!name.ends_with(recording_extension)) return Refused{refusal};
+  if (!name.ends_with(recording_extension)) return Refusal{refusal};
   const std::string stem = name.substr(0, name.size() - recording_extension.size());
   if (stem.empty() || stem.size() > static_cast<std::size_t>(longest_stem) ||
       stem.find(' ') != std::string::npos)
-    return Refused{refusal};
+    return Refusal{refusal};
   RecordingPaths paths;
   build_paths(stem, paths);
   const DataFolder folder(recording.parent_path());
   const auto host = folder.host_path(paths.recording_path);
-  if (!paths_usable(folder, paths) || !host || host->filename() != name) return Refused{refusal};
+  if (!paths_usable(folder, paths) || !host || host->filename() != name) return Refusal{refusal};
   return stem;
 }
 
@@ -172,10 +167,10 @@ std::variant<int, std::string> point_column(const DisplayGeometry& g, std::int32
   return best;
 }
 
-std::variant<std::string, Refused> read_text_file(FileOps& files, const fs::path& path) {
+std::variant<std::string, Refusal> read_text_file(FileOps& files, const fs::path& path) {
   Bytes bytes;
   if (auto error = files.read_whole(path, largest_record, bytes))
-    return Refused{shown(path) + ": cannot be read: " + *error};
+    return Refusal{shown(path) + ": cannot be read: " + *error};
   return std::string(bytes.begin(), bytes.end());
 }
 
@@ -336,19 +331,11 @@ std::variant<Bytes, std::string> read_recording(FileOps& files, const fs::path& 
 
 }  // namespace
 
-std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, FileOps& files) {
-  SessionPlan plan;
-  auto stem = recording_stem(c.recording);
-  if (stem.index() == 1) return std::get<1>(stem).reason;
-  plan.stem = std::get<0>(stem);
+namespace {
 
-  AnalysisConditions conditions;
-  auto answers = condition_answers(c, conditions);
-  if (answers.index() == 1) return std::get<1>(answers);
-  plan.answers = std::move(std::get<0>(answers));
-
-  // The preview shows the first seconds alone, but the whole recording must
-  // be there: a shorter file ends the program's read of it.
+// The whole recording: the preview shows the first seconds alone, but a
+// shorter file ends the program's read of it.
+std::variant<Bytes, std::string> read_whole_recording(const AnalyseChoices& c, FileOps& files) {
   Bytes bytes;
   if (auto error = files.read_prefix(c.recording, recording_bytes + 1, bytes))
     return shown(c.recording) + ": cannot be read: " + *error;
@@ -357,49 +344,74 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, Fil
            (bytes.size() > recording_bytes ? "more than " + std::to_string(recording_bytes)
                                            : std::to_string(bytes.size())) +
            " bytes, a recording has " + std::to_string(recording_bytes);
+  return bytes;
+}
+
+// The preview as the program shows it, and where a click picks the beat
+// nearest the reference time.
+struct PreviewPick {
+  DisplayGeometry geometry;
+  std::int32_t reference_r = 0;
+  int column = 0;
+};
+
+std::variant<PreviewPick, std::string> pick_reference(const AnalyseChoices& c,
+                                                      const AnalysisConditions& conditions,
+                                                      const Bytes& bytes) {
   auto recording = make_large<RecordingState>();
   unpack_recording_start(bytes, preview_span, recording->sample_matrix);
-
-  // The preview as the program shows it, and the beat a click would pick.
   auto detection = make_large<DetectionState>();
   detect(recording->sample_matrix, conditions, preview_span, preview_reference_end, true,
          *detection);
   if (detection->amp_max == 0.0f)
     return shown(c.recording) + ": no signal in the first 4 seconds of the first displayed lead";
-  DisplayGeometry geometry;
-  set_display_geometry(detection->span_len, detection->amp_max, geometry);
+  PreviewPick pick;
+  set_display_geometry(detection->span_len, detection->amp_max, pick.geometry);
   sort_candidates(*detection);
   const std::int32_t target = nearest_beat(detection->beat_positions, c.reference_ms, 0);
   if (target < earliest_selectable_beat || target > latest_selectable_beat)
     return "--reference " + std::to_string(c.reference_ms) +
            ": no beat of the preview there within 201 to 3000 ms" +
            (target > 0 ? " (the nearest lies at " + std::to_string(target) + " ms)" : "");
-  const auto column = reference_column(*detection, geometry, target);
+  const auto column = reference_column(*detection, pick.geometry, target);
   if (!column)
     return "--reference " + std::to_string(c.reference_ms) + ": no click picks the beat at " +
            std::to_string(target) + " ms";
-  plan.reference_r = target;
+  pick.reference_r = target;
+  pick.column = *column;
+  return pick;
+}
 
+// The beat-window indices of the PQ point, Q start and T end (into plan) and
+// the columns that click them; the J point's index when one is given.
+std::variant<std::array<int, 3>, std::string> place_points(const AnalyseChoices& c,
+                                                           const DisplayGeometry& geometry,
+                                                           SessionPlan& plan) {
   const std::array<std::int32_t, 3> ms = {c.pq_ms, c.q_ms, c.t_end_ms};
   std::array<int, 3> point_columns{};
   for (int k = 0; k < 3; ++k) {
     plan.indices[static_cast<std::size_t>(k)] = r_peak_index + ms[static_cast<std::size_t>(k)];
     auto found = point_column(geometry, plan.indices[static_cast<std::size_t>(k)], point_option(k));
-    if (found.index() == 1) return std::get<1>(found);
+    if (const auto* failure = std::get_if<1>(&found)) return *failure;
     point_columns[static_cast<std::size_t>(k)] = std::get<0>(found);
   }
-
   if (c.j_ms) {
     if (*c.j_ms < c.q_ms || *c.j_ms > c.t_end_ms)
       return "--j " + std::to_string(*c.j_ms) + ": the J point must lie between the Q start (" +
              std::to_string(c.q_ms) + " ms) and the T end (" + std::to_string(c.t_end_ms) + " ms)";
     plan.j_index = r_peak_index + *c.j_ms;
   }
+  return point_columns;
+}
 
+// What the person types and clicks after the conditions: the name, the
+// reference beat, its points, the command and the save.
+void append_session_answers(const AnalyseChoices& c, int reference_column,
+                            const std::array<int, 3>& point_columns, SessionPlan& plan) {
   std::vector<Answer>& a = plan.answers;
   a.push_back(Answer::line(plan.stem));
   a.push_back(Answer::line("s"));
-  a.push_back(Answer::left_click(*column, answer_click_row));
+  a.push_back(Answer::left_click(reference_column, answer_click_row));
   a.push_back(Answer::line("y"));
   a.push_back(Answer::line("s"));
   for (int point : point_columns) a.push_back(Answer::left_click(point, answer_click_row));
@@ -408,6 +420,29 @@ std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, Fil
   plan.command_answer = a.size();
   a.push_back(Answer::line(c.view ? "v" : "c"));
   for (const char* typed : {"d", "y", "x"}) a.push_back(Answer::line(typed));
+}
+
+}  // namespace
+
+std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, FileOps& files) {
+  SessionPlan plan;
+  auto stem = recording_stem(c.recording);
+  if (const auto* failure = std::get_if<1>(&stem)) return failure->reason;
+  plan.stem = std::get<0>(stem);
+
+  AnalysisConditions conditions;
+  auto answers = condition_answers(c, conditions);
+  if (const auto* failure = std::get_if<1>(&answers)) return *failure;
+  plan.answers = std::move(std::get<0>(answers));
+
+  const auto bytes = read_whole_recording(c, files);
+  if (const auto* failure = std::get_if<1>(&bytes)) return *failure;
+  const auto pick = pick_reference(c, conditions, std::get<0>(bytes));
+  if (const auto* failure = std::get_if<1>(&pick)) return *failure;
+  plan.reference_r = std::get<0>(pick).reference_r;
+  const auto points = place_points(c, std::get<0>(pick).geometry, plan);
+  if (const auto* failure = std::get_if<1>(&points)) return *failure;
+  append_session_answers(c, std::get<0>(pick).column, std::get<0>(points), plan);
   return plan;
 }
 
@@ -416,14 +451,15 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
   c.recording = r.recording;
   if (r.record) {
     auto text = read_text_file(files, *r.record);
-    if (text.index() == 1) return std::get<1>(text).reason;
+    if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
     auto read = read_record(std::get<0>(text));
-    if (read.index() == 1) return shown(*r.record) + ": " + std::get<1>(read);
+    if (const auto* failure = std::get_if<1>(&read)) return shown(*r.record) + ": " + *failure;
     const AnalysisRecord& record = std::get<0>(read);
     if (record.command == 0)
       return shown(*r.record) + ": the record holds no measurement (no c or v before d)";
     const auto digest = files.digest(r.recording);
-    if (digest.index() == 1) return shown(r.recording) + ": cannot be read: " + std::get<1>(digest);
+    if (const auto* failure = std::get_if<1>(&digest))
+      return shown(r.recording) + ": cannot be read: " + *failure;
     const std::string& sha = std::get<FileDigest>(digest).sha256;
     if (sha != record.recording_sha256 && !r.force)
       return shown(r.recording) + " has SHA-256 " + sha +
@@ -499,9 +535,9 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
   // The record d wrote says which beat and points the run used: they must be
   // the ones asked for.
   const auto text = read_text_file(files, folder / (plan.stem + "st" + std::string(record_suffix)));
-  if (text.index() == 1) return std::get<1>(text).reason;
+  if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
   const auto record = read_record(std::get<0>(text));
-  if (record.index() == 1) return std::get<1>(record);
+  if (const auto* failure = std::get_if<1>(&record)) return *failure;
   const AnalysisRecord& kept = std::get<0>(record);
   if (kept.reference_r != plan.reference_r || kept.pq_point != plan.indices[0] ||
       kept.q_start != plan.indices[1] || kept.t_end != plan.indices[2] ||
@@ -552,9 +588,9 @@ std::variant<AnalyseRequest, std::string> proposed_request(const AnalyseRequest&
 std::optional<std::string> keep_proposal(const fs::path& record_path,
                                          const RecordProposal& proposal, FileOps& files) {
   const auto text = read_text_file(files, record_path);
-  if (text.index() == 1) return std::get<1>(text).reason;
+  if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
   auto record = read_record(std::get<0>(text));
-  if (record.index() == 1) return shown(record_path) + ": " + std::get<1>(record);
+  if (const auto* failure = std::get_if<1>(&record)) return shown(record_path) + ": " + *failure;
   std::get<0>(record).proposal = proposal;
   if (auto error = files.replace_file(record_path, record_text(std::get<0>(record))))
     return shown(record_path) + ": " + *error;
@@ -570,7 +606,7 @@ AnalyseOutcome analyse(const AnalyseRequest& asked, const PagePlatform& pages, F
   if (asked.propose) {
     RecordProposal kept;
     auto chosen = proposed_request(asked, kept, files);
-    if (chosen.index() == 1) return {ExitStatus::failed, std::get<1>(chosen)};
+    if (const auto* failure = std::get_if<1>(&chosen)) return {ExitStatus::failed, *failure};
     request = std::get<0>(chosen);
     proposal = kept;
     if (proposed) *proposed = kept;
@@ -602,10 +638,10 @@ AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform&
   if (const auto* reason = std::get_if<std::string>(&read)) return {ExitStatus::failed, *reason};
   RunFiles recording(files, request.recording, std::move(std::get<Bytes>(read)), false);
   auto choices = resolve_choices(request, recording);
-  if (choices.index() == 1) return {ExitStatus::failed, std::get<1>(choices)};
+  if (const auto* failure = std::get_if<1>(&choices)) return {ExitStatus::failed, *failure};
   const AnalyseChoices& c = std::get<0>(choices);
   auto planned = plan_session(c, recording);
-  if (planned.index() == 1) return {ExitStatus::failed, std::get<1>(planned)};
+  if (const auto* failure = std::get_if<1>(&planned)) return {ExitStatus::failed, *failure};
   const SessionPlan& plan = std::get<0>(planned);
   if (!request.check) {
     if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages, recording))
@@ -631,7 +667,7 @@ AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform&
   for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})
     if (auto difference =
             first_difference(files, beside / file, scratch / file, file.ends_with("log.txt")))
-      return {ExitStatus::usage, *difference};
+      return {ExitStatus::differs, *difference};
   return {};
 }
 

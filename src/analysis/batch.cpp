@@ -58,38 +58,105 @@ std::string clock_text(double seconds) {
   return text;
 }
 
+// One batch run over the chosen rows: each row ends once, in any order, and
+// the progress hears of it at once.
+class RowRun {
+ public:
+  RowRun(const Manifest& manifest, const std::vector<std::size_t>& chosen, RowFiles& files,
+         BatchProgress& progress)
+      : manifest_(manifest),
+        chosen_(chosen),
+        files_(files),
+        progress_(progress),
+        total_(static_cast<int>(chosen.size())),
+        ended_(chosen.size()) {}
+
+  // With resume, rows whose record matches are kept without a run; the
+  // other slots, in manifest order.
+  std::vector<std::size_t> rows_to_run(bool resume) {
+    std::vector<std::size_t> waiting;
+    for (std::size_t slot = 0; slot < chosen_.size(); ++slot) {
+      if (resume) {
+        const RowRecord record = files_.record(row_of(slot));
+        if (record.state == RowRecord::State::matches) {
+          SummaryRow row = summary_of(manifest_, chosen_[slot]);
+          row.ok = true;
+          row.message = kept_message;
+          take_figures(row, record);
+          finish(slot, std::move(row));
+          continue;
+        }
+      }
+      waiting.push_back(slot);
+    }
+    return waiting;
+  }
+
+  // Starts a row; false when it could not start (it has ended with the reason).
+  bool start(std::size_t slot, RowLauncher& launcher) {
+    auto reason = files_.starting(row_of(slot));
+    if (!reason) reason = launcher.start(slot, row_of(slot));
+    if (!reason) return true;
+    files_.ended(row_of(slot), *reason);
+    SummaryRow row = summary_of(manifest_, chosen_[slot]);
+    row.message = *reason;
+    finish(slot, std::move(row));
+    return false;
+  }
+
+  void take_end(const RowEnd& end) {
+    SummaryRow row = summary_of(manifest_, chosen_[end.slot]);
+    row.ok = end.ok;
+    row.message = end.message;
+    row.seconds = end.seconds;
+    if (row.ok) row = checked_end(std::move(row), row_of(end.slot), files_);
+    if (!row.ok) files_.ended(row_of(end.slot), row.message);
+    finish(end.slot, std::move(row));
+  }
+
+  // Every chosen row in order; those never run say so.
+  std::vector<SummaryRow> summary() {
+    std::vector<SummaryRow> rows;
+    for (std::size_t slot = 0; slot < chosen_.size(); ++slot) {
+      if (ended_[slot]) {
+        rows.push_back(std::move(*ended_[slot]));
+      } else {
+        SummaryRow row = summary_of(manifest_, chosen_[slot]);
+        row.message = not_run_message;
+        rows.push_back(std::move(row));
+      }
+    }
+    progress_.finished(done_, failed_, total_);
+    return rows;
+  }
+
+ private:
+  const ManifestRow& row_of(std::size_t slot) const { return manifest_.rows[chosen_[slot]]; }
+
+  void finish(std::size_t slot, SummaryRow row) {
+    ++done_;
+    if (!row.ok) ++failed_;
+    progress_.row_ended(row, done_, failed_, total_);
+    ended_[slot] = std::move(row);
+  }
+
+  const Manifest& manifest_;
+  const std::vector<std::size_t>& chosen_;
+  RowFiles& files_;
+  BatchProgress& progress_;
+  const int total_;
+  std::vector<std::optional<SummaryRow>> ended_;
+  int done_ = 0;
+  int failed_ = 0;
+};
+
 }  // namespace
 
 std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std::size_t>& chosen,
                                  const BatchChoice& choice, RowLauncher& launcher, RowFiles& files,
                                  const StopLevel& stop, BatchProgress& progress) {
-  const int total = static_cast<int>(chosen.size());
-  std::vector<std::optional<SummaryRow>> ended(chosen.size());
-  int done = 0;
-  int failed = 0;
-  auto finish = [&](std::size_t slot, SummaryRow row) {
-    ++done;
-    if (!row.ok) ++failed;
-    progress.row_ended(row, done, failed, total);
-    ended[slot] = std::move(row);
-  };
-
-  std::vector<std::size_t> waiting;  // slots still to start, in manifest order
-  for (std::size_t slot = 0; slot < chosen.size(); ++slot) {
-    if (choice.resume) {
-      const RowRecord record = files.record(manifest.rows[chosen[slot]]);
-      if (record.state == RowRecord::State::matches) {
-        SummaryRow row = summary_of(manifest, chosen[slot]);
-        row.ok = true;
-        row.message = kept_message;
-        take_figures(row, record);
-        finish(slot, std::move(row));
-        continue;
-      }
-    }
-    waiting.push_back(slot);
-  }
-
+  RowRun run(manifest, chosen, files, progress);
+  const std::vector<std::size_t> waiting = run.rows_to_run(choice.resume);
   const std::size_t jobs = choice.jobs == 0 ? 1 : choice.jobs;
   std::size_t next = 0;
   std::size_t running = 0;
@@ -100,46 +167,15 @@ std::vector<SummaryRow> run_rows(const Manifest& manifest, const std::vector<std
       launcher.terminate_running();
       terminated = true;
     }
-    while (level == 0 && running < jobs && next < waiting.size()) {
-      const std::size_t slot = waiting[next++];
-      const ManifestRow& manifest_row = manifest.rows[chosen[slot]];
-      auto reason = files.starting(manifest_row);
-      if (!reason) reason = launcher.start(slot, manifest_row);
-      if (reason) {
-        files.ended(manifest_row, *reason);
-        SummaryRow row = summary_of(manifest, chosen[slot]);
-        row.message = *reason;
-        finish(slot, std::move(row));
-      } else {
-        ++running;
-      }
-    }
+    while (level == 0 && running < jobs && next < waiting.size())
+      if (run.start(waiting[next++], launcher)) ++running;
     if (running == 0) break;
     const std::optional<RowEnd> end = launcher.wait_one();
     if (!end) continue;
     --running;
-    const ManifestRow& manifest_row = manifest.rows[chosen[end->slot]];
-    SummaryRow row = summary_of(manifest, chosen[end->slot]);
-    row.ok = end->ok;
-    row.message = end->message;
-    row.seconds = end->seconds;
-    if (row.ok) row = checked_end(std::move(row), manifest_row, files);
-    if (!row.ok) files.ended(manifest_row, row.message);
-    finish(end->slot, std::move(row));
+    run.take_end(*end);
   }
-
-  std::vector<SummaryRow> summary;
-  for (std::size_t slot = 0; slot < chosen.size(); ++slot) {
-    if (ended[slot]) {
-      summary.push_back(std::move(*ended[slot]));
-    } else {
-      SummaryRow row = summary_of(manifest, chosen[slot]);
-      row.message = not_run_message;
-      summary.push_back(std::move(row));
-    }
-  }
-  progress.finished(done, failed, total);
-  return summary;
+  return run.summary();
 }
 
 std::vector<SummaryRow> collect_rows(const Manifest& manifest, RowFiles& files) {

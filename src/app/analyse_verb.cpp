@@ -65,19 +65,15 @@ void print_analyse_help(std::ostream& out) {
 
 std::int32_t whole_option(const std::string& option, const std::string& text) {
   const auto value = parse_int32(text);
-  if (!value) throw UsageError{option + " needs a whole number of ms, not '" + text + "'"};
+  if (!value) throw Refusal{option + " needs a whole number of ms, not '" + text + "'"};
   return *value;
 }
 
 float real_option(const std::string& option, const std::string& text) {
   const auto value = parse_float(text);
-  if (!value) throw UsageError{option + " needs a number, not '" + text + "'"};
+  if (!value) throw Refusal{option + " needs a number, not '" + text + "'"};
   return *value;
 }
-
-struct ModuleMissing {
-  std::string reason;
-};
 
 // The print pages are drawn by the module's headless platform, loaded and
 // started only when a page is to be drawn.
@@ -86,7 +82,7 @@ class Pages {
   Platform& get() {
     if (!drawing_) {
       auto module = module_entries();
-      if (auto* reason = std::get_if<std::string>(&module)) throw ModuleMissing{*reason};
+      if (auto* reason = std::get_if<std::string>(&module)) throw Refusal{*reason};
       drawing_ = std::get<const ModuleEntries*>(module)->page_drawing("beat_analyser analyse: ");
     }
     return drawing_->platform();
@@ -132,13 +128,13 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
     if (!ratio.empty()) request.ratio = real_option("--ratio", ratio);
     if (request.propose && (request.record || request.reference_ms || request.pq_ms ||
                             request.q_ms || request.t_end_ms))
-      throw UsageError{
+      throw Refusal{
           "--auto proposes the reference beat and the points: give neither "
           "--record nor --reference, --pq, --q or --t-end with it"};
     if (!request.record && !request.propose &&
         (!request.reference_ms || !request.pq_ms || !request.q_ms || !request.t_end_ms))
-      throw UsageError{"--reference, --pq, --q and --t-end are needed without --record"};
-  } catch (const UsageError& wrong) {
+      throw Refusal{"--reference, --pq, --q and --t-end are needed without --record"};
+  } catch (const Refusal& wrong) {
     return line.usage(wrong.reason, std::cerr);
   }
   Pages pages;
@@ -147,7 +143,7 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   try {
     outcome = analyse(
         request, [&]() -> Platform& { return pages.get(); }, files, &proposal);
-  } catch (const ModuleMissing& missing) {
+  } catch (const Refusal& missing) {
     return line.refuse(missing.reason, std::cerr);
   }
   if (outcome.status == ExitStatus::failed) return line.refuse(outcome.message, std::cerr);

@@ -85,10 +85,10 @@ std::array<std::int32_t, 3> leads_option(const std::string& text) {
   while (std::getline(parts, part, ',')) {
     const auto lead = parse_int32(trimmed(part));
     if (!lead || count == 3)
-      throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
+      throw Refusal{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
     leads[static_cast<std::size_t>(count++)] = *lead;
   }
-  if (count != 3) throw UsageError{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
+  if (count != 3) throw Refusal{"--leads needs three lead numbers A,B,C, not '" + text + "'"};
   return leads;
 }
 

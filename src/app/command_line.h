@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/errors.h"
 #include "runtime/exit_status.h"
 
 namespace CLI {
@@ -26,13 +27,7 @@ class Option;
 
 namespace ba {
 
-// A wrong command line found after CLI11 has parsed it (a bad number, a
-// missing file name): its reason, status 1.
-struct UsageError {
-  std::string reason;
-};
-
-// The three lead numbers of --leads A,B,C (a UsageError otherwise).
+// The three lead numbers of --leads A,B,C (a Refusal otherwise).
 std::array<std::int32_t, 3> leads_option(const std::string& text);
 
 class CommandLine {

@@ -21,6 +21,7 @@
 #include "map/picture.h"
 #include "results/lead_table.h"
 #include "results/result_file.h"
+#include "runtime/errors.h"
 #include "runtime/files.h"
 #include "runtime/size_limits.h"
 #include "runtime/text_kit.h"
@@ -186,11 +187,6 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   options.labels = !given.no_labels;
   return options;
 }
-
-// A file that cannot be used: its message, status 2.
-struct Refusal {
-  std::string message;
-};
 
 std::string read_input(FileOps& files, const std::string& path) {
   std::error_code error;
@@ -421,7 +417,7 @@ ExitStatus run_map_verb(int argc, char** argv, FileOps& files) {
       return line.refuse(*error, std::cerr);
     return ExitStatus::ok;
   } catch (const Refusal& refusal) {
-    return line.refuse(refusal.message, std::cerr);
+    return line.refuse(refusal.reason, std::cerr);
   }
 }
 

@@ -75,13 +75,13 @@ ExitStatus run_propose(int argc, char** argv, FileOps& files) {
     if (!leads.empty()) options.leads = leads_option(leads);
     for (std::int32_t lead : options.leads)
       if (lead < 1 || lead > lead_point_count)
-        throw UsageError{"--leads: lead " + std::to_string(lead) + " is not one of 1 to 64"};
+        throw Refusal{"--leads: lead " + std::to_string(lead) + " is not one of 1 to 64"};
     if (!ratio.empty()) {
       const auto value = parse_float(ratio);
-      if (!value) throw UsageError{"--ratio needs a number, not '" + ratio + "'"};
+      if (!value) throw Refusal{"--ratio needs a number, not '" + ratio + "'"};
       options.ratio = *value;
     }
-  } catch (const UsageError& wrong) {
+  } catch (const Refusal& wrong) {
     return line.usage(wrong.reason, std::cerr);
   }
   auto proposal = propose_recording(recording, options, files);

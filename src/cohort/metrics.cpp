@@ -103,7 +103,7 @@ std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
   MetricsRow& whole = rows.front();
   whole.file = file.name;
   whole.beats = static_cast<int>(file.beats.size());
-  whole.extremes = map_extremes(mean, leads);
+  whole.extremes = lead_extremes(mean, leads);
   whole.variability = variability(maps, leads);
   if (group) {
     whole.kl = kl_coefficients(*group, mean);
@@ -127,7 +127,7 @@ std::vector<MetricsRow> study_rows(const StudyFile& file, const LeadSet& leads,
     row.file = file.name;
     row.beat = static_cast<int>(k + 1);
     row.r_ms = file.beats[b].r_ms;
-    row.extremes = map_extremes(maps[b], leads);
+    row.extremes = lead_extremes(maps[b], leads);
     if (file.leads) {
       row.timing = lead_dispersion({(*file.leads)[b]}, leads);
       row.timing_z = timing_z(row.timing, group);

@@ -41,7 +41,7 @@ struct MetricsRow {
   int beat = 0;  // 1-based in time order; 0 for the row of the whole file
   std::int32_t r_ms = 0;
   int beats = 0;  // the file's row only
-  MapExtremes extremes;
+  LeadExtremes extremes;
   std::optional<double> variability;  // the file's row only
   std::optional<double> ndi;
   std::optional<double> ndi_beats_mean;  // the file's row only

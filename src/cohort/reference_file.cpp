@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "runtime/errors.h"
+
 namespace ba {
 
 namespace {
@@ -15,11 +17,6 @@ nlohmann::ordered_json lead_array(const LeadValues& values, const LeadSet& leads
   for (int n : leads) array.push_back(values(n));
   return array;
 }
-
-// A refusal while reading: the reason.
-struct Refusal {
-  std::string reason;
-};
 
 const json& member(const json& object, const char* name) {
   const auto found = object.find(name);

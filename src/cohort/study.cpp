@@ -68,21 +68,6 @@ std::optional<double> variability(const std::vector<LeadValues>& maps, const Lea
   return std::sqrt(sum / static_cast<double>(leads.size()));
 }
 
-MapExtremes map_extremes(const LeadValues& map, const LeadSet& leads) {
-  MapExtremes found;
-  for (int n : leads) {
-    if (found.max_lead == 0 || map(n) > found.max) {
-      found.max = map(n);
-      found.max_lead = n;
-    }
-    if (found.min_lead == 0 || map(n) < found.min) {
-      found.min = map(n);
-      found.min_lead = n;
-    }
-  }
-  return found;
-}
-
 GroupOutcome make_reference_group(const std::vector<LeadValues>& means, const LeadSet& leads) {
   if (static_cast<int>(means.size()) < smallest_group)
     return "a reference group needs at least " + std::to_string(smallest_group) +

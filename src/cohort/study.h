@@ -35,16 +35,6 @@ LeadValues mean_map(const std::vector<LeadValues>& maps, const LeadSet& leads);
 // for fewer than two maps or no leads.
 std::optional<double> variability(const std::vector<LeadValues>& maps, const LeadSet& leads);
 
-// The largest and smallest value at the leads, the first lead on a tie.
-// Needs at least one lead.
-struct MapExtremes {
-  double max = 0;
-  int max_lead = 0;
-  double min = 0;
-  int min_lead = 0;
-};
-MapExtremes map_extremes(const LeadValues& map, const LeadSet& leads);
-
 // At most this many KL basis vectors are kept.
 inline constexpr int largest_basis = 12;
 // A group needs at least this many files; NDI this many basis vectors.

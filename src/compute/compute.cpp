@@ -10,6 +10,8 @@
 
 #include "compute/lead_timing.h"
 #include "compute/messages.h"
+#include "marking/messages.h"
+#include "results/log_format.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -84,7 +86,7 @@ bool measure_or_leave_out(const SampleMatrix& sample_matrix, const MarkingState&
   const BeatPoints points = beat_points(marking, r);
   if (!measurable(points)) {
     io.write_line(console_unit, {compute_text::beat_left_out, r});
-    io.write_line(log_unit, {compute_text::left_out_record, r});
+    log_format::write_left_out(io, r);
     selection.source.left_out.push_back({r, std::string(left_out_by_points)});
     return false;
   }
@@ -174,8 +176,8 @@ void measure_and_print_beats(const ComputeContext& c, Io& io) {
 
 void compute_all(const ComputeContext& c, Io& io) {
   if (c.recognition.corr_lead == 0) {
-    io.write_line(console_unit, {compute_text::no_template});
-    io.write_line(graphics_unit, {compute_text::no_template});
+    io.write_line(console_unit, {marking_text::no_template});
+    io.write_line(graphics_unit, {marking_text::no_template});
     return;
   }
   io.write_line(console_unit, {compute_text::calculating});

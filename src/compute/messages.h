@@ -1,22 +1,13 @@
 #pragma once
-// Every text the whole-waveform computation writes: console lines, log
-// records and print-page settings. UTF-8; widths count Shift-JIS bytes.
+// Every text the whole-waveform computation writes: console lines and
+// print-page settings. UTF-8; widths count Shift-JIS bytes.
 
 namespace ba::compute_text {
 
 inline constexpr const char* calculating = "計算中";
-// Command c before any reference beat has been chosen with command s.
-inline constexpr const char* no_template =
-    "波形が選択されていません。先に s で波形を選択してください。";
 // A beat whose PQ point, Q start or T end lies outside the recording: the
-// console line names its R position (msec), the log record too.
+// console line names its R position (msec).
 inline constexpr const char* beat_left_out = "区分点が記録の外にある心拍を除外（msec）";
-inline constexpr const char* left_out_record = "left out time";
-
-// Log records of a printed beat.
-inline constexpr const char* print_on_time = "print on time";
-inline constexpr const char* off_x_label = "off_x";
-inline constexpr const char* off_y_label = "off_y";
 
 // A page image that could not be saved; the next line names the file and the
 // system's reason. The command goes on.

@@ -10,6 +10,7 @@
 #include "dialogue/paths.h"
 #include "display/plot.h"
 #include "display/window_routines.h"
+#include "results/log_format.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -87,9 +88,7 @@ void page_setup(PrintState& print, const RecordingPaths& paths, Io& io) {
 void print_beat(const ComputeContext& c, Io& io, std::int32_t r) {
   PrintState& print = c.print;
   const auto r16 = static_cast<std::int16_t>(r);
-  io.write_line(log_unit, {compute_text::print_on_time, r16, c.selection.n_accepted});
-  io.write_line(log_unit,
-                {compute_text::off_x_label, print.off_x, compute_text::off_y_label, print.off_y});
+  log_format::write_print_on(io, r16, c.selection.n_accepted, print.off_x, print.off_y);
   // An empty line makes the print page the active window for the drawing.
   io.write_line(print.print_unit, std::span<const Item>{});
   advance_grid(print, c.paths, io);

@@ -1,4 +1,5 @@
 #include "detection/recognition.h"
+#include "results/log_format.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -44,8 +45,7 @@ void recognise(Io& io, const SampleMatrix& sample_matrix, float corr_threshold,
           static_cast<std::int16_t>(detection.beat_positions(k) + match.shift);
     else
       detection.beat_positions(k) = 0;
-    io.write_line(log_unit, {"k=", k, "r=", match.corr, ";  time_dif", match.shift,
-                             detection.beat_positions(k)});
+    log_format::write_candidate(io, k, match.corr, match.shift, detection.beat_positions(k));
   }
 }
 

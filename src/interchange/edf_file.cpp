@@ -128,8 +128,12 @@ std::optional<std::string> check_edf_layout(std::span<const unsigned char> head,
   return std::nullopt;
 }
 
-std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
-    FileOps& files, const std::filesystem::path& path) {
+namespace {
+
+// The fixed header and every signal header a file may have, once the file
+// is known to be a plain file whose layout holds together.
+std::variant<Bytes, std::string> read_checked_head(FileOps& files,
+                                                   const std::filesystem::path& path) {
   std::error_code error;
   if (std::filesystem::is_directory(path, error)) return std::string("is a folder");
   // A pipe or a device would make the read wait for ever.
@@ -142,7 +146,16 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
           path, fixed_header_bytes + EDFLIB_MAXSIGNALS * signal_header_bytes, head))
     return "cannot be opened: " + *failure;
   if (auto fault = check_edf_layout(head, size)) return *fault;
+  return head;
+}
 
+}  // namespace
+
+std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
+    FileOps& files, const std::filesystem::path& path) {
+  auto checked = read_checked_head(files, path);
+  if (const auto* fault = std::get_if<std::string>(&checked)) return *fault;
+  const Bytes& head = std::get<Bytes>(checked);
   // The header is about 170 kB: too large for the stack.
   auto header = std::make_unique<edf_hdr_struct>();
   if (edfopen_file_readonly(path.c_str(), header.get(), EDFLIB_DO_NOT_READ_ANNOTATIONS) != 0)
@@ -151,19 +164,23 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
   if (header->edfsignals < 1) return std::string("holds no signals, only annotations");
   file->duration_ = header->file_duration;
   file->path_ = path;
-  const bool bdf = head.front() == 0xff;
-  file->sample_bytes_ = bdf ? 3 : 2;
+  file->sample_bytes_ = head.front() == 0xff ? 3 : 2;  // BDF or EDF
+  if (auto fault = file->place_signals(head, *header)) return *fault;
+  return file;
+}
+
+std::optional<std::string> EdfFile::place_signals(const Bytes& head, const edf_hdr_struct& header) {
   const auto ns = static_cast<std::size_t>(*header_number(field(head, 252, 4)));
-  file->header_bytes_ = fixed_header_bytes + ns * signal_header_bytes;
+  header_bytes_ = fixed_header_bytes + ns * signal_header_bytes;
   // EDFlib's signals are the file's signals without the annotation signals,
   // in file order: each is the next file signal with its label and length.
   std::size_t next = 0;
   std::uint64_t offset = 0;
-  for (int i = 0; i < header->edfsignals; ++i) {
-    const edf_param_struct& param = header->signalparam[i];
+  for (int i = 0; i < header.edfsignals; ++i) {
+    const edf_param_struct& param = header.signalparam[i];
     SignalInfo info{without_trailing_blanks(param.label),
                     without_trailing_blanks(param.physdimension), param.smp_in_datarecord,
-                    header->datarecord_duration, param.smp_in_file};
+                    header.datarecord_duration, param.smp_in_file};
     for (;; ++next) {
       if (next == ns)
         return std::string("cannot be read: its signal headers contradict each other");
@@ -172,7 +189,7 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
       const bool same = without_trailing_blanks(label.c_str()) == info.label &&
                         per_record == param.smp_in_datarecord;
       if (same) break;
-      offset += static_cast<std::uint64_t>(per_record * file->sample_bytes_);
+      offset += static_cast<std::uint64_t>(per_record * sample_bytes_);
     }
     Placement placement;
     placement.offset = offset;
@@ -183,16 +200,15 @@ std::variant<std::unique_ptr<EdfFile>, std::string> EdfFile::open(
         (param.phys_max - param.phys_min) / static_cast<double>(param.dig_max - param.dig_min);
     placement.offset_units =
         param.phys_max / placement.bit_value - static_cast<double>(param.dig_max);
-    file->placements_.push_back(placement);
-    file->signals_.push_back(std::move(info));
-    offset += static_cast<std::uint64_t>(placement.per_record * file->sample_bytes_);
+    placements_.push_back(placement);
+    signals_.push_back(std::move(info));
+    offset += static_cast<std::uint64_t>(placement.per_record * sample_bytes_);
     ++next;
   }
   for (; next < ns; ++next)
-    offset +=
-        static_cast<std::uint64_t>(file_samples_per_record(head, ns, next) * file->sample_bytes_);
-  file->record_bytes_ = offset;
-  return file;
+    offset += static_cast<std::uint64_t>(file_samples_per_record(head, ns, next) * sample_bytes_);
+  record_bytes_ = offset;
+  return std::nullopt;
 }
 
 EdfFile::~EdfFile() { edfclose_file(handle_); }

@@ -15,6 +15,8 @@
 #include "interchange/signal_source.h"
 #include "runtime/files.h"
 
+struct edf_hdr_struct;
+
 namespace ba {
 
 // Checks the fixed header against the file's size before EDFlib sees it, so
@@ -43,6 +45,10 @@ class EdfFile : public SignalSource {
 
  private:
   EdfFile(FileOps& files, int handle) : files_(files), handle_(handle) {}
+
+  // The signals EDFlib reports, each matched to its place among the file's
+  // signal headers in `head`; why not when the headers contradict them.
+  std::optional<std::string> place_signals(const Bytes& head, const edf_hdr_struct& header);
 
   // Where a signal's samples lie in each data record and how its digital
   // values become physical ones, as EDFlib computes them.

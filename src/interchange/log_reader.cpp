@@ -3,9 +3,8 @@
 #include <limits>
 #include <string_view>
 
-#include "compute/messages.h"
-#include "marking/marking.h"
-#include "marking/messages.h"
+#include "results/beat.h"
+#include "results/log_format.h"
 #include "runtime/quoting.h"
 #include "runtime/text_kit.h"
 #include "runtime/text_lines.h"
@@ -14,9 +13,10 @@ namespace ba {
 
 namespace {
 
-constexpr std::string_view candidate_word = "k=";
-constexpr std::string_view coefficient_word = "r=";
-constexpr std::string_view shift_word = "time_dif";
+using log_format::candidate_word;
+using log_format::coefficient_word;
+using log_format::shift_separator;
+using log_format::shift_word;
 
 // The whole numbers of a text separated by blanks, or nothing when a word is
 // not one.
@@ -49,16 +49,15 @@ class LogParser {
   std::optional<std::string> take(std::string_view line) {
     if (line.empty()) return std::nullopt;
     if (line.starts_with(candidate_word)) return take_candidate(line.substr(candidate_word.size()));
-    if (auto values = after(line, marking_text::selected_time, 1)) {
+    if (auto values = after(line, log_format::selected_time_word, 1)) {
       const std::int32_t selected = (*values)[0];
       if (selected > std::numeric_limits<std::int32_t>::max() - r_peak_index)
         return "selected time " + std::to_string(selected) + " lies beyond any recording";
       reference_ms_ = selected + r_peak_index;
       return std::nullopt;
     }
-    if (auto values = after(line, compute_text::left_out_record, 1))
-      return mark_left_out((*values)[0]);
-    if (after(line, compute_text::print_on_time, 2) || line.starts_with(compute_text::off_x_label))
+    if (auto values = after(line, log_format::left_out_word, 1)) return mark_left_out((*values)[0]);
+    if (after(line, log_format::print_on_word, 2) || line.starts_with(log_format::off_x_word))
       return std::nullopt;
     return quote_word(line, 30) + " is not a record of the log";
   }
@@ -75,7 +74,7 @@ class LogParser {
   // "k=" k "r=" coefficient ";  time_dif" shift position.
   std::optional<std::string> take_candidate(std::string_view rest) {
     const std::size_t r_at = rest.find(coefficient_word);
-    const std::size_t semicolon = rest.find(';');
+    const std::size_t semicolon = rest.find(shift_separator);
     const std::size_t shift_at = rest.find(shift_word);
     const std::string bad = "a k= record needs k, r=, ;  time_dif, the shift and the position";
     if (r_at == std::string_view::npos || semicolon == std::string_view::npos ||
@@ -131,10 +130,7 @@ bool looks_like_log(std::string_view text) {
     const std::string_view first = trimmed(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     if (first.empty()) continue;
-    for (std::string_view word : {candidate_word, std::string_view(marking_text::selected_time),
-                                  std::string_view(compute_text::left_out_record),
-                                  std::string_view(compute_text::print_on_time),
-                                  std::string_view(compute_text::off_x_label)})
+    for (std::string_view word : log_format::record_words)
       if (first.starts_with(word)) return true;
     return false;
   }

@@ -305,24 +305,22 @@ std::variant<ChannelSignals, std::string> choose_signals(const std::vector<Signa
   return chosen;
 }
 
-std::variant<ImportedRecording, std::string> import_recording(SignalSource& source,
-                                                              const ChannelSignals& chosen,
-                                                              const ImportSettings& settings) {
-  // Whole milliseconds of the file, so that no start overflows the sum.
-  const std::int64_t lasting_ms = source.duration() / ticks_per_ms;
-  if (settings.start_ms < 0 || settings.start_ms > lasting_ms - recorded_samples)
-    return "the recording lasts " +
-           seconds_text(static_cast<double>(source.duration()) / ticks_per_second) +
-           ", too short for 32 s from " +
-           seconds_text(static_cast<double>(settings.start_ms) / 1000.0);
-  // Every channel is checked before any is read.
-  struct Plan {
-    int channel;
-    int signal;
-    double units_per_value;
-    SignalClock clock;
-  };
-  std::vector<Plan> plans;
+namespace {
+
+// One channel to fill: the signal behind it, the scale from the signal's
+// values to recorder units and the signal's clock.
+struct ChannelPlan {
+  int channel;
+  int signal;
+  double units_per_value;
+  SignalClock clock;
+};
+
+// Every chosen channel checked before any is read.
+std::variant<std::vector<ChannelPlan>, std::string> plan_channels(SignalSource& source,
+                                                                  const ChannelSignals& chosen,
+                                                                  double units_per_uv) {
+  std::vector<ChannelPlan> plans;
   for (int c = 1; c <= channel_count; ++c) {
     const int signal = chosen(c);
     if (signal == 0) continue;
@@ -337,21 +335,31 @@ std::variant<ImportedRecording, std::string> import_recording(SignalSource& sour
     if (clock.ratio() > 256.0 || clock.ratio() < 1.0 / 256.0)
       return named + " has " + rate_text(info) +
              " samples per second; 3.90625 to 256000 can be imported";
-    plans.push_back({c, signal, *per_unit * settings.units_per_uv, clock});
+    plans.push_back({c, signal, *per_unit * units_per_uv, clock});
   }
-  ImportedRecording imported;
-  imported.bytes.assign(recording_bytes, 0);
+  return plans;
+}
+
+// The channels already at 1000 per second, copied as they are; `done`
+// marks them.
+std::optional<std::string> copy_native(SignalSource& source, const std::vector<ChannelPlan>& plans,
+                                       std::int64_t start_ms, std::vector<bool>& done,
+                                       ImportedRecording& imported) {
   std::vector<double> values;
-  std::vector<bool> done(plans.size());
   for (std::size_t p = 0; p < plans.size(); ++p) {
     if (!plans[p].clock.one_per_ms()) continue;
-    if (auto error = copy_at_1000(source, plans[p].signal, settings.start_ms, values))
-      return *error;
+    if (auto error = copy_at_1000(source, plans[p].signal, start_ms, values)) return error;
     imported.saturated(plans[p].channel) =
         store_channel(values, plans[p].units_per_value, plans[p].channel, imported.bytes);
     done[p] = true;
   }
-  // The rest go in groups of one clock each.
+  return std::nullopt;
+}
+
+// The channels not yet done, converted in groups of one clock each.
+std::optional<std::string> convert_rest(SignalSource& source, const std::vector<ChannelPlan>& plans,
+                                        std::int64_t start_ms, std::vector<bool>& done,
+                                        ImportedRecording& imported) {
   for (std::size_t p = 0; p < plans.size(); ++p) {
     if (done[p]) continue;
     std::vector<std::size_t> group;
@@ -364,14 +372,37 @@ std::variant<ImportedRecording, std::string> import_recording(SignalSource& sour
         done[q] = true;
       }
     std::vector<std::vector<double>> outputs;
-    if (auto error = convert_at_1000(source, signals, plans[p].clock, settings.start_ms, outputs))
-      return *error;
+    if (auto error = convert_at_1000(source, signals, plans[p].clock, start_ms, outputs))
+      return error;
     for (std::size_t g = 0; g < group.size(); ++g) {
-      const Plan& plan = plans[group[g]];
+      const ChannelPlan& plan = plans[group[g]];
       imported.saturated(plan.channel) =
           store_channel(outputs[g], plan.units_per_value, plan.channel, imported.bytes);
     }
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<ImportedRecording, std::string> import_recording(SignalSource& source,
+                                                              const ChannelSignals& chosen,
+                                                              const ImportSettings& settings) {
+  // Whole milliseconds of the file, so that no start overflows the sum.
+  const std::int64_t lasting_ms = source.duration() / ticks_per_ms;
+  if (settings.start_ms < 0 || settings.start_ms > lasting_ms - recorded_samples)
+    return "the recording lasts " +
+           seconds_text(static_cast<double>(source.duration()) / ticks_per_second) +
+           ", too short for 32 s from " +
+           seconds_text(static_cast<double>(settings.start_ms) / 1000.0);
+  const auto planned = plan_channels(source, chosen, settings.units_per_uv);
+  if (const auto* fault = std::get_if<std::string>(&planned)) return *fault;
+  const auto& plans = std::get<std::vector<ChannelPlan>>(planned);
+  ImportedRecording imported;
+  imported.bytes.assign(recording_bytes, 0);
+  std::vector<bool> done(plans.size());
+  if (auto error = copy_native(source, plans, settings.start_ms, done, imported)) return *error;
+  if (auto error = convert_rest(source, plans, settings.start_ms, done, imported)) return *error;
   return imported;
 }
 

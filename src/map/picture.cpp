@@ -424,7 +424,7 @@ void add_labels(MapPanel& panel, const MapPlacement& placement, const MapPage& p
     }
     for (bool maximum : {true, false}) {
       const int lead = maximum ? extremes.found.max_lead : extremes.found.min_lead;
-      const double value = maximum ? extremes.found.max_value : extremes.found.min_value;
+      const double value = maximum ? extremes.found.max : extremes.found.min;
       const PagePoint at = panel.marks[maximum ? 0 : 1].at;
       const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
                                       {extreme_value(page, value), std::to_string(lead)});
@@ -471,7 +471,7 @@ MapPanel compose_panel(const MapPlacement& placement, const PageBox& clip, const
   for (const MapPoint& p : hull) panel.hull.points.push_back(placement.to_page(p.x, p.y));
   panel.isolines = isolines(placement, field, page, single ? 1.0 : 0.6);
   Extremes extremes{lead_extremes(page.layout, frame.values), false};
-  extremes.shown = extremes.found.max_value != extremes.found.min_value;
+  extremes.shown = extremes.found.max != extremes.found.min;
   if (!single) {
     // A small map shows only where its extremes lie.
     if (!extremes.shown) return panel;
@@ -545,10 +545,10 @@ std::pair<std::string, std::string> legend_text(const MapPage& page, const Wordi
   const LeadExtremes found = lead_extremes(page.layout, page.frames[0].values);
   const std::string extremes =
       worded(wording, "max %1 at lead %2",
-             {extreme_value(page, found.max_value), std::to_string(found.max_lead)}) +
+             {extreme_value(page, found.max), std::to_string(found.max_lead)}) +
       "    " +
       worded(wording, "min %1 at lead %2",
-             {extreme_value(page, found.min_value), std::to_string(found.min_lead)});
+             {extreme_value(page, found.min), std::to_string(found.min_lead)});
   if (!page.step) return {extremes, worded(wording, "no isolines: the map is flat")};
   const std::string step = format_value(*page.step, page.step);
   if (page.kind == MapKind::departure)

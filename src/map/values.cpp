@@ -33,20 +33,26 @@ LeadValues sd_values(const std::vector<ResultBeat>& beats, double scale) {
   return sd;
 }
 
-LeadExtremes lead_extremes(const LeadLayout& layout, const LeadValues& values) {
+LeadExtremes lead_extremes(const LeadValues& values, std::span<const int> leads) {
   LeadExtremes found;
-  for (int n = 1; n <= lead_point_count; ++n) {
-    if (!layout.leads(n).usable()) continue;
-    if (found.max_lead == 0 || values(n) > found.max_value) {
+  for (int n : leads) {
+    if (found.max_lead == 0 || values(n) > found.max) {
+      found.max = values(n);
       found.max_lead = n;
-      found.max_value = values(n);
     }
-    if (found.min_lead == 0 || values(n) < found.min_value) {
+    if (found.min_lead == 0 || values(n) < found.min) {
+      found.min = values(n);
       found.min_lead = n;
-      found.min_value = values(n);
     }
   }
   return found;
+}
+
+LeadExtremes lead_extremes(const LeadLayout& layout, const LeadValues& values) {
+  std::vector<int> usable;
+  for (int n = 1; n <= lead_point_count; ++n)
+    if (layout.leads(n).usable()) usable.push_back(n);
+  return lead_extremes(values, usable);
 }
 
 namespace {

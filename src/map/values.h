@@ -2,6 +2,7 @@
 // The values a map shows, one per lead, from the beats of a result file.
 
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "map/layout.h"
@@ -19,14 +20,16 @@ LeadValues mean_values(const std::vector<ResultBeat>& beats, double scale);
 // for fewer than two beats.
 LeadValues sd_values(const std::vector<ResultBeat>& beats, double scale);
 
-// The largest and the smallest value among the usable leads, with the lowest
-// lead number on a tie.
+// The largest and the smallest value among some leads, with the first lead
+// on a tie; lead 0 when there are no leads.
 struct LeadExtremes {
+  double max = 0;
   int max_lead = 0;
-  double max_value = 0;
+  double min = 0;
   int min_lead = 0;
-  double min_value = 0;
 };
+LeadExtremes lead_extremes(const LeadValues& values, std::span<const int> leads);
+// Among the usable leads of the layout, in lead order.
 LeadExtremes lead_extremes(const LeadLayout& layout, const LeadValues& values);
 
 // The isoline step from the 1-2-5 series (..., 0.1, 0.2, 0.5, 1, 2, 5, ...)

@@ -8,6 +8,7 @@
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/messages.h"
+#include "results/log_format.h"
 #include "runtime/io.h"
 
 namespace ba {
@@ -92,7 +93,7 @@ void take_selection(const MarkingContext& c, Io& io) {
   io.write_line(console_unit, {marking_text::selected_point, m.selected_beat});
   m.window_start = m.selected_beat - r_peak_index;
   io.clear_window();
-  io.write_line(log_unit, {marking_text::selected_time, m.window_start});
+  log_format::write_selected_time(io, m.window_start);
   fill_beat_wave(c.conditions, c.recording.sample_matrix, m);
   m.beat_x_scale = static_cast<float>(
       (static_cast<double>(c.geometry.plot_x1) - c.geometry.plot_x0) / beat_window_samples);

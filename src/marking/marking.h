@@ -9,6 +9,7 @@
 #include "dialogue/conditions.h"
 #include "display/plot.h"
 #include "recording/recording.h"
+#include "results/beat.h"
 #include "runtime/one_based.h"
 
 namespace ba {
@@ -17,7 +18,6 @@ class Io;
 
 inline constexpr int beat_wave_room = 1024;
 inline constexpr int beat_window_len = 1000;          // samples of the one-beat display
-inline constexpr int r_peak_index = 200;              // beat-window index of the R peak
 inline constexpr int earliest_selectable_beat = 201;  // ms
 inline constexpr int latest_selectable_beat = 3000;   // ms
 

@@ -8,7 +8,9 @@ inline constexpr const char* click_near_trace = "選択する波形の線の近�
 inline constexpr const char* confirm = "これでいいですか? <y/n>";
 inline constexpr const char* range_error = "エラー、200から3000msecの範囲にしてください。";
 inline constexpr const char* selected_point = "選択した点（msec）";
-inline constexpr const char* selected_time = "selected time";
+// Commands c and v before any reference beat has been chosen with command s.
+inline constexpr const char* no_template =
+    "波形が選択されていません。先に s で波形を選択してください。";
 
 // The fiducial menu and its marking passes. Full-width spaces are intended.
 inline constexpr const char* fiducial_menu = "区分点認識(s),　exit (x)：";

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "recording/recording.h"
+#include "results/beat.h"
+#include "runtime/errors.h"
 #include "runtime/io.h"
 #include "runtime/sha256.h"
 #include "runtime/text_kit.h"
@@ -14,8 +16,6 @@ namespace ba {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::int32_t r_index = 200;  // beat-window index of the R peak
 
 // The shortest decimal that reads back as the same single-precision value,
 // so that 0.95 is kept as 0.95 and not as the double nearest to the float.
@@ -29,33 +29,30 @@ double shortest_decimal(float value) {
   return static_cast<double>(value);
 }
 
-Json point(std::int32_t index) { return Json{{"index", index}, {"ms_from_r", index - r_index}}; }
-
-// Why a field cannot be used; thrown inside the reader only.
-struct Unusable {
-  std::string reason;
-};
+Json point(std::int32_t index) {
+  return Json{{"index", index}, {"ms_from_r", index - r_peak_index}};
+}
 
 const Json& field(const Json& object, const char* name, const std::string& where) {
-  if (!object.is_object()) throw Unusable{where + " is not an object"};
+  if (!object.is_object()) throw Refusal{where + " is not an object"};
   const auto found = object.find(name);
-  if (found == object.end()) throw Unusable{"no field " + where + "." + name};
+  if (found == object.end()) throw Refusal{"no field " + where + "." + name};
   return *found;
 }
 
 std::string text_field(const Json& object, const char* name, const std::string& where) {
   const Json& value = field(object, name, where);
-  if (!value.is_string()) throw Unusable{where + "." + name + " is not text"};
+  if (!value.is_string()) throw Refusal{where + "." + name + " is not text"};
   return value.get<std::string>();
 }
 
 std::int64_t whole_field(const Json& value, const std::string& what, std::int64_t low,
                          std::int64_t high) {
-  if (!value.is_number_integer()) throw Unusable{what + " is not a whole number"};
+  if (!value.is_number_integer()) throw Refusal{what + " is not a whole number"};
   const std::int64_t number = value.get<std::int64_t>();
   if (number < low || number > high)
-    throw Unusable{what + " is " + std::to_string(number) + ", not in " + std::to_string(low) +
-                   ".." + std::to_string(high)};
+    throw Refusal{what + " is " + std::to_string(number) + ", not in " + std::to_string(low) +
+                  ".." + std::to_string(high)};
   return number;
 }
 
@@ -67,13 +64,13 @@ std::int32_t whole(const Json& object, const char* name, const std::string& wher
 
 float real(const Json& object, const char* name, const std::string& where) {
   const Json& value = field(object, name, where);
-  if (!value.is_number()) throw Unusable{where + "." + name + " is not a number"};
+  if (!value.is_number()) throw Refusal{where + "." + name + " is not a number"};
   return static_cast<float>(value.get<double>());
 }
 
 std::string digest(const Json& object, const std::string& where) {
   std::string text = text_field(object, "sha256", where);
-  if (!is_sha256_hex(text)) throw Unusable{where + ".sha256 is not 64 lower-case hex digits"};
+  if (!is_sha256_hex(text)) throw Refusal{where + ".sha256 is not 64 lower-case hex digits"};
   return text;
 }
 
@@ -81,7 +78,7 @@ std::string digest(const Json& object, const std::string& where) {
 std::string file_name(const Json& object, const std::string& where) {
   std::string name = text_field(object, "file", where);
   if (name.empty() || name.find_first_of("/\\") != std::string::npos)
-    throw Unusable{where + ".file is not a file name"};
+    throw Refusal{where + ".file is not a file name"};
   return name;
 }
 
@@ -90,9 +87,9 @@ std::int32_t point_index(const Json& points, const char* name) {
   const Json& entry = field(points, name, "fiducial_points");
   const std::int32_t index = whole(entry, "index", where, -1'000'000, 1'000'000);
   const std::int32_t ms = whole(entry, "ms_from_r", where, -1'000'000, 1'000'000);
-  if (ms != index - r_index)
-    throw Unusable{where + ": ms_from_r " + std::to_string(ms) + " is not index " +
-                   std::to_string(index) + " - 200"};
+  if (ms != index - r_peak_index)
+    throw Refusal{where + ": ms_from_r " + std::to_string(ms) + " is not index " +
+                  std::to_string(index) + " - 200"};
   return index;
 }
 
@@ -101,12 +98,12 @@ RecordProposal proposal_of(const Json& block) {
   p.method = text_field(block, "method", "proposal");
   p.version = whole(block, "version", "proposal", 0, 1'000'000);
   const Json& doubtful = field(block, "doubtful", "proposal");
-  if (!doubtful.is_boolean()) throw Unusable{"proposal.doubtful is not true or false"};
+  if (!doubtful.is_boolean()) throw Refusal{"proposal.doubtful is not true or false"};
   p.doubtful = doubtful.get<bool>();
   const Json& reasons = field(block, "reasons", "proposal");
-  if (!reasons.is_array()) throw Unusable{"proposal.reasons is not a list"};
+  if (!reasons.is_array()) throw Refusal{"proposal.reasons is not a list"};
   for (const Json& reason : reasons) {
-    if (!reason.is_string()) throw Unusable{"proposal.reasons holds a reason that is not text"};
+    if (!reason.is_string()) throw Refusal{"proposal.reasons holds a reason that is not text"};
     p.reasons.push_back(reason.get<std::string>());
   }
   const Json& confidence = field(block, "confidence", "proposal");
@@ -116,42 +113,41 @@ RecordProposal proposal_of(const Json& block) {
   return p;
 }
 
-AnalysisRecord parse(const Json& root) {
-  if (!root.is_object()) throw Unusable{"not a JSON object"};
+// The format's name and version; the refusal when the record is not one this
+// program reads.
+void check_format(const Json& root) {
+  if (!root.is_object()) throw Refusal{"not a JSON object"};
   const auto format = root.find("format");
   if (format == root.end() || !format->is_string() || *format != record_format)
-    throw Unusable{"not an analysis record (format is not \"" + std::string(record_format) + "\")"};
+    throw Refusal{"not an analysis record (format is not \"" + std::string(record_format) + "\")"};
   const std::int32_t version = whole(root, "version", "record", 0, 1'000'000);
   if (version != record_version)
-    throw Unusable{"record version " + std::to_string(version) +
-                   " is not one this program reads (" + std::to_string(record_version) + ")"};
-  AnalysisRecord r;
-  r.program_version = text_field(root, "program_version", "record");
-  const Json& recording = field(root, "recording", "record");
-  r.recording_file = file_name(recording, "recording");
-  r.recording_size = static_cast<std::uint64_t>(
-      whole_field(field(recording, "size", "recording"), "recording.size", 0, INT64_MAX));
-  r.recording_sha256 = digest(recording, "recording");
+    throw Refusal{"record version " + std::to_string(version) + " is not one this program reads (" +
+                  std::to_string(record_version) + ")"};
+}
 
-  const Json& conditions = field(root, "conditions", "record");
+void parse_conditions(const Json& conditions, AnalysisRecord& r) {
   const Json& leads = field(conditions, "leads", "conditions");
-  if (!leads.is_array() || leads.size() != 3) throw Unusable{"conditions.leads is not three leads"};
+  if (!leads.is_array() || leads.size() != 3) throw Refusal{"conditions.leads is not three leads"};
   for (std::size_t k = 0; k < 3; ++k)
     r.leads[k] = static_cast<std::int32_t>(
         whole_field(leads[k], "conditions.leads[" + std::to_string(k + 1) + "]", -7, 64));
   r.corr_threshold = real(conditions, "correlation_threshold", "conditions");
   r.r_ratio = real(conditions, "amplitude_ratio", "conditions");
   const Json& print = field(conditions, "print", "conditions");
-  if (!print.is_boolean()) throw Unusable{"conditions.print is not true or false"};
+  if (!print.is_boolean()) throw Refusal{"conditions.print is not true or false"};
   r.print = print.get<bool>();
+}
 
+// The command that measured, the reference beat and its fiducial points.
+void parse_marking(const Json& root, AnalysisRecord& r) {
   const Json& command = field(root, "measured_by", "record");
   if (command.is_null()) {
     r.command = 0;
   } else if (command == "c" || command == "v") {
     r.command = command.get<std::string>()[0];
   } else {
-    throw Unusable{"measured_by is not \"c\", \"v\" or null"};
+    throw Refusal{"measured_by is not \"c\", \"v\" or null"};
   }
   r.reference_r =
       whole(field(root, "reference_beat", "record"), "r_ms", "reference_beat", 0, recorded_samples);
@@ -163,21 +159,36 @@ AnalysisRecord parse(const Json& root) {
   if (points.is_object() && points.contains("j")) {
     r.j_point = point_index(points, "j");
     const Json& given = field(points["j"], "given", "fiducial_points.j");
-    if (!given.is_boolean()) throw Unusable{"fiducial_points.j.given is not true or false"};
+    if (!given.is_boolean()) throw Refusal{"fiducial_points.j.given is not true or false"};
     r.j_given = given.get<bool>();
   }
+}
 
+void parse_beats(const Json& root, AnalysisRecord& r) {
   const Json& accepted = field(root, "accepted_r_ms", "record");
-  if (!accepted.is_array()) throw Unusable{"accepted_r_ms is not a list"};
+  if (!accepted.is_array()) throw Refusal{"accepted_r_ms is not a list"};
   for (const Json& r_ms : accepted)
     r.accepted_r.push_back(
         static_cast<std::int32_t>(whole_field(r_ms, "an accepted R time", 1, recorded_samples)));
   const Json& left_out = field(root, "left_out", "record");
-  if (!left_out.is_array()) throw Unusable{"left_out is not a list"};
+  if (!left_out.is_array()) throw Refusal{"left_out is not a list"};
   for (const Json& beat : left_out)
     r.left_out.push_back({whole(beat, "r_ms", "left_out", 1, recorded_samples),
                           text_field(beat, "reason", "left_out")});
+}
 
+AnalysisRecord parse(const Json& root) {
+  check_format(root);
+  AnalysisRecord r;
+  r.program_version = text_field(root, "program_version", "record");
+  const Json& recording = field(root, "recording", "record");
+  r.recording_file = file_name(recording, "recording");
+  r.recording_size = static_cast<std::uint64_t>(
+      whole_field(field(recording, "size", "recording"), "recording.size", 0, INT64_MAX));
+  r.recording_sha256 = digest(recording, "recording");
+  parse_conditions(field(root, "conditions", "record"), r);
+  parse_marking(root, r);
+  parse_beats(root, r);
   const Json& result = field(root, "result_file", "record");
   r.result_file = file_name(result, "result_file");
   r.result_sha256 = digest(result, "result_file");
@@ -243,7 +254,7 @@ std::variant<AnalysisRecord, std::string> read_record(std::string_view text) {
   if (root.is_discarded()) return std::string("not JSON");
   try {
     return parse(root);
-  } catch (const Unusable& unusable) {
+  } catch (const Refusal& unusable) {
     return unusable.reason;
   }
 }

@@ -8,9 +8,6 @@ namespace ba::review_text {
 inline constexpr const char* clear_screen = "CLEARSCREE";
 inline constexpr const char* displayed_beat = "Displyed beat";
 inline constexpr const char* click_prompt = ":  Click !  ";
-// Command v before any reference beat has been chosen with command s.
-inline constexpr const char* no_template =
-    "波形が選択されていません。先に s で波形を選択してください。";
 
 // Command d.
 inline constexpr const char* selected_beats = "選択心拍は";

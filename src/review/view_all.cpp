@@ -9,6 +9,7 @@
 #include "display/mouse.h"
 #include "display/plot.h"
 #include "marking/marking.h"
+#include "marking/messages.h"
 #include "review/messages.h"
 #include "review/review.h"
 #include "runtime/io.h"
@@ -16,6 +17,10 @@
 namespace ba {
 
 namespace {
+
+// Command v draws each beat with its R peak one sample after the index at
+// which command s draws it.
+constexpr std::int32_t review_r_index = r_peak_index + 1;
 
 // A sample of the matrix, 0 for positions outside it (before the recording
 // or past its padding), where an early or late beat's baseline may reach.
@@ -39,16 +44,15 @@ long displayed_channel(const AnalysisConditions& conditions, long k) {
   return conditions.third_lead;
 }
 
-// beat_wave(i, k) = lead k at sample beat_r - 201 + i minus its baseline at
-// the PQ point, so the R sample is point 201; points before the recording
-// lie on the zero line.
+// beat_wave(i, k) = lead k at sample beat_r - review_r_index + i minus its
+// baseline at the PQ point; points before the recording lie on the zero line.
 void fill_beat_wave(const AnalysisConditions& conditions, const SampleMatrix& sample_matrix,
                     std::int32_t beat_r, std::int32_t pq_abs, MarkingState& marking) {
   for (long k = 1; k <= displayed_trace_count; ++k) {
     const long channel = displayed_channel(conditions, k);
     const std::int32_t baseline = pq_baseline(sample_matrix, channel, pq_abs);
     for (long i = 1; i <= beat_window_len; ++i) {
-      const std::int32_t p = beat_r - 201 + static_cast<std::int32_t>(i);
+      const std::int32_t p = beat_r - review_r_index + static_cast<std::int32_t>(i);
       float value = 0.0f;
       if (p >= 1 && p <= matrix_positions)
         value = static_cast<float>(sample_matrix(channel, p) - baseline);
@@ -104,8 +108,8 @@ void review_accepted_beats(const ReviewContext& c, Io& io) {
 
 void view_all_beats(const ReviewContext& c, Io& io) {
   if (c.recognition.corr_lead == 0) {
-    io.write_line(console_unit, {review_text::no_template});
-    io.write_line(graphics_unit, {review_text::no_template});
+    io.write_line(console_unit, {marking_text::no_template});
+    io.write_line(graphics_unit, {marking_text::no_template});
     return;
   }
   // All 200 entries, so a later save never pairs areas of an earlier c run

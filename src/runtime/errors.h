@@ -44,6 +44,13 @@ class ScriptProblem : public std::runtime_error {
   std::string message_;
 };
 
+// Why an input or a request cannot be used, in words the person reads; the
+// code that catches it decides what follows (a usage report, a refusal, a
+// line fault).
+struct Refusal {
+  std::string reason;
+};
+
 // The person closed the main window: a clean, normal stop.
 class StopRequested : public std::runtime_error {
  public:

@@ -8,6 +8,7 @@
 
 #include "compute/compute.h"
 #include "compute/messages.h"
+#include "marking/messages.h"
 #include "program/program_state.h"
 #include "support/fake_platform.h"
 
@@ -24,7 +25,7 @@ TEST(ComputeAll, RefusedUntilAReferenceBeatIsChosen) {
 
   compute_all(compute_context(*state), bench.io);  // the log is not open: any record would throw
 
-  const std::string refusal = std::string(" ") + compute_text::no_template;
+  const std::string refusal = std::string(" ") + marking_text::no_template;
   EXPECT_EQ(bench.platform.lines_of(console_unit), std::vector<std::string>{refusal});
   EXPECT_EQ(bench.platform.lines_of(graphics_unit), std::vector<std::string>{refusal});
   EXPECT_EQ(state->selection.n_accepted, 2);

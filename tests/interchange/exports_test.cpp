@@ -7,6 +7,8 @@
 #include "interchange/log_reader.h"
 #include "interchange/mat_file.h"
 #include "interchange/recording_export.h"
+#include "results/log_format.h"
+#include "support/fake_platform.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -130,6 +132,26 @@ TEST(LogAudit, OneRowPerCandidateWithItsReferenceAndVerdict) {
             "1,1387,4,0.9701000,10,150,left_out\n"
             "2,2500,1,0.9400000,3,0,no\n"
             "2,2500,2,0.9999990,-4,2496,yes\n");
+}
+
+// The writers and the reader share the log's words: what the commands write
+// is what the audit reads back.
+TEST(LogAudit, TheCommandsRecordsAreWhatTheReaderTakes) {
+  test::TestBench bench;
+  bench.io.open_log("d:\\data\\map\\knownstlog.txt");
+  log_format::write_selected_time(bench.io, 1187);
+  log_format::write_candidate(bench.io, 1, 0.9998485f, 0, 30577);
+  log_format::write_candidate(bench.io, 2, 0.0f, 0, 0);
+  log_format::write_candidate(bench.io, 3, 0.9998868f, -1, 26226);
+  log_format::write_candidate(bench.io, 4, 0.9701f, 10, 150);
+  log_format::write_left_out(bench.io, 150);
+  log_format::write_print_on(bench.io, 26226, 1, 50, 80);
+  log_format::write_print_on(bench.io, 30577, 2, 50, 190);
+  log_format::write_selected_time(bench.io, 2300);
+  log_format::write_candidate(bench.io, 1, 0.94f, 3, 0);
+  log_format::write_candidate(bench.io, 2, 0.999999f, -4, 2496);
+  bench.io.close_log();
+  EXPECT_EQ(bench.read("knownstlog.txt"), known_log);
 }
 
 TEST(LogAudit, CandidatesBeforeAnySelectionHaveNoReference) {

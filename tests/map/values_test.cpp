@@ -47,9 +47,9 @@ TEST(LeadValues, ExtremesOnlyAmongUsableLeads) {
   layout.leads(63).listed = false;
   const LeadExtremes found = lead_extremes(layout, values);
   EXPECT_EQ(found.max_lead, 62);
-  EXPECT_EQ(found.max_value, 62);
+  EXPECT_EQ(found.max, 62);
   EXPECT_EQ(found.min_lead, 10);
-  EXPECT_EQ(found.min_value, -5);
+  EXPECT_EQ(found.min, -5);
 }
 
 TEST(IsolineStep, OneTwoFiveGivingEightToFifteenLevels) {

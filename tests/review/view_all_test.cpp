@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialogue/paths.h"
+#include "marking/messages.h"
 #include "program/program_state.h"
 #include "review/messages.h"
 #include "review/review.h"
@@ -190,7 +191,7 @@ TEST(ViewAllBeats, RefusedUntilAReferenceBeatIsChosen) {
   review.state.selection.accepted_beats(1) = 900;
   view_all_beats(review_context(review.state),
                  review.bench.io);  // the log is not open: any record would throw
-  const std::string refusal = std::string(" ") + review_text::no_template;
+  const std::string refusal = std::string(" ") + marking_text::no_template;
   EXPECT_EQ(review.platform.lines_of(console_unit), std::vector<std::string>{refusal});
   EXPECT_EQ(review.platform.lines_of(graphics_unit), std::vector<std::string>{refusal});
   EXPECT_EQ(review.state.selection.n_accepted, 1);
