@@ -11,8 +11,11 @@
 #include <functional>
 #include <vector>
 
+#include "marking/proposal_overlay.h"
 #include "platform/surface.h"
 #include "runtime/platform.h"
+
+class QPainter;
 
 namespace ba {
 
@@ -53,6 +56,11 @@ class SurfaceView : public QWidget {
   // Takes one button event of `event_set` (presses, and double clicks when
   // the set has them) and hands it to `done` in drawing coordinates.
   void wait_click(int event_set, std::function<void(const MouseEvent&)> done);
+  // Marks painted over the surface, never into it: what the program sees and
+  // saves stays as it drew it. An empty overlay shows nothing.
+  void set_overlay(ProposalOverlay overlay);
+  const ProposalOverlay& overlay() const { return overlay_; }
+
   // Ends any reading or waiting without an answer.
   void stop_input();
 
@@ -81,11 +89,13 @@ class SurfaceView : public QWidget {
   void finish_line();
   void restart_caret();
   void rescale();
+  void paint_overlay(QPainter& painter);
   void answer_click(QMouseEvent* event, int bit);
   bool in_front() const;
   const QImage& shown_image();
 
   Surface& surface_;
+  ProposalOverlay overlay_;
   std::uint64_t shown_generation_ = 0;
   std::function<void(const QString&)> line_done_;
   std::function<void(const MouseEvent&)> click_done_;

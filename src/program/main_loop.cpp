@@ -84,7 +84,7 @@ void report_selection(const ProgramState& state, SelectionListener& listener) {
 bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
   const std::string& answer = state.menu.answer;
   if (answer_is(answer, 's'))
-    select_waveform(marking_context(state), io);
+    select_waveform(marking_context(state, listener.marking_listener()), io);
   else if (answer_is(answer, 'c')) {
     compute_all(compute_context(state), io);
     report_selection(state, listener);

@@ -14,6 +14,8 @@
 
 namespace ba {
 
+class MarkingListener;
+
 inline constexpr int selection_room = 200;
 
 struct Selection {
@@ -50,6 +52,8 @@ class SelectionListener {
   // file as the program names it (d:\data\map\NAMEst.txt).
   virtual void selection_saved(SaveOutcome /*outcome*/, int /*beats*/,
                                const std::string& /*result_path*/) {}
+  // Told of the fiducial marking, when it wants to be.
+  virtual MarkingListener* marking_listener() { return nullptr; }
 };
 
 }  // namespace ba
