@@ -44,7 +44,7 @@ TEST(MapWindow, OpensFromTheViewMenuAndFollowsEachSelection) {
   QMenuBar& bar = *platform.main_window().menuBar();
   QStringList menus;
   for (QAction* title : bar.actions()) menus << title->text();
-  EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Window", "&Help"}));
+  EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Marking", "&Window", "&Help"}));
   QAction* show = menu_item(bar, "&View", "QRST map");
   ASSERT_NE(show, nullptr);
   EXPECT_EQ(show->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));

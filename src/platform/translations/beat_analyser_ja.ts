@@ -217,6 +217,30 @@
         <source>Not saved: the selection is kept</source>
         <translation>保存できませんでした: 選択はそのまま残っています</translation>
     </message>
+    <message>
+        <source>&amp;Show the proposed points</source>
+        <translation>提案点を表示(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Take the proposed points</source>
+        <translation>提案点を採用(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Mark the &amp;J point after T end</source>
+        <translation>T 終点の後に J 点を指定(&amp;J)</translation>
+    </message>
+    <message>
+        <source>Click the J point (end of QRS) in %1; P takes the proposed one (dashed), a right click leaves it to the proposal</source>
+        <translation>%1 で J 点 (QRS の終わり) をクリックしてください。P で提案点 (破線) を採用、右クリックで提案に任せます</translation>
+    </message>
+    <message>
+        <source>Click in %1, or press P to take the proposed points (dashed)</source>
+        <translation>%1 をクリックするか、P で提案点 (破線) を採用してください</translation>
+    </message>
+    <message>
+        <source>Click in %1 (no proposal: %2)</source>
+        <translation>%1 をクリックしてください (提案なし: %2)</translation>
+    </message>
 </context>
 <context>
     <name>ba::MainWindow</name>
@@ -315,6 +339,10 @@ Data folder d:\data\map\ is %2</source>
     <message>
         <source>The results are saved. End the program now?</source>
         <translation>結果は保存済みです。プログラムを終了しますか？</translation>
+    </message>
+    <message>
+        <source>&amp;Marking</source>
+        <translation>マーキング(&amp;M)</translation>
     </message>
 </context>
 </TS>
