@@ -192,16 +192,18 @@ void SurfaceView::paint_overlay(QPainter& painter) {
                       static_cast<qreal>(overlay_.dash_pixels) * scale_ / 2});
   painter.save();
   painter.setPen(pen);
-  // Labels alternate above and below the lines: PQ and Q lie close together.
-  bool above = true;
+  // Labels inside the trace area beside the lines' tops, alternating between
+  // two rows: PQ and Q lie close together. Below the area they would lie
+  // under a scroll bar; above it, over the program's text.
+  const int label_step = painter.fontMetrics().ascent() + 2;
+  bool first_row = true;
   for (const ProposedMark& mark : overlay_.marks) {
     const QRect line =
         view_rect(QRect(QPoint(mark.column, mark.top_row), QPoint(mark.column, mark.bottom_row)));
     painter.drawLine(line.topLeft(), line.bottomLeft());
-    const QPoint at = above ? line.topLeft() + QPoint(3, -3)
-                            : line.bottomLeft() + QPoint(3, painter.fontMetrics().ascent() + 3);
+    const QPoint at = line.topLeft() + QPoint(3, first_row ? label_step : 2 * label_step);
     painter.drawText(at, QString::fromStdString(mark.label));
-    above = !above;
+    first_row = !first_row;
   }
   painter.restore();
 }
