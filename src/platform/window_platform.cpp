@@ -283,6 +283,7 @@ void WindowPlatform::measured_beats_changed() {
       beats == 1 ? QCoreApplication::translate("WindowPlatform", "1 beat accepted")
                  : QCoreApplication::translate("WindowPlatform", "%1 beats accepted").arg(beats));
   main_window_->set_results_saved(false);
+  map_hook_->show_leads(measured_leads());
   map_hook_->show_beats(measured_beats());
 }
 

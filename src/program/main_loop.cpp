@@ -77,6 +77,7 @@ bool points_marked(const MarkingState& marking) {
 void report_selection(const ProgramState& state, SelectionListener& listener) {
   listener.selection_described(std::string(trimmed(state.paths.recording_name)),
                                points_marked(state.marking));
+  listener.selection_leads_measured(state.selection.lead_measures);
   listener.selection_measured(selected_beats(state.selection));
 }
 

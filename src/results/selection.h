@@ -44,6 +44,9 @@ class SelectionListener {
  public:
   virtual ~SelectionListener() = default;
   virtual void selection_measured(const std::vector<ResultBeat>& beats) = 0;
+  // Told before selection_measured: the per-lead measures of the same
+  // beats, in the same order.
+  virtual void selection_leads_measured(const std::vector<BeatLeads>& /*beats*/) {}
   // Told just before selection_measured: the recording's name, and whether
   // the fiducial points were marked (when they were not, or the T end lies
   // before the Q start, every area is 0 and the listener may say why).
