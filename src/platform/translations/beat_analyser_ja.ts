@@ -162,6 +162,38 @@
         <source>Reference group (*.ref.json);;All files (*)</source>
         <translation>基準群 (*.ref.json);;すべてのファイル (*)</translation>
     </message>
+    <message>
+        <source>QRST area</source>
+        <translation>QRST 面積</translation>
+    </message>
+    <message>
+        <source>QRS area</source>
+        <translation>QRS 面積</translation>
+    </message>
+    <message>
+        <source>ST-T area</source>
+        <translation>ST-T 面積</translation>
+    </message>
+    <message>
+        <source>Activation time</source>
+        <translation>興奮到達時間 (AT)</translation>
+    </message>
+    <message>
+        <source>Recovery time</source>
+        <translation>回復時間 (RT)</translation>
+    </message>
+    <message>
+        <source>ARI</source>
+        <translation>ARI</translation>
+    </message>
+    <message>
+        <source>No lead measures for these beats: command c measures them.</source>
+        <translation>これらの心拍の誘導別の測定値がありません。コマンド c で測定します。</translation>
+    </message>
+    <message>
+        <source>The departure view shows the QRST area: map --kind draws the others.</source>
+        <translation>偏差表示は QRST 面積のみです。他の種類は map --kind で描けます。</translation>
+    </message>
 </context>
 <context>
     <name>WindowPlatform</name>
