@@ -186,6 +186,8 @@ void MainWindow::show_question(const QString& question) {
   question_->setText(question.isEmpty() ? QString() : tr("Asked: %1").arg(question));
 }
 
+void MainWindow::show_instruction(const QString& instruction) { question_->setText(instruction); }
+
 void MainWindow::show_note(const QString& note) {
   note_->setText(note);
   note_->setVisible(!note.isEmpty());

@@ -37,6 +37,9 @@ class MainWindow : public QMainWindow {
   // the data folder.
   void show_waiting(const QString& what);
   void show_question(const QString& question);
+  // A line of the window's own in the question's place, while the program
+  // asks nothing (the J point's click).
+  void show_instruction(const QString& instruction);
   void show_note(const QString& note);
   void show_selection(const QString& selection);
   QString waiting_text() const;

@@ -417,11 +417,7 @@ void WindowPlatform::take_proposal() {
 QString WindowPlatform::click_request(int unit) {
   const QString window = caption(unit);
   if (j_waiting_)
-    return QCoreApplication::translate(
-               "WindowPlatform",
-               "Click the J point (end of QRS) in %1; P takes the proposed one (dashed), a right "
-               "click leaves it to the proposal")
-        .arg(window);
+    return QCoreApplication::translate("WindowPlatform", "Click the J point in %1").arg(window);
   if (in_pass_ && !offer_.marks.empty() && show_proposal_->isChecked())
     return QCoreApplication::translate(
                "WindowPlatform", "Click in %1, or press P to take the proposed points (dashed)")
@@ -515,7 +511,15 @@ MouseEvent WindowPlatform::wait_mouse_event(int event_set) {
   });
   bring_forward(unit);
   main_window_->show_waiting(click_request(unit));
-  main_window_->show_question(last_line(unit));
+  // The J point's click answers no question of the program's: the line
+  // says what it is instead.
+  if (j_waiting_)
+    main_window_->show_instruction(QCoreApplication::translate(
+        "WindowPlatform",
+        "J point (end of QRS): P takes the proposed one (dashed), a right click leaves it to the "
+        "proposal"));
+  else
+    main_window_->show_question(last_line(unit));
   wait();
   if (injected_) pressed = *injected_;
   injected_.reset();

@@ -893,6 +893,10 @@ TEST(WindowMode, TheProposalIsDrawnOverTheBeatAndTakenWithP) {
   person.then([&] {
     ASSERT_EQ(platform.view(graphics_unit).overlay().marks.size(), 1u);
     EXPECT_EQ(platform.view(graphics_unit).overlay().marks[0].label, "J");
+    EXPECT_EQ(platform.main_window().waiting_text(),
+              "Click the J point in Overview and enlarged beat (unit 12)");
+    EXPECT_TRUE(platform.main_window().question_text().startsWith("J point (end of QRS)"))
+        << "no stale question of the program's";
     platform.take_proposal_action().trigger();
   });
   person.types(graphics_unit, "x");

@@ -262,8 +262,12 @@
         <translation>T 終点の後に J 点を指定(&amp;J)</translation>
     </message>
     <message>
-        <source>Click the J point (end of QRS) in %1; P takes the proposed one (dashed), a right click leaves it to the proposal</source>
-        <translation>%1 で J 点 (QRS の終わり) をクリックしてください。P で提案点 (破線) を採用、右クリックで提案に任せます</translation>
+        <source>Click the J point in %1</source>
+        <translation>%1 で J 点をクリックしてください</translation>
+    </message>
+    <message>
+        <source>J point (end of QRS): P takes the proposed one (dashed), a right click leaves it to the proposal</source>
+        <translation>J 点 (QRS の終わり): P で提案点 (破線) を採用、右クリックで提案に任せます</translation>
     </message>
     <message>
         <source>Click in %1, or press P to take the proposed points (dashed)</source>
