@@ -75,7 +75,10 @@ void mark_j_point(const MarkingContext& c, Io& io) {
   const std::optional<float> x = c.listener->j_point_click(c);
   if (!x) return;
   const std::int32_t j = click_sample(*x, c.geometry.plot_x0, c.marking.beat_x_scale);
-  if (j < c.marking.q_start || j > c.marking.t_end) return;
+  if (j < c.marking.q_start || j > c.marking.t_end) {
+    c.listener->j_point_refused();
+    return;
+  }
   draw_marker(io.platform(), c.geometry, *x);
   c.marking.j_point = j;
 }

@@ -31,6 +31,9 @@ class MarkingListener {
   virtual std::optional<float> j_point_click(const MarkingContext& /*context*/) {
     return std::nullopt;
   }
+  // The J point clicked lay outside [Q start, T end] and is left to be
+  // proposed from the leads.
+  virtual void j_point_refused() {}
 };
 
 inline constexpr int beat_wave_room = 1024;

@@ -385,6 +385,12 @@ std::optional<float> WindowPlatform::j_point_click(const MarkingContext& /*conte
   return static_cast<float>(clicked.x / 1000.0);
 }
 
+// Said until the next measurement, which proposes the J point itself.
+void WindowPlatform::j_point_refused() {
+  main_window_->show_note(QCoreApplication::translate(
+      "WindowPlatform", "J point outside Q start..T end: it is proposed from the leads"));
+}
+
 MouseEvent WindowPlatform::proposed_click(std::size_t k) const {
   MouseEvent click;
   click.event = mouse_left_down;

@@ -75,6 +75,7 @@ class WindowPlatform : public SurfacePlatform, public MarkingListener {
   void fiducial_pass_started(const MarkingContext& context) override;
   void fiducial_pass_ended() override;
   std::optional<float> j_point_click(const MarkingContext& context) override;
+  void j_point_refused() override;
   QAction& take_proposal_action() { return *take_proposal_; }
   QAction& mark_j_action() { return *mark_j_; }
   QAction& show_proposal_action() { return *show_proposal_; }

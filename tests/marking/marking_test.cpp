@@ -300,6 +300,8 @@ TEST_F(Selection, JPointIsClickedAfterTheConfirmedPointsOnlyWhenAsked) {
     int passes = 0;
     void fiducial_pass_started(const MarkingContext&) override { ++passes; }
     std::optional<float> j_point_click(const MarkingContext&) override { return x; }
+    void j_point_refused() override { ++refused; }
+    int refused = 0;
   };
   const struct {
     const char* what;
@@ -325,6 +327,7 @@ TEST_F(Selection, JPointIsClickedAfterTheConfirmedPointsOnlyWhenAsked) {
     select_waveform(marking_context(p.state, &listener), p.bench.io);
     EXPECT_EQ(listener.passes, 1);
     EXPECT_EQ(p.state.marking.j_point, row.j);
+    EXPECT_EQ(listener.refused, row.x && row.j == 0 ? 1 : 0) << "a refused click is said";
     // Its marker only when kept; the program's lines are those of a pass.
     const auto drawn = p.segments();
     EXPECT_EQ(drawn.back().colour == cyan && drawn.back().x2 == 200, row.j == 333);

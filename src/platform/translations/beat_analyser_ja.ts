@@ -277,6 +277,10 @@
         <source>Click in %1 (no proposal: %2)</source>
         <translation>%1 をクリックしてください (提案なし: %2)</translation>
     </message>
+    <message>
+        <source>J point outside Q start..T end: it is proposed from the leads</source>
+        <translation>J 点が Q 開始点から T 終点の外です。誘導から提案します</translation>
+    </message>
 </context>
 <context>
     <name>ba::MainWindow</name>
