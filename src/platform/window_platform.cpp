@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringList>
 #include <QStyle>
 #include <QTextEdit>
 #include <algorithm>
@@ -347,6 +348,14 @@ void WindowPlatform::fiducial_pass_started(const MarkingContext& c) {
     proposal_failure_ = QString::fromStdString(*failure);
   } else {
     const auto& p = std::get<Proposal>(proposed);
+    // A doubtful proposal says why while its points are offered.
+    note_before_pass_ = main_window_->note_text();
+    if (p.doubtful) {
+      QStringList reasons;
+      for (const std::string& reason : p.reasons) reasons << QString::fromStdString(reason);
+      main_window_->show_note(QCoreApplication::translate("WindowPlatform", "Proposal doubtful: %1")
+                                  .arg(reasons.join(QStringLiteral("; "))));
+    }
     offer_ = compose_proposal_overlay(
         c.marking, c.geometry,
         {beat_index(p.pq_ms), beat_index(p.q_ms), beat_index(p.t_end_ms), beat_index(p.j_ms)});
@@ -356,6 +365,7 @@ void WindowPlatform::fiducial_pass_started(const MarkingContext& c) {
 }
 
 void WindowPlatform::fiducial_pass_ended() {
+  if (in_pass_ && !offer_.marks.empty()) main_window_->show_note(note_before_pass_);
   in_pass_ = false;
   taking_ = false;
   take_proposal_->setEnabled(false);

@@ -123,6 +123,7 @@ class WindowPlatform : public SurfacePlatform, public MarkingListener {
   QAction* show_proposal_ = nullptr;
   ProposalOverlay offer_;  // PQ, Q start, T end, J of the pass under way
   QString proposal_failure_;
+  QString note_before_pass_;            // the status bar's note a doubtful proposal stands in for
   bool in_pass_ = false;                // between the start and the end of a marking pass
   std::size_t pass_clicks_ = 0;         // clicks of the pass answered so far
   bool taking_ = false;                 // the rest of the pass answers with the proposal

@@ -281,6 +281,10 @@
         <source>J point outside Q start..T end: it is proposed from the leads</source>
         <translation>J 点が Q 開始点から T 終点の外です。誘導から提案します</translation>
     </message>
+    <message>
+        <source>Proposal doubtful: %1</source>
+        <translation>提案は不確か: %1</translation>
+    </message>
 </context>
 <context>
     <name>ba::MainWindow</name>
