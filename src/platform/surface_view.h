@@ -1,7 +1,8 @@
 #pragma once
 // A widget that shows one surface and collects what the person types or
-// clicks in it. It paints only from the surface's image, so a repaint, a
-// resize or a zoom never changes what the program sees.
+// clicks in it. It paints the surface's image, with at most an overlay of
+// marks over it, so a repaint, a resize, a zoom or an overlay never changes
+// what the program sees.
 
 #include <QImage>
 #include <QString>
