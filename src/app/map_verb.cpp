@@ -126,24 +126,6 @@ std::optional<PictureSize> picture_size(const std::string& text) {
   return PictureSize{*w, *h};
 }
 
-std::string default_unit(LeadKind kind) {
-  switch (kind) {
-    case LeadKind::qrs:
-      return "AQRS";
-    case LeadKind::stt:
-      return "ASTT";
-    case LeadKind::at:
-      return "AT ms";
-    case LeadKind::rt:
-      return "RT ms";
-    case LeadKind::ari:
-      return "ARI ms";
-    case LeadKind::qrst:
-      break;
-  }
-  return "AQRST";
-}
-
 // The options checked, or the reason the command line is wrong.
 std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   MapOptions options;
@@ -182,7 +164,7 @@ std::variant<MapOptions, std::string> checked(const MapArguments& given) {
   const auto kind = lead_kind_named(given.kind);
   if (!kind) return "--kind needs qrst, qrs, stt, at, rt or ari, not '" + given.kind + "'";
   options.kind = *kind;
-  options.request.unit = given.unit.empty() ? default_unit(options.kind) : given.unit;
+  options.request.unit = given.unit.empty() ? lead_kind_unit(options.kind) : given.unit;
   options.request.most_frames = sheet_capacity(options.size.width, options.size.height);
   options.labels = !given.no_labels;
   return options;

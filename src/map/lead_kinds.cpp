@@ -66,6 +66,24 @@ std::optional<LeadKind> lead_kind_named(std::string_view name) {
   return std::nullopt;
 }
 
+std::string lead_kind_unit(LeadKind kind) {
+  switch (kind) {
+    case LeadKind::qrs:
+      return "AQRS";
+    case LeadKind::stt:
+      return "ASTT";
+    case LeadKind::at:
+      return "AT ms";
+    case LeadKind::rt:
+      return "RT ms";
+    case LeadKind::ari:
+      return "ARI ms";
+    case LeadKind::qrst:
+      break;
+  }
+  return "AQRST";
+}
+
 std::string lead_kind_name(LeadKind kind) {
   for (const KindName& k : kind_names)
     if (k.kind == kind) return std::string(k.name);

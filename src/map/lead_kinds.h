@@ -21,6 +21,8 @@ std::optional<LeadKind> lead_kind_named(std::string_view name);
 bool is_timing(LeadKind kind);
 // The name lead_kind_named reads.
 std::string lead_kind_name(LeadKind kind);
+// The unit a map of the kind names under its scale: "AQRST", "AT ms", ...
+std::string lead_kind_unit(LeadKind kind);
 
 // The beats as a map takes them, one value per lead. Times are kept in us
 // (whole numbers), so `scale` (0.001) turns them into ms; a lead untimed in

@@ -70,20 +70,38 @@ std::int32_t fiducial_click(const MarkingContext& c, Io& io, const char* prompt,
   return index;
 }
 
+// A J point clicked when the person asks for one; a click outside
+// [Q start, T end] leaves it to be proposed from the leads.
+void mark_j_point(const MarkingContext& c, Io& io) {
+  const std::optional<float> x = c.listener->j_point_click(c);
+  if (!x) return;
+  const std::int32_t j = click_sample(*x, c.geometry.plot_x0, c.marking.beat_x_scale);
+  if (j < c.marking.q_start || j > c.marking.t_end) {
+    c.listener->j_point_refused();
+    return;
+  }
+  draw_marker(io.platform(), c.geometry, *x);
+  c.marking.j_point = j;
+}
+
 // Three clicks, then confirmation; "n" keeps the earlier points and leaves
 // the markers on the screen.
 void marking_pass(const MarkingContext& c, Io& io) {
+  if (c.listener) c.listener->fiducial_pass_started(c);
   const std::int32_t pq = fiducial_click(c, io, marking_text::click_pq, marking_text::console_pq);
   const std::int32_t q = fiducial_click(c, io, marking_text::click_q, marking_text::console_q);
   const std::int32_t t = fiducial_click(c, io, marking_text::click_t, marking_text::console_t);
+  if (c.listener) c.listener->fiducial_pass_ended();
   io.write_line(graphics_unit, {marking_text::confirm});
   read_answer(c.menu, io);
   if (answer_is(c.menu.answer, 'n')) return;
   c.marking.pq_point = pq;
   c.marking.q_start = q;
   c.marking.t_end = t;
+  c.marking.j_point = 0;
   io.clear_window();
   draw_beat_wave(c.marking, c.detection, c.geometry, io);
+  if (c.listener) mark_j_point(c, io);
 }
 
 // Steps after the range check: console and log records, the enlarged beat

@@ -2,6 +2,7 @@
 // Waveform selection (command s) and fiducial point marking.
 
 #include <cstdint>
+#include <optional>
 
 #include "detection/detection.h"
 #include "detection/recognition.h"
@@ -15,6 +16,26 @@
 namespace ba {
 
 class Io;
+struct MarkingContext;
+
+// Told of the fiducial marking on the enlarged beat (the window mode offers
+// its proposal there and marks the J point when asked). Nothing it does
+// reaches the program's lines, windows or files unless the person acts.
+class MarkingListener {
+ public:
+  virtual ~MarkingListener() = default;
+  // Before the three clicks of a marking pass, and after them.
+  virtual void fiducial_pass_started(const MarkingContext& /*context*/) {}
+  virtual void fiducial_pass_ended() {}
+  // After the three points are confirmed: the window-unit x of a click on
+  // the J point when the person asked to mark one, else nothing.
+  virtual std::optional<float> j_point_click(const MarkingContext& /*context*/) {
+    return std::nullopt;
+  }
+  // The J point clicked lay outside [Q start, T end] and is left to be
+  // proposed from the leads.
+  virtual void j_point_refused() {}
+};
 
 inline constexpr int beat_wave_room = 1024;
 inline constexpr int beat_window_len = 1000;          // samples of the one-beat display
@@ -44,6 +65,7 @@ struct MarkingContext {
   MarkingState& marking;
   RecognitionState& recognition;  // the template taken from the chosen beat
   MenuState& menu;
+  MarkingListener* listener = nullptr;  // none in the headless runs
 };
 
 // Command s: pick the beat nearest a click, check its range, log it, draw it

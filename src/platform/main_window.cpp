@@ -53,15 +53,18 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   question_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   question_->setMinimumHeight(question_->fontMetrics().height());
   lines->addWidget(question_);
+  // What the program waits for has a line of its own too: beside the note
+  // and the data folder it was cut at 1024 pixels and 1.5 times the usual
+  // size. Only a screen narrower than the text cuts it, at its end.
+  waiting_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  waiting_->setMinimumHeight(waiting_->fontMetrics().height());
+  lines->addWidget(waiting_);
   auto* state = new QHBoxLayout;
   state->setSpacing(12);
-  // On a narrow screen what the program waits for is cut at its end rather
-  // than pushing the other texts out of sight.
-  waiting_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  state->addWidget(waiting_, 1);
   // These stay in sight until the next measurement, whatever the program asks.
   state->addWidget(note_);
   state->addWidget(selection_);
+  state->addStretch(1);
   state->addWidget(data_folder_label_);
   lines->addLayout(state);
   statusBar()->addWidget(texts, 1);
@@ -70,6 +73,7 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   data_folder_label_->hide();
   add_file_menu();
   add_view_menu();
+  marking_menu_ = menuBar()->addMenu(tr("&Marking"));
   add_window_menu();
   add_help_menu();
 }
@@ -181,6 +185,8 @@ void MainWindow::show_waiting(const QString& what) {
 void MainWindow::show_question(const QString& question) {
   question_->setText(question.isEmpty() ? QString() : tr("Asked: %1").arg(question));
 }
+
+void MainWindow::show_instruction(const QString& instruction) { question_->setText(instruction); }
 
 void MainWindow::show_note(const QString& note) {
   note_->setText(note);

@@ -37,6 +37,9 @@ class MainWindow : public QMainWindow {
   // the data folder.
   void show_waiting(const QString& what);
   void show_question(const QString& question);
+  // A line of the window's own in the question's place, while the program
+  // asks nothing (the J point's click).
+  void show_instruction(const QString& instruction);
   void show_note(const QString& note);
   void show_selection(const QString& selection);
   QString waiting_text() const;
@@ -65,6 +68,8 @@ class MainWindow : public QMainWindow {
   // The File and View menus, for windows that add their own entries.
   QMenu& file_menu() { return *file_menu_; }
   QMenu& view_menu() { return *view_menu_; }
+  // Entries for the marking of the fiducial points on the enlarged beat.
+  QMenu& marking_menu() { return *marking_menu_; }
 
  signals:
   void data_folder_changed(const QString& folder);
@@ -84,6 +89,7 @@ class MainWindow : public QMainWindow {
   QDockWidget* console_dock_;
   QMenu* file_menu_ = nullptr;
   QMenu* view_menu_ = nullptr;
+  QMenu* marking_menu_ = nullptr;
   QLabel* waiting_;
   QLabel* question_;
   QLabel* note_;

@@ -75,6 +75,10 @@ constexpr MapKind kinds[] = {MapKind::mean, MapKind::sd, MapKind::beat, MapKind:
                              MapKind::departure};
 constexpr int departure_choice = 4;
 
+// What each lead shows, in the order of the lead kind list.
+constexpr LeadKind lead_kinds[] = {LeadKind::qrst, LeadKind::qrs, LeadKind::stt,
+                                   LeadKind::at,   LeadKind::rt,  LeadKind::ari};
+
 // The leads without a z named in the window's language ("lead 7", "leads
 // 2-5, 9"); empty when every lead has one.
 QString leads_left_out(const ReferenceGroup& group) {
@@ -89,6 +93,7 @@ QString leads_left_out(const ReferenceGroup& group) {
 
 MapWindow::MapWindow()
     : kind_choice_(new QComboBox),
+      lead_kind_choice_(new QComboBox),
       beat_choice_(new QSpinBox),
       note_(new QLabel),
       canvas_(new MapCanvas),
@@ -97,18 +102,27 @@ MapWindow::MapWindow()
                           QCoreApplication::translate("MapWindow", "Standard deviation"),
                           QCoreApplication::translate("MapWindow", "One beat"),
                           QCoreApplication::translate("MapWindow", "All beats")});
+  lead_kind_choice_->setObjectName(QStringLiteral("lead kind"));
+  lead_kind_choice_->addItems({QCoreApplication::translate("MapWindow", "QRST area"),
+                               QCoreApplication::translate("MapWindow", "QRS area"),
+                               QCoreApplication::translate("MapWindow", "ST-T area"),
+                               QCoreApplication::translate("MapWindow", "Activation time"),
+                               QCoreApplication::translate("MapWindow", "Recovery time"),
+                               QCoreApplication::translate("MapWindow", "ARI")});
   beat_choice_->setPrefix(QCoreApplication::translate("MapWindow", "Beat "));
   beat_choice_->setRange(1, 1);
   // Opening or activating the window leaves the focus on the map, never in a
   // field: keys typed there are for the program's question.
   canvas_->setFocusPolicy(Qt::StrongFocus);
   for (QWidget* field :
-       {static_cast<QWidget*>(kind_choice_), static_cast<QWidget*>(beat_choice_)}) {
+       {static_cast<QWidget*>(lead_kind_choice_), static_cast<QWidget*>(kind_choice_),
+        static_cast<QWidget*>(beat_choice_)}) {
     field->setFocusPolicy(Qt::ClickFocus);
     field->installEventFilter(this);
   }
   if (auto* edit = beat_choice_->findChild<QLineEdit*>()) edit->installEventFilter(this);
   auto* controls = new QHBoxLayout;
+  controls->addWidget(lead_kind_choice_);
   controls->addWidget(kind_choice_);
   controls->addWidget(beat_choice_);
   controls->addStretch();
@@ -131,6 +145,7 @@ MapWindow::MapWindow()
   setAttribute(Qt::WA_DeleteOnClose);
   resize(720, 600);
   connect(kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
+  connect(lead_kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
   // Stepping through the beats shows each one.
   connect(beat_choice_, &QSpinBox::valueChanged, this, [this] {
     if (kinds[kind_choice_->currentIndex()] != MapKind::beat)
@@ -142,6 +157,7 @@ MapWindow::MapWindow()
 
 QWidget* MapWindow::field_of(const QObject* watched) const {
   if (watched == kind_choice_) return kind_choice_;
+  if (watched == lead_kind_choice_) return lead_kind_choice_;
   if (watched == beat_choice_ || (watched && watched->parent() == beat_choice_))
     return beat_choice_;
   return nullptr;
@@ -259,16 +275,23 @@ void MapWindow::show_note(const QString& note) {
 
 QString MapWindow::note() const { return note_->text(); }
 
+LeadKind MapWindow::lead_kind() const { return lead_kinds[lead_kind_choice_->currentIndex()]; }
+
 QString MapWindow::view_name() const {
+  // A kind other than QRST follows the view: "mean_at".
+  const QString kind =
+      lead_kind() == LeadKind::qrst
+          ? QString()
+          : QStringLiteral("_") + QString::fromStdString(lead_kind_name(lead_kind()));
   switch (kinds[kind_choice_->currentIndex()]) {
     case MapKind::mean:
-      return QStringLiteral("mean");
+      return QStringLiteral("mean") + kind;
     case MapKind::sd:
-      return QStringLiteral("sd");
+      return QStringLiteral("sd") + kind;
     case MapKind::beat:
-      return QStringLiteral("beat%1").arg(beat_choice_->value());
+      return QStringLiteral("beat%1").arg(beat_choice_->value()) + kind;
     case MapKind::sheet:
-      return QStringLiteral("sheet");
+      return QStringLiteral("sheet") + kind;
     case MapKind::departure:
       return QStringLiteral("departure");
     case MapKind::difference:
@@ -283,6 +306,11 @@ void MapWindow::choice_changed() {
     return;
   }
   if (kinds[kind_choice_->currentIndex()] == MapKind::departure) {
+    if (lead_kind() != LeadKind::qrst) {
+      canvas_->set_blank(QCoreApplication::translate(
+          "MapWindow", "The departure view shows the QRST area: map --kind draws the others."));
+      return;
+    }
     auto page = make_departure_page(departure_->z, default_layout(), map_wording());
     if (auto* reason = std::get_if<std::string>(&page))
       canvas_->set_blank(QString::fromStdString(*reason));
@@ -294,7 +322,33 @@ void MapWindow::choice_changed() {
   request.kind = kinds[kind_choice_->currentIndex()];
   request.beat = beat_choice_->value();
   request.most_frames = sheet_capacity(default_map_size.width(), default_map_size.height());
-  canvas_->set_page(make_page(beats_, default_layout(), request, map_wording()));
+  if (lead_kind() == LeadKind::qrst) {
+    canvas_->set_page(make_page(beats_, default_layout(), request, map_wording()));
+    return;
+  }
+  auto page = lead_kind_page(request);
+  if (auto* reason = std::get_if<std::string>(&page))
+    canvas_->set_blank(QString::fromStdString(*reason));
+  else
+    canvas_->set_page(std::get<MapPage>(std::move(page)));
+}
+
+// As map --kind draws it: leads timed in no beat are left out of the layout,
+// times in us scaled to ms, a sequential scale with isochrones for times.
+std::variant<MapPage, std::string> MapWindow::lead_kind_page(MapRequest request) const {
+  if (leads_.size() != beats_.size())
+    return QCoreApplication::translate("MapWindow",
+                                       "No lead measures for these beats: command c measures them.")
+        .toStdString();
+  const LeadKind kind = lead_kind();
+  KindBeats chosen = kind_beats(leads_, kind);
+  LeadLayout layout = default_layout();
+  for (int lead : chosen.untimed_leads) layout.leads(lead).bad = true;
+  request.scale *= chosen.scale;
+  request.unit = lead_kind_unit(kind);
+  MapPage page = make_page(chosen.beats, layout, request, map_wording());
+  shape_kind_page(page, kind);
+  return page;
 }
 
 MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu)
@@ -309,6 +363,11 @@ MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu
   show->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
   view_menu.addAction(QCoreApplication::translate("MapWindow", "Choose reference group..."), this,
                       [this] { choose_group_with_dialog(); });
+}
+
+void MapWindowHook::show_leads(const std::vector<BeatLeads>& leads) {
+  leads_ = leads;
+  if (window_) window_->show_leads(leads_);
 }
 
 void MapWindowHook::show_beats(const std::vector<ResultBeat>& beats) {
@@ -334,6 +393,7 @@ MapWindow& MapWindowHook::open() {
   if (!window_) {
     window_ = new MapWindow;
     area_.addSubWindow(window_);
+    window_->show_leads(leads_);
     window_->show_beats(beats_);
     if (group_) window_->set_group(*group_);
     window_->show_note(note_);

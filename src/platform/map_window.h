@@ -10,9 +10,11 @@
 #include <QPointer>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cohort/study.h"
+#include "map/lead_kinds.h"
 #include "map/page.h"
 #include "platform/map_drawing.h"
 #include "results/beat.h"
@@ -35,6 +37,10 @@ class MapWindow : public QMdiSubWindow {
 
   // A new selection: shows its mean map, the beat selector at beat 1.
   void show_beats(const std::vector<ResultBeat>& beats);
+  // The per-lead measures of the next selection shown, for the maps of the
+  // other kinds (QRS, ST-T, AT, RT, ARI), as `map --kind` draws them.
+  void show_leads(const std::vector<BeatLeads>& leads) { leads_ = leads; }
+  LeadKind lead_kind() const;
   // The page as shown; nothing before any beat is measured.
   std::optional<MapPage> page() const;
   // A line above the map saying why it shows what it shows; none when empty.
@@ -60,6 +66,7 @@ class MapWindow : public QMdiSubWindow {
   bool takes_key(const QKeyEvent& key) const;
 
   QComboBox& kind_choice() { return *kind_choice_; }
+  QComboBox& lead_kind_choice() { return *lead_kind_choice_; }
   QSpinBox& beat_choice() { return *beat_choice_; }
 
  protected:
@@ -68,13 +75,17 @@ class MapWindow : public QMdiSubWindow {
  private:
   void choice_changed();
   void describe_departure();
+  // The page of the kind chosen other than QRST, or why there is none.
+  std::variant<MapPage, std::string> lead_kind_page(MapRequest request) const;
   // The field `watched` belongs to, or nothing.
   QWidget* field_of(const QObject* watched) const;
 
   std::vector<ResultBeat> beats_;
+  std::vector<BeatLeads> leads_;  // of beats_, in the same order
   std::optional<ReferenceGroup> group_;
   std::optional<Departure> departure_;  // of the mean map, with a group and beats
   QComboBox* kind_choice_;
+  QComboBox* lead_kind_choice_;
   QSpinBox* beat_choice_;
   QLabel* note_;
   MapCanvas* canvas_;
@@ -93,6 +104,8 @@ class MapWindowHook : public QObject {
 
   // The selection of the last c or v; shown at once when the window is open.
   void show_beats(const std::vector<ResultBeat>& beats);
+  // Its per-lead measures; given before show_beats.
+  void show_leads(const std::vector<BeatLeads>& leads);
   // The recording the selection was measured on, and the note the Map
   // window shows with it (empty for none).
   void describe_selection(const QString& recording_name, const QString& note);
@@ -122,6 +135,7 @@ class MapWindowHook : public QObject {
   QMdiArea& area_;
   QPointer<MapWindow> window_;
   std::vector<ResultBeat> beats_;
+  std::vector<BeatLeads> leads_;  // of beats_, in the same order
   std::optional<ReferenceGroup> group_;
   QString recording_name_;
   QString note_;

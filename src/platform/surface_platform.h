@@ -50,9 +50,14 @@ class SurfacePlatform : public Platform, public SelectionListener {
   void set_crosshair_cursor() override;
   // The selection a c or v command leaves, in time order, for the QRST map.
   void selection_measured(const std::vector<ResultBeat>& beats) override;
+  void selection_leads_measured(const std::vector<BeatLeads>& beats) override {
+    measured_leads_ = beats;
+  }
 
   // The beats of the last c or v command, as the QRST map reads them.
   const std::vector<ResultBeat>& measured_beats() const { return measured_; }
+  // Their per-lead measures, for the maps of the other kinds.
+  const std::vector<BeatLeads>& measured_leads() const { return measured_leads_; }
 
   int active_unit() const { return active_; }
   bool is_open(int unit) const;
@@ -92,6 +97,7 @@ class SurfacePlatform : public Platform, public SelectionListener {
   int active_ = console_unit;
   bool crosshair_ = false;
   std::vector<ResultBeat> measured_;
+  std::vector<BeatLeads> measured_leads_;
 };
 
 // A host path as Qt names it.

@@ -168,11 +168,44 @@ void SurfaceView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
   painter.fillRect(event->rect(), palette().color(QPalette::Dark));
   painter.drawImage(QPoint(margin, margin), shown_image());
+  paint_overlay(painter);
   if (reading() && hasFocus() && caret_on_) {
     // Inverting keeps the caret visible on every background colour.
     painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
     painter.fillRect(caret(), Qt::white);
   }
+}
+
+void SurfaceView::set_overlay(ProposalOverlay overlay) {
+  overlay_ = std::move(overlay);
+  update();
+}
+
+// Dashed lines two pixels wide at any zoom, each labelled at its top, in a
+// colour the program's own traces and markers never use.
+void SurfaceView::paint_overlay(QPainter& painter) {
+  if (overlay_.marks.empty()) return;
+  const QColor colour(overlay_.colour & 0xff, (overlay_.colour >> 8) & 0xff,
+                      (overlay_.colour >> 16) & 0xff);
+  QPen pen(colour, 2);
+  pen.setDashPattern({static_cast<qreal>(overlay_.dash_pixels) * scale_ / 2,
+                      static_cast<qreal>(overlay_.dash_pixels) * scale_ / 2});
+  painter.save();
+  painter.setPen(pen);
+  // Labels inside the trace area beside the lines' tops, alternating between
+  // two rows: PQ and Q lie close together. Below the area they would lie
+  // under a scroll bar; above it, over the program's text.
+  const int label_step = painter.fontMetrics().ascent() + 2;
+  bool first_row = true;
+  for (const ProposedMark& mark : overlay_.marks) {
+    const QRect line =
+        view_rect(QRect(QPoint(mark.column, mark.top_row), QPoint(mark.column, mark.bottom_row)));
+    painter.drawLine(line.topLeft(), line.bottomLeft());
+    const QPoint at = line.topLeft() + QPoint(3, first_row ? label_step : 2 * label_step);
+    painter.drawText(at, QString::fromStdString(mark.label));
+    first_row = !first_row;
+  }
+  painter.restore();
 }
 
 // Two pixels wide at any zoom, so that it stays visible when shrunk.

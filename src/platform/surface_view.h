@@ -1,7 +1,8 @@
 #pragma once
 // A widget that shows one surface and collects what the person types or
-// clicks in it. It paints only from the surface's image, so a repaint, a
-// resize or a zoom never changes what the program sees.
+// clicks in it. It paints the surface's image, with at most an overlay of
+// marks over it, so a repaint, a resize, a zoom or an overlay never changes
+// what the program sees.
 
 #include <QImage>
 #include <QString>
@@ -11,8 +12,11 @@
 #include <functional>
 #include <vector>
 
+#include "marking/proposal_overlay.h"
 #include "platform/surface.h"
 #include "runtime/platform.h"
+
+class QPainter;
 
 namespace ba {
 
@@ -53,6 +57,11 @@ class SurfaceView : public QWidget {
   // Takes one button event of `event_set` (presses, and double clicks when
   // the set has them) and hands it to `done` in drawing coordinates.
   void wait_click(int event_set, std::function<void(const MouseEvent&)> done);
+  // Marks painted over the surface, never into it: what the program sees and
+  // saves stays as it drew it. An empty overlay shows nothing.
+  void set_overlay(ProposalOverlay overlay);
+  const ProposalOverlay& overlay() const { return overlay_; }
+
   // Ends any reading or waiting without an answer.
   void stop_input();
 
@@ -81,11 +90,13 @@ class SurfaceView : public QWidget {
   void finish_line();
   void restart_caret();
   void rescale();
+  void paint_overlay(QPainter& painter);
   void answer_click(QMouseEvent* event, int bit);
   bool in_front() const;
   const QImage& shown_image();
 
   Surface& surface_;
+  ProposalOverlay overlay_;
   std::uint64_t shown_generation_ = 0;
   std::function<void(const QString&)> line_done_;
   std::function<void(const MouseEvent&)> click_done_;

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -15,17 +16,37 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStringList>
 #include <QStyle>
 #include <QTextEdit>
 #include <algorithm>
 #include <stdexcept>
 
+#include "proposal/proposal.h"
+#include "recording/recording.h"
 #include "runtime/errors.h"
 #include "runtime/io.h"
 
 namespace ba {
 
 namespace {
+
+// Row of the one-beat display a taken proposal clicks at: its zero line.
+constexpr int proposal_click_row = 150;
+
+// Beat-window index of a point given in ms (samples) from R.
+std::int32_t beat_index(std::int32_t ms_from_r) { return r_peak_index + ms_from_r; }
+
+// The proposal over the recording's beats alike, for the leads the window
+// shows; the reason when none can be made.
+std::variant<Proposal, std::string> propose_for(const MarkingContext& c) {
+  ProposalOptions options;
+  options.leads = {c.conditions.first_lead - lead_channel_offset,
+                   c.conditions.second_lead - lead_channel_offset,
+                   c.conditions.third_lead - lead_channel_offset};
+  options.ratio = c.conditions.r_ratio;
+  return propose(c.recording.sample_matrix, options);
+}
 
 // Pixels between the top left corners of successive child windows, so that
 // the caption of every earlier child stays in sight.
@@ -107,6 +128,7 @@ WindowPlatform::WindowPlatform()
   // Exported maps start out in the data folder.
   QObject::connect(main_window_.get(), &MainWindow::data_folder_changed, map_hook_.get(),
                    [this](const QString& folder) { map_hook_->set_data_folder(folder); });
+  add_marking_menu();
   main_window_->show();
   main_window_->activateWindow();
   bring_forward(console_unit);
@@ -262,6 +284,7 @@ void WindowPlatform::measured_beats_changed() {
       beats == 1 ? QCoreApplication::translate("WindowPlatform", "1 beat accepted")
                  : QCoreApplication::translate("WindowPlatform", "%1 beats accepted").arg(beats));
   main_window_->set_results_saved(false);
+  map_hook_->show_leads(measured_leads());
   map_hook_->show_beats(measured_beats());
 }
 
@@ -285,6 +308,140 @@ void WindowPlatform::selection_saved(SaveOutcome outcome, int beats,
           QCoreApplication::translate("WindowPlatform", "Not saved: the selection is kept"));
       break;
   }
+}
+
+void WindowPlatform::add_marking_menu() {
+  QMenu& menu = main_window_->marking_menu();
+  show_proposal_ =
+      menu.addAction(QCoreApplication::translate("WindowPlatform", "&Show the proposed points"));
+  show_proposal_->setCheckable(true);
+  show_proposal_->setChecked(true);
+  QObject::connect(show_proposal_, &QAction::toggled, main_window_.get(), [this](bool shown) {
+    if (in_pass_ || j_waiting_) view(active_unit()).set_overlay(shown ? offer_ : ProposalOverlay{});
+  });
+  // A plain key: the entry is enabled only while a point is to be clicked,
+  // so the key never takes a letter from a typed answer.
+  take_proposal_ =
+      menu.addAction(QCoreApplication::translate("WindowPlatform", "&Take the proposed points"));
+  take_proposal_->setShortcut(QKeySequence(Qt::Key_P));
+  take_proposal_->setEnabled(false);
+  QObject::connect(take_proposal_, &QAction::triggered, main_window_.get(),
+                   [this] { take_proposal(); });
+  menu.addSeparator();
+  mark_j_ = menu.addAction(
+      QCoreApplication::translate("WindowPlatform", "Mark the &J point after T end"));
+  mark_j_->setCheckable(true);
+}
+
+void WindowPlatform::show_offer(const ProposalOverlay& overlay) {
+  view(active_unit()).set_overlay(show_proposal_->isChecked() ? overlay : ProposalOverlay{});
+}
+
+void WindowPlatform::fiducial_pass_started(const MarkingContext& c) {
+  in_pass_ = true;
+  pass_clicks_ = 0;
+  taking_ = false;
+  offer_ = {};
+  proposal_failure_.clear();
+  auto proposed = propose_for(c);
+  if (const auto* failure = std::get_if<std::string>(&proposed)) {
+    proposal_failure_ = QString::fromStdString(*failure);
+  } else {
+    const auto& p = std::get<Proposal>(proposed);
+    // A doubtful proposal says why while its points are offered.
+    note_before_pass_ = main_window_->note_text();
+    if (p.doubtful) {
+      QStringList reasons;
+      for (const std::string& reason : p.reasons) reasons << QString::fromStdString(reason);
+      main_window_->show_note(QCoreApplication::translate("WindowPlatform", "Proposal doubtful: %1")
+                                  .arg(reasons.join(QStringLiteral("; "))));
+    }
+    offer_ = compose_proposal_overlay(
+        c.marking, c.geometry,
+        {beat_index(p.pq_ms), beat_index(p.q_ms), beat_index(p.t_end_ms), beat_index(p.j_ms)});
+  }
+  take_proposal_->setEnabled(offer_.marks.size() >= 3);
+  show_offer(offer_);
+}
+
+void WindowPlatform::fiducial_pass_ended() {
+  if (in_pass_ && !offer_.marks.empty()) main_window_->show_note(note_before_pass_);
+  in_pass_ = false;
+  taking_ = false;
+  take_proposal_->setEnabled(false);
+  show_offer({});
+}
+
+std::optional<float> WindowPlatform::j_point_click(const MarkingContext& /*context*/) {
+  if (!mark_j_->isChecked()) return std::nullopt;
+  ProposalOverlay j_only;
+  for (const ProposedMark& mark : offer_.marks)
+    if (mark.label == "J") j_only.marks.push_back(mark);
+  j_waiting_ = true;
+  take_proposal_->setEnabled(!j_only.marks.empty());
+  show_offer(j_only);
+  MouseEvent clicked;
+  try {
+    clicked = wait_mouse_event(mouse_left_down | mouse_right_down);
+  } catch (...) {
+    j_waiting_ = false;
+    throw;
+  }
+  j_waiting_ = false;
+  take_proposal_->setEnabled(false);
+  show_offer({});
+  // A right click leaves the J point to be proposed from the leads.
+  if (clicked.event != mouse_left_down) return std::nullopt;
+  return static_cast<float>(clicked.x / 1000.0);
+}
+
+// Said until the next measurement, which proposes the J point itself.
+void WindowPlatform::j_point_refused() {
+  main_window_->show_note(QCoreApplication::translate(
+      "WindowPlatform", "J point outside Q start..T end: it is proposed from the leads"));
+}
+
+MouseEvent WindowPlatform::proposed_click(std::size_t k) const {
+  MouseEvent click;
+  click.event = mouse_left_down;
+  click.key_state = key_left_button;
+  click.x = offer_.marks.at(k).column;
+  click.y = proposal_click_row;
+  return click;
+}
+
+void WindowPlatform::take_proposal() {
+  std::size_t k = 0;
+  if (j_waiting_) {
+    for (; k < offer_.marks.size() && offer_.marks[k].label != "J"; ++k) {
+    }
+    if (k == offer_.marks.size()) return;
+  } else if (in_pass_ && pass_clicks_ < 3 && offer_.marks.size() >= 3) {
+    k = pass_clicks_;
+    taking_ = true;
+  } else {
+    return;
+  }
+  SurfaceView& waiting = view(active_unit());
+  if (!loop_ || !waiting.waiting_click()) return;
+  injected_ = proposed_click(k);
+  waiting.stop_input();
+  answered_ = true;
+  loop_->quit();
+}
+
+QString WindowPlatform::click_request(int unit) {
+  const QString window = caption(unit);
+  if (j_waiting_)
+    return QCoreApplication::translate("WindowPlatform", "Click the J point in %1").arg(window);
+  if (in_pass_ && !offer_.marks.empty() && show_proposal_->isChecked())
+    return QCoreApplication::translate(
+               "WindowPlatform", "Click in %1, or press P to take the proposed points (dashed)")
+        .arg(window);
+  if (in_pass_ && !proposal_failure_.isEmpty())
+    return QCoreApplication::translate("WindowPlatform", "Click in %1 (no proposal: %2)")
+        .arg(window, proposal_failure_);
+  return QCoreApplication::translate("WindowPlatform", "Click in %1").arg(window);
 }
 
 bool WindowPlatform::route_key(QObject* receiver, QEvent* event) {
@@ -357,6 +514,10 @@ std::string WindowPlatform::get_line(int unit) {
 MouseEvent WindowPlatform::wait_mouse_event(int event_set) {
   int unit = active_unit();
   SurfaceView& waiting = view(unit);
+  if (taking_ && in_pass_ && pass_clicks_ < 3) {
+    refresh();
+    return proposed_click(pass_clicks_++);
+  }
   MouseEvent pressed;
   answered_ = false;
   waiting.wait_click(event_set, [this, &pressed](const MouseEvent& event) {
@@ -365,10 +526,20 @@ MouseEvent WindowPlatform::wait_mouse_event(int event_set) {
     if (loop_) loop_->quit();
   });
   bring_forward(unit);
-  main_window_->show_waiting(
-      QCoreApplication::translate("WindowPlatform", "Click in %1").arg(caption(unit)));
-  main_window_->show_question(last_line(unit));
+  main_window_->show_waiting(click_request(unit));
+  // The J point's click answers no question of the program's: the line
+  // says what it is instead.
+  if (j_waiting_)
+    main_window_->show_instruction(QCoreApplication::translate(
+        "WindowPlatform",
+        "J point (end of QRS): P takes the proposed one (dashed), a right click leaves it to the "
+        "proposal"));
+  else
+    main_window_->show_question(last_line(unit));
   wait();
+  if (injected_) pressed = *injected_;
+  injected_.reset();
+  if (in_pass_) ++pass_clicks_;
   return pressed;
 }
 

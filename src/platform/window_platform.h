@@ -10,18 +10,21 @@
 #include <memory>
 #include <string>
 
+#include "marking/marking.h"
+#include "marking/proposal_overlay.h"
 #include "platform/main_window.h"
 #include "platform/map_window.h"
 #include "platform/surface_pane.h"
 #include "platform/surface_platform.h"
 #include "platform/surface_view.h"
 
+class QAction;
 class QEventLoop;
 class QObject;
 
 namespace ba {
 
-class WindowPlatform : public SurfacePlatform {
+class WindowPlatform : public SurfacePlatform, public MarkingListener {
  public:
   // Needs a QApplication. Shows the main window with the console panel.
   WindowPlatform();
@@ -64,11 +67,35 @@ class WindowPlatform : public SurfacePlatform {
   // A child's caption: what it shows, then its unit ("Print page 1 (unit 14)").
   static QString child_caption(int unit);
 
+  // Marking on the enlarged beat: the proposal drawn dashed over it while
+  // the three points are clicked, taken with Marking > Take the proposed
+  // points (P); the J point clicked after them when Marking > Mark the J
+  // point is checked.
+  MarkingListener* marking_listener() override { return this; }
+  void fiducial_pass_started(const MarkingContext& context) override;
+  void fiducial_pass_ended() override;
+  std::optional<float> j_point_click(const MarkingContext& context) override;
+  void j_point_refused() override;
+  QAction& take_proposal_action() { return *take_proposal_; }
+  QAction& mark_j_action() { return *mark_j_; }
+  QAction& show_proposal_action() { return *show_proposal_; }
+  // The proposal of the pass under way (empty when none could be made) and
+  // why none could be made.
+  const ProposalOverlay& offered() const { return offer_; }
+  const QString& proposal_failure() const { return proposal_failure_; }
+
  private:
   ChildWindow& add_child(int unit, const QString& caption);
   void place_child(ChildWindow& child, int slot);
   void lay_out();
   void bring_forward(int unit);
+  void add_marking_menu();
+  // Answers the click awaited (and the rest of the pass) with the proposal.
+  void take_proposal();
+  // The click on the enlarged beat that marks offered mark `k`.
+  MouseEvent proposed_click(std::size_t k) const;
+  void show_offer(const ProposalOverlay& overlay);
+  QString click_request(int unit);
   QString caption(int unit);
   // Hands a key typed anywhere in the main window, outside its own
   // controls, to the line being read.
@@ -91,6 +118,17 @@ class WindowPlatform : public SurfacePlatform {
   bool answered_ = false;
   bool stop_requested_ = false;
   std::function<void()> wait_observer_;
+  QAction* take_proposal_ = nullptr;
+  QAction* mark_j_ = nullptr;
+  QAction* show_proposal_ = nullptr;
+  ProposalOverlay offer_;  // PQ, Q start, T end, J of the pass under way
+  QString proposal_failure_;
+  QString note_before_pass_;            // the status bar's note a doubtful proposal stands in for
+  bool in_pass_ = false;                // between the start and the end of a marking pass
+  std::size_t pass_clicks_ = 0;         // clicks of the pass answered so far
+  bool taking_ = false;                 // the rest of the pass answers with the proposal
+  bool j_waiting_ = false;              // the click awaited is the J point's
+  std::optional<MouseEvent> injected_;  // answer to the click awaited
   std::function<void(const std::string&)> error_presenter_;
 };
 

@@ -77,6 +77,7 @@ bool points_marked(const MarkingState& marking) {
 void report_selection(const ProgramState& state, SelectionListener& listener) {
   listener.selection_described(std::string(trimmed(state.paths.recording_name)),
                                points_marked(state.marking));
+  listener.selection_leads_measured(state.selection.lead_measures);
   listener.selection_measured(selected_beats(state.selection));
 }
 
@@ -84,7 +85,7 @@ void report_selection(const ProgramState& state, SelectionListener& listener) {
 bool dispatch(ProgramState& state, Io& io, SelectionListener& listener) {
   const std::string& answer = state.menu.answer;
   if (answer_is(answer, 's'))
-    select_waveform(marking_context(state), io);
+    select_waveform(marking_context(state, listener.marking_listener()), io);
   else if (answer_is(answer, 'c')) {
     compute_all(compute_context(state), io);
     report_selection(state, listener);

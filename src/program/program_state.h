@@ -30,8 +30,9 @@ struct ProgramState {
 };
 
 // The parts of the state each command reads and writes.
-inline MarkingContext marking_context(ProgramState& s) {
-  return {s.conditions, s.recording, s.detection, s.geometry, s.marking, s.recognition, s.menu};
+inline MarkingContext marking_context(ProgramState& s, MarkingListener* listener = nullptr) {
+  return {s.conditions, s.recording,   s.detection, s.geometry,
+          s.marking,    s.recognition, s.menu,      listener};
 }
 inline ComputeContext compute_context(ProgramState& s) {
   return {s.conditions, s.paths,       s.recording, s.marking,

@@ -14,6 +14,8 @@
 
 namespace ba {
 
+class MarkingListener;
+
 inline constexpr int selection_room = 200;
 
 struct Selection {
@@ -42,6 +44,9 @@ class SelectionListener {
  public:
   virtual ~SelectionListener() = default;
   virtual void selection_measured(const std::vector<ResultBeat>& beats) = 0;
+  // Told before selection_measured: the per-lead measures of the same
+  // beats, in the same order.
+  virtual void selection_leads_measured(const std::vector<BeatLeads>& /*beats*/) {}
   // Told just before selection_measured: the recording's name, and whether
   // the fiducial points were marked (when they were not, or the T end lies
   // before the Q start, every area is 0 and the listener may say why).
@@ -50,6 +55,8 @@ class SelectionListener {
   // file as the program names it (d:\data\map\NAMEst.txt).
   virtual void selection_saved(SaveOutcome /*outcome*/, int /*beats*/,
                                const std::string& /*result_path*/) {}
+  // Told of the fiducial marking, when it wants to be.
+  virtual MarkingListener* marking_listener() { return nullptr; }
 };
 
 }  // namespace ba

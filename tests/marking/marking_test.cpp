@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "marking/proposal_overlay.h"
 #include "support/display_bench.h"
 #include "support/state_setup.h"
 
@@ -288,6 +289,73 @@ TEST_F(Selection, AnyOtherAnswerLeavesTheFiducialMenu) {
   EXPECT_TRUE(bench.platform.typed_lines.empty());
   EXPECT_TRUE(bench.platform.clicks.empty());
   EXPECT_EQ(state.marking.pq_point, 0);
+}
+
+// The J point, clicked after a confirmed pass when the person asks: kept
+// inside [Q start, T end], left to the proposal otherwise, and never carried
+// over from an earlier pass.
+TEST_F(Selection, JPointIsClickedAfterTheConfirmedPointsOnlyWhenAsked) {
+  struct JClick : MarkingListener {
+    std::optional<float> x;
+    int passes = 0;
+    void fiducial_pass_started(const MarkingContext&) override { ++passes; }
+    std::optional<float> j_point_click(const MarkingContext&) override { return x; }
+    void j_point_refused() override { ++refused; }
+    int refused = 0;
+  };
+  const struct {
+    const char* what;
+    std::optional<float> x;
+    std::int32_t j;
+  } rows[] = {
+      {"not asked: left to the proposal", std::nullopt, 0},
+      {"column 200, inside the points", click_x(200), 333},
+      {"column 121, on the Q start", click_x(121), 201},
+      {"column 119, before the Q start", click_x(119), 0},
+      {"column 500, after the T end", click_x(500), 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Preview p;
+    p.state.marking.j_point = 250;  // from an earlier pass
+    JClick listener;
+    listener.x = row.x;
+    p.bench.click(160);
+    p.bench.type({"y", "s"});
+    for (int column : {100, 121, 400}) p.bench.click(column);  // 166, 201, 666
+    p.bench.type({"y", "x"});
+    select_waveform(marking_context(p.state, &listener), p.bench.io);
+    EXPECT_EQ(listener.passes, 1);
+    EXPECT_EQ(p.state.marking.j_point, row.j);
+    EXPECT_EQ(listener.refused, row.x && row.j == 0 ? 1 : 0) << "a refused click is said";
+    // Its marker only when kept; the program's lines are those of a pass.
+    const auto drawn = p.segments();
+    EXPECT_EQ(drawn.back().colour == cyan && drawn.back().x2 == 200, row.j == 333);
+    EXPECT_EQ(p.console().size(), 1u + 6);
+  }
+}
+
+// A proposed point is taken by clicking the column that marks it, or the
+// nearest index a column can mark (columns 118..121 mark 196, 198, 199, 201
+// at 0.6 pixel per sample, as in the click table above).
+TEST(ProposalOverlay, ColumnsMarkTheProposedIndexOrTheNearest) {
+  const struct {
+    std::int32_t index;
+    std::int16_t column;
+  } rows[] = {{196, 118}, {198, 119}, {199, 120}, {200, 120}, {201, 121}, {197, 118}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.index);
+    EXPECT_EQ(click_column(row.index, 0.0f, beat_scale), row.column);
+  }
+  MarkingState marking;
+  marking.beat_x_scale = beat_scale;
+  DisplayGeometry geometry;
+  const ProposalOverlay overlay = compose_proposal_overlay(marking, geometry, {150, 180, 0, 1001});
+  ASSERT_EQ(overlay.marks.size(), 2u) << "points off the one-beat display are left out";
+  EXPECT_EQ(overlay.marks[0].label, "PQ");
+  EXPECT_EQ(overlay.marks[1].label, "Q");
+  EXPECT_EQ(overlay.marks[1].top_row, 30);
+  EXPECT_EQ(overlay.marks[1].bottom_row, 269);
 }
 
 }  // namespace

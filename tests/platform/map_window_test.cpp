@@ -44,7 +44,7 @@ TEST(MapWindow, OpensFromTheViewMenuAndFollowsEachSelection) {
   QMenuBar& bar = *platform.main_window().menuBar();
   QStringList menus;
   for (QAction* title : bar.actions()) menus << title->text();
-  EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Window", "&Help"}));
+  EXPECT_EQ(menus, (QStringList{"&File", "&View", "&Marking", "&Window", "&Help"}));
   QAction* show = menu_item(bar, "&View", "QRST map");
   ASSERT_NE(show, nullptr);
   EXPECT_EQ(show->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
@@ -111,6 +111,44 @@ std::vector<ResultBeat> beats_around_known_mean() {
     beats[1].areas(n) = m - n;
   }
   return beats;
+}
+
+// The kind chooser draws what map --kind draws from the selection's lead
+// measures: lead n's activation times 10 + n % 5 and 14 + n % 5 ms average
+// to 12 + n % 5; lead 8, timed in the first beat only, keeps its 30 ms;
+// lead 7, timed in neither, is left out.
+TEST(MapWindow, KindsOfTheLeadsValuesAsTheMapVerbDrawsThem) {
+  WindowPlatform platform;
+  std::vector<BeatLeads> leads(2);
+  for (int k = 0; k < 2; ++k) {
+    leads[static_cast<std::size_t>(k)].r_ms = two_beats()[static_cast<std::size_t>(k)].r_ms;
+    for (int n = 1; n <= lead_point_count; ++n)
+      if (n != 7 && !(n == 8 && k == 1))
+        leads[static_cast<std::size_t>(k)].at_ms(n) = n == 8 ? 30 : 10 + 4 * k + n % 5;
+  }
+  platform.selection_leads_measured(leads);
+  platform.selection_measured(two_beats());
+  MapWindow& map = platform.map_hook().open();
+  QComboBox& kind = map.lead_kind_choice();
+  ASSERT_EQ(kind.count(), 6);
+  EXPECT_EQ(kind.currentText(), "QRST area");
+  kind.setCurrentIndex(3);
+  EXPECT_EQ(kind.currentText(), "Activation time");
+  ASSERT_TRUE(map.page());
+  const MapPage& page = *map.page();
+  EXPECT_EQ(page.unit, "AT ms");
+  EXPECT_EQ(page.scale, ColourScale::sequential);
+  EXPECT_NEAR(page.frames.at(0).values(1), 13.0, 1e-9);
+  EXPECT_NEAR(page.frames.at(0).values(5), 12.0, 1e-9);
+  EXPECT_NEAR(page.frames.at(0).values(8), 30.0, 1e-9);
+  EXPECT_TRUE(page.layout.leads(7).bad);
+  EXPECT_FALSE(page.layout.leads(8).bad);
+  EXPECT_EQ(map.view_name(), "mean_at");
+  // Without lead measures no other kind is drawn.
+  platform.selection_leads_measured({});
+  platform.selection_measured(two_beats());
+  EXPECT_FALSE(map.page());
+  EXPECT_EQ(map.blank_reason(), "No lead measures for these beats: command c measures them.");
 }
 
 TEST(MapWindow, DepartureFromAChosenGroup) {

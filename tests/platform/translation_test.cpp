@@ -26,8 +26,8 @@ TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
   {
     WindowPlatform platform;
     platform.open_window(12);
-    EXPECT_EQ(menu_titles(platform),
-              (QStringList{"ファイル(&F)", "表示(&V)", "ウィンドウ(&W)", "ヘルプ(&H)"}));
+    EXPECT_EQ(menu_titles(platform), (QStringList{"ファイル(&F)", "表示(&V)", "マーキング(&M)",
+                                                  "ウィンドウ(&W)", "ヘルプ(&H)"}));
     EXPECT_EQ(platform.child(12)->windowTitle(), "概観と拡大波形 (ユニット 12)");
     platform.selection_described("demo", false);
     EXPECT_EQ(platform.main_window().note_text(), "基準点が未設定のため、面積はすべて 0 です");
@@ -46,7 +46,7 @@ TEST(Translation, OtherLocalesKeepEnglish) {
   EXPECT_EQ(load_translation(QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
   EXPECT_EQ(load_translation(QLocale(QLocale::German, QLocale::Germany)), nullptr);
   WindowPlatform platform;
-  EXPECT_EQ(menu_titles(platform), (QStringList{"&File", "&View", "&Window", "&Help"}));
+  EXPECT_EQ(menu_titles(platform), (QStringList{"&File", "&View", "&Marking", "&Window", "&Help"}));
 }
 
 }  // namespace

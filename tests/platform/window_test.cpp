@@ -19,8 +19,14 @@
 #include <vector>
 
 #include "platform/window_platform.h"
+#include "program/program_state.h"
+#include "proposal/proposal.h"
 #include "runtime/errors.h"
+#include "runtime/io.h"
+#include "runtime/large_block.h"
+#include "support/temp_folder.h"
 #include "support/window_person.h"
+#include "tools/demo_model.h"
 
 namespace ba {
 namespace {
@@ -720,8 +726,8 @@ TEST(WindowMode, TheQuestionIsNeverCutInTheStatusBar) {
   Person person(platform);
   platform.main_window().set_data_folder("/home/somebody/Documents/beat-analyser/a/deep/folder");
   platform.open_window(12);
-  platform.selection_described("demo", false);
   measure_three_beats(platform);
+  platform.selection_described("demo", false);
   platform.put_line(12, question.toStdString());
   QLabel* shown = nullptr;
   person.then([&] {
@@ -730,6 +736,11 @@ TEST(WindowMode, TheQuestionIsNeverCutInTheStatusBar) {
     shown = platform.main_window().findChild<QLabel*>("question");
     EXPECT_GE(shown->width(), shown->fontMetrics().horizontalAdvance(shown->text()));
     EXPECT_TRUE(shown->isVisible());
+    // What the program waits for is not cut either, beside the note, the
+    // selection and a deep data folder.
+    auto* waiting = platform.main_window().findChild<QLabel*>("waiting");
+    EXPECT_GE(waiting->width(), waiting->fontMetrics().horizontalAdvance(waiting->text()))
+        << waiting->text().toStdString();
     QTest::keyClick(&platform.view(12), Qt::Key_Return);
   });
   platform.get_line(12);
@@ -828,6 +839,75 @@ TEST(WindowMode, UnmarkedPointsAreNamedOutsideTheUnits) {
   platform.selection_described("demo", true);
   EXPECT_EQ(platform.main_window().note_text(), "");
   EXPECT_EQ(platform.map_hook().window()->note(), "");
+}
+
+// The proposal over the enlarged beat of the demonstration recording: drawn
+// dashed while the three points are to be clicked, all three taken with P
+// (each as the click at its column marks it, within a sample), then the J
+// point the same way when Marking > Mark the J point is checked.
+TEST(WindowMode, TheProposalIsDrawnOverTheBeatAndTakenWithP) {
+  const demo::DemoModel model;
+  auto state = std::make_unique<ProgramState>();
+  SampleMatrix& matrix = state->recording.sample_matrix;
+  for (int t = 1; t <= recorded_samples; ++t)
+    for (int ch = 1; ch <= channel_count; ++ch)
+      matrix(ch, t) = static_cast<std::int16_t>(model.sample(ch, t));
+  ProposalOptions options;
+  options.leads = {state->conditions.first_lead - lead_channel_offset,
+                   state->conditions.second_lead - lead_channel_offset,
+                   state->conditions.third_lead - lead_channel_offset};
+  const auto proposed = propose(matrix, options);
+  ASSERT_EQ(proposed.index(), 0u);
+  const Proposal& p = std::get<Proposal>(proposed);
+  MarkingState& marking = state->marking;
+  marking.selected_beat = p.reference_ms;
+  marking.window_start = p.reference_ms - r_peak_index;
+  marking.beat_x_scale = static_cast<float>(0.6 / 1000.0);
+  set_display_geometry(preview_span, 1000.0f, state->geometry);
+
+  WindowPlatform platform;
+  Person person(platform);
+  test::TempFolder folder("window");
+  HostFileOps files;
+  Io io(platform, DataFolder(folder.path()), files);
+  io.open_window(graphics_unit);
+  platform.mark_j_action().setChecked(true);
+  EXPECT_FALSE(platform.take_proposal_action().isEnabled()) << "P is typed into answers";
+  person.types(graphics_unit, "s");
+  QImage unmarked;
+  person.then([&] {
+    EXPECT_EQ(platform.view(graphics_unit).overlay().marks.size(), 4u);
+    EXPECT_EQ(platform.main_window().waiting_text(),
+              "Click in Overview and enlarged beat (unit 12), or press P to take the proposed "
+              "points (dashed)");
+    unmarked = platform.surface(graphics_unit).image();
+    QTest::keyClick(&platform.view(graphics_unit), Qt::Key_P);
+  });
+  person.then([&] {
+    // The overlay is gone with the clicks; the program drew its own markers.
+    EXPECT_TRUE(platform.view(graphics_unit).overlay().marks.empty());
+    EXPECT_NE(platform.surface(graphics_unit).image(), unmarked);
+    QTest::keyClicks(&platform.view(graphics_unit), "y");
+    QTest::keyClick(&platform.view(graphics_unit), Qt::Key_Return);
+  });
+  person.then([&] {
+    ASSERT_EQ(platform.view(graphics_unit).overlay().marks.size(), 1u);
+    EXPECT_EQ(platform.view(graphics_unit).overlay().marks[0].label, "J");
+    EXPECT_EQ(platform.main_window().waiting_text(),
+              "Click the J point in Overview and enlarged beat (unit 12)");
+    EXPECT_TRUE(platform.main_window().question_text().startsWith("J point (end of QRS)"))
+        << "no stale question of the program's";
+    platform.take_proposal_action().trigger();
+  });
+  person.types(graphics_unit, "x");
+  fiducial_menu(marking_context(*state, &platform), io);
+  EXPECT_TRUE(person.done());
+  EXPECT_NEAR(marking.pq_point, r_peak_index + p.pq_ms, 1);
+  EXPECT_NEAR(marking.q_start, r_peak_index + p.q_ms, 1);
+  EXPECT_NEAR(marking.t_end, r_peak_index + p.t_end_ms, 1);
+  EXPECT_NEAR(marking.j_point, r_peak_index + p.j_ms, 1);
+  EXPECT_FALSE(platform.take_proposal_action().isEnabled());
+  io.close_all_files();
 }
 
 // File > Export map... offers the recording's name and the view shown, in

@@ -162,6 +162,38 @@
         <source>Reference group (*.ref.json);;All files (*)</source>
         <translation>基準群 (*.ref.json);;すべてのファイル (*)</translation>
     </message>
+    <message>
+        <source>QRST area</source>
+        <translation>QRST 面積</translation>
+    </message>
+    <message>
+        <source>QRS area</source>
+        <translation>QRS 面積</translation>
+    </message>
+    <message>
+        <source>ST-T area</source>
+        <translation>ST-T 面積</translation>
+    </message>
+    <message>
+        <source>Activation time</source>
+        <translation>興奮到達時間 (AT)</translation>
+    </message>
+    <message>
+        <source>Recovery time</source>
+        <translation>回復時間 (RT)</translation>
+    </message>
+    <message>
+        <source>ARI</source>
+        <translation>ARI</translation>
+    </message>
+    <message>
+        <source>No lead measures for these beats: command c measures them.</source>
+        <translation>これらの心拍の誘導別の測定値がありません。コマンド c で測定します。</translation>
+    </message>
+    <message>
+        <source>The departure view shows the QRST area: map --kind draws the others.</source>
+        <translation>偏差表示は QRST 面積のみです。他の種類は map --kind で描けます。</translation>
+    </message>
 </context>
 <context>
     <name>WindowPlatform</name>
@@ -216,6 +248,42 @@
     <message>
         <source>Not saved: the selection is kept</source>
         <translation>保存できませんでした: 選択はそのまま残っています</translation>
+    </message>
+    <message>
+        <source>&amp;Show the proposed points</source>
+        <translation>提案点を表示(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Take the proposed points</source>
+        <translation>提案点を採用(&amp;T)</translation>
+    </message>
+    <message>
+        <source>Mark the &amp;J point after T end</source>
+        <translation>T 終点の後に J 点を指定(&amp;J)</translation>
+    </message>
+    <message>
+        <source>Click the J point in %1</source>
+        <translation>%1 で J 点をクリックしてください</translation>
+    </message>
+    <message>
+        <source>J point (end of QRS): P takes the proposed one (dashed), a right click leaves it to the proposal</source>
+        <translation>J 点 (QRS の終わり): P で提案点 (破線) を採用、右クリックで提案に任せます</translation>
+    </message>
+    <message>
+        <source>Click in %1, or press P to take the proposed points (dashed)</source>
+        <translation>%1 をクリックするか、P で提案点 (破線) を採用してください</translation>
+    </message>
+    <message>
+        <source>Click in %1 (no proposal: %2)</source>
+        <translation>%1 をクリックしてください (提案なし: %2)</translation>
+    </message>
+    <message>
+        <source>J point outside Q start..T end: it is proposed from the leads</source>
+        <translation>J 点が Q 開始点から T 終点の外です。誘導から提案します</translation>
+    </message>
+    <message>
+        <source>Proposal doubtful: %1</source>
+        <translation>提案は不確か: %1</translation>
     </message>
 </context>
 <context>
@@ -315,6 +383,10 @@ Data folder d:\data\map\ is %2</source>
     <message>
         <source>The results are saved. End the program now?</source>
         <translation>結果は保存済みです。プログラムを終了しますか？</translation>
+    </message>
+    <message>
+        <source>&amp;Marking</source>
+        <translation>マーキング(&amp;M)</translation>
     </message>
 </context>
 </TS>
