@@ -134,8 +134,9 @@ TEST(MapWindow, KindsOfTheLeadsValuesAsTheMapVerbDrawsThem) {
   EXPECT_EQ(kind.currentText(), "QRST area");
   kind.setCurrentIndex(3);
   EXPECT_EQ(kind.currentText(), "Activation time");
-  ASSERT_TRUE(map.page());
-  const MapPage& page = *map.page();
+  const auto shown = map.page();
+  ASSERT_TRUE(shown);
+  const MapPage& page = *shown;
   EXPECT_EQ(page.unit, "AT ms");
   EXPECT_EQ(page.scale, ColourScale::sequential);
   EXPECT_NEAR(page.frames.at(0).values(1), 13.0, 1e-9);
