@@ -92,6 +92,15 @@ bool may_replace(int folder, const char* name, const struct stat& info) {
   return ::faccessat(folder, name, W_OK, AT_EACCESS) == 0;
 }
 
+// Why a file that exists as `old` may not be replaced (a pipe, device or
+// folder; a read-only file), or nothing. A link is replaced itself.
+std::optional<std::string> refused_replacement(int folder, const char* name, struct stat& old) {
+  if (S_ISLNK(old.st_mode)) return std::nullopt;
+  if (auto error = unusable_output(folder, name, old)) return error;
+  if (!may_replace(folder, name, old)) return errno_text(EACCES);
+  return std::nullopt;
+}
+
 constexpr std::string_view temporary_tag = ".tmp";  // NAME.tmpPID-ATTEMPT
 constexpr int temporary_attempts = 100;
 
@@ -182,9 +191,8 @@ std::optional<std::string> HostFileOps::replace_file(const std::filesystem::path
   const std::string name = path.filename().string();
   struct stat old {};
   const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (exists && !S_ISLNK(old.st_mode)) {
-    if (auto error = unusable_output(folder.get(), name.c_str(), old)) return error;
-    if (!may_replace(folder.get(), name.c_str(), old)) return errno_text(EACCES);
+  if (exists) {
+    if (auto error = refused_replacement(folder.get(), name.c_str(), old)) return error;
   }
   std::string temporary;
   Descriptor file(create_temporary(folder.get(), name, temporary));
@@ -315,9 +323,8 @@ std::variant<std::unique_ptr<StreamedFile>, std::string> HostFileOps::stream_fil
   const std::string name = path.filename().string();
   struct stat old {};
   const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (exists && !S_ISLNK(old.st_mode)) {
-    if (auto error = unusable_output(folder.get(), name.c_str(), old)) return *error;
-    if (!may_replace(folder.get(), name.c_str(), old)) return errno_text(EACCES);
+  if (exists) {
+    if (auto error = refused_replacement(folder.get(), name.c_str(), old)) return *error;
   }
   std::string temporary;
   Descriptor file(create_temporary(folder.get(), name, temporary));
