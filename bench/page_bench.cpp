@@ -15,10 +15,13 @@
 namespace ba::bench {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 void BM_PrintPage(benchmark::State& st) {
   std::istringstream no_input;
   std::ostream no_output(nullptr);  // the window lines of a page go nowhere
-  HeadlessPlatform platform(no_input, no_output);
+  HeadlessPlatform platform(disk, no_input, no_output);
   DemoSession session(platform);
   ProgramState& state = *session.state;
   build_paths("demo  ", state.paths);

@@ -21,9 +21,9 @@ namespace fs = std::filesystem;
 constexpr std::size_t mark_read = 4096;
 
 // Whether the file is still the one whose digest the record keeps.
-std::optional<std::string> differs(const fs::path& file, const std::string& digest,
+std::optional<std::string> differs(FileOps& files, const fs::path& file, const std::string& digest,
                                    const char* what) {
-  const auto now = digest_file(file);
+  const auto now = files.digest(file);
   if (const auto* reason = std::get_if<std::string>(&now))
     return std::string(what) + " " + file.filename().string() + ": " + *reason;
   if (std::get<FileDigest>(now).sha256 != digest)
@@ -33,9 +33,8 @@ std::optional<std::string> differs(const fs::path& file, const std::string& dige
 
 // Why the row's last run is not known to have ended well: the first line of
 // its mark, when there is one.
-std::optional<std::string> unfinished(const ManifestRow& row) {
+std::optional<std::string> unfinished(FileOps& files, const ManifestRow& row) {
   const fs::path mark = row.unfinished_mark();
-  HostFileOps files;
   Bytes bytes;
   if (files.read_prefix(mark, mark_read, bytes)) {
     std::error_code ignored;
@@ -95,8 +94,8 @@ std::optional<std::string> other_choice(const AnalysisRecord& kept, const Analys
 // as analyse would take them (from the row's record and its options).
 // A row whose beat and points the program proposes asks for whatever its
 // record keeps of them, and for its own other choices.
-std::optional<std::string> choices_differ(const ManifestRow& row, const AnalysisRecord& kept) {
-  HostFileOps files;
+std::optional<std::string> choices_differ(FileOps& files, const ManifestRow& row,
+                                          const AnalysisRecord& kept) {
   AnalyseRequest request = row.request();
   if (request.propose) {
     request.propose = false;
@@ -112,15 +111,14 @@ std::optional<std::string> choices_differ(const ManifestRow& row, const Analysis
 
 }  // namespace
 
-RowRecord read_row_record(const ManifestRow& row) {
+RowRecord read_row_record(FileOps& files, const ManifestRow& row) {
   RowRecord found;
-  if (auto last_run = unfinished(row)) {
+  if (auto last_run = unfinished(files, row)) {
     found.state = RowRecord::State::stale;
     found.reason = *last_run;
     return found;
   }
   const fs::path path = row.record_written();
-  HostFileOps files;
   Bytes bytes;
   const auto reason = files.read_prefix(path, largest_record + 1, bytes);
   if (!reason && bytes.size() > largest_record) {
@@ -146,11 +144,12 @@ RowRecord read_row_record(const ManifestRow& row) {
   found.beats_accepted = static_cast<int>(record.accepted_r.size());
   found.beats_left_out = static_cast<int>(record.left_out.size());
   found.state = RowRecord::State::stale;
-  if (auto other = choices_differ(row, record)) {
+  if (auto other = choices_differ(files, row, record)) {
     found.reason = *other;
-  } else if (auto changed = differs(row.recording, record.recording_sha256, "recording")) {
+  } else if (auto changed = differs(files, row.recording, record.recording_sha256, "recording")) {
     found.reason = *changed;
-  } else if (auto result = differs(row.result_written(), record.result_sha256, "result file")) {
+  } else if (auto result =
+                 differs(files, row.result_written(), record.result_sha256, "result file")) {
     found.reason = *result;
   } else {
     found.state = RowRecord::State::matches;
@@ -163,19 +162,18 @@ RowRecord read_row_record(const ManifestRow& row) {
   return found;
 }
 
-std::optional<std::string> HostRowFiles::starting(const ManifestRow& row) {
+std::optional<std::string> DiskRowFiles::starting(const ManifestRow& row) {
   const fs::path mark = row.unfinished_mark();
   // Without its folder the row can write nothing, and analyse says why.
   std::error_code ignored;
   if (!fs::is_directory(mark.parent_path().empty() ? "." : mark.parent_path(), ignored))
     return std::nullopt;
-  HostFileOps files;
-  if (auto reason = files.replace_file(mark, "started " + utc_now_iso8601() + ", not ended\n"))
+  if (auto reason = files_.replace_file(mark, "started " + utc_now_iso8601() + ", not ended\n"))
     return mark.filename().string() + ": cannot be written: " + *reason;
   return std::nullopt;
 }
 
-std::optional<std::string> HostRowFiles::ended(const ManifestRow& row, const std::string& failure) {
+std::optional<std::string> DiskRowFiles::ended(const ManifestRow& row, const std::string& failure) {
   const fs::path mark = row.unfinished_mark();
   if (failure.empty()) {
     std::error_code error;
@@ -186,8 +184,7 @@ std::optional<std::string> HostRowFiles::ended(const ManifestRow& row, const std
   std::string line = "failed: " + failure;
   for (char& c : line)
     if (c == '\n' || c == '\r') c = ' ';
-  HostFileOps files;
-  if (auto reason = files.replace_file(mark, line + "\n"))
+  if (auto reason = files_.replace_file(mark, line + "\n"))
     return mark.filename().string() + ": cannot be written: " + *reason;
   return std::nullopt;
 }

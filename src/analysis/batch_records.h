@@ -6,16 +6,22 @@
 // a run until the run has ended well.
 
 #include "analysis/batch.h"
+#include "runtime/files.h"
 
 namespace ba {
 
-RowRecord read_row_record(const ManifestRow& row);
+RowRecord read_row_record(FileOps& files, const ManifestRow& row);
 
-class HostRowFiles : public RowFiles {
+// A row's files on disk, read and written through `files`.
+class DiskRowFiles : public RowFiles {
  public:
-  RowRecord record(const ManifestRow& row) override { return read_row_record(row); }
+  explicit DiskRowFiles(FileOps& files) : files_(files) {}
+  RowRecord record(const ManifestRow& row) override { return read_row_record(files_, row); }
   std::optional<std::string> starting(const ManifestRow& row) override;
   std::optional<std::string> ended(const ManifestRow& row, const std::string& failure) override;
+
+ private:
+  FileOps& files_;
 };
 
 }  // namespace ba

@@ -79,16 +79,19 @@ float real_option(const std::string& option, const std::string& text) {
 // started only when a page is to be drawn.
 class Pages {
  public:
+  explicit Pages(FileOps& files) : files_(files) {}
   Platform& get() {
     if (!drawing_) {
       auto module = module_entries();
       if (auto* reason = std::get_if<std::string>(&module)) throw Refusal{*reason};
-      drawing_ = std::get<const ModuleEntries*>(module)->page_drawing("beat_analyser analyse: ");
+      drawing_ =
+          std::get<const ModuleEntries*>(module)->page_drawing(files_, "beat_analyser analyse: ");
     }
     return drawing_->platform();
   }
 
  private:
+  FileOps& files_;
   std::unique_ptr<PageDrawing> drawing_;
 };
 
@@ -137,7 +140,7 @@ ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   } catch (const Refusal& wrong) {
     return line.usage(wrong.reason, std::cerr);
   }
-  Pages pages;
+  Pages pages(files);
   AnalyseOutcome outcome;
   RecordProposal proposal;
   try {

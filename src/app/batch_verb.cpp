@@ -167,7 +167,7 @@ ExitStatus run_batch(int argc, char** argv, FileOps& files) {
     return finish(rows);
   };
 
-  HostRowFiles row_files;
+  DiskRowFiles row_files(files);
   if (options.collect) return write_summary(collect_rows(manifest, row_files));
 
   std::vector<std::size_t> chosen;

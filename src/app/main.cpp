@@ -115,9 +115,10 @@ bool display_available() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Every verb and the program itself read and write through this one file
+  // layer.
+  ba::HostFileOps files;
   if (argc > 1) {
-    // Every verb reads and writes through this one file layer.
-    ba::HostFileOps files;
     const std::string_view verb = argv[1];
     if (verb == "map") return ba::exit_code(ba::run_map_verb(argc - 1, argv + 1, files));
     if (verb == "import") return ba::exit_code(ba::run_import(argc - 1, argv + 1, files));
@@ -155,6 +156,6 @@ int main(int argc, char** argv) {
   // The program state holds the whole recording: too large for the stack.
   auto state = ba::make_large<ba::ProgramState>();
   return ba::exit_code(entries.run_program(
-      mode, argv[0],
+      mode, argv[0], files,
       [&](ba::SelectionListener& listener, ba::Io& io) { ba::run_program(*state, io, listener); }));
 }

@@ -395,7 +395,7 @@ ExitStatus run_map_verb(int argc, char** argv, FileOps& files) {
     MapDrawOptions draw;
     draw.lead_labels = chosen.labels;
     if (auto error = std::get<const ModuleEntries*>(module)->save_map(
-            chosen.given.output_path, page, chosen.size.width, chosen.size.height, draw))
+            files, chosen.given.output_path, page, chosen.size.width, chosen.size.height, draw))
       return line.refuse(*error, std::cerr);
     return ExitStatus::ok;
   } catch (const Refusal& refusal) {

@@ -12,8 +12,9 @@ std::string unit_label(int unit) {
   return unit == console_unit ? std::string("the console") : "unit " + std::to_string(unit);
 }
 
-HeadlessPlatform::HeadlessPlatform(std::istream& in, std::ostream& out, std::ostream& err)
-    : in_(in), out_(out), err_(err) {}
+HeadlessPlatform::HeadlessPlatform(FileOps& files, std::istream& in, std::ostream& out,
+                                   std::ostream& err)
+    : files_(files), in_(in), out_(out), err_(err) {}
 
 void HeadlessPlatform::line_shown(int unit, const std::string& utf8_line) {
   if (unit != console_unit) out_ << "[Unit " << unit << "] ";
@@ -36,7 +37,7 @@ ScriptEvent HeadlessPlatform::next_answer(const std::string& awaited) {
     }
     if (event.kind != ScriptEvent::Kind::snapshot) return event;
     const std::optional<std::string> png = surface(active_unit()).png_bytes();
-    if (!png || snapshot_files_.replace_file(event.text, *png))
+    if (!png || files_.replace_file(event.text, *png))
       throw ScriptProblem("input line " + std::to_string(line_number_) +
                           ": cannot write the snapshot " + quote(event.text));
   }
@@ -50,7 +51,7 @@ void HeadlessPlatform::save_map(const std::string& path) const {
   if (!map_file_type_known(path))
     throw ScriptProblem(where + "a map path must end in .png, .svg or .pdf: " + path);
   const MapPage page = make_page(measured_beats(), default_layout(), MapRequest{});
-  if (auto error = save_map_file(path, page, default_map_size, MapDrawOptions{}))
+  if (auto error = save_map_file(files_, path, page, default_map_size, MapDrawOptions{}))
     throw ScriptProblem(where + *error);
 }
 

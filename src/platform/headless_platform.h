@@ -21,7 +21,9 @@ class HeadlessPlatform : public SurfacePlatform {
   // Events are read from `in`; console lines are printed to `out` as they
   // are, window lines as "[Unit N] " and the line.
   // Notes about the input (a line cut to its first bytes) go to `err`.
-  HeadlessPlatform(std::istream& in, std::ostream& out, std::ostream& err = std::cerr);
+  // Snapshots and maps the script asks for are written through `files`.
+  HeadlessPlatform(FileOps& files, std::istream& in, std::ostream& out,
+                   std::ostream& err = std::cerr);
 
   // The next typed line; it is also shown at the unit's text position, as
   // typing would show it.
@@ -42,11 +44,11 @@ class HeadlessPlatform : public SurfacePlatform {
   void save_map(const std::string& path) const;
   [[noreturn]] void mismatch(const ScriptEvent& event, const std::string& awaited) const;
 
+  FileOps& files_;
   std::istream& in_;
   std::ostream& out_;
   std::ostream& err_;
-  int line_number_ = 0;         // of the last input line read
-  HostFileOps snapshot_files_;  // !snapshot pictures, written whole
+  int line_number_ = 0;  // of the last input line read
 };
 
 }  // namespace ba

@@ -257,10 +257,4 @@ std::optional<std::string> save_map_file(FileOps& files, const std::string& host
   return std::nullopt;
 }
 
-std::optional<std::string> save_map_file(const std::string& host_path, const MapPage& page,
-                                         QSize size, const MapDrawOptions& options) {
-  HostFileOps files;
-  return save_map_file(files, host_path, page, size, options);
-}
-
 }  // namespace ba

@@ -41,8 +41,5 @@ std::optional<std::string> map_file_bytes(const std::string& host_path, const Ma
 std::optional<std::string> save_map_file(FileOps& files, const std::string& host_path,
                                          const MapPage& page, QSize size,
                                          const MapDrawOptions& options);
-// The same through the host file system.
-std::optional<std::string> save_map_file(const std::string& host_path, const MapPage& page,
-                                         QSize size, const MapDrawOptions& options);
 
 }  // namespace ba

@@ -351,8 +351,9 @@ std::variant<MapPage, std::string> MapWindow::lead_kind_page(MapRequest request)
   return page;
 }
 
-MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu)
-    : main_(main), area_(area) {
+MapWindowHook::MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu,
+                             FileOps& files)
+    : main_(main), area_(area), files_(files) {
   auto* export_map = new QAction(QCoreApplication::translate("MapWindow", "Export map..."), this);
   connect(export_map, &QAction::triggered, this, [this] { export_with_dialog(); });
   file_menu.insertAction(file_menu.actions().value(0), export_map);
@@ -410,12 +411,11 @@ MapWindow& MapWindowHook::open() {
 
 std::optional<std::string> MapWindowHook::export_to(const std::string& host_path) const {
   if (!window_ || !window_->page()) return "no map to export: command c measures the beats first";
-  return save_map_file(host_path, *window_->page(), default_map_size, MapDrawOptions{});
+  return save_map_file(files_, host_path, *window_->page(), default_map_size, MapDrawOptions{});
 }
 
 std::optional<std::string> MapWindowHook::choose_group(const std::string& host_path) {
-  HostFileOps files;
-  auto read = read_group_file(files, host_path);
+  auto read = read_group_file(files_, host_path);
   if (const auto* reason = std::get_if<std::string>(&read)) return *reason;
   ReferenceGroup& group = std::get<ReferenceGroup>(read);
   const LeadLayout layout = default_layout();

@@ -100,7 +100,9 @@ class MapWindowHook : public QObject {
  public:
   // Adds File > Export map..., View > QRST map (Ctrl+M) and View > Choose
   // reference group...
-  MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu);
+  // Exported maps are written and groups read through `files`.
+  MapWindowHook(QMainWindow& main, QMdiArea& area, QMenu& file_menu, QMenu& view_menu,
+                FileOps& files);
 
   // The selection of the last c or v; shown at once when the window is open.
   void show_beats(const std::vector<ResultBeat>& beats);
@@ -133,6 +135,7 @@ class MapWindowHook : public QObject {
 
   QMainWindow& main_;
   QMdiArea& area_;
+  FileOps& files_;
   QPointer<MapWindow> window_;
   std::vector<ResultBeat> beats_;
   std::vector<BeatLeads> leads_;  // of beats_, in the same order

@@ -46,21 +46,21 @@ std::unique_ptr<QGuiApplication> offscreen_application(const std::string& messag
   return std::make_unique<QGuiApplication>(qt_argc, qt_argv);
 }
 
-ExitStatus run_with_files(SurfacePlatform& platform, const ProgramMode& mode,
+ExitStatus run_with_files(SurfacePlatform& platform, const ProgramMode& mode, FileOps& files,
                           const ProgramBody& body) {
-  HostFileOps files;
   Io io(platform, DataFolder(mode.data_dir), files);
   return run_session(
       platform, io, [&] { body(platform, io); }, std::cerr, mode.snapshot_dir);
 }
 
-ExitStatus run_program(const ProgramMode& mode, char* program_name, const ProgramBody& body) {
+ExitStatus run_program(const ProgramMode& mode, char* program_name, FileOps& files,
+                       const ProgramBody& body) {
   int argc = 1;
   char* argv[] = {program_name, nullptr};
   if (mode.headless) {
     const auto application = offscreen_application("beat_analyser: ");
-    HeadlessPlatform platform(std::cin, std::cout);
-    return run_with_files(platform, mode, body);
+    HeadlessPlatform platform(files, std::cin, std::cout);
+    return run_with_files(platform, mode, files, body);
   }
   QApplication application(argc, argv);
   // The desktop knows the windows by the menu entry, and the icon by its name.
@@ -76,10 +76,10 @@ ExitStatus run_program(const ProgramMode& mode, char* program_name, const Progra
     qt_translation = load_qt_translation(QLocale());
     if (qt_translation) QCoreApplication::installTranslator(qt_translation.get());
   }
-  WindowPlatform platform;
+  WindowPlatform platform(files);
   platform.main_window().set_data_folder(
       QString::fromStdString(std::filesystem::absolute(mode.data_dir).string()));
-  return run_with_files(platform, mode, body);
+  return run_with_files(platform, mode, files, body);
 }
 
 std::string documents_folder() {
@@ -90,16 +90,18 @@ std::string documents_folder() {
 // console lines are dropped, started with the first page.
 class QtPages : public PageDrawing {
  public:
-  explicit QtPages(std::string message_prefix) : message_prefix_(std::move(message_prefix)) {}
+  QtPages(FileOps& files, std::string message_prefix)
+      : files_(files), message_prefix_(std::move(message_prefix)) {}
   Platform& platform() override {
     if (!platform_) {
       application_ = offscreen_application(message_prefix_);
-      platform_ = std::make_unique<HeadlessPlatform>(no_input_, dropped_, dropped_);
+      platform_ = std::make_unique<HeadlessPlatform>(files_, no_input_, dropped_, dropped_);
     }
     return *platform_;
   }
 
  private:
+  FileOps& files_;
   std::string message_prefix_;
   std::istringstream no_input_;
   std::ostringstream dropped_;
@@ -107,14 +109,15 @@ class QtPages : public PageDrawing {
   std::unique_ptr<HeadlessPlatform> platform_;  // goes before the application
 };
 
-std::unique_ptr<PageDrawing> page_drawing(const std::string& message_prefix) {
-  return std::make_unique<QtPages>(message_prefix);
+std::unique_ptr<PageDrawing> page_drawing(FileOps& files, const std::string& message_prefix) {
+  return std::make_unique<QtPages>(files, message_prefix);
 }
 
-std::optional<std::string> save_map(const std::string& host_path, const MapPage& page, int width,
-                                    int height, const MapDrawOptions& options) {
+std::optional<std::string> save_map(FileOps& files, const std::string& host_path,
+                                    const MapPage& page, int width, int height,
+                                    const MapDrawOptions& options) {
   const auto application = offscreen_application("beat_analyser: ");
-  return save_map_file(host_path, page, QSize(width, height), options);
+  return save_map_file(files, host_path, page, QSize(width, height), options);
 }
 
 std::optional<std::string> report_pdf(

@@ -53,17 +53,20 @@ struct ModuleEntries {
   const char* version;
   // The window or headless program until it ends; `program_name` is argv[0].
   // Whichever way the program ends becomes the exit status.
-  ExitStatus (*run_program)(const ProgramMode& mode, char* program_name, const ProgramBody& body);
+  // Every file the run reads or writes goes through `files`.
+  ExitStatus (*run_program)(const ProgramMode& mode, char* program_name, FileOps& files,
+                            const ProgramBody& body);
   // The person's documents folder as the desktop names it (XDG_DOCUMENTS_DIR,
   // usually ~/Documents); empty when none is known.
   std::string (*documents_folder)();
   // A drawing platform for print pages. Qt's own failures go to standard
   // error after `message_prefix`.
-  std::unique_ptr<PageDrawing> (*page_drawing)(const std::string& message_prefix);
+  std::unique_ptr<PageDrawing> (*page_drawing)(FileOps& files, const std::string& message_prefix);
   // Draws the map page as PNG, SVG or PDF by the extension of `host_path`
   // and writes it whole or not at all; the reason when that fails.
-  std::optional<std::string> (*save_map)(const std::string& host_path, const MapPage& page,
-                                         int width, int height, const MapDrawOptions& options);
+  std::optional<std::string> (*save_map)(FileOps& files, const std::string& host_path,
+                                         const MapPage& page, int width, int height,
+                                         const MapDrawOptions& options);
   // Paints the study report's pages 0..pages-1 from `sheets` as a PDF, its
   // bytes handed to `sink` as they are made; the reason when a page or the
   // PDF cannot be made. `progress` hears of each page drawn.

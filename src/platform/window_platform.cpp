@@ -110,7 +110,7 @@ bool in_own_control(const QWidget* widget, const QWidget* main) {
 
 }  // namespace
 
-WindowPlatform::WindowPlatform()
+WindowPlatform::WindowPlatform(FileOps& files)
     : main_window_(std::make_unique<MainWindow>([this] {
         stop_requested_ = true;
         if (loop_) loop_->quit();
@@ -123,8 +123,9 @@ WindowPlatform::WindowPlatform()
       [this](QObject* receiver, QEvent* event) { return route_key(receiver, event); });
   qApp->installEventFilter(key_router_.get());
   lay_out();
-  map_hook_ = std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area(),
-                                              main_window_->file_menu(), main_window_->view_menu());
+  map_hook_ =
+      std::make_unique<MapWindowHook>(*main_window_, main_window_->mdi_area(),
+                                      main_window_->file_menu(), main_window_->view_menu(), files);
   // Exported maps start out in the data folder.
   QObject::connect(main_window_.get(), &MainWindow::data_folder_changed, map_hook_.get(),
                    [this](const QString& folder) { map_hook_->set_data_folder(folder); });

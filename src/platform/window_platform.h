@@ -27,7 +27,9 @@ namespace ba {
 class WindowPlatform : public SurfacePlatform, public MarkingListener {
  public:
   // Needs a QApplication. Shows the main window with the console panel.
-  WindowPlatform();
+  // The windows' own files (exported maps, reference groups) go through
+  // `files`.
+  explicit WindowPlatform(FileOps& files);
   ~WindowPlatform() override;
 
   // Both waits throw StopRequested when the main window is closed.

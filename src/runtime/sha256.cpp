@@ -5,8 +5,6 @@
 #include <immintrin.h>
 #endif
 
-#include "runtime/files.h"
-
 namespace ba {
 
 namespace {
@@ -186,11 +184,6 @@ std::string sha256_hex(std::string_view bytes) {
   Sha256 digest;
   digest.add(bytes);
   return digest.hex_digest();
-}
-
-std::variant<FileDigest, std::string> digest_file(const std::filesystem::path& path) {
-  HostFileOps files;
-  return files.digest(path);
 }
 
 bool is_sha256_hex(std::string_view text) {

@@ -1,13 +1,12 @@
 #pragma once
-// SHA-256 digests of byte strings and of whole files, as lower-case hex.
+// SHA-256 digests of byte strings, as lower-case hex (a file's digest is
+// the file layer's: FileOps::digest).
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
-#include <variant>
 
 namespace ba {
 
@@ -37,11 +36,6 @@ struct FileDigest {
   std::uint64_t size = 0;  // bytes
   std::string sha256;      // hex
 };
-
-// The size and digest of a plain file, read in pieces through the host file
-// layer; the system's reason when it cannot be read (a pipe, device or
-// folder is refused unopened).
-std::variant<FileDigest, std::string> digest_file(const std::filesystem::path& path);
 
 // True for 64 lower-case hex digits.
 bool is_sha256_hex(std::string_view text);

@@ -9,6 +9,8 @@
 namespace ba {
 namespace {
 
+HostFileOps disk;
+
 // A file far larger than any record is refused by its size, unread.
 TEST(BatchRecords, ARecordOver16MegabytesIsNotOne) {
   test::TempFolder folder("batch-records");
@@ -16,7 +18,7 @@ TEST(BatchRecords, ARecordOver16MegabytesIsNotOne) {
   row.recording = folder / "p1.dat";
   test::write_host_file(row.record_written(), "");
   std::filesystem::resize_file(row.record_written(), (16u << 20) + 1);
-  const RowRecord record = read_row_record(row);
+  const RowRecord record = read_row_record(disk, row);
   EXPECT_EQ(record.state, RowRecord::State::unusable);
   EXPECT_EQ(record.reason, "p1st.record.json: larger than 16 MB: not a record");
 }
@@ -39,7 +41,7 @@ TEST(BatchRecords, AMarkedRowIsNotDoneWhateverItsRecord) {
   };
   for (const auto& mark : rows) {
     test::write_host_file(row.unfinished_mark(), mark.mark);
-    const RowRecord record = read_row_record(row);
+    const RowRecord record = read_row_record(disk, row);
     EXPECT_EQ(record.state, RowRecord::State::stale) << mark.mark;
     EXPECT_EQ(record.reason, mark.reason);
   }

@@ -31,6 +31,9 @@
 namespace ba {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 namespace fs = std::filesystem;
 
 // One QApplication for the whole test program.
@@ -83,7 +86,7 @@ void press_at(WindowPlatform& platform, int unit, QPoint at, int time) {
 TEST(WindowSession, DialogueThenPreviewThenAMarkedBeat) {
   const test::TempFolder folder("window_session");
   test::write_demo_recording(folder / "demo.dat");
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   HostFileOps files;
   Io io(platform, DataFolder(folder.path()), files);
   auto state = std::make_unique<ProgramState>();
@@ -191,7 +194,7 @@ TEST(WindowSession, MeasuringWithoutMarkedPointsSaysWhy) {
     SCOPED_TRACE(c.name);
     const test::TempFolder folder("unmarked");
     test::write_demo_recording(folder / "demo.dat");
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     HostFileOps files;
     Io io(platform, DataFolder(folder.path()), files);
     auto state = std::make_unique<ProgramState>();

@@ -16,6 +16,9 @@
 namespace ba {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 using Kind = ScriptEvent::Kind;
 
 TEST(Script, EveryLineIsOneEvent) {
@@ -101,7 +104,7 @@ TEST(Script, MalformedEventsAreScriptProblems) {
 
 // A headless platform fed with a script.
 struct Scripted {
-  explicit Scripted(const std::string& script) : in(script), platform(in, out, err) {}
+  explicit Scripted(const std::string& script) : in(script), platform(disk, in, out, err) {}
   std::istringstream in;
   std::ostringstream out;
   std::ostringstream err;

@@ -20,6 +20,9 @@
 namespace ba {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 QAction* menu_item(QMenuBar& bar, const QString& menu, const QString& item) {
   for (QAction* title : bar.actions())
     if (title->text() == menu && title->menu())
@@ -40,7 +43,7 @@ std::vector<ResultBeat> two_beats() {
 }
 
 TEST(MapWindow, OpensFromTheViewMenuAndFollowsEachSelection) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   QMenuBar& bar = *platform.main_window().menuBar();
   QStringList menus;
   for (QAction* title : bar.actions()) menus << title->text();
@@ -118,7 +121,7 @@ std::vector<ResultBeat> beats_around_known_mean() {
 // to 12 + n % 5; lead 8, timed in the first beat only, keeps its 30 ms;
 // lead 7, timed in neither, is left out.
 TEST(MapWindow, KindsOfTheLeadsValuesAsTheMapVerbDrawsThem) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   std::vector<BeatLeads> leads(2);
   for (int k = 0; k < 2; ++k) {
     leads[static_cast<std::size_t>(k)].r_ms = two_beats()[static_cast<std::size_t>(k)].r_ms;
@@ -168,7 +171,7 @@ TEST(MapWindow, DepartureFromAChosenGroup) {
   const test::TempFolder folder("map_window_group");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     ASSERT_NE(menu_item(*platform.main_window().menuBar(), "&View", "Choose reference group..."),
               nullptr);
     platform.selection_measured(beats_around_known_mean());
@@ -185,7 +188,7 @@ TEST(MapWindow, DepartureFromAChosenGroup) {
 
 TEST(MapWindow, AGroupThatCannotBeUsedChangesNothing) {
   const test::TempFolder folder("map_window_bad_group");
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   const std::string good = (folder / "good.ref.json").string();
   test::write_host_file(good, group_json(0, 1, 4));
   // Chosen before any beat: no line until c measures some.
@@ -218,7 +221,7 @@ TEST(MapWindow, AGroupThatCannotBeUsedChangesNothing) {
 }
 
 TEST(MapWindow, ExportWithoutAMapSaysSo) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   const test::TempFolder folder("map_window_empty");
   EXPECT_EQ(platform.map_hook().export_to((folder / "map.png").string()),
             "no map to export: command c measures the beats first");

@@ -11,6 +11,9 @@
 namespace ba {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 QStringList menu_titles(WindowPlatform& platform) {
   QStringList titles;
   for (QAction* action : platform.main_window().menuBar()->actions()) titles << action->text();
@@ -24,7 +27,7 @@ TEST(Translation, JapaneseLocaleTranslatesTheWindowsOwnTexts) {
   ASSERT_NE(japanese, nullptr);
   QCoreApplication::installTranslator(japanese.get());
   {
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     platform.open_window(12);
     EXPECT_EQ(menu_titles(platform), (QStringList{"ファイル(&F)", "表示(&V)", "マーキング(&M)",
                                                   "ウィンドウ(&W)", "ヘルプ(&H)"}));
@@ -45,7 +48,7 @@ TEST(Translation, QtsOwnTextsComeWithTheJapaneseLocale) {
 TEST(Translation, OtherLocalesKeepEnglish) {
   EXPECT_EQ(load_translation(QLocale(QLocale::English, QLocale::UnitedStates)), nullptr);
   EXPECT_EQ(load_translation(QLocale(QLocale::German, QLocale::Germany)), nullptr);
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   EXPECT_EQ(menu_titles(platform), (QStringList{"&File", "&View", "&Marking", "&Window", "&Help"}));
 }
 

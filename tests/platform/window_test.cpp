@@ -31,6 +31,9 @@
 namespace ba {
 namespace {
 
+// The host file system, under every window and platform made here.
+HostFileOps disk;
+
 using test::captions;
 using test::Person;
 
@@ -71,7 +74,7 @@ TEST(WindowMode, ChildrenAreNamedByWhatTheyShow) {
       {14, "Print page 1 (unit 14)"},
       {16, "Print page 3 (unit 16)"},
   };
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   for (const auto& c : cases) {
     platform.open_window(c.unit);
     EXPECT_EQ(platform.child(c.unit)->windowTitle(), c.caption);
@@ -79,7 +82,7 @@ TEST(WindowMode, ChildrenAreNamedByWhatTheyShow) {
 }
 
 TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   EXPECT_EQ(platform.main_window().windowTitle(), "beat analyser");
   platform.open_window(14);
   platform.open_window(12);
@@ -97,7 +100,7 @@ TEST(WindowMode, ChildrenAreCaptionedInOpeningOrder) {
 // The Window menu brings a covered child into view without moving the
 // program's active window.
 TEST(WindowMode, WindowMenuShowsACoveredChild) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   platform.open_window(12);
   QMenu* menu = window_menu(platform);
   ASSERT_NE(menu, nullptr);
@@ -113,7 +116,7 @@ TEST(WindowMode, WindowMenuShowsACoveredChild) {
 }
 
 TEST(WindowMode, TypedLineWithEchoAndBackspace) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   person.then([&] {
     SurfaceView& console = platform.view(console_unit);
@@ -132,7 +135,7 @@ TEST(WindowMode, TypedLineWithEchoAndBackspace) {
 }
 
 TEST(WindowMode, JapaneseComesThroughTheInputMethod) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   person.then([&] {
     SurfaceView& view = platform.view(console_unit);
@@ -174,7 +177,7 @@ TEST(WindowMode, KeysReachTheWaitingReadWhereverTheFocusIs) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     Person person(platform);
     platform.open_window(14);
     platform.open_window(12);
@@ -196,7 +199,7 @@ TEST(WindowMode, KeysReachTheWaitingReadWhereverTheFocusIs) {
 }
 
 TEST(WindowMode, ReadsAndWaitsBringTheirWindowForwardAndSayItInTheStatusBar) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(14);
   platform.open_window(12);
@@ -221,7 +224,7 @@ TEST(WindowMode, ReadsAndWaitsBringTheirWindowForwardAndSayItInTheStatusBar) {
 }
 
 TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(12);
   platform.pane(12).actual_size();
@@ -253,7 +256,7 @@ TEST(WindowMode, MouseWaitEndsOnlyWithALeftOrRightPressInTheActiveWindow) {
 // A click that brings a covered child to the front is no answer, nor is a
 // click on a window the program does not wait on.
 TEST(WindowMode, AClickThatOnlyBringsTheWindowForwardIsNoAnswer) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(14);
   platform.open_window(12);
@@ -281,7 +284,7 @@ TEST(WindowMode, AClickThatOnlyBringsTheWindowForwardIsNoAnswer) {
 // The second press of a double click comes as a double click of its own:
 // the wait after the first press goes on until the next single click.
 TEST(WindowMode, ADoubleClickEndsOneWait) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(12);
   platform.pane(12).actual_size();
@@ -328,7 +331,7 @@ TEST(WindowMode, ClicksOnAZoomedViewAnswerWithTheSurfacePixelShown) {
   const QRgb cyan = qRgb(0, 255, 255);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     Person person(platform);
     platform.open_window(12);
     platform.set_colour_rgb(0xFFFF00);  // cyan
@@ -371,7 +374,7 @@ TEST(WindowMode, ClicksOnAZoomedViewAnswerWithTheSurfacePixelShown) {
 }
 
 TEST(WindowMode, ZoomMenuAndItsKeys) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   platform.open_window(12);
   SurfaceView& view = platform.view(12);
   EXPECT_TRUE(view.fitting());
@@ -391,7 +394,7 @@ TEST(WindowMode, ZoomMenuAndItsKeys) {
 }
 
 TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.main_window().resize(500, 400);  // smaller than a surface: the child scrolls
   platform.open_window(12);
@@ -409,7 +412,7 @@ TEST(WindowMode, ClickPositionIsInDrawingCoordinatesWhenScrolled) {
 }
 
 TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(12);
   platform.set_colour_rgb(0xFFFF00);  // cyan marker
@@ -434,7 +437,7 @@ TEST(WindowMode, ViewShowsTheSurfaceAndRepaintsNeverChangeIt) {
 }
 
 TEST(WindowMode, TheCaretBlinksAtTheInputPositionClearOfTheBorder) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   person.then([&] {
     SurfaceView& console = platform.view(console_unit);
@@ -453,7 +456,7 @@ TEST(WindowMode, TheCaretBlinksAtTheInputPositionClearOfTheBorder) {
 }
 
 TEST(WindowMode, ClosingTheMainWindowAsksFirstAndYesStopsAnyWait) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   int asked = 0;
   bool yes = false;
@@ -483,7 +486,7 @@ TEST(WindowMode, CloseButtonHidesAChildAndTheWindowMenuShowsItAgain) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     platform.open_window(14);
     platform.open_window(12);
     c.put_away(*platform.child(12));
@@ -497,7 +500,7 @@ TEST(WindowMode, CloseButtonHidesAChildAndTheWindowMenuShowsItAgain) {
 }
 
 TEST(WindowMode, TheProgramShowsAHiddenWindowItWaitsOn) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.open_window(12);
   platform.child(12)->close();
@@ -511,7 +514,7 @@ TEST(WindowMode, TheProgramShowsAHiddenWindowItWaitsOn) {
 // At the smallest screen it is meant for, the console panel and the window
 // the program waits on are side by side, neither covering the other.
 TEST(WindowMode, OpensNoLargerThanTheScreenWithTheConsoleInSight) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   platform.open_window(14);
   platform.open_window(12);
   QSize available = QGuiApplication::primaryScreen()->availableGeometry().size();
@@ -527,7 +530,7 @@ TEST(WindowMode, OpensNoLargerThanTheScreenWithTheConsoleInSight) {
 }
 
 TEST(WindowMode, AboutAndStatusBarNameTheDataFolder) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   EXPECT_EQ(platform.main_window().data_folder_text(), "");
   platform.main_window().set_data_folder("/srv/ecg/map");
   QString about = platform.main_window().about_text();
@@ -579,7 +582,7 @@ TEST(WindowMode, KeysTypedIntoTheWindowsOwnControlsStayThere) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     Person person(platform);
     platform.open_window(12);
     measure_three_beats(platform);
@@ -632,7 +635,7 @@ TEST(WindowMode, KeysTypedInTheMapWindowReachTheAnswer) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     Person person(platform);
     platform.open_window(12);
     measure_three_beats(platform);
@@ -661,7 +664,7 @@ TEST(WindowMode, KeysTypedInTheMapWindowReachTheAnswer) {
 // The Map window is no unit of the program, yet the Window menu brings it
 // forward like any other, over the window the program reads from.
 TEST(WindowMode, WindowMenuBringsTheMapForward) {
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   platform.open_window(12);
   MapWindow& map = platform.map_hook().open();
   for (const bool minimised : {false, true}) {
@@ -708,7 +711,7 @@ TEST(WindowMode, StatusBarKeepsWhatBecameOfTheSelection) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     measure_three_beats(platform);
     c.after(platform);
     EXPECT_EQ(platform.main_window().selection_text(), c.selection);
@@ -722,7 +725,7 @@ TEST(WindowMode, StatusBarKeepsWhatBecameOfTheSelection) {
 TEST(WindowMode, TheQuestionIsNeverCutInTheStatusBar) {
   const QString question = QString::fromUtf8(
       " データd:\\data\\map\\demost.txt          を保存します。yes or no?  <y/n>");
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   platform.main_window().set_data_folder("/home/somebody/Documents/beat-analyser/a/deep/folder");
   platform.open_window(12);
@@ -765,7 +768,7 @@ TEST(WindowMode, StatusBarShowsTheQuestionWaitedOn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     Person person(platform);
     platform.open_window(14);
     platform.open_window(12);
@@ -799,7 +802,7 @@ TEST(WindowMode, SmallScreensScrollInsteadOfShrinkingTheText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    WindowPlatform platform;
+    WindowPlatform platform(disk);
     platform.main_window().resize(c.main);
     QApplication::processEvents();
     platform.open_window(14);
@@ -827,7 +830,7 @@ TEST(WindowMode, SmallScreensScrollInsteadOfShrinkingTheText) {
 // the status bar and the Map window say so until points are marked.
 TEST(WindowMode, UnmarkedPointsAreNamedOutsideTheUnits) {
   const QString note = "The fiducial points are not marked: every area is 0";
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   MapWindow& map = platform.map_hook().open();
   platform.selection_described("demo", false);
   EXPECT_EQ(platform.main_window().note_text(), note);
@@ -865,7 +868,7 @@ TEST(WindowMode, TheProposalIsDrawnOverTheBeatAndTakenWithP) {
   marking.beat_x_scale = static_cast<float>(0.6 / 1000.0);
   set_display_geometry(preview_span, 1000.0f, state->geometry);
 
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   Person person(platform);
   test::TempFolder folder("window");
   HostFileOps files;
@@ -925,7 +928,7 @@ TEST(WindowMode, ExportStartsInTheDataFolderNamedByRecordingAndView) {
       {"one beat", 2, 3, "/srv/ecg/map/demo_beat3.png"},
       {"all beats", 3, 1, "/srv/ecg/map/demo_sheet.png"},
   };
-  WindowPlatform platform;
+  WindowPlatform platform(disk);
   platform.main_window().set_data_folder("/srv/ecg/map");
   measure_three_beats(platform);
   MapWindow& map = platform.map_hook().open();

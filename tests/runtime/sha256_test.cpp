@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "runtime/files.h"
 #include "support/temp_folder.h"
 
 namespace ba {
@@ -59,13 +60,14 @@ TEST(Sha256, PublishedDigests) {
 TEST(Sha256, FileDigestAndRefusals) {
   test::TempFolder folder("sha256");
   test::write_host_file(folder / "abc", "abc");
-  const auto digest = digest_file(folder / "abc");
+  HostFileOps files;
+  const auto digest = files.digest(folder / "abc");
   ASSERT_EQ(digest.index(), 0u);
   EXPECT_EQ(std::get<FileDigest>(digest).size, 3u);
   EXPECT_EQ(std::get<FileDigest>(digest).sha256,
             "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  EXPECT_EQ(digest_file(folder.path()).index(), 1u) << "a folder is not a file";
-  EXPECT_EQ(digest_file(folder / "missing").index(), 1u);
+  EXPECT_EQ(files.digest(folder.path()).index(), 1u) << "a folder is not a file";
+  EXPECT_EQ(files.digest(folder / "missing").index(), 1u);
 }
 
 TEST(Sha256, DigestText) {
