@@ -148,38 +148,45 @@ std::vector<KlComponent> read_basis(const json& document, const LeadSet& leads) 
   return components;
 }
 
+// Calls `read` with the name and value of each entry of the object `name`
+// in `document`, when it has one; each must be an object (`what` says of
+// what).
+template <typename Read>
+void read_entries(const json& document, const char* name, const char* what, Read read) {
+  if (!document.contains(name)) return;
+  const json& entries = document[name];
+  const std::string quoted = std::string("\"") + name + "\"";
+  if (!entries.is_object()) throw Refusal{quoted + " is no object"};
+  for (const auto& [key, entry] : entries.items()) {
+    if (!entry.is_object()) throw Refusal{quoted + " holds something other than " + what};
+    read(key, entry);
+  }
+}
+
 // The other kinds' spreads over `leads`; none in a group made before lead
 // tables.
 std::map<std::string, ReferenceGroup::KindSpread> read_kinds(const json& document,
                                                              const LeadSet& leads) {
   std::map<std::string, ReferenceGroup::KindSpread> read;
-  if (!document.contains("kinds")) return read;
-  const json& kinds = document["kinds"];
-  if (!kinds.is_object()) throw Refusal{"\"kinds\" is no object"};
-  for (const auto& [name, spread] : kinds.items()) {
-    if (!spread.is_object()) throw Refusal{"\"kinds\" holds something other than a kind"};
+  read_entries(document, "kinds", "a kind", [&](const std::string& name, const json& spread) {
     ReferenceGroup::KindSpread& kind = read[name];
     kind.mean = per_lead(spread, "mean", leads);
     kind.sd = per_lead(spread, "sd", leads);
     for (int n : leads)
       if (kind.sd(n) < 0) throw Refusal{"\"sd\" of kind \"" + name + "\" holds a negative value"};
-  }
+  });
   return read;
 }
 
 // The timing measures' spreads, when the group keeps them.
 std::map<std::string, ReferenceGroup::MeasureSpread> read_measures(const json& document) {
   std::map<std::string, ReferenceGroup::MeasureSpread> read;
-  if (!document.contains("measures")) return read;
-  const json& measures = document["measures"];
-  if (!measures.is_object()) throw Refusal{"\"measures\" is no object"};
-  for (const auto& [name, spread] : measures.items()) {
-    if (!spread.is_object()) throw Refusal{"\"measures\" holds something other than a measure"};
+  read_entries(document, "measures", "a measure", [&](const std::string& name, const json& spread) {
     ReferenceGroup::MeasureSpread& measure = read[name];
     measure.mean = finite(member(spread, "mean"), "a measure's mean");
     measure.sd = finite(member(spread, "sd"), "a measure's SD");
     if (measure.sd < 0) throw Refusal{"a measure's SD is negative"};
-  }
+  });
   return read;
 }
 
