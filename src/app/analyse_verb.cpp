@@ -75,6 +75,54 @@ float real_option(const std::string& option, const std::string& text) {
   return *value;
 }
 
+// The options as given, before they are turned into numbers.
+struct AnalyseTexts {
+  std::string recording, reference, pq, q, t_end, j, leads, threshold, ratio, record;
+};
+
+// The options of the command line: those with values into `texts`, the
+// flags straight into `request`.
+void add_analyse_options(CommandLine& line, AnalyseTexts& texts, AnalyseRequest& request) {
+  line.add_option("RECORDING", texts.recording).required();
+  line.add_option("--reference", texts.reference);
+  line.add_option("--pq", texts.pq);
+  line.add_option("--q", texts.q);
+  line.add_option("--t-end", texts.t_end);
+  line.add_option("--j", texts.j);
+  line.add_option("--leads", texts.leads);
+  line.add_option("--threshold", texts.threshold);
+  line.add_option("--ratio", texts.ratio);
+  line.add_option("--record", texts.record);
+  line.add_flag("--no-print", request.no_print);
+  line.add_flag("--view", request.view);
+  line.add_flag("--force", request.force);
+  line.add_flag("--check", request.check);
+  line.add_flag("--auto", request.propose);
+}
+
+// The options given, turned into the request's values (a Refusal when one
+// is not a number or the points come from more than one source or none).
+void fill_request(const AnalyseTexts& texts, AnalyseRequest& request) {
+  request.recording = texts.recording;
+  if (!texts.record.empty()) request.record = texts.record;
+  if (!texts.reference.empty()) request.reference_ms = whole_option("--reference", texts.reference);
+  if (!texts.pq.empty()) request.pq_ms = whole_option("--pq", texts.pq);
+  if (!texts.q.empty()) request.q_ms = whole_option("--q", texts.q);
+  if (!texts.t_end.empty()) request.t_end_ms = whole_option("--t-end", texts.t_end);
+  if (!texts.j.empty()) request.j_ms = whole_option("--j", texts.j);
+  if (!texts.leads.empty()) request.leads = leads_option(texts.leads);
+  if (!texts.threshold.empty()) request.threshold = real_option("--threshold", texts.threshold);
+  if (!texts.ratio.empty()) request.ratio = real_option("--ratio", texts.ratio);
+  if (request.propose &&
+      (request.record || request.reference_ms || request.pq_ms || request.q_ms || request.t_end_ms))
+    throw Refusal{
+        "--auto proposes the reference beat and the points: give neither "
+        "--record nor --reference, --pq, --q or --t-end with it"};
+  if (!request.record && !request.propose &&
+      (!request.reference_ms || !request.pq_ms || !request.q_ms || !request.t_end_ms))
+    throw Refusal{"--reference, --pq, --q and --t-end are needed without --record"};
+}
+
 // The print pages are drawn by the module's headless platform, loaded and
 // started only when a page is to be drawn.
 class Pages {
@@ -99,44 +147,12 @@ class Pages {
 
 ExitStatus run_analyse(int argc, char** argv, FileOps& files) {
   CommandLine line("beat_analyser analyse", print_analyse_help);
-  CommandLine& app = line;
-  std::string recording, reference, pq, q, t_end, j, leads, threshold, ratio, record;
+  AnalyseTexts texts;
   AnalyseRequest request;
-  app.add_option("RECORDING", recording).required();
-  app.add_option("--reference", reference);
-  app.add_option("--pq", pq);
-  app.add_option("--q", q);
-  app.add_option("--t-end", t_end);
-  app.add_option("--j", j);
-  app.add_option("--leads", leads);
-  app.add_option("--threshold", threshold);
-  app.add_option("--ratio", ratio);
-  app.add_option("--record", record);
-  app.add_flag("--no-print", request.no_print);
-  app.add_flag("--view", request.view);
-  app.add_flag("--force", request.force);
-  app.add_flag("--check", request.check);
-  app.add_flag("--auto", request.propose);
+  add_analyse_options(line, texts, request);
   if (auto status = line.parse(argc, argv, std::cout, std::cerr)) return *status;
   try {
-    request.recording = recording;
-    if (!record.empty()) request.record = record;
-    if (!reference.empty()) request.reference_ms = whole_option("--reference", reference);
-    if (!pq.empty()) request.pq_ms = whole_option("--pq", pq);
-    if (!q.empty()) request.q_ms = whole_option("--q", q);
-    if (!t_end.empty()) request.t_end_ms = whole_option("--t-end", t_end);
-    if (!j.empty()) request.j_ms = whole_option("--j", j);
-    if (!leads.empty()) request.leads = leads_option(leads);
-    if (!threshold.empty()) request.threshold = real_option("--threshold", threshold);
-    if (!ratio.empty()) request.ratio = real_option("--ratio", ratio);
-    if (request.propose && (request.record || request.reference_ms || request.pq_ms ||
-                            request.q_ms || request.t_end_ms))
-      throw Refusal{
-          "--auto proposes the reference beat and the points: give neither "
-          "--record nor --reference, --pq, --q or --t-end with it"};
-    if (!request.record && !request.propose &&
-        (!request.reference_ms || !request.pq_ms || !request.q_ms || !request.t_end_ms))
-      throw Refusal{"--reference, --pq, --q and --t-end are needed without --record"};
+    fill_request(texts, request);
   } catch (const Refusal& wrong) {
     return line.usage(wrong.reason, std::cerr);
   }

@@ -130,6 +130,18 @@ std::optional<std::string> overwrites_input(const std::filesystem::path& summary
   return std::nullopt;
 }
 
+// The places in the manifest of the rows to run: the one of --row (1-based)
+// or all of them.
+std::vector<std::size_t> chosen_rows(const std::optional<int>& row, std::size_t row_count) {
+  std::vector<std::size_t> chosen;
+  if (row) {
+    chosen.push_back(static_cast<std::size_t>(*row - 1));
+  } else {
+    for (std::size_t place = 0; place < row_count; ++place) chosen.push_back(place);
+  }
+  return chosen;
+}
+
 }  // namespace
 
 ExitStatus run_batch(int argc, char** argv, FileOps& files) {
@@ -170,12 +182,7 @@ ExitStatus run_batch(int argc, char** argv, FileOps& files) {
   DiskRowFiles row_files(files);
   if (options.collect) return write_summary(collect_rows(manifest, row_files));
 
-  std::vector<std::size_t> chosen;
-  if (row) {
-    chosen.push_back(static_cast<std::size_t>(*row - 1));
-  } else {
-    for (std::size_t place = 0; place < manifest.rows.size(); ++place) chosen.push_back(place);
-  }
+  const std::vector<std::size_t> chosen = chosen_rows(row, manifest.rows.size());
   const auto started = std::chrono::steady_clock::now();
   StreamProgress progress(std::cout, ::isatty(STDOUT_FILENO) == 1, [started] {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -42,6 +42,52 @@ void print_reference_help(std::ostream& out) {
          "    written then).\n";
 }
 
+// What the group is made from, one entry a file in order.
+struct GroupInputs {
+  std::vector<LeadValues> means;
+  std::vector<ReferenceGroup::Member> members;
+  std::vector<std::vector<BeatLeads>> tables;  // of the files that have one
+  std::vector<std::string> without_table;      // the files with no lead table beside them
+};
+
+std::variant<GroupInputs, std::string> read_group_inputs(FileOps& files,
+                                                         const std::vector<std::string>& results,
+                                                         const LeadSet& leads) {
+  GroupInputs in;
+  for (const std::string& path : results) {
+    auto read = read_study_file(files, path);
+    if (const auto* error = std::get_if<std::string>(&read)) return *error;
+    StudyFile& study = std::get<StudyFile>(read);
+    const std::string digest = sha256_hex(study.bytes);
+    // One person's file twice would count that person twice.
+    for (const ReferenceGroup::Member& earlier : in.members)
+      if (earlier.sha256 == digest)
+        return describe_fault(path, {0, "holds the same bytes as " + earlier.name +
+                                            "; a group counts each file once"});
+    if (auto error = read_study_leads(files, study)) return *error;
+    if (study.leads)
+      in.tables.push_back(std::move(*study.leads));
+    else
+      in.without_table.push_back(path);
+    in.means.push_back(mean_map(beat_maps(study.beats), leads));
+    in.members.push_back({path, digest});
+  }
+  return in;
+}
+
+// Says on `err` what the group written to `output` lacks: the kinds its
+// members cannot give, and the other kinds' maps when some of the
+// `file_count` files have no lead table.
+void print_group_gaps(const std::string& output, const ReferenceGroup& group,
+                      const std::vector<std::string>& without_table, std::size_t file_count,
+                      std::ostream& err) {
+  for (const std::string& gap : group_gaps(group))
+    err << "beat_analyser reference: " << output << ": " << gap << '\n';
+  if (!without_table.empty() && without_table.size() < file_count)
+    err << "beat_analyser reference: " << output
+        << ": keeps QRST maps only: " << without_table.front() << " has no lead table beside it\n";
+}
+
 }  // namespace
 
 ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
@@ -62,44 +108,19 @@ ExitStatus run_reference_verb(int argc, char** argv, FileOps& files) {
   if (const auto* error = std::get_if<std::string>(&read_setting))
     return line.refuse(*error, std::cerr);
   const LeadSet& leads = std::get<StudySetting>(read_setting).leads;
-  std::vector<LeadValues> means;
-  std::vector<ReferenceGroup::Member> members;
-  std::vector<std::vector<BeatLeads>> tables;
-  std::vector<std::string> without_table;
-  for (const std::string& path : results) {
-    auto read = read_study_file(files, path);
-    if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
-    StudyFile& study = std::get<StudyFile>(read);
-    const std::string digest = sha256_hex(study.bytes);
-    // One person's file twice would count that person twice.
-    for (const ReferenceGroup::Member& earlier : members)
-      if (earlier.sha256 == digest)
-        return line.refuse(describe_fault(path, {0, "holds the same bytes as " + earlier.name +
-                                                        "; a group counts each file once"}),
-                           std::cerr);
-    if (auto error = read_study_leads(files, study)) return line.refuse(*error, std::cerr);
-    if (study.leads)
-      tables.push_back(std::move(*study.leads));
-    else
-      without_table.push_back(path);
-    means.push_back(mean_map(beat_maps(study.beats), leads));
-    members.push_back({path, digest});
-  }
-  GroupOutcome outcome = make_reference_group(means, leads);
+  auto read = read_group_inputs(files, results, leads);
+  if (const auto* error = std::get_if<std::string>(&read)) return line.refuse(*error, std::cerr);
+  GroupInputs& in = std::get<GroupInputs>(read);
+  GroupOutcome outcome = make_reference_group(in.means, leads);
   if (const auto* reason = std::get_if<std::string>(&outcome))
     return line.refuse(*reason, std::cerr);
   ReferenceGroup& group = std::get<ReferenceGroup>(outcome);
-  group.members = std::move(members);
+  group.members = std::move(in.members);
   // The other kinds only when every member gives them.
-  if (without_table.empty()) add_group_kinds(group, tables);
+  if (in.without_table.empty()) add_group_kinds(group, in.tables);
   if (auto error = files.replace_file(output, reference_group_json(group)))
     return line.refuse("cannot write " + output + ": " + *error, std::cerr);
-  for (const std::string& gap : group_gaps(group))
-    std::cerr << "beat_analyser reference: " << output << ": " << gap << '\n';
-  if (!without_table.empty() && without_table.size() < results.size())
-    std::cerr << "beat_analyser reference: " << output
-              << ": keeps QRST maps only: " << without_table.front()
-              << " has no lead table beside it\n";
+  print_group_gaps(output, group, in.without_table, results.size(), std::cerr);
   return ExitStatus::ok;
 }
 

@@ -114,7 +114,8 @@ std::string text_member(const json& object, const char* name) {
   return value.get<std::string>();
 }
 
-ReferenceGroup read_group(const json& document) {
+// Refuses a document that is not a reference group of this version.
+void check_format(const json& document) {
   if (!document.is_object() || !document.contains("format") ||
       document["format"] != std::string(reference_format))
     throw Refusal{"is not a reference group (its format is not \"" + std::string(reference_format) +
@@ -123,6 +124,90 @@ ReferenceGroup read_group(const json& document) {
   if (version != reference_version)
     throw Refusal{"is a reference group of version " + std::to_string(version) +
                   "; this program reads version " + std::to_string(reference_version)};
+}
+
+// The KL basis, by decreasing eigenvalue, over `leads` (not yet checked to
+// be orthonormal).
+std::vector<KlComponent> read_basis(const json& document, const LeadSet& leads) {
+  const json& basis = member(document, "basis");
+  if (!basis.is_array()) throw Refusal{"\"basis\" is no list"};
+  if (basis.size() > static_cast<std::size_t>(largest_basis) || basis.size() > leads.size())
+    throw Refusal{"\"basis\" holds more vectors than a group can have"};
+  std::vector<KlComponent> components;
+  for (const json& entry : basis) {
+    if (!entry.is_object()) throw Refusal{"\"basis\" holds something other than a vector"};
+    KlComponent component;
+    component.eigenvalue = finite(member(entry, "eigenvalue"), "an eigenvalue");
+    if (component.eigenvalue < 0) throw Refusal{"an eigenvalue is negative"};
+    if (!components.empty() && component.eigenvalue > components.back().eigenvalue)
+      throw Refusal{"the eigenvalues are not in decreasing order"};
+    if (component.eigenvalue > largest_eigenvalue) throw Refusal{"an eigenvalue is too large"};
+    component.vector = per_lead(entry, "vector", leads);
+    components.push_back(component);
+  }
+  return components;
+}
+
+// Calls `read` with the name and value of each entry of the object `name`
+// in `document`, when it has one; each must be an object (`what` says of
+// what).
+template <typename Read>
+void read_entries(const json& document, const char* name, const char* what, Read read) {
+  if (!document.contains(name)) return;
+  const json& entries = document[name];
+  const std::string quoted = std::string("\"") + name + "\"";
+  if (!entries.is_object()) throw Refusal{quoted + " is no object"};
+  for (const auto& [key, entry] : entries.items()) {
+    if (!entry.is_object()) throw Refusal{quoted + " holds something other than " + what};
+    read(key, entry);
+  }
+}
+
+// The other kinds' spreads over `leads`; none in a group made before lead
+// tables.
+std::map<std::string, ReferenceGroup::KindSpread> read_kinds(const json& document,
+                                                             const LeadSet& leads) {
+  std::map<std::string, ReferenceGroup::KindSpread> read;
+  read_entries(document, "kinds", "a kind", [&](const std::string& name, const json& spread) {
+    ReferenceGroup::KindSpread& kind = read[name];
+    kind.mean = per_lead(spread, "mean", leads);
+    kind.sd = per_lead(spread, "sd", leads);
+    for (int n : leads)
+      if (kind.sd(n) < 0) throw Refusal{"\"sd\" of kind \"" + name + "\" holds a negative value"};
+  });
+  return read;
+}
+
+// The timing measures' spreads, when the group keeps them.
+std::map<std::string, ReferenceGroup::MeasureSpread> read_measures(const json& document) {
+  std::map<std::string, ReferenceGroup::MeasureSpread> read;
+  read_entries(document, "measures", "a measure", [&](const std::string& name, const json& spread) {
+    ReferenceGroup::MeasureSpread& measure = read[name];
+    measure.mean = finite(member(spread, "mean"), "a measure's mean");
+    measure.sd = finite(member(spread, "sd"), "a measure's SD");
+    if (measure.sd < 0) throw Refusal{"a measure's SD is negative"};
+  });
+  return read;
+}
+
+// The names and digests of the group's `count` files.
+std::vector<ReferenceGroup::Member> read_members(const json& document, long count) {
+  const json& files = member(document, "files");
+  if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
+    throw Refusal{"\"files\" does not name \"count\" files"};
+  std::vector<ReferenceGroup::Member> members;
+  for (const json& entry : files) {
+    if (!entry.is_object()) throw Refusal{"\"files\" holds something other than a file"};
+    ReferenceGroup::Member file;
+    file.name = text_member(entry, "name");
+    file.sha256 = text_member(entry, "sha256");
+    members.push_back(file);
+  }
+  return members;
+}
+
+ReferenceGroup read_group(const json& document) {
+  check_format(document);
   ReferenceGroup group;
   const long count = whole(document, "count");
   if (count < smallest_group)
@@ -133,60 +218,11 @@ ReferenceGroup read_group(const json& document) {
   group.mean = per_lead(document, "mean", group.leads);
   group.sd = per_lead(document, "sd", group.leads);
   check_magnitudes(group);
-
-  const json& basis = member(document, "basis");
-  if (!basis.is_array()) throw Refusal{"\"basis\" is no list"};
-  if (basis.size() > static_cast<std::size_t>(largest_basis) || basis.size() > group.leads.size())
-    throw Refusal{"\"basis\" holds more vectors than a group can have"};
-  for (const json& entry : basis) {
-    if (!entry.is_object()) throw Refusal{"\"basis\" holds something other than a vector"};
-    KlComponent component;
-    component.eigenvalue = finite(member(entry, "eigenvalue"), "an eigenvalue");
-    if (component.eigenvalue < 0) throw Refusal{"an eigenvalue is negative"};
-    if (!group.basis.empty() && component.eigenvalue > group.basis.back().eigenvalue)
-      throw Refusal{"the eigenvalues are not in decreasing order"};
-    if (component.eigenvalue > largest_eigenvalue) throw Refusal{"an eigenvalue is too large"};
-    component.vector = per_lead(entry, "vector", group.leads);
-    group.basis.push_back(component);
-  }
+  group.basis = read_basis(document, group.leads);
   check_orthonormal(group);
-
-  // Groups made before lead tables keep no other kinds.
-  if (document.contains("kinds")) {
-    const json& kinds = document["kinds"];
-    if (!kinds.is_object()) throw Refusal{"\"kinds\" is no object"};
-    for (const auto& [name, spread] : kinds.items()) {
-      if (!spread.is_object()) throw Refusal{"\"kinds\" holds something other than a kind"};
-      ReferenceGroup::KindSpread& kind = group.kinds[name];
-      kind.mean = per_lead(spread, "mean", group.leads);
-      kind.sd = per_lead(spread, "sd", group.leads);
-      for (int n : group.leads)
-        if (kind.sd(n) < 0) throw Refusal{"\"sd\" of kind \"" + name + "\" holds a negative value"};
-    }
-  }
-
-  if (document.contains("measures")) {
-    const json& measures = document["measures"];
-    if (!measures.is_object()) throw Refusal{"\"measures\" is no object"};
-    for (const auto& [name, spread] : measures.items()) {
-      if (!spread.is_object()) throw Refusal{"\"measures\" holds something other than a measure"};
-      ReferenceGroup::MeasureSpread& measure = group.measures[name];
-      measure.mean = finite(member(spread, "mean"), "a measure's mean");
-      measure.sd = finite(member(spread, "sd"), "a measure's SD");
-      if (measure.sd < 0) throw Refusal{"a measure's SD is negative"};
-    }
-  }
-
-  const json& files = member(document, "files");
-  if (!files.is_array() || files.size() != static_cast<std::size_t>(count))
-    throw Refusal{"\"files\" does not name \"count\" files"};
-  for (const json& entry : files) {
-    if (!entry.is_object()) throw Refusal{"\"files\" holds something other than a file"};
-    ReferenceGroup::Member file;
-    file.name = text_member(entry, "name");
-    file.sha256 = text_member(entry, "sha256");
-    group.members.push_back(file);
-  }
+  group.kinds = read_kinds(document, group.leads);
+  group.measures = read_measures(document);
+  group.members = read_members(document, count);
   return group;
 }
 

@@ -197,15 +197,22 @@ std::optional<std::string> copy_at_1000(SignalSource& source, int signal, std::i
   return std::nullopt;
 }
 
-// The 32,000 values at 1000 per second of signals that share one clock. Two
-// threads each read and convert half of the signals: reading and conversion
-// take most of an import's time.
-std::optional<std::string> convert_at_1000(SignalSource& source, const std::vector<int>& signals,
-                                           const SignalClock& clock, std::int64_t start_ms,
-                                           std::vector<std::vector<double>>& outputs) {
+// The input samples a conversion reads, counted in the signals' own samples.
+struct InputSpan {
+  std::int64_t begin;      // the first sample in the file the filter sees
+  std::int64_t available;  // one past the last sample every signal has, up to the span's end
+  std::size_t frames;      // samples the filter sees, the file's or not
+  std::size_t before;      // of those, before the file's first sample
+  std::size_t skip;        // converted samples (ms) before start_ms
+};
+
+// The span the filter needs for 32,000 ms from `start_ms` with its margin
+// both sides, starting on a whole millisecond, so that output j is
+// millisecond ms_of(first) + j.
+InputSpan input_span(SignalSource& source, const std::vector<int>& signals,
+                     const SignalClock& clock, std::int64_t start_ms) {
   const std::int64_t margin = filter_margin_ms(clock);
   const std::int64_t period = clock.whole_ms_period();
-  // On a whole millisecond, so that output j is millisecond ms_of(first) + j.
   const std::int64_t first = floor_divide(clock.sample_before(start_ms - margin), period) * period;
   const std::int64_t last = clock.sample_at(start_ms + recorded_samples + margin) + 1;
   std::int64_t available = last;
@@ -213,49 +220,77 @@ std::optional<std::string> convert_at_1000(SignalSource& source, const std::vect
     available =
         std::min(available, source.signals()[static_cast<std::size_t>(signal - 1)].sample_count);
   const std::int64_t begin = std::max<std::int64_t>(first, 0);
-  const auto frames = static_cast<std::size_t>(last - first);
-  const auto before = static_cast<std::size_t>(begin - first);
-  const auto skip = static_cast<std::size_t>(start_ms - clock.ms_of(first));
+  return {begin, available, static_cast<std::size_t>(last - first),
+          static_cast<std::size_t>(begin - first),
+          static_cast<std::size_t>(start_ms - clock.ms_of(first))};
+}
+
+// Signals [from, to) of `signals` over the span, frame after frame as the
+// filter takes them.
+std::optional<std::string> read_interleaved(SignalSource& source, const std::vector<int>& signals,
+                                            std::size_t from, std::size_t to, const InputSpan& span,
+                                            std::vector<float>& interleaved) {
+  const std::size_t width = to - from;
+  interleaved.assign(span.frames * width, 0.0f);
+  std::vector<double> values;
+  for (std::size_t k = 0; k < width; ++k) {
+    if (auto error = source.read(signals[from + k], span.begin,
+                                 std::max<std::int64_t>(span.available - span.begin, 0), values))
+      return error;
+    // Input before the file's first sample and after its last holds the
+    // nearest sample: against silence, a recording's standing offset would
+    // ring at the ends like a step.
+    const double head = values.empty() ? 0.0 : values.front();
+    const double tail = values.empty() ? 0.0 : values.back();
+    for (std::size_t f = 0; f < span.frames; ++f) {
+      const double value = f < span.before                   ? head
+                           : f - span.before < values.size() ? values[f - span.before]
+                                                             : tail;
+      interleaved[f * width + k] = static_cast<float>(value);
+    }
+  }
+  return std::nullopt;
+}
+
+// Signals [from, to) of `signals` converted into outputs[from, to): 32,000
+// values each from converted sample `span.skip` on, 0 past the converted end.
+std::optional<std::string> convert_part(SignalSource& source, const std::vector<int>& signals,
+                                        std::size_t from, std::size_t to, const SignalClock& clock,
+                                        const InputSpan& span,
+                                        std::vector<std::vector<double>>& outputs) {
+  const std::size_t width = to - from;
+  std::vector<float> interleaved;
+  if (auto error = read_interleaved(source, signals, from, to, span, interleaved)) return error;
+  std::vector<float> converted;
+  if (auto error = resample(interleaved, static_cast<int>(width), clock.ratio(), converted))
+    return "signal " + std::to_string(signals[from]) + " cannot be converted to 1000 per second (" +
+           *error + ")";
+  const std::size_t made = converted.size() / width;
+  for (std::size_t k = 0; k < width; ++k) {
+    std::vector<double>& out = outputs[from + k];
+    out.assign(recorded_samples, 0.0);
+    for (std::size_t t = 0; t < out.size() && span.skip + t < made; ++t)
+      out[t] = converted[(span.skip + t) * width + k];
+  }
+  return std::nullopt;
+}
+
+// The 32,000 values at 1000 per second of signals that share one clock. Two
+// threads each read and convert half of the signals: reading and conversion
+// take most of an import's time.
+std::optional<std::string> convert_at_1000(SignalSource& source, const std::vector<int>& signals,
+                                           const SignalClock& clock, std::int64_t start_ms,
+                                           std::vector<std::vector<double>>& outputs) {
+  const InputSpan span = input_span(source, signals, clock, start_ms);
   outputs.resize(signals.size());
-  auto convert_part = [&](std::size_t from, std::size_t to) -> std::optional<std::string> {
-    const std::size_t width = to - from;
-    std::vector<float> interleaved(frames * width);
-    std::vector<double> values;
-    for (std::size_t k = 0; k < width; ++k) {
-      if (auto error = source.read(signals[from + k], begin,
-                                   std::max<std::int64_t>(available - begin, 0), values))
-        return error;
-      // Input before the file's first sample and after its last holds the
-      // nearest sample: against silence, a recording's standing offset would
-      // ring at the ends like a step.
-      const double head = values.empty() ? 0.0 : values.front();
-      const double tail = values.empty() ? 0.0 : values.back();
-      for (std::size_t f = 0; f < frames; ++f) {
-        const double value = f < before                   ? head
-                             : f - before < values.size() ? values[f - before]
-                                                          : tail;
-        interleaved[f * width + k] = static_cast<float>(value);
-      }
-    }
-    std::vector<float> converted;
-    if (auto error = resample(interleaved, static_cast<int>(width), clock.ratio(), converted))
-      return "signal " + std::to_string(signals[from]) +
-             " cannot be converted to 1000 per second (" + *error + ")";
-    const std::size_t made = converted.size() / width;
-    for (std::size_t k = 0; k < width; ++k) {
-      std::vector<double>& out = outputs[from + k];
-      out.assign(recorded_samples, 0.0);
-      for (std::size_t t = 0; t < out.size() && skip + t < made; ++t)
-        out[t] = converted[(skip + t) * width + k];
-    }
-    return std::nullopt;
-  };
   const std::size_t half = (signals.size() + 1) / 2;
   std::optional<std::string> second_error;
   std::thread second;
   if (half < signals.size())
-    second = std::thread([&] { second_error = convert_part(half, signals.size()); });
-  auto error = convert_part(0, half);
+    second = std::thread([&] {
+      second_error = convert_part(source, signals, half, signals.size(), clock, span, outputs);
+    });
+  auto error = convert_part(source, signals, 0, half, clock, span, outputs);
   if (second.joinable()) second.join();
   return error ? error : second_error;
 }

@@ -178,64 +178,88 @@ class ColourTable {
   std::array<std::uint32_t, 2049> table_{};
 };
 
-// The field of one map, bilinear between lattice points, inside the hull
-// and the clip only.
-FieldRaster field_raster(const MapPlacement& placement, const SampledField& field,
-                         const std::vector<MapPoint>& hull, const ColourTable& colours,
-                         const PageBox& clip) {
+// A raster of transparent pixels over the map's area and one pixel more all
+// round (electrodes on the border lie on pixel edges), within the clip;
+// empty when they do not meet.
+FieldRaster blank_raster(const PageBox& area, const PageBox& clip) {
   FieldRaster raster;
-  // One pixel more all round: electrodes on the border lie on pixel edges.
-  const double left = std::floor(std::max(placement.area.left - 1, clip.left));
-  const double top = std::floor(std::max(placement.area.top - 1, clip.top));
-  const double right = std::ceil(std::min(placement.area.right() + 1, clip.right()));
-  const double bottom = std::ceil(std::min(placement.area.bottom() + 1, clip.bottom()));
+  const double left = std::floor(std::max(area.left - 1, clip.left));
+  const double top = std::floor(std::max(area.top - 1, clip.top));
+  const double right = std::ceil(std::min(area.right() + 1, clip.right()));
+  const double bottom = std::ceil(std::min(area.bottom() + 1, clip.bottom()));
   if (!(right > left && bottom > top)) return raster;
   raster.box = {left, top, right - left, bottom - top};
   raster.columns = static_cast<int>(right - left);
   raster.rows = static_cast<int>(bottom - top);
   raster.pixels.assign(static_cast<std::size_t>(raster.columns) * raster.rows, 0);
+  return raster;
+}
+
+// Where a pixel's centre falls between the lattice points, along one axis.
+struct LatticeStep {
+  double at;        // layout units
+  int index;        // lattice point before it
+  double fraction;  // toward the next
+  bool beyond;      // before the first point or after the last
+};
+
+// `at` on an axis of `count` lattice points from `origin`, `spacing` apart.
+LatticeStep lattice_step(double at, double origin, double spacing, int count) {
+  const double raw = (at - origin) / spacing;
+  const double u = std::clamp(raw, 0.0, count - 1.0);
+  const int index = std::min(static_cast<int>(u), count - 2);
+  return {at, index, u - index, u != raw};
+}
+
+// The weighted sum of the four lattice values around a pixel, and the sum of
+// the weights of those that have one (1 inside the hull, less on its border).
+struct Blend {
+  double sum = 0;
+  double weight = 0;
+};
+
+Blend blend(const float* upper, const float* lower, const LatticeStep& x, double fy) {
+  const float c[4] = {upper[x.index], upper[x.index + 1], lower[x.index], lower[x.index + 1]};
+  const double fx = x.fraction;
+  const double w[4] = {(1 - fx) * (1 - fy), fx * (1 - fy), (1 - fx) * fy, fx * fy};
+  Blend b;
+  for (int k = 0; k < 4; ++k)
+    if (!std::isnan(c[k])) {
+      b.sum += w[k] * c[k];
+      b.weight += w[k];
+    }
+  return b;
+}
+
+// The field of one map, bilinear between lattice points, inside the hull
+// and the clip only.
+FieldRaster field_raster(const MapPlacement& placement, const SampledField& field,
+                         const std::vector<MapPoint>& hull, const ColourTable& colours,
+                         const PageBox& clip) {
+  FieldRaster raster = blank_raster(placement.area, clip);
   const double unit = 1 / placement.per_unit;
-  struct Across {
-    double x;     // layout units
-    int i;        // lattice column on the left
-    double fx;    // fraction toward the next
-    bool beyond;  // left or right of the lattice
-  };
-  std::vector<Across> across(static_cast<std::size_t>(raster.columns));
-  for (int column = 0; column < raster.columns; ++column) {
-    Across& a = across[static_cast<std::size_t>(column)];
-    a.x = placement.bounds.left + (left + column + 0.5 - placement.area.left) * unit;
-    const double u_raw = (a.x - field.left) / field.dx;
-    const double u = std::clamp(u_raw, 0.0, field.columns - 1.0);
-    a.i = std::min(static_cast<int>(u), field.columns - 2);
-    a.fx = u - a.i;
-    a.beyond = u != u_raw;
-  }
+  std::vector<LatticeStep> across;
+  for (int column = 0; column < raster.columns; ++column)
+    across.push_back(lattice_step(
+        placement.bounds.left + (raster.box.left + column + 0.5 - placement.area.left) * unit,
+        field.left, field.dx, field.columns));
   for (int row = 0; row < raster.rows; ++row) {
     std::uint32_t* line = &raster.pixels[static_cast<std::size_t>(row) * raster.columns];
-    const double y = placement.bounds.top + (top + row + 0.5 - placement.area.top) * unit;
-    const double v_raw = (y - field.top) / field.dy;
-    const double v = std::clamp(v_raw, 0.0, field.rows - 1.0);
-    const int j = std::min(static_cast<int>(v), field.rows - 2);
-    const double fy = v - j;
-    const float* upper = &field.values[static_cast<std::size_t>(j) * field.columns];
+    const LatticeStep down = lattice_step(
+        placement.bounds.top + (raster.box.top + row + 0.5 - placement.area.top) * unit, field.top,
+        field.dy, field.rows);
+    const float* upper = &field.values[static_cast<std::size_t>(down.index) * field.columns];
     const float* lower = upper + field.columns;
     for (int column = 0; column < raster.columns; ++column) {
-      const Across& a = across[static_cast<std::size_t>(column)];
-      const float c[4] = {upper[a.i], upper[a.i + 1], lower[a.i], lower[a.i + 1]};
-      const double w[4] = {(1 - a.fx) * (1 - fy), a.fx * (1 - fy), (1 - a.fx) * fy, a.fx * fy};
-      double sum = 0, weight = 0;
-      for (int k = 0; k < 4; ++k)
-        if (!std::isnan(c[k])) {
-          sum += w[k] * c[k];
-          weight += w[k];
-        }
-      if (weight <= 0) continue;
+      const LatticeStep& a = across[static_cast<std::size_t>(column)];
+      const Blend b = blend(upper, lower, a, down.fraction);
+      if (b.weight <= 0) continue;
       // A cell cut by the hull's border, or a pixel beyond the lattice: only
       // the pixels inside (or within a pixel of) the hull are painted.
-      const bool beyond = a.beyond || v != v_raw;
-      if ((weight < 0.999999 || beyond) && !inside_hull(hull, {a.x, y}, 0.75 * unit)) continue;
-      line[column] = colours(sum / weight);
+      const bool beyond = a.beyond || down.beyond;
+      if ((b.weight < 0.999999 || beyond) && !inside_hull(hull, {a.at, down.at}, 0.75 * unit))
+        continue;
+      line[column] = colours(b.sum / b.weight);
     }
   }
   return raster;
@@ -372,82 +396,119 @@ std::string extreme_value(const MapPage& page, double value) {
   return format_value(value, page.step);
 }
 
-// The dots, the extremes' marks and values, and the lead numbers of a single
-// map. The values go where they cover no lead number and no mark; the
-// numbers of the two extreme leads then where they cover no value.
-void add_labels(MapPanel& panel, const MapPlacement& placement, const MapPage& page,
-                const Extremes& extremes, bool lead_labels, const Wording& wording) {
-  struct Lead {
-    int n;
-    PagePoint at;
-    std::string text;
-    double size;
-  };
-  std::vector<Lead> leads;
-  std::vector<PageBox> taken;  // lead numbers and marks, then values
+bool is_extreme(const Extremes& extremes, int n) {
+  return extremes.shown && (n == extremes.found.max_lead || n == extremes.found.min_lead);
+}
+
+// A lead's dot: filled, or hollow and larger for a bad lead.
+PageDot electrode_dot(PagePoint at, bool bad) {
+  PageDot dot;
+  dot.at = at;
+  if (bad) {
+    dot.radius = 3.5;
+    dot.fill = Ink{255, 255, 255};
+    dot.outline = ink;
+    dot.outline_width = 1.2;
+  } else {
+    dot.radius = 2.2;
+    dot.fill = ink;
+  }
+  return dot;
+}
+
+// A lead number to place beside its dot.
+struct LeadLabel {
+  int n;
+  PagePoint at;
+  std::string text;
+  double size;
+};
+
+// Adds the dot of every listed lead to the panel; returns their numbers
+// when `lead_labels` asks for them.
+std::vector<LeadLabel> add_dots(MapPanel& panel, const MapPlacement& placement,
+                                const LeadLayout& layout, bool lead_labels) {
+  std::vector<LeadLabel> leads;
   for (int n = 1; n <= lead_point_count; ++n) {
-    const Electrode& e = page.layout.leads(n);
+    const Electrode& e = layout.leads(n);
     if (!e.listed) continue;
     const PagePoint at = placement.to_page(e.x, e.y);
-    PageDot dot;
-    dot.at = at;
-    if (e.bad) {
-      dot.radius = 3.5;
-      dot.fill = Ink{255, 255, 255};
-      dot.outline = ink;
-      dot.outline_width = 1.2;
-    } else {
-      dot.radius = 2.2;
-      dot.fill = ink;
-    }
-    panel.electrodes.push_back(dot);
+    panel.electrodes.push_back(electrode_dot(at, e.bad));
     if (!lead_labels) continue;
     const std::string text = lead_text(e, n);
     leads.push_back({n, at, text, size_to_fit(text, panel.clip.width, label_font)});
   }
-  auto is_extreme = [&](int n) {
-    return extremes.shown && (n == extremes.found.max_lead || n == extremes.found.min_lead);
-  };
-  for (const Lead& lead : leads)
-    if (!is_extreme(lead.n)) taken.push_back(lead_label_box(panel, lead.at, lead.text, lead.size));
-  for (const PageDot& dot : panel.electrodes)
-    taken.push_back({dot.at.x - dot.radius, dot.at.y - dot.radius, 2 * dot.radius, 2 * dot.radius});
+  return leads;
+}
 
-  std::vector<PageText> values;
-  if (extremes.shown) {
-    for (bool maximum : {true, false}) {
-      const int lead = maximum ? extremes.found.max_lead : extremes.found.min_lead;
-      const Electrode& e = page.layout.leads(lead);
-      const PagePoint at = placement.to_page(e.x, e.y);
-      panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
-      taken.push_back({at.x - ring, at.y - ring, 2 * ring, 2 * ring});
-    }
-    for (bool maximum : {true, false}) {
-      const int lead = maximum ? extremes.found.max_lead : extremes.found.min_lead;
-      const double value = maximum ? extremes.found.max : extremes.found.min;
-      const PagePoint at = panel.marks[maximum ? 0 : 1].at;
-      const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
-                                      {extreme_value(page, value), std::to_string(lead)});
-      const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
-      const PageBox box =
-          clear_place(panel, at, text_width(text, size) + 6, size + 5, ring + 3, taken);
-      PageText label =
-          text_at(text, box, size, maximum ? max_ink : min_ink, TextAlign::centre, true);
-      label.backdrop = backdrop;
-      values.push_back(label);
-      taken.push_back(box);
-    }
+// Adds the rings of the two extremes, the maximum's first, to the panel and
+// to `taken`.
+void add_extreme_rings(MapPanel& panel, const MapPlacement& placement, const LeadLayout& layout,
+                       const LeadExtremes& found, std::vector<PageBox>& taken) {
+  for (bool maximum : {true, false}) {
+    const Electrode& e = layout.leads(maximum ? found.max_lead : found.min_lead);
+    const PagePoint at = placement.to_page(e.x, e.y);
+    panel.marks.push_back({at, ring, maximum, maximum ? max_ink : min_ink});
+    taken.push_back({at.x - ring, at.y - ring, 2 * ring, 2 * ring});
   }
-  for (const Lead& lead : leads) {
+}
+
+// The values of the extremes beside their rings (the panel's first two
+// marks), where they cover the fewest of `taken`, to which they are added.
+std::vector<PageText> extreme_values(const MapPanel& panel, const MapPage& page,
+                                     const LeadExtremes& found, const Wording& wording,
+                                     std::vector<PageBox>& taken) {
+  std::vector<PageText> values;
+  for (bool maximum : {true, false}) {
+    const int lead = maximum ? found.max_lead : found.min_lead;
+    const double value = maximum ? found.max : found.min;
+    const PagePoint at = panel.marks[maximum ? 0 : 1].at;
+    const std::string text = worded(wording, maximum ? "max %1 (lead %2)" : "min %1 (lead %2)",
+                                    {extreme_value(page, value), std::to_string(lead)});
+    const double size = size_to_fit(text, panel.clip.width - 6, extreme_font);
+    const PageBox box =
+        clear_place(panel, at, text_width(text, size) + 6, size + 5, ring + 3, taken);
+    PageText label = text_at(text, box, size, maximum ? max_ink : min_ink, TextAlign::centre, true);
+    label.backdrop = backdrop;
+    values.push_back(label);
+    taken.push_back(box);
+  }
+  return values;
+}
+
+// Adds the lead numbers up and to the right of their dots, those of the
+// extremes beside the ring where none of the `values` lies.
+void add_lead_numbers(MapPanel& panel, const std::vector<LeadLabel>& leads,
+                      const Extremes& extremes, const std::vector<PageText>& values) {
+  for (const LeadLabel& lead : leads) {
     PageBox box = lead_label_box(panel, lead.at, lead.text, lead.size);
-    if (is_extreme(lead.n)) {
-      // Beside the ring, where no value lies.
+    if (is_extreme(extremes, lead.n)) {
       std::vector<PageBox> kept;
       for (const PageText& value : values) kept.push_back(value.box);
       box = clear_place(panel, lead.at, box.width, box.height, ring * 0.8, kept, true);
     }
     panel.labels.push_back(text_at(lead.text, box, lead.size, ink_against(panel.field, box)));
   }
+}
+
+// The dots, the extremes' marks and values, and the lead numbers of a single
+// map. The values go where they cover no lead number and no mark; the
+// numbers of the two extreme leads then where they cover no value.
+void add_labels(MapPanel& panel, const MapPlacement& placement, const MapPage& page,
+                const Extremes& extremes, bool lead_labels, const Wording& wording) {
+  const std::vector<LeadLabel> leads = add_dots(panel, placement, page.layout, lead_labels);
+  std::vector<PageBox> taken;  // lead numbers and marks, then values
+  for (const LeadLabel& lead : leads)
+    if (!is_extreme(extremes, lead.n))
+      taken.push_back(lead_label_box(panel, lead.at, lead.text, lead.size));
+  for (const PageDot& dot : panel.electrodes)
+    taken.push_back({dot.at.x - dot.radius, dot.at.y - dot.radius, 2 * dot.radius, 2 * dot.radius});
+  std::vector<PageText> values;
+  if (extremes.shown) {
+    add_extreme_rings(panel, placement, page.layout, extremes.found, taken);
+    values = extreme_values(panel, page, extremes.found, wording, taken);
+  }
+  add_lead_numbers(panel, leads, extremes, values);
   panel.labels.insert(panel.labels.end(), values.begin(), values.end());
 }
 

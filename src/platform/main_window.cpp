@@ -31,12 +31,27 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   mdi_area_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_area_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_area_);
+  add_console_dock();
+  add_status_lines();
+  add_file_menu();
+  add_view_menu();
+  marking_menu_ = menuBar()->addMenu(tr("&Marking"));
+  add_window_menu();
+  add_help_menu();
+}
+
+void MainWindow::add_console_dock() {
   // Beside or under the windows, so that what the console says stays in
   // sight of the window the program waits on; it cannot be closed, only moved.
   console_dock_->setObjectName(QStringLiteral("console"));
   console_dock_->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
   console_dock_->setAllowedAreas(Qt::BottomDockWidgetArea | Qt::RightDockWidgetArea);
   addDockWidget(Qt::BottomDockWidgetArea, console_dock_);
+}
+
+// The question, what the program waits for, and the note, selection and
+// data folder, as lines of the status bar.
+void MainWindow::add_status_lines() {
   waiting_->setObjectName(QStringLiteral("waiting"));
   question_->setObjectName(QStringLiteral("question"));
   note_->setObjectName(QStringLiteral("note"));
@@ -71,11 +86,6 @@ MainWindow::MainWindow(std::function<void()> close_requested)
   note_->hide();
   selection_->hide();
   data_folder_label_->hide();
-  add_file_menu();
-  add_view_menu();
-  marking_menu_ = menuBar()->addMenu(tr("&Marking"));
-  add_window_menu();
-  add_help_menu();
 }
 
 void MainWindow::set_console(SurfacePane* pane) { console_dock_->setWidget(pane); }

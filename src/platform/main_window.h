@@ -78,6 +78,8 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void add_console_dock();
+  void add_status_lines();
   void add_file_menu();
   void add_view_menu();
   void add_window_menu();

@@ -98,6 +98,14 @@ MapWindow::MapWindow()
       note_(new QLabel),
       canvas_(new MapCanvas),
       group_line_(new QLabel) {
+  fill_choices();
+  keep_focus_on_map();
+  lay_out();
+  connect_choices();
+}
+
+// The kinds of map, what each lead shows, and the beat.
+void MapWindow::fill_choices() {
   kind_choice_->addItems({QCoreApplication::translate("MapWindow", "Mean"),
                           QCoreApplication::translate("MapWindow", "Standard deviation"),
                           QCoreApplication::translate("MapWindow", "One beat"),
@@ -111,6 +119,9 @@ MapWindow::MapWindow()
                                QCoreApplication::translate("MapWindow", "ARI")});
   beat_choice_->setPrefix(QCoreApplication::translate("MapWindow", "Beat "));
   beat_choice_->setRange(1, 1);
+}
+
+void MapWindow::keep_focus_on_map() {
   // Opening or activating the window leaves the focus on the map, never in a
   // field: keys typed there are for the program's question.
   canvas_->setFocusPolicy(Qt::StrongFocus);
@@ -121,6 +132,11 @@ MapWindow::MapWindow()
     field->installEventFilter(this);
   }
   if (auto* edit = beat_choice_->findChild<QLineEdit*>()) edit->installEventFilter(this);
+}
+
+// The choices in a row above the map, the note between them, the line of
+// the group under the map; the window's title and first size.
+void MapWindow::lay_out() {
   auto* controls = new QHBoxLayout;
   controls->addWidget(lead_kind_choice_);
   controls->addWidget(kind_choice_);
@@ -144,6 +160,9 @@ MapWindow::MapWindow()
   setWindowTitle(QCoreApplication::translate("MapWindow", "QRST map"));
   setAttribute(Qt::WA_DeleteOnClose);
   resize(720, 600);
+}
+
+void MapWindow::connect_choices() {
   connect(kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
   connect(lead_kind_choice_, &QComboBox::currentIndexChanged, this, [this] { choice_changed(); });
   // Stepping through the beats shows each one.

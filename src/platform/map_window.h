@@ -73,6 +73,10 @@ class MapWindow : public QMdiSubWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void fill_choices();
+  void keep_focus_on_map();
+  void lay_out();
+  void connect_choices();
   void choice_changed();
   void describe_departure();
   // The page of the kind chosen other than QRST, or why there is none.

@@ -469,69 +469,82 @@ struct BeatPoints {
   TEnd t;
 };
 
-}  // namespace
-
-std::variant<Proposal, std::string> propose(const SampleMatrix& m, const ProposalOptions& o) {
-  const LeadSamples s = lead_samples(m);
-  const auto sv = spatial_velocity(s);
-  if (*std::max_element(sv.begin(), sv.end()) == 0.0f)
-    return std::string("the mapping leads are flat: no beats to propose");
+// The beats found on the spatial velocity with room for a whole window.
+std::vector<int> usable_beats(const std::vector<float>& sv) {
   std::vector<int> fiducials;
   for (int f : find_beats(sv))
     if (window_inside(f)) fiducials.push_back(f);
+  return fiducials;
+}
 
-  const auto candidates = preview_candidates(m, o);
-  if (candidates.empty()) return std::string("no beat of the preview within 201 to 3000 ms");
+// The fiducial nearest to the preview's R `r` within a QRS peak's reach;
+// fiducials.size() when none is.
+std::size_t nearest_beat(const std::vector<int>& fiducials, int r) {
+  std::size_t nearest = fiducials.size();
+  for (std::size_t b = 0; b < fiducials.size(); ++b)
+    if (std::abs(fiducials[b] - r) <= k::qrs_peak_reach_ms &&
+        (nearest == fiducials.size() ||
+         std::abs(fiducials[b] - r) < std::abs(fiducials[nearest] - r)))
+      nearest = b;
+  return nearest;
+}
 
-  // Each usable preview beat, by its nearest spatial velocity peak.
-  struct Choice {
-    int r = 0;
-    std::size_t beat = 0;
-    float median = -1.0f;
-  };
-  std::optional<Choice> best;
-  for (int r : candidates) {
-    std::size_t nearest = fiducials.size();
-    for (std::size_t b = 0; b < fiducials.size(); ++b)
-      if (std::abs(fiducials[b] - r) <= k::qrs_peak_reach_ms &&
-          (nearest == fiducials.size() ||
-           std::abs(fiducials[b] - r) < std::abs(fiducials[nearest] - r)))
-        nearest = b;
-    if (nearest == fiducials.size()) continue;
-    std::vector<float> alike;
-    for (std::size_t b = 0; b < fiducials.size(); ++b) {
-      if (b == nearest) continue;
-      const int shifted = fiducials[b] + best_shift(sv, fiducials[nearest], fiducials[b]);
-      alike.push_back(shape_correlation(s, fiducials[nearest], shifted));
-    }
-    const float median = percentile(alike, 0.5);
-    if (!best || median > best->median) best = Choice{r, nearest, median};
-  }
-  if (!best)
-    return std::string(
-        "no beat of the preview lies at a QRS of the mapping leads with room for a whole beat");
-
-  // The beats alike, aligned to the reference.
-  const int ref = fiducials[best->beat];
-  std::vector<int> aligned = fiducials;
-  std::vector<std::size_t> chosen;
+// Median QRS correlation of beat `beat` with every other beat, each aligned
+// to it.
+float median_likeness(const LeadSamples& s, const std::vector<float>& sv,
+                      const std::vector<int>& fiducials, std::size_t beat) {
+  std::vector<float> alike;
   for (std::size_t b = 0; b < fiducials.size(); ++b) {
-    if (b != best->beat) aligned[b] += best_shift(sv, ref, fiducials[b]);
-    if (b == best->beat || shape_correlation(s, ref, aligned[b]) >= k::match_correlation)
-      chosen.push_back(b);
+    if (b == beat) continue;
+    const int shifted = fiducials[b] + best_shift(sv, fiducials[beat], fiducials[b]);
+    alike.push_back(shape_correlation(s, fiducials[beat], shifted));
   }
-  Proposal p;
-  p.beats = static_cast<std::int32_t>(fiducials.size());
-  p.matching = static_cast<std::int32_t>(chosen.size());
-  if (p.matching < k::fewest_alike)
-    return "fewer than three beats alike (" + std::to_string(p.matching) + " of " +
-           std::to_string(p.beats) + ")";
+  return percentile(alike, 0.5);
+}
 
-  // Q start, J and the PQ stretch on the plain mean; T on the mean against
-  // the per-beat PQ baselines; the same on the odd and the even beats.
-  // A beat followed early by the next (a premature beat) has its T wave cut
-  // short or overlaid: it is left out of the mean, and the shortest interval
-  // after the others bounds T end.
+// The reference: of the usable preview beats, each by its nearest spatial
+// velocity peak, the one most like the others.
+struct Reference {
+  int r = 0;             // the preview's R, ms
+  std::size_t beat = 0;  // index into the fiducials
+  float median = -1.0f;
+};
+
+std::optional<Reference> choose_reference(const LeadSamples& s, const std::vector<float>& sv,
+                                          const std::vector<int>& fiducials,
+                                          const std::vector<int>& candidates) {
+  std::optional<Reference> best;
+  for (int r : candidates) {
+    const std::size_t nearest = nearest_beat(fiducials, r);
+    if (nearest == fiducials.size()) continue;
+    const float median = median_likeness(s, sv, fiducials, nearest);
+    if (!best || median > best->median) best = Reference{r, nearest, median};
+  }
+  return best;
+}
+
+// Every beat aligned to the reference, and which of them are alike it.
+struct Alike {
+  std::vector<int> aligned;         // fiducials shifted onto the reference
+  std::vector<std::size_t> chosen;  // indices of the beats alike
+};
+
+Alike align_to_reference(const LeadSamples& s, const std::vector<float>& sv,
+                         const std::vector<int>& fiducials, std::size_t reference) {
+  const int ref = fiducials[reference];
+  Alike a{fiducials, {}};
+  for (std::size_t b = 0; b < fiducials.size(); ++b) {
+    if (b != reference) a.aligned[b] += best_shift(sv, ref, fiducials[b]);
+    if (b == reference || shape_correlation(s, ref, a.aligned[b]) >= k::match_correlation)
+      a.chosen.push_back(b);
+  }
+  return a;
+}
+
+// A beat followed early by the next (a premature beat) has its T wave cut
+// short or overlaid: it leaves `chosen`. Returns the shortest interval after
+// the beats kept (window_len when none has a next beat), which bounds T end.
+int drop_premature(const std::vector<int>& aligned, std::vector<std::size_t>& chosen) {
   std::vector<float> intervals;
   for (std::size_t b : chosen)
     if (b + 1 < aligned.size())
@@ -545,77 +558,104 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
     shortest = std::min(shortest, interval);
     return false;
   });
-  if (static_cast<std::int32_t>(chosen.size()) < k::fewest_alike)
-    return std::string("fewer than three beats alike with a whole T wave");
+  return shortest;
+}
 
-  // The odd and the even beats are averaged apart, to see how far the points
-  // move between them, and together for the points themselves.
+// The odd and the even beats of `chosen`, counted from the first (even).
+std::pair<std::vector<std::size_t>, std::vector<std::size_t>> alternate(
+    const std::vector<std::size_t>& chosen) {
   std::vector<std::size_t> odd, even;
   for (std::size_t i = 0; i < chosen.size(); ++i) (i % 2 ? odd : even).push_back(chosen[i]);
-  const auto together = [&](const MeanBeat& a, const MeanBeat& b) {
-    MeanBeat mean(a.size());
-    const float na = static_cast<float>(odd.size()), nb = static_cast<float>(even.size());
-    for (std::size_t i = 0; i < a.size(); ++i) mean[i] = (na * a[i] + nb * b[i]) / (na + nb);
-    return mean;
-  };
-  const MeanBeat plain_odd = mean_beat(s, aligned, odd, {});
-  const MeanBeat plain_even = mean_beat(s, aligned, even, {});
-  const MeanBeat plain = together(plain_odd, plain_even);
-  const auto qrs = qrs_points(plain);
-  if (!qrs) return std::string("no QRS stands out of the mean beat");
+  return {odd, even};
+}
 
-  // The next P wave bounds T end: it starts as far before the next beat's
-  // peak as this beat's P does before its own.
+// The mean beats of the odd and the even chosen beats, averaged apart to see
+// how far the points move between them, and together for the points
+// themselves.
+struct SplitMeans {
+  MeanBeat odd, even, both;
+};
+
+SplitMeans split_means(const LeadSamples& s, const std::vector<int>& aligned,
+                       const std::vector<std::size_t>& odd, const std::vector<std::size_t>& even,
+                       const Baselines& base) {
+  SplitMeans m{mean_beat(s, aligned, odd, base), mean_beat(s, aligned, even, base), {}};
+  m.both.resize(m.odd.size());
+  const float na = static_cast<float>(odd.size()), nb = static_cast<float>(even.size());
+  for (std::size_t i = 0; i < m.odd.size(); ++i)
+    m.both[i] = (na * m.odd[i] + nb * m.even[i]) / (na + nb);
+  return m;
+}
+
+// The window index T end must come before: the next P wave starts as far
+// before the next beat's peak (`shortest` ms on) as this beat's P does
+// before its own.
+int next_p_limit(const QrsPoints& qrs, int shortest) {
   const int p_before =
-      std::max(window_zero - qrs->p_start, window_zero - qrs->pq + k::least_p_wave_ms);
-  const int limit = window_zero + shortest - p_before;
-  const Baselines base = pq_levels(s, aligned, qrs->pq);
-  const MeanBeat lined_odd = mean_beat(s, aligned, odd, base);
-  const MeanBeat lined_even = mean_beat(s, aligned, even, base);
-  const MeanBeat lined = together(lined_odd, lined_even);
-  const auto points_of = [&](const MeanBeat& plain_mean, const MeanBeat& lined_mean) {
-    auto found = qrs_points(plain_mean);
-    // T against the baselines of the whole mean's PQ stretch; each mean's
-    // own quietest stretch tells how firm that choice is.
-    BeatPoints bp{found ? *found : *qrs, {}};
-    bp.t = t_end(spatial_rms(lined_mean, qrs->pq), bp.qrs.j, qrs->pq, limit);
-    return std::optional<BeatPoints>(bp);
-  };
-  const auto all = points_of(plain, lined);
-  if (all->t.peak_uv == 0.0f)
-    return std::string("the T wave runs into the next beat: no T end before the next P wave");
-  const auto half_a = odd.size() >= 2 ? points_of(plain_odd, lined_odd) : std::nullopt;
-  const auto half_b = even.size() >= 2 ? points_of(plain_even, lined_even) : std::nullopt;
+      std::max(window_zero - qrs.p_start, window_zero - qrs.pq + k::least_p_wave_ms);
+  return window_zero + shortest - p_before;
+}
 
-  // Window index to ms from the preview's R of the reference.
-  const int to_ms = best->r - ref;
+// The points of one pair of means; T against the baselines of the whole
+// mean's PQ stretch (`whole_qrs`), each mean's own quietest stretch telling
+// how firm that choice is.
+BeatPoints beat_points(const MeanBeat& plain, const MeanBeat& lined, const QrsPoints& whole_qrs,
+                       int limit) {
+  const auto found = qrs_points(plain);
+  BeatPoints bp{found ? *found : whole_qrs, {}};
+  bp.t = t_end(spatial_rms(lined, whole_qrs.pq), bp.qrs.j, whole_qrs.pq, limit);
+  return bp;
+}
+
+// The points of half of the beats, when it has enough (`beats`) for a mean.
+std::optional<BeatPoints> half_points(const MeanBeat& plain, const MeanBeat& lined,
+                                      std::size_t beats, const QrsPoints& whole_qrs, int limit) {
+  if (beats < 2) return std::nullopt;
+  return beat_points(plain, lined, whole_qrs, limit);
+}
+
+// How far the points of the odd and the even beats lie apart, window
+// positions; none when either half is too small to have points.
+struct Spreads {
+  int q = 0, pq = 0, t = 0;
+};
+
+Spreads half_spreads(const std::optional<BeatPoints>& a, const std::optional<BeatPoints>& b) {
+  if (!a || !b) return {};
+  return {std::abs(a->qrs.q - b->qrs.q), std::abs(a->qrs.pq - b->qrs.pq),
+          std::abs(a->t.threshold - b->t.threshold)};
+}
+
+// The points in ms from the preview's R of the reference (`reference_r`),
+// whose fiducial is `reference_fiducial`.
+void place_points(const BeatPoints& all, int reference_r, int reference_fiducial, Proposal& p) {
+  const int to_ms = reference_r - reference_fiducial;
   const auto ms = [&](int index) { return index - window_zero - to_ms; };
-  p.reference_ms = best->r;
-  p.pq_ms = ms(all->qrs.pq + k::pq_window_ms / 2);
-  p.q_ms = ms(all->qrs.q);
-  p.j_ms = ms(all->qrs.j);
-  p.t_end_ms = ms(all->t.threshold);
+  p.reference_ms = reference_r;
+  p.pq_ms = ms(all.qrs.pq + k::pq_window_ms / 2);
+  p.q_ms = ms(all.qrs.q);
+  p.j_ms = ms(all.qrs.j);
+  p.t_end_ms = ms(all.t.threshold);
+}
 
-  int q_spread = 0, pq_spread = 0, t_spread = 0;
-  if (half_a && half_b) {
-    q_spread = std::abs(half_a->qrs.q - half_b->qrs.q);
-    pq_spread = std::abs(half_a->qrs.pq - half_b->qrs.pq);
-    t_spread = std::abs(half_a->t.threshold - half_b->t.threshold);
-  }
-  p.t_methods_apart_ms = std::abs(all->t.tangent - all->t.threshold);
-  p.q_confidence = confidence(q_spread);
-  p.pq_confidence = confidence(pq_spread);
-  p.t_end_confidence = confidence(std::max(t_spread, p.t_methods_apart_ms / 2));
-  p.noise_uv = pr_noise(s, aligned, chosen, plain, all->qrs.pq);
-  p.t_peak_uv = all->t.peak_uv;
-  const int t_doubt = std::max({k::least_t_doubt_ms, t_spread, p.t_methods_apart_ms / 2});
-  p.map_change = map_change(lined, all->qrs.pq, all->qrs.q, all->t.threshold, t_doubt);
+// Each point's confidence from how far the halves' points (`spread`) and
+// the two methods of T end (`t`) lie apart.
+void rate_points(const TEnd& t, const Spreads& spread, Proposal& p) {
+  p.t_methods_apart_ms = std::abs(t.tangent - t.threshold);
+  p.q_confidence = confidence(spread.q);
+  p.pq_confidence = confidence(spread.pq);
+  p.t_end_confidence = confidence(std::max(spread.t, p.t_methods_apart_ms / 2));
+}
 
+// Doubt from the measured facts already in `p`, the T end found (`t`), the
+// odd and even beats' T ends apart (`t_spread`) and the T end's doubt
+// (`t_doubt`), ms.
+void raise_doubts(const TEnd& t, int t_spread, int t_doubt, Proposal& p) {
   auto doubt = [&](std::string reason) {
     p.doubtful = true;
     p.reasons.push_back(std::move(reason));
   };
-  if (!all->t.found) doubt("T end not found before the next P wave");
+  if (!t.found) doubt("T end not found before the next P wave");
   if (p.noise_uv > k::noisy_uv) doubt("noise " + whole(p.noise_uv) + " uV RMS in the PR segment");
   if (static_cast<float>(p.matching) < k::least_match_share * static_cast<float>(p.beats))
     doubt("only " + std::to_string(p.matching) + " of " + std::to_string(p.beats) +
@@ -625,14 +665,65 @@ std::variant<Proposal, std::string> propose(const SampleMatrix& m, const Proposa
           " ms apart");
   if (t_spread > k::halves_apart_ms)
     doubt("T end of odd and even beats " + std::to_string(t_spread) + " ms apart");
-  if (all->t.peak_uv < k::least_t_snr * all->t.floor_uv)
-    doubt("T wave " + whole(all->t.peak_uv) + " uV RMS, near the noise of " +
-          whole(all->t.floor_uv) + " uV");
+  if (t.peak_uv < k::least_t_snr * t.floor_uv)
+    doubt("T wave " + whole(t.peak_uv) + " uV RMS, near the noise of " + whole(t.floor_uv) + " uV");
   if (p.map_change > k::map_change_share)
     doubt("mean map changes " + whole(100.0f * p.map_change) + "% if T end moves " +
           std::to_string(t_doubt) + " ms");
   if (p.pq_ms < k::earliest_point_ms || p.t_end_ms > k::latest_point_ms)
     doubt("a point outside the one-beat display");
+}
+
+}  // namespace
+
+std::variant<Proposal, std::string> propose(const SampleMatrix& m, const ProposalOptions& o) {
+  const LeadSamples s = lead_samples(m);
+  const auto sv = spatial_velocity(s);
+  if (*std::max_element(sv.begin(), sv.end()) == 0.0f)
+    return std::string("the mapping leads are flat: no beats to propose");
+  const std::vector<int> fiducials = usable_beats(sv);
+  const auto candidates = preview_candidates(m, o);
+  if (candidates.empty()) return std::string("no beat of the preview within 201 to 3000 ms");
+  const auto reference = choose_reference(s, sv, fiducials, candidates);
+  if (!reference)
+    return std::string(
+        "no beat of the preview lies at a QRS of the mapping leads with room for a whole beat");
+
+  Alike alike = align_to_reference(s, sv, fiducials, reference->beat);
+  const std::vector<int>& aligned = alike.aligned;
+  Proposal p;
+  p.beats = static_cast<std::int32_t>(fiducials.size());
+  p.matching = static_cast<std::int32_t>(alike.chosen.size());
+  if (p.matching < k::fewest_alike)
+    return "fewer than three beats alike (" + std::to_string(p.matching) + " of " +
+           std::to_string(p.beats) + ")";
+  const int shortest = drop_premature(aligned, alike.chosen);
+  const std::vector<std::size_t>& chosen = alike.chosen;
+  if (static_cast<std::int32_t>(chosen.size()) < k::fewest_alike)
+    return std::string("fewer than three beats alike with a whole T wave");
+
+  // Q start, J and the PQ stretch on the plain mean; T on the mean against
+  // the per-beat PQ baselines; the same on the odd and the even beats.
+  const auto [odd, even] = alternate(chosen);
+  const SplitMeans plain = split_means(s, aligned, odd, even, Baselines{});
+  const auto qrs = qrs_points(plain.both);
+  if (!qrs) return std::string("no QRS stands out of the mean beat");
+  const int limit = next_p_limit(*qrs, shortest);
+  const SplitMeans lined = split_means(s, aligned, odd, even, pq_levels(s, aligned, qrs->pq));
+  const BeatPoints all = beat_points(plain.both, lined.both, *qrs, limit);
+  if (all.t.peak_uv == 0.0f)
+    return std::string("the T wave runs into the next beat: no T end before the next P wave");
+  const Spreads spread =
+      half_spreads(half_points(plain.odd, lined.odd, odd.size(), *qrs, limit),
+                   half_points(plain.even, lined.even, even.size(), *qrs, limit));
+
+  place_points(all, reference->r, fiducials[reference->beat], p);
+  rate_points(all.t, spread, p);
+  p.noise_uv = pr_noise(s, aligned, chosen, plain.both, all.qrs.pq);
+  p.t_peak_uv = all.t.peak_uv;
+  const int t_doubt = std::max({k::least_t_doubt_ms, spread.t, p.t_methods_apart_ms / 2});
+  p.map_change = map_change(lined.both, all.qrs.pq, all.qrs.q, all.t.threshold, t_doubt);
+  raise_doubts(all.t, spread.t, t_doubt, p);
   return p;
 }
 
