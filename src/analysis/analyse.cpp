@@ -14,6 +14,7 @@
 #include "program/whole_run.h"
 #include "proposal/proposal.h"
 #include "recording/recording.h"
+#include "results/lead_table.h"
 #include "runtime/errors.h"
 #include "runtime/files.h"
 #include "runtime/io.h"
@@ -174,10 +175,11 @@ std::variant<std::string, Refusal> read_text_file(FileOps& files, const fs::path
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<std::string> crlf_lines(const std::string& text) {
+// The lines of a text whose lines end in `end`.
+std::vector<std::string> lines_of(const std::string& text, std::string_view end) {
   std::vector<std::string> lines;
   std::size_t from = 0;
-  for (std::size_t at; (at = text.find("\r\n", from)) != std::string::npos; from = at + 2)
+  for (std::size_t at; (at = text.find(end, from)) != std::string::npos; from = at + end.size())
     lines.push_back(text.substr(from, at - from));
   if (from < text.size()) lines.push_back(text.substr(from));
   return lines;
@@ -213,8 +215,12 @@ bool log_holds_run(const std::vector<std::string>& kept, const std::vector<std::
 // The first difference between a file beside the recording and the same
 // file of a new run, or nothing when they are identical (for the log: when
 // the session's log holds the new run's).
+// The files --check compares: the result and the log end their lines in
+// CR LF, the lead table in LF.
+enum class Compared { result, log, lead_table };
+
 std::optional<std::string> first_difference(FileOps& files, const fs::path& kept,
-                                            const fs::path& fresh, bool is_log) {
+                                            const fs::path& fresh, Compared kind) {
   const std::string name = kept.filename().string();
   std::error_code error;
   const bool kept_exists = fs::exists(kept, error);
@@ -230,9 +236,11 @@ std::optional<std::string> first_difference(FileOps& files, const fs::path& kept
   const std::string a(old_bytes.begin(), old_bytes.end());
   const std::string b(new_bytes.begin(), new_bytes.end());
   if (a == b) return std::nullopt;
-  const auto old_lines = crlf_lines(a);
-  const auto new_lines = crlf_lines(b);
-  if (is_log && b.ends_with("\r\n") && log_holds_run(old_lines, new_lines)) return std::nullopt;
+  const std::string_view end = kind == Compared::lead_table ? "\n" : "\r\n";
+  const auto old_lines = lines_of(a, end);
+  const auto new_lines = lines_of(b, end);
+  if (kind == Compared::log && b.ends_with(end) && log_holds_run(old_lines, new_lines))
+    return std::nullopt;
   for (std::size_t k = 0; k < std::max(old_lines.size(), new_lines.size()); ++k) {
     const std::string was = k < old_lines.size() ? quote(old_lines[k]) : "(no line)";
     const std::string now = k < new_lines.size() ? quote(new_lines[k]) : "(no line)";
@@ -664,9 +672,17 @@ AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform&
   if (auto failure = run_plan(plan, elsewhere, scratch, pages, recording))
     return {ExitStatus::failed, *failure};
   const fs::path beside = c.recording.parent_path();
-  for (const std::string& file : {plan.stem + "st.txt", plan.stem + "stlog.txt"})
-    if (auto difference =
-            first_difference(files, beside / file, scratch / file, file.ends_with("log.txt")))
+  for (const auto& [file, kind] : {std::pair{plan.stem + "st.txt", Compared::result},
+                                   std::pair{plan.stem + "stlog.txt", Compared::log}})
+    if (auto difference = first_difference(files, beside / file, scratch / file, kind))
+      return {ExitStatus::differs, *difference};
+  // Results saved before lead tables were written have none beside them;
+  // one that is there must be the new run's exactly.
+  const std::string lead_table = plan.stem + "st" + std::string(lead_table_suffix);
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(beside / lead_table, error)))
+    if (auto difference = first_difference(files, beside / lead_table, scratch / lead_table,
+                                           Compared::lead_table))
       return {ExitStatus::differs, *difference};
   return {};
 }

@@ -435,6 +435,27 @@ AnalyseRequest demo_request(const fs::path& folder) {
   return request;
 }
 
+// --check holds the lead table beside the result to the new run's, and
+// passes a result saved before lead tables were written, which has none.
+TEST(Analyse, CheckComparesTheLeadTableWhenThereIsOne) {
+  const Demo demo;
+  AnalyseRequest request = demo_request(demo.folder.path());
+  request.no_print = true;
+  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
+  request.check = true;
+  const fs::path table = demo.folder / "demost.leads.csv";
+  std::string text = test::read_host_file(table);
+  const std::size_t second_line = text.find('\n') + 1;
+  text.insert(second_line, "9");
+  test::write_host_file(table, text);
+  const AnalyseOutcome changed = analyse(request, nullptr, files);
+  EXPECT_EQ(changed.status, ExitStatus::differs);
+  EXPECT_EQ(changed.message.substr(0, 20), "demost.leads.csv:2: ");
+  fs::remove(table);
+  const AnalyseOutcome older = analyse(request, nullptr, files);
+  EXPECT_EQ(older.status, ExitStatus::ok) << older.message;
+}
+
 // Every file a run writes is the new run's, or the run fails naming the
 // file; an older result and record of the same beat and points stay from a
 // first run, so a run that only kept them would look done.
