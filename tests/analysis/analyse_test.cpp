@@ -435,14 +435,20 @@ AnalyseRequest demo_request(const fs::path& folder) {
   return request;
 }
 
+// The demonstration run without pages, done, and the request that checks it.
+AnalyseRequest check_of_a_run(const fs::path& folder) {
+  AnalyseRequest request = demo_request(folder);
+  request.no_print = true;
+  EXPECT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
+  request.check = true;
+  return request;
+}
+
 // --check holds the lead table beside the result to the new run's, and
 // passes a result saved before lead tables were written, which has none.
 TEST(Analyse, CheckComparesTheLeadTableWhenThereIsOne) {
   const Demo demo;
-  AnalyseRequest request = demo_request(demo.folder.path());
-  request.no_print = true;
-  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
-  request.check = true;
+  const AnalyseRequest request = check_of_a_run(demo.folder.path());
   const fs::path table = demo.folder / "demost.leads.csv";
   std::string text = test::read_host_file(table);
   const std::size_t second_line = text.find('\n') + 1;
@@ -538,10 +544,7 @@ TEST(Analyse, OneRunOfARecordingAtATime) {
 // whatever TMPDIR holds.
 TEST(Analyse, CheckWhateverTemporaryFolderIsNamed) {
   const Demo demo;
-  AnalyseRequest request = demo_request(demo.folder.path());
-  request.no_print = true;
-  ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
-  request.check = true;
+  const AnalyseRequest request = check_of_a_run(demo.folder.path());
   test::write_host_file(demo.folder / "a_file", "");
   const char* const saved = std::getenv("TMPDIR");
   const std::string kept = saved ? saved : "";
