@@ -400,8 +400,8 @@ std::variant<std::array<int, 3>, std::string> place_points(const AnalyseChoices&
   for (int k = 0; k < 3; ++k) {
     plan.indices[static_cast<std::size_t>(k)] = r_peak_index + ms[static_cast<std::size_t>(k)];
     auto found = point_column(geometry, plan.indices[static_cast<std::size_t>(k)], point_option(k));
-    if (const auto* failure = std::get_if<1>(&found)) return *failure;
-    point_columns[static_cast<std::size_t>(k)] = std::get<0>(found);
+    if (const auto* failure = std::get_if<std::string>(&found)) return *failure;
+    point_columns[static_cast<std::size_t>(k)] = std::get<int>(found);
   }
   if (c.j_ms) {
     if (*c.j_ms < c.q_ms || *c.j_ms > c.t_end_ms)
@@ -435,22 +435,23 @@ void append_session_answers(const AnalyseChoices& c, int reference_column,
 std::variant<SessionPlan, std::string> plan_session(const AnalyseChoices& c, FileOps& files) {
   SessionPlan plan;
   auto stem = recording_stem(c.recording);
-  if (const auto* failure = std::get_if<1>(&stem)) return failure->reason;
-  plan.stem = std::get<0>(stem);
+  if (const auto* failure = std::get_if<Refusal>(&stem)) return failure->reason;
+  plan.stem = std::get<std::string>(stem);
 
   AnalysisConditions conditions;
   auto answers = condition_answers(c, conditions);
-  if (const auto* failure = std::get_if<1>(&answers)) return *failure;
-  plan.answers = std::move(std::get<0>(answers));
+  if (const auto* failure = std::get_if<std::string>(&answers)) return *failure;
+  plan.answers = std::move(std::get<std::vector<Answer>>(answers));
 
   const auto bytes = read_whole_recording(c, files);
-  if (const auto* failure = std::get_if<1>(&bytes)) return *failure;
-  const auto pick = pick_reference(c, conditions, std::get<0>(bytes));
-  if (const auto* failure = std::get_if<1>(&pick)) return *failure;
-  plan.reference_r = std::get<0>(pick).reference_r;
-  const auto points = place_points(c, std::get<0>(pick).geometry, plan);
-  if (const auto* failure = std::get_if<1>(&points)) return *failure;
-  append_session_answers(c, std::get<0>(pick).column, std::get<0>(points), plan);
+  if (const auto* failure = std::get_if<std::string>(&bytes)) return *failure;
+  const auto pick = pick_reference(c, conditions, std::get<Bytes>(bytes));
+  if (const auto* failure = std::get_if<std::string>(&pick)) return *failure;
+  plan.reference_r = std::get<PreviewPick>(pick).reference_r;
+  const auto points = place_points(c, std::get<PreviewPick>(pick).geometry, plan);
+  if (const auto* failure = std::get_if<std::string>(&points)) return *failure;
+  append_session_answers(c, std::get<PreviewPick>(pick).column,
+                         std::get<std::array<int, 3>>(points), plan);
   return plan;
 }
 
@@ -459,14 +460,15 @@ std::variant<AnalyseChoices, std::string> resolve_choices(const AnalyseRequest& 
   c.recording = r.recording;
   if (r.record) {
     auto text = read_text_file(files, *r.record);
-    if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
-    auto read = read_record(std::get<0>(text));
-    if (const auto* failure = std::get_if<1>(&read)) return shown(*r.record) + ": " + *failure;
-    const AnalysisRecord& record = std::get<0>(read);
+    if (const auto* failure = std::get_if<Refusal>(&text)) return failure->reason;
+    auto read = read_record(std::get<std::string>(text));
+    if (const auto* failure = std::get_if<std::string>(&read))
+      return shown(*r.record) + ": " + *failure;
+    const AnalysisRecord& record = std::get<AnalysisRecord>(read);
     if (record.command == 0)
       return shown(*r.record) + ": the record holds no measurement (no c or v before d)";
     const auto digest = files.digest(r.recording);
-    if (const auto* failure = std::get_if<1>(&digest))
+    if (const auto* failure = std::get_if<std::string>(&digest))
       return shown(r.recording) + ": cannot be read: " + *failure;
     const std::string& sha = std::get<FileDigest>(digest).sha256;
     if (sha != record.recording_sha256 && !r.force)
@@ -543,10 +545,10 @@ std::optional<std::string> run_plan(const SessionPlan& plan, const AnalyseChoice
   // The record d wrote says which beat and points the run used: they must be
   // the ones asked for.
   const auto text = read_text_file(files, folder / (plan.stem + "st" + std::string(record_suffix)));
-  if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
-  const auto record = read_record(std::get<0>(text));
-  if (const auto* failure = std::get_if<1>(&record)) return *failure;
-  const AnalysisRecord& kept = std::get<0>(record);
+  if (const auto* failure = std::get_if<Refusal>(&text)) return failure->reason;
+  const auto record = read_record(std::get<std::string>(text));
+  if (const auto* failure = std::get_if<std::string>(&record)) return *failure;
+  const AnalysisRecord& kept = std::get<AnalysisRecord>(record);
   if (kept.reference_r != plan.reference_r || kept.pq_point != plan.indices[0] ||
       kept.q_start != plan.indices[1] || kept.t_end != plan.indices[2] ||
       (plan.j_index != 0 && kept.j_point != plan.j_index))
@@ -596,11 +598,12 @@ std::variant<AnalyseRequest, std::string> proposed_request(const AnalyseRequest&
 std::optional<std::string> keep_proposal(const fs::path& record_path,
                                          const RecordProposal& proposal, FileOps& files) {
   const auto text = read_text_file(files, record_path);
-  if (const auto* failure = std::get_if<1>(&text)) return failure->reason;
-  auto record = read_record(std::get<0>(text));
-  if (const auto* failure = std::get_if<1>(&record)) return shown(record_path) + ": " + *failure;
-  std::get<0>(record).proposal = proposal;
-  if (auto error = files.replace_file(record_path, record_text(std::get<0>(record))))
+  if (const auto* failure = std::get_if<Refusal>(&text)) return failure->reason;
+  auto record = read_record(std::get<std::string>(text));
+  if (const auto* failure = std::get_if<std::string>(&record))
+    return shown(record_path) + ": " + *failure;
+  std::get<AnalysisRecord>(record).proposal = proposal;
+  if (auto error = files.replace_file(record_path, record_text(std::get<AnalysisRecord>(record))))
     return shown(record_path) + ": " + *error;
   return std::nullopt;
 }
@@ -614,8 +617,9 @@ AnalyseOutcome analyse(const AnalyseRequest& asked, const PagePlatform& pages, F
   if (asked.propose) {
     RecordProposal kept;
     auto chosen = proposed_request(asked, kept, files);
-    if (const auto* failure = std::get_if<1>(&chosen)) return {ExitStatus::failed, *failure};
-    request = std::get<0>(chosen);
+    if (const auto* failure = std::get_if<std::string>(&chosen))
+      return {ExitStatus::failed, *failure};
+    request = std::get<AnalyseRequest>(chosen);
     proposal = kept;
     if (proposed) *proposed = kept;
   }
@@ -646,11 +650,13 @@ AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform&
   if (const auto* reason = std::get_if<std::string>(&read)) return {ExitStatus::failed, *reason};
   RunFiles recording(files, request.recording, std::move(std::get<Bytes>(read)), false);
   auto choices = resolve_choices(request, recording);
-  if (const auto* failure = std::get_if<1>(&choices)) return {ExitStatus::failed, *failure};
-  const AnalyseChoices& c = std::get<0>(choices);
+  if (const auto* failure = std::get_if<std::string>(&choices))
+    return {ExitStatus::failed, *failure};
+  const AnalyseChoices& c = std::get<AnalyseChoices>(choices);
   auto planned = plan_session(c, recording);
-  if (const auto* failure = std::get_if<1>(&planned)) return {ExitStatus::failed, *failure};
-  const SessionPlan& plan = std::get<0>(planned);
+  if (const auto* failure = std::get_if<std::string>(&planned))
+    return {ExitStatus::failed, *failure};
+  const SessionPlan& plan = std::get<SessionPlan>(planned);
   if (!request.check) {
     if (auto failure = run_plan(plan, c, c.recording.parent_path(), pages, recording))
       return {ExitStatus::failed, *failure};
