@@ -608,6 +608,41 @@ std::optional<std::string> keep_proposal(const fs::path& record_path,
   return std::nullopt;
 }
 
+// --check: the run made again in a private folder and its files compared
+// with those beside the recording.
+AnalyseOutcome check_elsewhere(const SessionPlan& plan, const AnalyseChoices& c,
+                               const PagePlatform& pages, RunFiles& recording, FileOps& files) {
+  auto made = files.private_folder("beat_analyse.");
+  if (const auto* reason = std::get_if<std::string>(&made))
+    return {ExitStatus::failed, "cannot make a temporary folder: " + *reason};
+  const fs::path scratch = std::get<std::unique_ptr<PrivateFolder>>(made)->path();
+  const std::string name = c.recording.filename().string();
+  Bytes bytes;
+  recording.read_prefix(c.recording, recording_bytes, bytes);
+  if (auto error = files.replace_file(
+          scratch / name,
+          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+    return {ExitStatus::failed, "cannot copy the recording to " + shown(scratch) + ": " + *error};
+  AnalyseChoices elsewhere = c;
+  elsewhere.recording = scratch / name;
+  if (auto failure = run_plan(plan, elsewhere, scratch, pages, recording))
+    return {ExitStatus::failed, *failure};
+  const fs::path beside = c.recording.parent_path();
+  for (const auto& [file, kind] : {std::pair{plan.stem + "st.txt", Compared::result},
+                                   std::pair{plan.stem + "stlog.txt", Compared::log}})
+    if (auto difference = first_difference(files, beside / file, scratch / file, kind))
+      return {ExitStatus::differs, *difference};
+  // Results saved before lead tables were written have none beside them;
+  // one that is there must be the new run's exactly.
+  const std::string lead_table = plan.stem + "st" + std::string(lead_table_suffix);
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(beside / lead_table, error)))
+    if (auto difference = first_difference(files, beside / lead_table, scratch / lead_table,
+                                           Compared::lead_table))
+      return {ExitStatus::differs, *difference};
+  return {};
+}
+
 }  // namespace
 
 AnalyseOutcome analyse(const AnalyseRequest& asked, const PagePlatform& pages, FileOps& files,
@@ -662,35 +697,7 @@ AnalyseOutcome analyse_chosen(const AnalyseRequest& request, const PagePlatform&
       return {ExitStatus::failed, *failure};
     return {};
   }
-  auto made = files.private_folder("beat_analyse.");
-  if (const auto* reason = std::get_if<std::string>(&made))
-    return {ExitStatus::failed, "cannot make a temporary folder: " + *reason};
-  const fs::path scratch = std::get<std::unique_ptr<PrivateFolder>>(made)->path();
-  const std::string name = c.recording.filename().string();
-  Bytes bytes;
-  recording.read_prefix(c.recording, recording_bytes, bytes);
-  if (auto error = files.replace_file(
-          scratch / name,
-          std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
-    return {ExitStatus::failed, "cannot copy the recording to " + shown(scratch) + ": " + *error};
-  AnalyseChoices elsewhere = c;
-  elsewhere.recording = scratch / name;
-  if (auto failure = run_plan(plan, elsewhere, scratch, pages, recording))
-    return {ExitStatus::failed, *failure};
-  const fs::path beside = c.recording.parent_path();
-  for (const auto& [file, kind] : {std::pair{plan.stem + "st.txt", Compared::result},
-                                   std::pair{plan.stem + "stlog.txt", Compared::log}})
-    if (auto difference = first_difference(files, beside / file, scratch / file, kind))
-      return {ExitStatus::differs, *difference};
-  // Results saved before lead tables were written have none beside them;
-  // one that is there must be the new run's exactly.
-  const std::string lead_table = plan.stem + "st" + std::string(lead_table_suffix);
-  std::error_code error;
-  if (fs::exists(fs::symlink_status(beside / lead_table, error)))
-    if (auto difference = first_difference(files, beside / lead_table, scratch / lead_table,
-                                           Compared::lead_table))
-      return {ExitStatus::differs, *difference};
-  return {};
+  return check_elsewhere(plan, c, pages, recording, files);
 }
 
 }  // namespace ba
