@@ -179,6 +179,35 @@ std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path&
   return std::nullopt;
 }
 
+namespace {
+
+// The start of replacing a file, by the rules of replace_file: its folder
+// open, and beside the old file a new temporary one (named `temporary`) with
+// the old file's permission bits; or why the file may not be replaced, with
+// nothing left behind.
+std::optional<std::string> begin_replacement(const std::filesystem::path& path, Descriptor& folder,
+                                             Descriptor& file, std::string& name,
+                                             std::string& temporary) {
+  folder.reset(open_folder(path));
+  if (folder.get() < 0) return errno_text(errno);
+  name = path.filename().string();
+  struct stat old {};
+  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (exists) {
+    if (auto error = refused_replacement(folder.get(), name.c_str(), old)) return error;
+  }
+  file.reset(create_temporary(folder.get(), name, temporary));
+  if (file.get() < 0) return errno_text(errno);
+  if (exists && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0) {
+    const std::string error = errno_text(errno);
+    ::unlinkat(folder.get(), temporary.c_str(), 0);
+    return error;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 // The new contents go to a temporary file in the same folder, which is
 // renamed over the old file only once it is complete on disk; on any failure
 // the temporary file is removed and the old file stays as it was. A link in
@@ -186,21 +215,10 @@ std::optional<std::string> HostFileOps::read_prefix(const std::filesystem::path&
 // written.
 std::optional<std::string> HostFileOps::replace_file(const std::filesystem::path& path,
                                                      std::string_view bytes) {
-  Descriptor folder(open_folder(path));
-  if (folder.get() < 0) return errno_text(errno);
-  const std::string name = path.filename().string();
-  struct stat old {};
-  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (exists) {
-    if (auto error = refused_replacement(folder.get(), name.c_str(), old)) return error;
-  }
-  std::string temporary;
-  Descriptor file(create_temporary(folder.get(), name, temporary));
-  if (file.get() < 0) return errno_text(errno);
-  std::optional<std::string> error;
-  if (exists && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0)
-    error = errno_text(errno);
-  if (!error) error = fill_temporary(file, bytes);
+  Descriptor folder(-1), file(-1);
+  std::string name, temporary;
+  if (auto refused = begin_replacement(path, folder, file, name, temporary)) return refused;
+  std::optional<std::string> error = fill_temporary(file, bytes);
   if (!error && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0)
     error = errno_text(errno);
   if (error) {
@@ -318,22 +336,9 @@ std::variant<std::unique_ptr<StreamedFile>, std::string> FileOps::stream_file(
 // made only to be refused at the end.
 std::variant<std::unique_ptr<StreamedFile>, std::string> HostFileOps::stream_file(
     const std::filesystem::path& path) {
-  Descriptor folder(open_folder(path));
-  if (folder.get() < 0) return errno_text(errno);
-  const std::string name = path.filename().string();
-  struct stat old {};
-  const bool exists = ::fstatat(folder.get(), name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (exists) {
-    if (auto error = refused_replacement(folder.get(), name.c_str(), old)) return *error;
-  }
-  std::string temporary;
-  Descriptor file(create_temporary(folder.get(), name, temporary));
-  if (file.get() < 0) return errno_text(errno);
-  if (exists && S_ISREG(old.st_mode) && ::fchmod(file.get(), old.st_mode & 07777) != 0) {
-    const std::string error = errno_text(errno);
-    ::unlinkat(folder.get(), temporary.c_str(), 0);
-    return error;
-  }
+  Descriptor folder(-1), file(-1);
+  std::string name, temporary;
+  if (auto refused = begin_replacement(path, folder, file, name, temporary)) return *refused;
   return std::make_unique<HostStreamedFile>(folder.release(), file.release(), name, temporary);
 }
 
