@@ -67,6 +67,17 @@ struct Demo {
   test::TempFolder folder{"analyse"};
 };
 
+// The demonstration's reference beat and points, as a person marks them.
+AnalyseRequest demo_request(const fs::path& folder) {
+  AnalyseRequest request;
+  request.recording = folder / "demo.dat";
+  request.reference_ms = 1387;
+  request.pq_ms = -71;
+  request.q_ms = -46;
+  request.t_end_ms = 379;
+  return request;
+}
+
 TEST(Analyse, AnswersThePersonWouldGive) {
   const Demo demo;
   const std::vector<std::string> marking = {"demo",   "s",      "!click", "y", "s",
@@ -201,12 +212,7 @@ TEST(Analyse, EveryPointNeededWithoutARecord) {
                {"--q", &AnalyseRequest::q_ms},
                {"--t-end", &AnalyseRequest::t_end_ms}};
   for (const auto& c : cases) {
-    AnalyseRequest request;
-    request.recording = "demo.dat";
-    request.reference_ms = 1387;
-    request.pq_ms = -71;
-    request.q_ms = -46;
-    request.t_end_ms = 379;
+    AnalyseRequest request = demo_request("");
     request.*c.missing = std::nullopt;
     const auto choices = resolve_choices(request, files);
     ASSERT_EQ(choices.index(), 1u) << c.label;
@@ -281,12 +287,7 @@ TEST(Analyse, WritesWhatTheScriptedSessionsWrote) {
     SCOPED_TRACE(r.run);
     const Demo demo;
     test::FakePlatform pages;
-    AnalyseRequest request;
-    request.recording = demo.folder / "demo.dat";
-    request.reference_ms = 1387;
-    request.pq_ms = -71;
-    request.q_ms = -46;
-    request.t_end_ms = 379;
+    AnalyseRequest request = demo_request(demo.folder.path());
     request.no_print = !r.print;
     request.view = r.view;
     const AnalyseOutcome outcome = analyse(
@@ -305,12 +306,7 @@ TEST(Analyse, WritesWhatTheScriptedSessionsWrote) {
 // candidate), every normal one kept.
 TEST(Analyse, RecordNamesTheBeatsLeftOut) {
   const Demo demo;
-  AnalyseRequest request;
-  request.recording = demo.folder / "demo.dat";
-  request.reference_ms = 1387;
-  request.pq_ms = -71;
-  request.q_ms = -46;
-  request.t_end_ms = 379;
+  AnalyseRequest request = demo_request(demo.folder.path());
   request.no_print = true;
   ASSERT_EQ(analyse(request, nullptr, files).status, ExitStatus::ok);
   const auto read = read_record(test::read_host_file(demo.folder / "demost.record.json"));
@@ -345,12 +341,7 @@ TEST(Analyse, RecordNamesTheBeatsLeftOut) {
 // anything is written.
 TEST(Analyse, LeadTableBesideTheResultFile) {
   const Demo demo;
-  AnalyseRequest request;
-  request.recording = demo.folder / "demo.dat";
-  request.reference_ms = 1387;
-  request.pq_ms = -71;
-  request.q_ms = -46;
-  request.t_end_ms = 379;
+  AnalyseRequest request = demo_request(demo.folder.path());
   request.no_print = true;
   for (const std::int32_t j : {-47, 380}) {
     request.j_ms = j;
@@ -384,12 +375,8 @@ TEST(Analyse, LeadTableBesideTheResultFile) {
 // files, and a changed result file is named at its first changed line.
 TEST(Analyse, PointBetweenColumnsAndCheck) {
   const Demo demo;
-  AnalyseRequest request;
-  request.recording = demo.folder / "demo.dat";
-  request.reference_ms = 1387;
-  request.pq_ms = -71;
+  AnalyseRequest request = demo_request(demo.folder.path());
   request.q_ms = 0;
-  request.t_end_ms = 379;
   request.no_print = true;
   const AnalyseOutcome run = analyse(request, nullptr, files);
   ASSERT_EQ(run.status, ExitStatus::ok) << run.message;
@@ -424,16 +411,6 @@ class FullFor : public HostFileOps {
  private:
   std::string name_;
 };
-
-AnalyseRequest demo_request(const fs::path& folder) {
-  AnalyseRequest request;
-  request.recording = folder / "demo.dat";
-  request.reference_ms = 1387;
-  request.pq_ms = -71;
-  request.q_ms = -46;
-  request.t_end_ms = 379;
-  return request;
-}
 
 // The demonstration run without pages, done, and the request that checks it.
 AnalyseRequest check_of_a_run(const fs::path& folder) {
